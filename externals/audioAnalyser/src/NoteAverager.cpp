@@ -1,0 +1,111 @@
+#include "NoteAverager.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace {
+
+// log10(f) x 12 / log10(2) - (12 log2(440) - 69): note 69 is A at 440 Hz.
+constexpr double kNotesPerDecade = 39.86313713864835;
+constexpr double kNoteOffset = 36.37631656229591;
+
+constexpr float kDefaultNoteChangeThreshold = 0.75f;
+
+} // namespace
+
+int NoteAverager::noteNumber(float frequency_Hz, float multiplier)
+{
+    const float scaled = frequency_Hz * multiplier;
+    if (!(scaled > 0.0f) || !std::isfinite(scaled))
+        return kNoNote;
+    return static_cast<int>(std::round(std::log10(static_cast<double>(scaled)) * kNotesPerDecade - kNoteOffset));
+}
+
+bool NoteAverager::isUsable(float frequency_Hz) const
+{
+    return noteNumber(frequency_Hz, mCalibrationMultiplier) != kNoNote;
+}
+
+void NoteAverager::initialise(unsigned int size, unsigned int recentCount)
+{
+    mFrequencies.assign(size, 0.0f);
+    mSize = size;
+    mWriteIndex = size > 0 ? size - 1 : 0;
+    mRecentCount = recentCount;
+    mMidiNote = -1;
+    mCalibrationMultiplier = 1.0f;
+    mNoteChangeThreshold = kDefaultNoteChangeThreshold;
+}
+
+void NoteAverager::reset()
+{
+    *this = NoteAverager();
+}
+
+bool NoteAverager::addAndUpdate(float frequency_Hz)
+{
+    if (mSize != 0) {
+        mWriteIndex = (mWriteIndex + 1) % mSize;
+        mFrequencies[mWriteIndex] = frequency_Hz;
+    }
+    return updateMidiNote();
+}
+
+bool NoteAverager::updateMidiNote()
+{
+    if (mSize == 0)
+        return false;
+    const unsigned int count = mRecentCount == 0 ? 1 : std::min(mRecentCount, mSize);
+
+    std::map<int, unsigned int> histogram;
+    unsigned int nonZero = 0;
+    for (unsigned int k = 0; k < count; ++k) {
+        const float frequency = mFrequencies[(mWriteIndex + mSize - k) % mSize];
+        if (frequency == 0.0f || !isUsable(frequency))
+            continue;
+        ++histogram[noteNumber(frequency, mCalibrationMultiplier)];
+        ++nonZero;
+    }
+    const unsigned int needed =
+        static_cast<unsigned int>(std::round(static_cast<float>(nonZero) * mNoteChangeThreshold));
+    if (histogram.empty())
+        return false;
+
+    bool changed = false;
+    for (const auto& [note, occurrences] : histogram) {
+        if (occurrences >= needed && note != mMidiNote) {
+            mMidiNote = note;
+            changed = true;
+            // Forget what was played before the change so that the average
+            // only spans the new note.
+            for (unsigned int k = 1; k <= mSize - count; ++k)
+                mFrequencies[(mWriteIndex + k) % mSize] = 0.0f;
+        }
+    }
+    return changed;
+}
+
+float NoteAverager::calculateAverageFrequency_Hz() const
+{
+    double sum = 0.0;
+    unsigned int n = 0;
+    for (float frequency : mFrequencies) {
+        if (frequency == 0.0f || !isUsable(frequency))
+            continue;
+        if (noteNumber(frequency, mCalibrationMultiplier) == mMidiNote) {
+            sum += frequency;
+            ++n;
+        }
+    }
+    return n == 0 ? 0.0f : static_cast<float>(sum / n);
+}
+
+float NoteAverager::calculateMedianFrequency_Hz() const
+{
+    if (mSize == 0)
+        return 0.0f;
+    std::vector<float> sorted = mFrequencies;
+    std::sort(sorted.begin(), sorted.end());
+    return sorted[mSize / 2];
+}

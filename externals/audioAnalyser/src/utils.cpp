@@ -1,0 +1,116 @@
+#include "utils.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace utils {
+
+namespace {
+
+// 1200 / log10(2) as the cents conversion has always been computed here;
+// stored files and tunings rely on this exact figure.
+constexpr double kCentsPerDecade = 3986.4460836;
+
+bool isPositive(float value) { return value > 0.0f; }
+
+} // namespace
+
+void removeDcOffset(float* samples, unsigned int count)
+{
+    if (samples == nullptr || count == 0)
+        return;
+    double sum = 0.0;
+    for (unsigned int i = 0; i < count; ++i)
+        sum += samples[i];
+    const double mean = sum / count;
+    for (unsigned int i = 0; i < count; ++i)
+        samples[i] = static_cast<float>(samples[i] - mean);
+}
+
+float linear2dB(float value, float floor)
+{
+    if (!(value > 0.0f))
+        return floor;
+    const float dB = static_cast<float>(20.0 * std::log10(static_cast<double>(value)));
+    if (dB < floor)
+        return floor;
+    return dB <= 0.0f ? dB : 0.0f;
+}
+
+float freqRatioToCents(float a_Hz, float b_Hz)
+{
+    const float ratio = b_Hz / a_Hz;
+    return static_cast<float>(kCentsPerDecade * std::log10(static_cast<double>(ratio)));
+}
+
+int findSnacMaxima(const float* snac, int count, int first, int last, std::vector<int>& maxima)
+{
+    maxima.clear();
+    if (snac == nullptr || count < 1)
+        return 0;
+
+    const int top = count - 1;
+    const int start = first < 0 ? 0 : std::min(first, top);
+    const int end = last < start ? start : std::min(last, top);
+
+    int best = 0;
+    int lobeMaximum = 0;
+    auto closeLobe = [&]() {
+        if (lobeMaximum > 0) {
+            maxima.push_back(lobeMaximum);
+            if (best == 0 || snac[lobeMaximum] > snac[best])
+                best = lobeMaximum;
+            lobeMaximum = 0;
+        }
+    };
+
+    int i = start;
+    while (i < end && !isPositive(snac[i]))
+        ++i;
+    if (i == 0)
+        i = 1;
+
+    while (i < end) {
+        if (snac[i] > snac[i - 1] && snac[i] >= snac[i + 1]) {
+            if (lobeMaximum == 0 || snac[i] > snac[lobeMaximum])
+                lobeMaximum = i;
+        }
+        ++i;
+        if (i < end && !isPositive(snac[i])) {
+            closeLobe();
+            while (i < end && !isPositive(snac[i]))
+                ++i;
+        }
+    }
+    closeLobe();
+    return best;
+}
+
+int findSnacSubMaximum(const float* snac, int count, int first, int last, float threshold,
+                       float minimumPeak, int& best)
+{
+    std::vector<int> maxima;
+    best = findSnacMaxima(snac, count, first, last, maxima);
+    if (maxima.empty())
+        return 0;
+    const float required = std::max(minimumPeak, threshold * snac[best]);
+    for (int index : maxima) {
+        if (snac[index] >= required)
+            return index;
+    }
+    return 0;
+}
+
+int truncateToInt(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= static_cast<double>(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (value <= static_cast<double>(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return static_cast<int>(value);
+}
+
+} // namespace utils

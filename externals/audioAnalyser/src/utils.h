@@ -1,0 +1,39 @@
+#pragma once
+
+// Free numeric helpers of the pitch analysis: DC removal, decibels, cents and
+// the key-maximum search over a SNAC (normalised square difference) array as
+// described by McLeod and Wyvill, "A Smarter Way to Find Pitch" (2005).
+// Pure functions of their arguments; safe on any thread.
+
+#include <vector>
+
+namespace utils {
+
+// Subtracts the mean of the first count samples from each of them. The mean
+// is accumulated in double precision.
+void removeDcOffset(float* samples, unsigned int count);
+
+// 20 log10(value), limited to floor below and to 0 above; floor for any
+// value that is not greater than 0 (NaN included).
+float linear2dB(float value, float floor);
+
+// Cents from frequency a to frequency b (positive when b is higher), with the
+// ratio b / a formed in single precision.
+float freqRatioToCents(float a_Hz, float b_Hz);
+
+// Collects the key maximum of every positive lobe of snac[first .. last]
+// (clamped to 0 .. count - 1) into maxima, in ascending index, and returns
+// the index of the highest of them; 0 when there is none.
+int findSnacMaxima(const float* snac, int count, int first, int last, std::vector<int>& maxima);
+
+// The first key maximum reaching max(minimumPeak, threshold x highest): the
+// shortest period that is clear enough. best receives the index of the
+// highest key maximum. Returns 0 when no maximum qualifies.
+int findSnacSubMaximum(const float* snac, int count, int first, int last, float threshold,
+                       float minimumPeak, int& best);
+
+// Truncates towards zero, saturating at the int range; NaN gives 0. For
+// sample counts and indexes computed in floating point.
+int truncateToInt(double value);
+
+} // namespace utils
