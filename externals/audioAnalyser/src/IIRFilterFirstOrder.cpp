@@ -43,4 +43,5 @@ const float* IIRFilterFirstOrder::filter(const short* samples, unsigned int coun
 void IIRFilterFirstOrder::reset()
 {
     *this = IIRFilterFirstOrder();
+    std::vector<float>().swap(mBuffer);
 }

@@ -41,6 +41,7 @@ void NoteAverager::initialise(unsigned int size, unsigned int recentCount)
 void NoteAverager::reset()
 {
     *this = NoteAverager();
+    std::vector<float>().swap(mFrequencies);
 }
 
 bool NoteAverager::addAndUpdate(float frequency_Hz)

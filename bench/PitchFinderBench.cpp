@@ -1,0 +1,79 @@
+// Cost of the pitch analysis in the transcription's configuration: 1024-sample
+// windows at 44100 Hz, band-limited period search, chanter-aware peak picker.
+// The transcription analyses a window every 20 samples, 2205 windows per
+// second of audio; "items_per_second" is windows per second here.
+
+#include "ChanterSynth.h"
+#include "PipeSnacPeakPicker.h"
+#include "PitchFinder.h"
+#include "VantorUtils.h"
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr float kRate_Hz = 44100.0f;
+constexpr unsigned int kWindow = 1024;
+constexpr unsigned int kHop = 20;
+
+std::vector<short> chanterScale(float noteDuration_s)
+{
+    PipeTuning tuning;
+    tuning.setLowA_Hz(480.0f);
+    return synth::toPcm16(
+        synth::renderSegments(synth::scale(tuning, noteDuration_s), kRate_Hz, synth::chanterHarmonics(), 0.5f));
+}
+
+void BM_PitchFinderTranscriptionWindow(benchmark::State& state)
+{
+    PipeTuning tuning;
+    tuning.setLowA_Hz(480.0f);
+    PitchFinder finder;
+    finder.setDataParams(PitchFinder::DataParams(kWindow, static_cast<std::uint32_t>(kRate_Hz)));
+    PitchFinder::ProcessingParams params;
+    params.limitSearchToBand = true;
+    params.peakPickerEnabled = true;
+    params.lowFrequency_Hz = 0.9f * tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowG);
+    params.highFrequency_Hz = 1.1f * tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::HighA);
+    finder.setProcessingParams(params);
+    finder.setCalibration(440.0f, tuning.lowA_Hz());
+    PipeSnacPeakPicker picker;
+    picker.setParams(tuning, kRate_Hz);
+    finder.snacPeakPicker = [&picker](PitchFinder& f, float* snac, int count, int first, int last, float threshold,
+                                      float minimumPeak) {
+        return picker.pickSnacFreq(f, snac, count, first, last, threshold, minimumPeak);
+    };
+
+    const std::vector<short> audio = chanterScale(0.5f);
+    const std::size_t windows = (audio.size() - kWindow) / kHop;
+    std::size_t index = 0;
+    for (auto _ : state) {
+        finder.setData(audio.data() + index * kHop);
+        finder.calculatePitch();
+        benchmark::DoNotOptimize(finder.analysisResults());
+        index = (index + 1) % windows;
+    }
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+    // Audio seconds the transcription covers per second of analysis.
+    state.counters["realtime_factor"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) / (kRate_Hz / kHop), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PitchFinderTranscriptionWindow);
+
+void BM_CalculateTuningFromDataOneMinute(benchmark::State& state)
+{
+    std::vector<short> audio;
+    while (audio.size() < static_cast<std::size_t>(60 * kRate_Hz)) {
+        const std::vector<short> scale = chanterScale(0.5f);
+        audio.insert(audio.end(), scale.begin(), scale.end());
+    }
+    audio.resize(static_cast<std::size_t>(60 * kRate_Hz));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(calculateTuningFromData(audio.data(), static_cast<unsigned int>(audio.size()),
+                                                         kRate_Hz, kWindow, 480.0f, 0.3f));
+    }
+    state.SetLabel("60 s of audio per iteration");
+}
+BENCHMARK(BM_CalculateTuningFromDataOneMinute)->Unit(benchmark::kMillisecond);
+
+} // namespace

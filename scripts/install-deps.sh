@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Vantor builds and tests with. Idempotent: it
+# installs only what is missing. As root it runs apt-get itself; otherwise it
+# prints the command to run and fails.
+set -euo pipefail
+
+packages=(
+    build-essential
+    cmake
+    pkg-config
+    qtbase5-dev
+    qtmultimedia5-dev
+    libkissfft-dev
+    googletest
+    libgtest-dev
+    libbenchmark-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+    [[ "$status" == "install ok installed" ]] || missing+=("$package")
+done
+
+if [[ ${#missing[@]} -eq 0 ]]; then
+    exit 0
+fi
+
+command=(apt-get install -y --no-install-recommends "${missing[@]}")
+if [[ $(id -u) -ne 0 ]]; then
+    echo "Vantor needs these packages: ${missing[*]}" >&2
+    echo "Install them with:" >&2
+    echo "    sudo apt-get update && sudo ${command[*]}" >&2
+    exit 1
+fi
+
+echo "Installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+"${command[@]}"

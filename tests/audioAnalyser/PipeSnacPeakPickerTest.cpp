@@ -1,0 +1,141 @@
+#include "PipeSnacPeakPicker.h"
+
+#include "PitchFinder.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// At 44100 Hz with Low A 480 Hz the note periods are High G 52, C 73, D 68,
+// Low G 105 and Low A 91 samples; the pattern tolerance is 18 samples and the
+// confirmation tolerance 5.
+class PipeSnacPeakPickerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        PipeTuning tuning;
+        tuning.setLowA_Hz(480.0f);
+        picker.setParams(tuning, 44100.0f);
+        // The finder's own SNAC array stays zero, so it reports the plain
+        // lag of the chosen index: 44100 / (index + 1).
+        finder.setDataParams(PitchFinder::DataParams(1024, 44100));
+        snac.assign(512, -0.5f);
+    }
+
+    void addPeak(int index, float value)
+    {
+        snac[index - 1] = value * 0.5f;
+        snac[index] = value;
+        snac[index + 1] = value * 0.5f;
+    }
+
+    float pick(int first = 1, int last = 300)
+    {
+        return picker.pickSnacFreq(finder, snac.data(), static_cast<int>(snac.size()), first, last, 0.9f, 0.6f);
+    }
+
+    static float lagFrequency(int index) { return 44100.0f / static_cast<float>(index + 1); }
+
+    PipeSnacPeakPicker picker;
+    PitchFinder finder;
+    std::vector<float> snac;
+};
+
+TEST_F(PipeSnacPeakPickerTest, NoPositiveLobeGivesZero)
+{
+    EXPECT_EQ(pick(), 0.0f);
+}
+
+TEST_F(PipeSnacPeakPickerTest, ClearToneIsConfirmedByItsOctave)
+{
+    addPeak(91, 0.99f);
+    addPeak(183, 0.98f);
+    EXPECT_EQ(pick(), lagFrequency(91));
+}
+
+TEST_F(PipeSnacPeakPickerTest, ThirdMultipleAlsoConfirms)
+{
+    addPeak(91, 0.99f);
+    addPeak(276, 0.9f);
+    EXPECT_EQ(pick(), lagFrequency(91));
+}
+
+TEST_F(PipeSnacPeakPickerTest, ConfirmationWindowIsHalfOpen)
+{
+    addPeak(91, 0.99f);
+    addPeak(187, 0.9f); // 2 x 91 + 5: just outside
+    EXPECT_EQ(pick(), 0.0f);
+    snac.assign(512, -0.5f);
+    addPeak(91, 0.99f);
+    addPeak(177, 0.9f); // 2 x 91 - 5: just inside
+    EXPECT_EQ(pick(), lagFrequency(91));
+}
+
+TEST_F(PipeSnacPeakPickerTest, IsolatedMaximumIsNotAccepted)
+{
+    addPeak(91, 0.99f);
+    EXPECT_EQ(pick(), 0.0f);
+}
+
+TEST_F(PipeSnacPeakPickerTest, CandidatesMustLieBeforeTheLastIndex)
+{
+    addPeak(91, 0.99f);
+    addPeak(183, 0.98f);
+    EXPECT_EQ(pick(1, 92), lagFrequency(91));
+    // Neither maximum lies before index 91; both still confirm others.
+    EXPECT_EQ(pick(1, 91), 0.0f);
+}
+
+TEST_F(PipeSnacPeakPickerTest, CandidateWhoseOctaveReachesTheLimitIsNeverChosen)
+{
+    // count 100: limit = 90. A candidate at 45 would need its octave at 90.
+    snac.assign(100, -0.5f);
+    addPeak(45, 0.99f);
+    addPeak(90, 0.99f);
+    EXPECT_EQ(picker.pickSnacFreq(finder, snac.data(), 100, 1, 100, 0.9f, 0.6f), 0.0f);
+    snac.assign(100, -0.5f);
+    addPeak(44, 0.99f);
+    addPeak(88, 0.99f);
+    EXPECT_EQ(picker.pickSnacFreq(finder, snac.data(), 100, 1, 100, 0.9f, 0.6f), lagFrequency(44));
+}
+
+TEST_F(PipeSnacPeakPickerTest, WeakCandidatesBelowTheChoiceLevelAreSkipped)
+{
+    // Best value 0.95 >= 0.9: the choice level is 0.9 x 0.95 = 0.855.
+    addPeak(40, 0.85f);
+    addPeak(80, 0.85f);
+    addPeak(91, 0.95f);
+    addPeak(182, 0.9f);
+    EXPECT_EQ(pick(), lagFrequency(91));
+}
+
+TEST_F(PipeSnacPeakPickerTest, HighGFourthPeriodRejectsAnUnclearWindow)
+{
+    // Below 0.8 the pattern check runs; with the first strong maximum at 20
+    // only the High G lags apply, and a maximum at 4 x 52 rejects the window.
+    addPeak(20, 0.7f);
+    addPeak(40, 0.65f);
+    EXPECT_EQ(pick(), lagFrequency(20));
+    addPeak(208, 0.5f);
+    EXPECT_EQ(pick(), 0.0f);
+}
+
+TEST_F(PipeSnacPeakPickerTest, CompletedPatternEndsTheCheckBeforeTheRejection)
+{
+    // A maximum at the C period completes the C pattern at once.
+    addPeak(73, 0.7f);
+    addPeak(146, 0.5f);
+    addPeak(208, 0.5f);
+    EXPECT_EQ(pick(), lagFrequency(73));
+}
+
+TEST_F(PipeSnacPeakPickerTest, ClearWindowSkipsThePatternCheck)
+{
+    addPeak(20, 0.85f);
+    addPeak(40, 0.85f);
+    addPeak(208, 0.85f);
+    EXPECT_EQ(pick(), lagFrequency(20));
+}
+
+} // namespace

@@ -1,0 +1,138 @@
+#include "utils.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+TEST(Utils, RemoveDcOffsetSubtractsTheMeanOfTheGivenSamplesOnly)
+{
+    std::vector<float> samples = {1.0f, 2.0f, 3.0f, 6.0f, 100.0f};
+    utils::removeDcOffset(samples.data(), 4);
+    EXPECT_EQ(samples, (std::vector<float>{-2.0f, -1.0f, 0.0f, 3.0f, 100.0f}));
+    utils::removeDcOffset(samples.data(), 0);
+    utils::removeDcOffset(nullptr, 3);
+}
+
+TEST(Utils, Linear2dBIsLimitedToFloorAndZero)
+{
+    EXPECT_EQ(utils::linear2dB(0.0f, -120.0f), -120.0f);
+    EXPECT_EQ(utils::linear2dB(-1.0f, -120.0f), -120.0f);
+    EXPECT_EQ(utils::linear2dB(NAN, -120.0f), -120.0f);
+    EXPECT_EQ(utils::linear2dB(1e-13f, -120.0f), -120.0f);
+    EXPECT_NEAR(utils::linear2dB(0.5f, -120.0f), -6.0206f, 1e-4);
+    EXPECT_EQ(utils::linear2dB(1.0f, -120.0f), 0.0f);
+    EXPECT_EQ(utils::linear2dB(4.0f, -120.0f), 0.0f);
+}
+
+TEST(Utils, FreqRatioToCentsUsesTheHouseConstant)
+{
+    EXPECT_NEAR(utils::freqRatioToCents(440.0f, 880.0f), 1200.0398f, 1e-3);
+    EXPECT_NEAR(utils::freqRatioToCents(880.0f, 440.0f), -1200.0398f, 1e-3);
+    EXPECT_EQ(utils::freqRatioToCents(500.0f, 500.0f), 0.0f);
+}
+
+TEST(Utils, TruncateToIntSaturatesAndMapsNaNToZero)
+{
+    EXPECT_EQ(utils::truncateToInt(2.9), 2);
+    EXPECT_EQ(utils::truncateToInt(-2.9), -2);
+    EXPECT_EQ(utils::truncateToInt(NAN), 0);
+    EXPECT_EQ(utils::truncateToInt(1e30), std::numeric_limits<int>::max());
+    EXPECT_EQ(utils::truncateToInt(-INFINITY), std::numeric_limits<int>::min());
+}
+
+class SnacMaxima : public ::testing::Test
+{
+protected:
+    int find(int first, int last)
+    {
+        return utils::findSnacMaxima(snac.data(), static_cast<int>(snac.size()), first, last, maxima);
+    }
+    std::vector<float> snac;
+    std::vector<int> maxima;
+};
+
+TEST_F(SnacMaxima, TakesTheFirstHighestMaximumOfEachPositiveLobe)
+{
+    //         0     1     2     3      4     5     6     7      8     9    10    11
+    snac = {0.9f, 0.5f, -0.2f, 0.3f, 0.7f, 0.5f, 0.7f, -0.1f, 0.4f, 0.95f, 0.2f, 0.0f};
+    EXPECT_EQ(find(0, 11), 9);
+    // Index 4 opens the second lobe; 6 is only equal, so 4 stays its key maximum.
+    EXPECT_EQ(maxima, (std::vector<int>{4, 9}));
+}
+
+TEST_F(SnacMaxima, LaterHigherMaximumReplacesTheLobesFirst)
+{
+    snac = {0.9f, -0.1f, 0.3f, 0.5f, 0.4f, 0.8f, 0.6f, -0.1f, 0.0f};
+    EXPECT_EQ(find(0, 8), 5);
+    EXPECT_EQ(maxima, std::vector<int>{5});
+}
+
+TEST_F(SnacMaxima, PlateauCountsOnceAtItsFirstSample)
+{
+    snac = {0.0f, 0.2f, 0.6f, 0.6f, 0.6f, 0.1f, -0.5f, 0.0f};
+    EXPECT_EQ(find(0, 7), 2);
+    EXPECT_EQ(maxima, std::vector<int>{2});
+}
+
+TEST_F(SnacMaxima, LobeCutByTheEndOfTheSearchStillCounts)
+{
+    snac = {-0.1f, 0.2f, 0.6f, 0.5f, 0.7f, 0.9f, 1.0f};
+    EXPECT_EQ(find(0, 5), 2);
+    EXPECT_EQ(maxima, std::vector<int>{2});
+    // The walk never looks at the last index it is given as end.
+    EXPECT_EQ(find(0, 100), 2);
+}
+
+TEST_F(SnacMaxima, SearchLimitsAreClampedToTheArray)
+{
+    snac = {1.0f, 0.5f, -0.5f, 0.2f, 0.8f, 0.2f, -0.5f, 0.3f, 0.9f, 0.3f, -0.2f};
+    EXPECT_EQ(find(5, 10), 8);
+    EXPECT_EQ(maxima, std::vector<int>{8});
+    EXPECT_EQ(find(-4, 10), 8);
+    EXPECT_EQ(maxima, (std::vector<int>{4, 8}));
+    EXPECT_EQ(find(20, 3), 0);
+    EXPECT_TRUE(maxima.empty());
+}
+
+TEST_F(SnacMaxima, NothingPositiveOrTooShortGivesNoMaxima)
+{
+    snac = std::vector<float>(16, 0.0f);
+    EXPECT_EQ(find(0, 15), 0);
+    EXPECT_TRUE(maxima.empty());
+    snac = std::vector<float>(16, NAN);
+    EXPECT_EQ(find(0, 15), 0);
+    snac = {0.5f};
+    EXPECT_EQ(find(0, 0), 0);
+    snac.clear();
+    EXPECT_EQ(find(0, 10), 0);
+    EXPECT_EQ(utils::findSnacMaxima(nullptr, 10, 0, 9, maxima), 0);
+}
+
+TEST_F(SnacMaxima, SubMaximumPrefersTheShortestPeriodAboveTheThreshold)
+{
+    snac = {1.0f, -0.1f, 0.5f, 0.88f, 0.5f, -0.1f, 0.5f, 0.97f, 0.5f, -0.1f, 0.0f};
+    int best = -1;
+    // 0.88 reaches 0.9 x 0.97 = 0.873: the earlier maximum wins.
+    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 11, 0, 10, 0.9f, 0.6f, best), 3);
+    EXPECT_EQ(best, 7);
+    // With a stricter threshold only the highest maximum qualifies.
+    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 11, 0, 10, 0.95f, 0.6f, best), 7);
+    // Nothing reaches the minimum peak.
+    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 11, 0, 10, 0.9f, 0.98f, best), 0);
+    EXPECT_EQ(best, 7);
+}
+
+TEST_F(SnacMaxima, SubMaximumComparesWithAtLeast)
+{
+    snac = {1.0f, -0.1f, 0.5f, 0.6f, 0.5f, -0.1f, 0.0f};
+    int best = 0;
+    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 7, 0, 6, 0.9f, 0.6f, best), 3);
+    snac = std::vector<float>(8, -1.0f);
+    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 8, 0, 7, 0.9f, 0.6f, best), 0);
+    EXPECT_EQ(best, 0);
+}
+
+} // namespace

@@ -1,0 +1,15 @@
+# Runs vantor-analyse on its bundled scale and checks that every chanter note
+# is named and that the estimated tuning is printed.
+execute_process(COMMAND ${PROGRAM} OUTPUT_VARIABLE output RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "vantor-analyse exited with ${result}")
+endif()
+foreach(note "Low G" "Low A" "B" "C" "D" "E" "F" "High G" "High A")
+    string(REGEX MATCH "[0-9] +${note} +[-+]" found "${output}")
+    if(NOT found)
+        message(FATAL_ERROR "no window was named ${note}:\n${output}")
+    endif()
+endforeach()
+if(NOT output MATCHES "Estimated tuning: Low G: 4[12][0-9]\\.[0-9]+ Low A: 4[78][0-9]\\.")
+    message(FATAL_ERROR "the estimated tuning is missing or wrong:\n${output}")
+endif()

@@ -1,0 +1,28 @@
+#pragma once
+
+// Test signals with known answers: pure tones, chanter-like harmonic tones,
+// square waves, silence and seeded noise, as floats in full-scale units
+// (-1 .. 1) or as 16-bit PCM.
+
+#include "ChanterSynth.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace testsignals {
+
+constexpr float kRate_Hz = 44100.0f;
+
+std::vector<float> sine(float frequency_Hz, std::size_t count, float amplitude, float rate_Hz = kRate_Hz);
+// Square wave that starts at +amplitude; an exact number of half periods of
+// period samples keeps its mean at zero.
+std::vector<float> square(std::size_t period, std::size_t count, float amplitude);
+std::vector<float> chanterTone(float frequency_Hz, std::size_t count, float amplitude = 0.5f,
+                               float rate_Hz = kRate_Hz);
+std::vector<float> noise(std::size_t count, float amplitude, std::uint32_t seed);
+
+std::vector<short> pcm(const std::vector<float>& signal);
+// 16-bit PCM scaled so that 1.0 is 32768 (full scale of the volume meter).
+std::vector<float> pcmScaled(const std::vector<float>& signal);
+
+} // namespace testsignals
