@@ -22,14 +22,17 @@ int NoteAverager::noteNumber(float frequency_Hz, float multiplier)
     return static_cast<int>(std::round(std::log10(static_cast<double>(scaled)) * kNotesPerDecade - kNoteOffset));
 }
 
-bool NoteAverager::isUsable(float frequency_Hz) const
+void NoteAverager::setCalibrationMultiplier(float multiplier)
 {
-    return noteNumber(frequency_Hz, mCalibrationMultiplier) != kNoNote;
+    mCalibrationMultiplier = multiplier;
+    for (std::size_t i = 0; i < mFrequencies.size(); ++i)
+        mNoteNumbers[i] = noteNumber(mFrequencies[i], multiplier);
 }
 
 void NoteAverager::initialise(unsigned int size, unsigned int recentCount)
 {
     mFrequencies.assign(size, 0.0f);
+    mNoteNumbers.assign(size, kNoNote);
     mSize = size;
     mWriteIndex = size > 0 ? size - 1 : 0;
     mRecentCount = recentCount;
@@ -42,6 +45,7 @@ void NoteAverager::reset()
 {
     *this = NoteAverager();
     std::vector<float>().swap(mFrequencies);
+    std::vector<int>().swap(mNoteNumbers);
 }
 
 bool NoteAverager::addAndUpdate(float frequency_Hz)
@@ -49,6 +53,7 @@ bool NoteAverager::addAndUpdate(float frequency_Hz)
     if (mSize != 0) {
         mWriteIndex = (mWriteIndex + 1) % mSize;
         mFrequencies[mWriteIndex] = frequency_Hz;
+        mNoteNumbers[mWriteIndex] = noteNumber(frequency_Hz, mCalibrationMultiplier);
     }
     return updateMidiNote();
 }
@@ -62,10 +67,10 @@ bool NoteAverager::updateMidiNote()
     std::map<int, unsigned int> histogram;
     unsigned int nonZero = 0;
     for (unsigned int k = 0; k < count; ++k) {
-        const float frequency = mFrequencies[(mWriteIndex + mSize - k) % mSize];
-        if (frequency == 0.0f || !isUsable(frequency))
+        const int note = mNoteNumbers[(mWriteIndex + mSize - k) % mSize];
+        if (note == kNoNote)
             continue;
-        ++histogram[noteNumber(frequency, mCalibrationMultiplier)];
+        ++histogram[note];
         ++nonZero;
     }
     const unsigned int needed =
@@ -80,8 +85,10 @@ bool NoteAverager::updateMidiNote()
             changed = true;
             // Forget what was played before the change so that the average
             // only spans the new note.
-            for (unsigned int k = 1; k <= mSize - count; ++k)
+            for (unsigned int k = 1; k <= mSize - count; ++k) {
                 mFrequencies[(mWriteIndex + k) % mSize] = 0.0f;
+                mNoteNumbers[(mWriteIndex + k) % mSize] = kNoNote;
+            }
         }
     }
     return changed;
@@ -91,11 +98,9 @@ float NoteAverager::calculateAverageFrequency_Hz() const
 {
     double sum = 0.0;
     unsigned int n = 0;
-    for (float frequency : mFrequencies) {
-        if (frequency == 0.0f || !isUsable(frequency))
-            continue;
-        if (noteNumber(frequency, mCalibrationMultiplier) == mMidiNote) {
-            sum += frequency;
+    for (std::size_t i = 0; i < mFrequencies.size(); ++i) {
+        if (mNoteNumbers[i] == mMidiNote) {
+            sum += mFrequencies[i];
             ++n;
         }
     }

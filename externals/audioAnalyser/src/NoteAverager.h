@@ -29,7 +29,7 @@ public:
     float calculateMedianFrequency_Hz() const;
 
     int midiNote() const { return mMidiNote; }
-    void setCalibrationMultiplier(float multiplier) { mCalibrationMultiplier = multiplier; }
+    void setCalibrationMultiplier(float multiplier);
 
     // round(69 + 12 log2(frequency x multiplier / 440)), half away from zero;
     // kNoNote when the product is not a positive, finite frequency.
@@ -37,11 +37,12 @@ public:
     static constexpr int kNoNote = std::numeric_limits<int>::min();
 
 private:
-    // Frequencies that cannot be placed on the note grid (0 = no pitch,
-    // negative or non-finite values) take no part in note decisions.
-    bool isUsable(float frequency_Hz) const;
-
     std::vector<float> mFrequencies;
+    // The note number of each ring entry under the current multiplier, kept
+    // so that a window costs one logarithm. Entries that cannot be placed on
+    // the grid (0 = no pitch, negative or non-finite values) hold kNoNote and
+    // take no part in note decisions.
+    std::vector<int> mNoteNumbers;
     unsigned int mSize = 0;
     unsigned int mWriteIndex = 0;
     unsigned int mRecentCount = 0;
