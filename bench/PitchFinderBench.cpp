@@ -30,19 +30,11 @@ void BM_PitchFinderTranscriptionWindow(benchmark::State& state)
     tuning.setLowA_Hz(480.0f);
     PitchFinder finder;
     finder.setDataParams(PitchFinder::DataParams(kWindow, static_cast<std::uint32_t>(kRate_Hz)));
-    PitchFinder::ProcessingParams params;
-    params.limitSearchToBand = true;
-    params.peakPickerEnabled = true;
-    params.lowFrequency_Hz = 0.9f * tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowG);
-    params.highFrequency_Hz = 1.1f * tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::HighA);
-    finder.setProcessingParams(params);
+    finder.setProcessingParams(chanterProcessingParams(tuning));
     finder.setCalibration(440.0f, tuning.lowA_Hz());
     PipeSnacPeakPicker picker;
     picker.setParams(tuning, kRate_Hz);
-    finder.snacPeakPicker = [&picker](PitchFinder& f, float* snac, int count, int first, int last, float threshold,
-                                      float minimumPeak) {
-        return picker.pickSnacFreq(f, snac, count, first, last, threshold, minimumPeak);
-    };
+    bindPeakPicker(finder, picker);
 
     const std::vector<short> audio = chanterScale(0.5f);
     const std::size_t windows = (audio.size() - kWindow) / kHop;

@@ -159,19 +159,11 @@ int main(int argc, char** argv)
     const auto window = static_cast<unsigned int>(options.windowSize);
     PitchFinder finder;
     finder.setDataParams(PitchFinder::DataParams(window, static_cast<std::uint32_t>(options.samplingFrequency_Hz)));
-    PitchFinder::ProcessingParams params;
-    params.limitSearchToBand = true;
-    params.peakPickerEnabled = true;
-    params.lowFrequency_Hz = 0.9f * tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowG);
-    params.highFrequency_Hz = 1.1f * tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::HighA);
-    finder.setProcessingParams(params);
+    finder.setProcessingParams(chanterProcessingParams(tuning));
     finder.setCalibration(440.0f, options.lowA_Hz);
     PipeSnacPeakPicker picker;
     picker.setParams(tuning, options.samplingFrequency_Hz);
-    finder.snacPeakPicker = [&picker](PitchFinder& pitchFinder, float* snac, int count, int first, int last,
-                                      float threshold, float minimumPeak) {
-        return picker.pickSnacFreq(pitchFinder, snac, count, first, last, threshold, minimumPeak);
-    };
+    bindPeakPicker(finder, picker);
 
     IIRFilterFirstOrder filter;
     filter.initialise(options.filter_Hz, options.samplingFrequency_Hz, 1.0, IIRFilterFirstOrder::LowPass);

@@ -227,12 +227,4 @@ TEST(DominantNote, NoteChangePositionLooksInsideTheWindow)
     EXPECT_EQ(DominantNote(none, 4).getNoteChangePos(PipeTuning::D), 0u);
 }
 
-TEST(DominantNote, CountIndexes)
-{
-    EXPECT_EQ(DominantNote::noteToNoteCountIndex(PipeTuning::LowG), 0);
-    EXPECT_EQ(DominantNote::noteToNoteCountIndex(PipeTuning::HighA), 8);
-    EXPECT_EQ(DominantNote::noteToNoteCountIndex(PipeTuning::Tenor), 9);
-    EXPECT_EQ(DominantNote::noteToNoteCountIndex(PipeTuning::Unknown), 9);
-}
-
 } // namespace

@@ -124,15 +124,8 @@ TEST(PipeNoteName, OrdinalsCoverMelodyNotesOnly)
     EXPECT_EQ(melodyNoteOrdinalValue(Unknown), -1);
 }
 
-TEST(PipeNote, DefaultsAndDerivedTimes)
+TEST(PipeNote, DerivedTimes)
 {
-    const PipeNote empty;
-    EXPECT_EQ(empty.noteName(), Unknown);
-    EXPECT_EQ(empty.start_s(), 0.0f);
-    EXPECT_EQ(empty.duration_s(), 0.0f);
-    EXPECT_EQ(empty.id(), 0);
-    EXPECT_EQ(empty.melodyNoteStartOffset_s(), 0.0f);
-
     PipeNote doubling(dbe, 1.25f, 0.5f);
     doubling.setMelodyNoteStartOffset_s(0.125f);
     EXPECT_FLOAT_EQ(doubling.getEnd_s(), 1.75f);

@@ -2,6 +2,7 @@
 
 #include "PipeSnacPeakPicker.h"
 #include "TestSignals.h"
+#include "VantorUtils.h"
 #include "utils.h"
 
 #include <gtest/gtest.h>
@@ -21,11 +22,13 @@ float centsBetween(float reference_Hz, float measured_Hz)
 class PitchFinderTest : public ::testing::Test
 {
 protected:
-    void configure(unsigned int windowSize, bool limitToBand = false, float low_Hz = 1.0f, float high_Hz = 44100.0f)
+    void configure(unsigned int windowSize, bool limitToBand = false, float low_Hz = 1.0f, float high_Hz = 44100.0f,
+                   bool bandpass = false)
     {
         finder.setDataParams(PitchFinder::DataParams(windowSize, static_cast<std::uint32_t>(kRate_Hz)));
         PitchFinder::ProcessingParams params;
         params.limitSearchToBand = limitToBand;
+        params.bandpassEnabled = bandpass;
         params.lowFrequency_Hz = low_Hz;
         params.highFrequency_Hz = high_Hz;
         finder.setProcessingParams(params);
@@ -102,18 +105,11 @@ TEST_F(PitchFinderTest, PrefersTheShorterPeriodWhenItIsNearlyAsClear)
     configure(2048);
     // A weak sub-octave makes the 240 Hz period the clearest one; the 480 Hz
     // period still reaches 90 % of it and wins.
-    std::vector<float> signal = testsignals::sine(480.0f, 2048, 0.5f);
-    const std::vector<float> sub = testsignals::sine(240.0f, 2048, 0.05f);
-    for (std::size_t i = 0; i < signal.size(); ++i)
-        signal[i] += sub[i];
-    EXPECT_NEAR(analyse(signal).frequency_Hz, 480.0f, 1.0f);
+    const auto tone = testsignals::sine(480.0f, 2048, 0.5f);
+    EXPECT_NEAR(analyse(testsignals::mix(tone, testsignals::sine(240.0f, 2048, 0.05f))).frequency_Hz, 480.0f, 1.0f);
 
     // A strong sub-octave takes the pitch down an octave.
-    const std::vector<float> strongSub = testsignals::sine(240.0f, 2048, 0.5f);
-    signal = testsignals::sine(480.0f, 2048, 0.5f);
-    for (std::size_t i = 0; i < signal.size(); ++i)
-        signal[i] += strongSub[i];
-    EXPECT_NEAR(analyse(signal).frequency_Hz, 240.0f, 1.0f);
+    EXPECT_NEAR(analyse(testsignals::mix(tone, testsignals::sine(240.0f, 2048, 0.5f))).frequency_Hz, 240.0f, 1.0f);
 }
 
 TEST_F(PitchFinderTest, MinimumPeakRejectsUnclearWindows)
@@ -150,16 +146,8 @@ TEST_F(PitchFinderTest, BandLimitExcludesPeriodsOutsideTheBand)
 
 TEST_F(PitchFinderTest, BandpassRemovesComponentsOutsideTheBand)
 {
-    finder.setDataParams(PitchFinder::DataParams(2048, 44100));
-    PitchFinder::ProcessingParams params;
-    params.bandpassEnabled = true;
-    params.lowFrequency_Hz = 300.0f;
-    params.highFrequency_Hz = 1000.0f;
-    finder.setProcessingParams(params);
-    std::vector<float> signal = testsignals::sine(480.0f, 2048, 0.2f);
-    const std::vector<float> high = testsignals::sine(3100.0f, 2048, 0.6f);
-    for (std::size_t i = 0; i < signal.size(); ++i)
-        signal[i] += high[i];
+    configure(2048, false, 300.0f, 1000.0f, true);
+    const auto signal = testsignals::mix(testsignals::sine(480.0f, 2048, 0.2f), testsignals::sine(3100.0f, 2048, 0.6f));
     EXPECT_NEAR(analyse(signal).frequency_Hz, 480.0f, 1.0f);
 }
 
@@ -168,12 +156,7 @@ TEST_F(PitchFinderTest, BandpassEdgesAreCountedInWindowSizeBins)
     // The edges become bins with the window size N while the transform has
     // 1.5 N points, so the pass band lies at two thirds of the nominal edges:
     // a nominal 300..700 Hz band passes about 200..460 Hz.
-    finder.setDataParams(PitchFinder::DataParams(2048, 44100));
-    PitchFinder::ProcessingParams params;
-    params.bandpassEnabled = true;
-    params.lowFrequency_Hz = 300.0f;
-    params.highFrequency_Hz = 700.0f;
-    finder.setProcessingParams(params);
+    configure(2048, false, 300.0f, 700.0f, true);
     EXPECT_LT(analyse(testsignals::sine(480.0f, 2048, 0.5f)).volume_normalized, 0.8f);
     EXPECT_NEAR(analyse(testsignals::sine(420.0f, 2048, 0.5f)).frequency_Hz, 420.0f, 1.0f);
 }
@@ -350,18 +333,10 @@ TEST_P(ChanterPitch, FindsEveryNoteWithinACent)
 
     PitchFinder finder;
     finder.setDataParams(PitchFinder::DataParams(c.windowSize, 44100));
-    PitchFinder::ProcessingParams params;
-    params.limitSearchToBand = true;
-    params.peakPickerEnabled = true;
-    params.lowFrequency_Hz = 0.9f * tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowG);
-    params.highFrequency_Hz = 1.1f * tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::HighA);
-    finder.setProcessingParams(params);
+    finder.setProcessingParams(chanterProcessingParams(tuning));
     PipeSnacPeakPicker picker;
     picker.setParams(tuning, 44100.0f);
-    finder.snacPeakPicker = [&picker](PitchFinder& f, float* snac, int count, int first, int last, float threshold,
-                                      float minimumPeak) {
-        return picker.pickSnacFreq(f, snac, count, first, last, threshold, minimumPeak);
-    };
+    bindPeakPicker(finder, picker);
 
     const std::vector<float> signal = testsignals::pcmScaled(testsignals::chanterTone(expected_Hz, 4 * c.windowSize));
     for (unsigned int w = 0; w < 4; ++w) {

@@ -15,6 +15,15 @@ PipeTuning standardAt(float lowA_Hz)
     return tuning;
 }
 
+TEST(ChanterProcessingParams, SearchBandReachesJustBeyondTheCompass)
+{
+    const PitchFinder::ProcessingParams params = chanterProcessingParams(standardAt(480.0f));
+    EXPECT_TRUE(params.limitSearchToBand);
+    EXPECT_FALSE(params.bandpassEnabled);
+    EXPECT_FLOAT_EQ(params.lowFrequency_Hz, 378.0f);
+    EXPECT_FLOAT_EQ(params.highFrequency_Hz, 1056.0f);
+}
+
 TEST(CalculateTuningFromFrequencies, EmptyOrMismatchedSeriesGiveTheStandardTuning)
 {
     EXPECT_EQ(calculateTuningFromFrequencies(480.0f, 0.3f, {}, {}, {}).getNoteCentreFrequencies(),

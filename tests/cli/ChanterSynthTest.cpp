@@ -7,18 +7,6 @@
 
 namespace {
 
-TEST(ChanterSynth, ScaleHoldsTheNineCentresInOrder)
-{
-    PipeTuning tuning;
-    tuning.setLowA_Hz(480.0f);
-    const auto segments = synth::scale(tuning, 0.3f);
-    ASSERT_EQ(segments.size(), 9u);
-    EXPECT_EQ(segments.front().frequency_Hz, 420.0f);
-    EXPECT_EQ(segments.back().frequency_Hz, 960.0f);
-    for (const auto& segment : segments)
-        EXPECT_EQ(segment.duration_s, 0.3f);
-}
-
 TEST(ChanterSynth, RendersTheRequestedLengthAndPeak)
 {
     const auto signal = synth::renderSegments({{480.0f, 0.1f}, {0.0f, 0.05f}, {640.0f, 0.1f}}, 44100.0f,

@@ -43,6 +43,14 @@ std::vector<float> noise(std::size_t count, float amplitude, std::uint32_t seed)
     return signal;
 }
 
+std::vector<float> mix(const std::vector<float>& a, const std::vector<float>& b)
+{
+    std::vector<float> sum(a);
+    for (std::size_t i = 0; i < sum.size() && i < b.size(); ++i)
+        sum[i] += b[i];
+    return sum;
+}
+
 std::vector<short> pcm(const std::vector<float>& signal)
 {
     return synth::toPcm16(signal);

@@ -21,6 +21,9 @@ std::vector<float> chanterTone(float frequency_Hz, std::size_t count, float ampl
                                float rate_Hz = kRate_Hz);
 std::vector<float> noise(std::size_t count, float amplitude, std::uint32_t seed);
 
+// Sample-by-sample sum of two signals of equal length.
+std::vector<float> mix(const std::vector<float>& a, const std::vector<float>& b);
+
 std::vector<short> pcm(const std::vector<float>& signal);
 // 16-bit PCM scaled so that 1.0 is 32768 (full scale of the volume meter).
 std::vector<float> pcmScaled(const std::vector<float>& signal);

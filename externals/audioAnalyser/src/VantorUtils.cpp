@@ -1,7 +1,7 @@
 #include "VantorUtils.h"
 
 #include "HistoricPipeTuning.h"
-#include "PitchFinder.h"
+#include "PipeSnacPeakPicker.h"
 
 #include <algorithm>
 #include <array>
@@ -16,6 +16,28 @@ constexpr float kReferenceLowA_Hz = 440.0f;
 constexpr std::size_t kVolumeRingSize = 10;
 
 } // namespace
+
+PitchFinder::ProcessingParams chanterProcessingParams(const PipeTuning& tuning)
+{
+    PitchFinder::ProcessingParams params;
+    params.limitSearchToBand = true;
+    params.lowFrequency_Hz =
+        static_cast<float>(kBandBelowLowG * tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowG));
+    params.highFrequency_Hz =
+        static_cast<float>(kBandAboveHighA * tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::HighA));
+    return params;
+}
+
+void bindPeakPicker(PitchFinder& finder, PipeSnacPeakPicker& picker)
+{
+    PitchFinder::ProcessingParams params = finder.processingParams();
+    params.peakPickerEnabled = true;
+    finder.setProcessingParams(params);
+    finder.snacPeakPicker = [&picker](PitchFinder& self, float* snac, int count, int first, int last,
+                                      float threshold, float minimumPeak) {
+        return picker.pickSnacFreq(self, snac, count, first, last, threshold, minimumPeak);
+    };
+}
 
 PipeTuning calculateTuningFromFrequencies(float lowA_Hz, float minimumVolume, const std::vector<float>& frequencies,
                                           const std::vector<float>& qualities, const std::vector<float>& volumes)
@@ -68,13 +90,7 @@ PipeTuning calculateTuningFromData(const short* samples, unsigned int sampleCoun
     PitchFinder finder;
     finder.setDataParams(PitchFinder::DataParams(static_cast<std::uint32_t>(windowSize),
                                                  static_cast<std::uint32_t>(samplingFrequency_Hz)));
-    PitchFinder::ProcessingParams params;
-    params.limitSearchToBand = true;
-    params.lowFrequency_Hz =
-        static_cast<float>(kBandBelowLowG * result.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowG));
-    params.highFrequency_Hz =
-        static_cast<float>(kBandAboveHighA * result.getReferenceNoteCentreFrequency_Hz(PipeTuning::HighA));
-    finder.setProcessingParams(params);
+    finder.setProcessingParams(chanterProcessingParams(result));
     finder.setCalibration(kReferenceLowA_Hz, lowA_Hz);
 
     const unsigned int window = static_cast<unsigned int>(windowSize);

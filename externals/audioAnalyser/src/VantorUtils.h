@@ -5,12 +5,23 @@
 // stretch of a per-window series. Pure functions; safe on any thread.
 
 #include "PipeTuning.h"
+#include "PitchFinder.h"
+
+class PipeSnacPeakPicker;
 
 #include <utility>
 #include <vector>
 
 // Start and end in seconds.
 using TimeRange = std::pair<float, float>;
+
+// The pitch finder's processing for chanter audio under tuning: the period
+// search limited to 0.9 x Low G .. 1.1 x High A.
+PitchFinder::ProcessingParams chanterProcessingParams(const PipeTuning& tuning);
+
+// Hands finder's peak picking to picker and enables it. picker must outlive
+// every analysis finder runs.
+void bindPeakPicker(PitchFinder& finder, PipeSnacPeakPicker& picker);
 
 // Analyses consecutive, non-overlapping windows of the recording (the last
 // whole window is left out) and estimates the tuning from them, starting
