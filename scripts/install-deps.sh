@@ -14,6 +14,7 @@ packages=(
     googletest
     libgtest-dev
     libbenchmark-dev
+    libsndfile1-dev
 )
 
 missing=()

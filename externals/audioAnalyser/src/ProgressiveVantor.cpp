@@ -1,0 +1,142 @@
+#include "ProgressiveVantor.h"
+
+#include "utils.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+constexpr float kDefaultInterval_s = 0.1f;
+// A new note this close after the start of the last frozen one is taken to be
+// that note again, unless it completes a gracenote with its melody note.
+constexpr float kHistoryOverlap_s = 0.02f;
+constexpr float kCutoffMargin_s = 0.01f;
+constexpr int kTrimStep_ms = 1000;
+constexpr float kTrimStep_s = 1.0f;
+
+} // namespace
+
+ProgressiveVantor::ProgressiveVantor()
+{
+    reset();
+}
+
+void ProgressiveVantor::reset()
+{
+    Vantor::reset();
+    mPendingData.clear();
+    mProcessedSamples = 0;
+    mNextTranscribeTime_s = kDefaultInterval_s;
+    mHistory.clear();
+    mTrimmedTime_s = 0.0f;
+    mHistoricTuning.reset();
+    mHistoricTuning.setAverageSize(utils::truncateToInt(mSamplingFrequency_Hz / static_cast<float>(mStepSize)));
+    mTranscriptionInterval_s = kDefaultInterval_s;
+}
+
+bool ProgressiveVantor::progressiveTranscribe(const short* data, unsigned int count, bool forceTranscription)
+{
+    if (data != nullptr && count > 0) {
+        mPendingData.insert(mPendingData.end(), data, data + count);
+        const unsigned int consumed =
+            calculateFrequencies(mPendingData.data(), static_cast<unsigned int>(mPendingData.size()));
+        mProcessedSamples += static_cast<int>(consumed);
+        if (consumed > 0) {
+            mPendingData.erase(mPendingData.begin(), mPendingData.begin() + consumed);
+            const int newWindows = static_cast<int>(consumed / static_cast<unsigned int>(mStepSize));
+            mHistoricTuning.update(mFrequencies, mQualities, mVolumes,
+                                   static_cast<int>(mFrequencies.size()) - newWindows);
+            mTuning = mHistoricTuning.tuning();
+        }
+    }
+    const float analysed_s = lastTranscribeTime_s();
+    if (!forceTranscription && !(analysed_s > mNextTranscribeTime_s))
+        return false;
+    retranscribe();
+    mNextTranscribeTime_s = analysed_s + mTranscriptionInterval_s;
+    return true;
+}
+
+float ProgressiveVantor::lastTranscribeTime_s() const
+{
+    return static_cast<float>(mProcessedSamples) / mSamplingFrequency_Hz;
+}
+
+void ProgressiveVantor::setTranscriptionInterval_s(float interval_s)
+{
+    mTranscriptionInterval_s = interval_s;
+    mNextTranscribeTime_s = interval_s;
+}
+
+void ProgressiveVantor::setHistoricalTuning(const HistoricPipeTuning& historicTuning)
+{
+    mHistoricTuning = historicTuning;
+    mTuning = mHistoricTuning.tuning();
+    setLowA_Hz(mTuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA));
+}
+
+float ProgressiveVantor::getLastRmsAverage_normalized(int n) const
+{
+    if (mVolumes.empty() || n <= 0)
+        return 0.0f;
+    const std::size_t count = std::min(mVolumes.size(), static_cast<std::size_t>(n));
+    const double sum = std::accumulate(mVolumes.end() - static_cast<std::ptrdiff_t>(count), mVolumes.end(), 0.0);
+    return static_cast<float>(sum / static_cast<double>(count));
+}
+
+void ProgressiveVantor::retranscribe()
+{
+    clearResults();
+    mNoteTrack.clear();
+    mFlatNoteTrack.clear();
+    mPickedNoteTrack.clear();
+    calculateNotes();
+    transcribe();
+
+    const float cutoff_s = mHistory.empty() ? 0.0f : mHistory.back().start_s() - kCutoffMargin_s;
+    std::vector<PipeNote> work = mHistory;
+    for (PipeNote note : combineMelodyAndGraceNotes(mNotes, mGraceNotes)) {
+        note.setStart_s(note.start_s() + mTrimmedTime_s);
+        if (mHistory.empty()) {
+            work.push_back(note);
+            continue;
+        }
+        const float sinceCutoff_s = note.start_s() - cutoff_s;
+        if (sinceCutoff_s > kHistoryOverlap_s)
+            work.push_back(note);
+        else if (sinceCutoff_s > 0.0f && isMelodyNote(note.noteName()) && !isMelodyNote(work.back().noteName()))
+            work.push_back(note);
+    }
+
+    mNotes.clear();
+    mGraceNotes.clear();
+    splitMelodyAndGraceNotes(work, mNotes, mGraceNotes);
+
+    // Only notes finished well before the analysed end can be frozen.
+    const float now_s = lastTranscribeTime_s();
+    while (!work.empty() && work.back().getEnd_s() >= now_s - kFreezeMargin_s)
+        work.pop_back();
+
+    if (now_s - mTrimmedTime_s > kHeldTracks_s) {
+        mHistory = work;
+        while (now_s - mTrimmedTime_s > kHeldTracks_s) {
+            trimFrequencies(kTrimStep_ms);
+            mTrimmedTime_s += kTrimStep_s;
+        }
+    }
+}
+
+void ProgressiveVantor::trimFrequencies(int milliseconds)
+{
+    const double windows = static_cast<double>(milliseconds)
+                           * static_cast<double>(mSamplingFrequency_Hz / static_cast<float>(mStepSize)) / 1000.0;
+    const std::size_t count = std::min(mFrequencies.size(), static_cast<std::size_t>(std::max(0, utils::truncateToInt(windows))));
+    const auto drop = [count](std::vector<float>& track) {
+        track.erase(track.begin(), track.begin() + static_cast<std::ptrdiff_t>(count));
+    };
+    drop(mFrequencies);
+    drop(mPickedFrequencies);
+    drop(mQualities);
+    drop(mVolumes);
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+// The transcription engine fed live. Each block of recorded PCM is analysed
+// as it arrives; every mTranscriptionInterval_s of audio the whole pipeline
+// re-runs over the tracks held, which are kept to about five seconds: notes
+// that finished more than a second before the analysed end are frozen into a
+// history once the tracks are trimmed, and reported unchanged from then on.
+// The tuning is re-estimated from every window analysed (HistoricPipeTuning)
+// and replaces the engine's tuning before each re-run. Results are always
+// complete from the start of the recording, in absolute time.
+// Owned and driven by the processing thread.
+
+#include "HistoricPipeTuning.h"
+#include "Vantor.h"
+
+#include <vector>
+
+class ProgressiveVantor : public Vantor
+{
+public:
+    // Seconds of tracks kept between re-runs, and how close to the analysed
+    // end a note may finish and still be frozen.
+    static constexpr float kHeldTracks_s = 5.0f;
+    static constexpr float kFreezeMargin_s = 1.0f;
+
+    ProgressiveVantor();
+
+    void reset() override;
+
+    // Analyses the new samples and re-runs the transcription when the next
+    // re-run is due or forceTranscription is set; true when it re-ran.
+    bool progressiveTranscribe(const short* data, unsigned int count, bool forceTranscription);
+    // Audio time analysed so far.
+    float lastTranscribeTime_s() const;
+    // The next re-run falls interval_s of audio after the start.
+    void setTranscriptionInterval_s(float interval_s);
+    HistoricPipeTuning historicTuning() const { return mHistoricTuning; }
+    // Takes over a running estimate and its tuning.
+    void setHistoricalTuning(const HistoricPipeTuning& historicTuning);
+    // Mean volume of the last n windows (all when fewer); 0 when none.
+    float getLastRmsAverage_normalized(int n) const;
+
+protected:
+    void retranscribe();
+    void trimFrequencies(int milliseconds);
+
+    std::vector<short> mPendingData;
+    int mProcessedSamples = 0;
+    float mNextTranscribeTime_s = 0.1f;
+    std::vector<PipeNote> mHistory;
+    float mTrimmedTime_s = 0.0f;
+    HistoricPipeTuning mHistoricTuning;
+    float mTranscriptionInterval_s = 0.1f;
+};

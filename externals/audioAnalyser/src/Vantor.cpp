@@ -1,0 +1,249 @@
+#include "Vantor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace {
+
+constexpr float kMinimumSamplingFrequency_Hz = 8000.0f;
+// Windows per second of audio is 2205 whatever the rate: step = fs / 2205.
+constexpr double kStepsPerSample = 0.00045351475;
+constexpr float kReferenceLowA_Hz = 440.0f;
+// The flat note track reads every pitch against a Low A lowered by 1/44
+// (about 40 cents), which catches notes played on the flat side.
+constexpr float kFlatLowAFraction = 1.0f / 44.0f;
+constexpr std::size_t kVolumeRingSize = 10;
+
+} // namespace
+
+Vantor::Vantor()
+{
+    bindPeakPicker(mPitchFinder, mSnacPeakPicker);
+    initialiseInputFilter();
+}
+
+void Vantor::initialiseInputFilter()
+{
+    mInputFilter.initialise(mFilterCornerFrequency_Hz, mSamplingFrequency_Hz, 1.0, IIRFilterFirstOrder::LowPass);
+}
+
+void Vantor::setSamplingFrequency_Hz(float samplingFrequency_Hz)
+{
+    mSamplingFrequency_Hz =
+        samplingFrequency_Hz >= kMinimumSamplingFrequency_Hz ? samplingFrequency_Hz : kMinimumSamplingFrequency_Hz;
+    mStepSize = static_cast<int>(std::round(static_cast<double>(mSamplingFrequency_Hz) * kStepsPerSample));
+    initialiseInputFilter();
+}
+
+void Vantor::setFilterCornerFrequency_Hz(float cornerFrequency_Hz)
+{
+    mFilterCornerFrequency_Hz = cornerFrequency_Hz;
+    initialiseInputFilter();
+}
+
+void Vantor::setLowA_Hz(float lowA_Hz)
+{
+    mLowA_Hz = lowA_Hz;
+    mTuningSet = false;
+}
+
+void Vantor::setTuning(const PipeTuning& tuning)
+{
+    mLowA_Hz = tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA);
+    mTuning = tuning;
+    mTuningSet = true;
+}
+
+float Vantor::secondsPerStep() const
+{
+    return static_cast<float>(mStepSize) / mSamplingFrequency_Hz;
+}
+
+void Vantor::clearResults()
+{
+    mNotes.clear();
+    mGraceNotes.clear();
+    mProcessedNotes.clear();
+    mConsolidatedNotes.clear();
+    mGdeRanges.clear();
+}
+
+void Vantor::reset()
+{
+    mLowA_Hz = kReferenceLowA_Hz;
+    clearResults();
+    mNoteTrack.clear();
+    mFlatNoteTrack.clear();
+    mPickedNoteTrack.clear();
+    mFrequencies.clear();
+    mPickedFrequencies.clear();
+    mQualities.clear();
+    mVolumes.clear();
+    mTuningSet = false;
+    initialiseInputFilter();
+}
+
+bool Vantor::transcribe(const short* data, unsigned int count)
+{
+    calculateTuning(data, count);
+    calculateFrequencies(data, count);
+    calculateNotes();
+    transcribe();
+    return true;
+}
+
+void Vantor::calculateTuning(const short* data, unsigned int count)
+{
+    if (mTuningSet)
+        return;
+    mTuning = calculateTuningFromData(data, count, mSamplingFrequency_Hz, static_cast<int>(kWindowSize), mLowA_Hz,
+                                      mMinimumVolume_normalized);
+}
+
+unsigned int Vantor::calculateFrequencies(const short* data, unsigned int count)
+{
+    if (data == nullptr || count < kWindowSize)
+        return 0;
+
+    mSnacPeakPicker.setParams(mTuning, mSamplingFrequency_Hz);
+    mPitchFinder.setDataParams(
+        PitchFinder::DataParams(kWindowSize, static_cast<std::uint32_t>(mSamplingFrequency_Hz)));
+    PitchFinder::ProcessingParams params = chanterProcessingParams(mTuning);
+    params.peakPickerEnabled = true;
+    mPitchFinder.setProcessingParams(params);
+    mPitchFinder.setCalibration(kReferenceLowA_Hz, mTuning.lowA_Hz());
+    mPitchFinder.snacPeakThreshold = mSnacPeakThreshold;
+    mPitchFinder.minimumSnacPeak = mMinimumSnacPeak;
+
+    const unsigned int step = static_cast<unsigned int>(mStepSize);
+    const unsigned int windows = (count - kWindowSize) / step + 1;
+    const std::size_t base = mFrequencies.size();
+    const std::size_t total = base + windows;
+    mFrequencies.resize(total);
+    mPickedFrequencies.resize(total);
+    mQualities.resize(total);
+    mVolumes.resize(total);
+
+    const float* filtered = mFilterCornerFrequency_Hz != 0.0f ? mInputFilter.filter(data, count) : nullptr;
+    for (unsigned int k = 0; k < windows; ++k) {
+        const std::size_t offset = static_cast<std::size_t>(k) * step;
+        if (filtered != nullptr)
+            mPitchFinder.setData(filtered + offset);
+        else
+            mPitchFinder.setData(data + offset);
+        mPitchFinder.calculatePitch();
+        const PitchFinder::AnalysisResults results = mPitchFinder.analysisResults();
+
+        const std::size_t i = base + k;
+        mVolumes[i] = results.volume_normalized;
+        const bool gated = i >= kUngatedWindows && !(results.volume_normalized > mMinimumVolume_normalized);
+        mFrequencies[i] = gated ? 0.0f : results.frequency_Hz;
+        mPickedFrequencies[i] = gated ? 0.0f : results.pickedFrequency_Hz;
+        mQualities[i] = gated ? 0.0f : results.quality;
+    }
+    return windows * step;
+}
+
+void Vantor::calculateNotes()
+{
+    const std::size_t count = mFrequencies.size();
+    mNoteTrack.resize(count, PipeTuning::Unknown);
+    mFlatNoteTrack.resize(count, PipeTuning::Unknown);
+    mPickedNoteTrack.resize(count, PipeTuning::Unknown);
+
+    PipeTuning flat = mTuning;
+    flat.setLowA_Hz(mTuning.lowA_Hz() - mTuning.lowA_Hz() * kFlatLowAFraction);
+    float volumeRing[kVolumeRingSize] = {};
+    float centre_Hz = 0.0f;
+    float cents = 0.0f;
+    for (std::size_t i = 0; i < count; ++i) {
+        volumeRing[i % kVolumeRingSize] = mVolumes.at(i);
+        const double average = std::accumulate(volumeRing, volumeRing + kVolumeRingSize, 0.0) / kVolumeRingSize;
+        if (i >= kUngatedWindows && !(average > mMinimumVolume_normalized)) {
+            mNoteTrack[i] = PipeTuning::Unknown;
+            mFlatNoteTrack[i] = PipeTuning::Unknown;
+            mPickedNoteTrack[i] = PipeTuning::Unknown;
+            continue;
+        }
+        mNoteTrack[i] = mTuning.calculate(mFrequencies.at(i), centre_Hz, cents);
+        mFlatNoteTrack[i] = flat.calculate(mFrequencies.at(i), centre_Hz, cents);
+        mPickedNoteTrack[i] = mTuning.calculate(mPickedFrequencies.at(i), centre_Hz, cents);
+    }
+}
+
+void Vantor::getMelodyNotes()
+{
+    mNotes = extractNotes(mNoteTrack, kMinimumMelodyNote_s, kMaximumMelodyNote_s, secondsPerStep());
+}
+
+void Vantor::transcribe()
+{
+    clearResults();
+
+    getMelodyNotes();
+    myOutputNotes("original melody notes", mNotes);
+    getGraceNotes();
+    myOutputNotes("init grace notes", mGraceNotes);
+    initialGraceNoteStrip();
+    myOutputNotes("init grace notes after strip", mGraceNotes);
+    advancedGraceNoteSearch();
+    myOutputNotes("init grace notes after advanced search", mGraceNotes);
+    mConsolidatedNotes = consolidate();
+    myOutputNotes("Consolidated notes", mConsolidatedNotes);
+    stripCrossingNoises();
+    myOutputNotes("Consolidated notes after crossing noise removal", mConsolidatedNotes);
+    getGdes();
+    myOutputNotes("Consolidated after GDE", mConsolidatedNotes);
+    getDoublings();
+    myOutputNotes("Consolidated after doublings", mConsolidatedNotes);
+    extractThrd();
+    myOutputNotes("Processed notes", mProcessedNotes);
+    getSingleGracenotes();
+    myOutputNotes("Processed notes after getSingleGracenotes", mProcessedNotes);
+    myOutputNotes("Consolidated notes after getSingleGracenotes", mConsolidatedNotes);
+    reformMelodyAndGracing();
+    myOutputNotes("Melody after reform", mNotes);
+    myOutputNotes("Gracing after reform", mGraceNotes);
+    stripUnlikelyGracenotes();
+    extractShortMelodyNotes();
+    applyBusinessLogic();
+    myOutputNotes("Melody after short melody note extract", mNotes);
+    myOutputNotes("Gracing after short melody note extract", mGraceNotes);
+    extractHighADoubling();
+    extractBirls();
+    extractStrikes();
+    dealWithMelodyGaps();
+    dealWithContigousGracing();
+    finalGraceNoteCheck();
+    stripUnlikelyGracenotes();
+}
+
+void Vantor::myOutputNotes(std::string /*label*/, const NoteMap& /*notes*/)
+{
+}
+
+// Gracenote extraction and consolidation.
+void Vantor::getGraceNotes() {}
+void Vantor::initialGraceNoteStrip() {}
+void Vantor::advancedGraceNoteSearch() {}
+NoteMap Vantor::consolidate() { return NoteMap(); }
+void Vantor::stripCrossingNoises() {}
+
+// Embellishments recognised as a whole.
+void Vantor::getGdes() {}
+void Vantor::getDoublings() {}
+void Vantor::extractThrd() {}
+void Vantor::getSingleGracenotes() {}
+void Vantor::reformMelodyAndGracing() {}
+void Vantor::stripUnlikelyGracenotes() {}
+void Vantor::extractShortMelodyNotes() {}
+
+// Rule-based corrections and final clean-up.
+void Vantor::applyBusinessLogic() {}
+void Vantor::extractHighADoubling() {}
+void Vantor::extractBirls() {}
+void Vantor::extractStrikes() {}
+void Vantor::dealWithMelodyGaps() {}
+void Vantor::dealWithContigousGracing() {}
+void Vantor::finalGraceNoteCheck() {}

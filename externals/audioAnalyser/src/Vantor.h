@@ -1,0 +1,136 @@
+#pragma once
+
+// The transcription engine. It turns a recording of a chanter (16-bit signed
+// mono PCM) into two time-ordered note maps, the melody notes and the
+// gracenotes, through a fixed pipeline of stages over per-window tracks:
+// windows of 1024 samples every mStepSize samples (20 at 44100 Hz, 2205
+// windows a second) give pitch, picked pitch, SNAC quality and volume tracks,
+// which become per-window note tracks under the tuning in force, from which
+// melody notes and gracenotes are cut.
+//
+// One-shot use: reset(), then transcribe(data, count). Incremental use:
+// calculateFrequencies for each block, then calculateNotes() and transcribe()
+// whenever results are wanted (see ProgressiveVantor). Silent input gives
+// empty maps. One instance per thread; not copyable.
+
+#include "IIRFilterFirstOrder.h"
+#include "PipeNote.h"
+#include "PipeSnacPeakPicker.h"
+#include "PipeTuning.h"
+#include "PitchFinder.h"
+#include "VantorUtils.h"
+
+#include <string>
+#include <vector>
+
+class Vantor
+{
+public:
+    static constexpr unsigned int kWindowSize = 1024;
+    // The first windows after a reset are never gated for volume.
+    static constexpr int kUngatedWindows = 10;
+    // Melody notes hold for at least this long (the single-precision value
+    // just above 0.15 s) and less than kMaximumMelodyNote_s.
+    static constexpr float kMinimumMelodyNote_s = 0.1500001f;
+    static constexpr float kMaximumMelodyNote_s = 30.0f;
+
+    Vantor();
+    virtual ~Vantor() = default;
+    Vantor(const Vantor&) = delete;
+    Vantor& operator=(const Vantor&) = delete;
+
+    // Parameters.
+    // At least 8000 Hz; the step becomes round(fs / 2205).
+    void setSamplingFrequency_Hz(float samplingFrequency_Hz);
+    // 0 switches the input low-pass off.
+    void setFilterCornerFrequency_Hz(float cornerFrequency_Hz);
+    void setMinimumVolume_normalized(float volume_normalized) { mMinimumVolume_normalized = volume_normalized; }
+    void setSnacPeakThreshold(float threshold) { mSnacPeakThreshold = threshold; }
+    void setMinimumSnacPeak(float minimumPeak) { mMinimumSnacPeak = minimumPeak; }
+    // The Low A from which the next one-shot transcription estimates the
+    // tuning.
+    virtual void setLowA_Hz(float lowA_Hz);
+    // A tuning to use as it is.
+    void setTuning(const PipeTuning& tuning);
+
+    float samplingFrequency_Hz() const { return mSamplingFrequency_Hz; }
+    int stepSize() const { return mStepSize; }
+    float secondsPerStep() const;
+    PipeTuning tuning() const { return mTuning; }
+    const NoteMap& notes() const { return mNotes; }
+    const NoteMap& graceNotes() const { return mGraceNotes; }
+
+    // Empties all maps and tracks and the filter's memory; the tuning and the
+    // parameters stay, the Low A guess returns to 440 Hz.
+    virtual void reset();
+
+    // One-shot transcription of a whole recording (after a reset). Always
+    // returns true.
+    bool transcribe(const short* data, unsigned int count);
+    void calculateTuning(const short* data, unsigned int count);
+    // Appends one window per whole step of the block to the tracks and
+    // returns the samples consumed (windows x step): the caller passes the
+    // rest again with the next block. Fewer than 1024 samples: returns 0.
+    unsigned int calculateFrequencies(const short* data, unsigned int count);
+    // Rebuilds the note tracks from the whole pitch tracks.
+    void calculateNotes();
+    // Runs the stage pipeline over the current tracks.
+    void transcribe();
+
+protected:
+    void getMelodyNotes();
+
+    // Stages of the pipeline, in the order transcribe() runs them.
+    void getGraceNotes();
+    void initialGraceNoteStrip();
+    void advancedGraceNoteSearch();
+    NoteMap consolidate();
+    void stripCrossingNoises();
+    void getGdes();
+    void getDoublings();
+    void extractThrd();
+    void getSingleGracenotes();
+    void reformMelodyAndGracing();
+    void stripUnlikelyGracenotes();
+    void extractShortMelodyNotes();
+    void applyBusinessLogic();
+    void extractHighADoubling();
+    void extractBirls();
+    void extractStrikes();
+    void dealWithMelodyGaps();
+    void dealWithContigousGracing();
+    void finalGraceNoteCheck();
+
+    // Debug hook called after the stages; it writes nothing.
+    void myOutputNotes(std::string label, const NoteMap& notes);
+
+    void initialiseInputFilter();
+    void clearResults();
+
+    float mLowA_Hz = 440.0f;
+    PipeTuning mTuning;
+    float mSamplingFrequency_Hz = 44100.0f;
+    float mMinimumVolume_normalized = 0.3f;
+    int mStepSize = 20;
+    NoteMap mNotes;
+    NoteMap mGraceNotes;
+    NoteMap mProcessedNotes;
+    NoteMap mConsolidatedNotes;
+    std::vector<TimeRange> mGdeRanges;
+    bool mTuningSet = false;
+    PitchFinder mPitchFinder;
+    // Bound into mPitchFinder's peak-picker callable; both live as long as
+    // the engine.
+    PipeSnacPeakPicker mSnacPeakPicker;
+    IIRFilterFirstOrder mInputFilter;
+    float mFilterCornerFrequency_Hz = 0.0f;
+    float mSnacPeakThreshold = 0.9f;
+    float mMinimumSnacPeak = 0.3f;
+    std::vector<PipeTuning::ReferenceNote> mNoteTrack;
+    std::vector<PipeTuning::ReferenceNote> mFlatNoteTrack;
+    std::vector<PipeTuning::ReferenceNote> mPickedNoteTrack;
+    std::vector<float> mFrequencies;
+    std::vector<float> mPickedFrequencies;
+    std::vector<float> mQualities;
+    std::vector<float> mVolumes;
+};
