@@ -94,20 +94,8 @@ void ProgressiveVantor::retranscribe()
     calculateNotes();
     transcribe();
 
-    const float cutoff_s = mHistory.empty() ? 0.0f : mHistory.back().start_s() - kCutoffMargin_s;
-    std::vector<PipeNote> work = mHistory;
-    for (PipeNote note : combineMelodyAndGraceNotes(mNotes, mGraceNotes)) {
-        note.setStart_s(note.start_s() + mTrimmedTime_s);
-        if (mHistory.empty()) {
-            work.push_back(note);
-            continue;
-        }
-        const float sinceCutoff_s = note.start_s() - cutoff_s;
-        if (sinceCutoff_s > kHistoryOverlap_s)
-            work.push_back(note);
-        else if (sinceCutoff_s > 0.0f && isMelodyNote(note.noteName()) && !isMelodyNote(work.back().noteName()))
-            work.push_back(note);
-    }
+    std::vector<PipeNote> work =
+        appendToHistory(mHistory, combineMelodyAndGraceNotes(mNotes, mGraceNotes), mTrimmedTime_s);
 
     mNotes.clear();
     mGraceNotes.clear();
@@ -125,6 +113,26 @@ void ProgressiveVantor::retranscribe()
             mTrimmedTime_s += kTrimStep_s;
         }
     }
+}
+
+std::vector<PipeNote> ProgressiveVantor::appendToHistory(const std::vector<PipeNote>& history,
+                                                         const std::vector<PipeNote>& fresh, float trimmedTime_s)
+{
+    std::vector<PipeNote> merged = history;
+    const float cutoff_s = history.empty() ? 0.0f : history.back().start_s() - kCutoffMargin_s;
+    for (PipeNote note : fresh) {
+        note.setStart_s(note.start_s() + trimmedTime_s);
+        if (history.empty()) {
+            merged.push_back(note);
+            continue;
+        }
+        const float sinceCutoff_s = note.start_s() - cutoff_s;
+        if (sinceCutoff_s > kHistoryOverlap_s)
+            merged.push_back(note);
+        else if (sinceCutoff_s > 0.0f && isMelodyNote(note.noteName()) && !isMelodyNote(merged.back().noteName()))
+            merged.push_back(note);
+    }
+    return merged;
 }
 
 void ProgressiveVantor::trimFrequencies(int milliseconds)

@@ -43,6 +43,12 @@ public:
 protected:
     void retranscribe();
     void trimFrequencies(int milliseconds);
+    // The history followed by the fresh notes (relative to trimmedTime_s)
+    // that it does not cover yet: a note starting within 20 ms after the last
+    // frozen note's start (less 10 ms) is taken to be that note again, unless
+    // it is the melody note after a frozen gracenote.
+    static std::vector<PipeNote> appendToHistory(const std::vector<PipeNote>& history,
+                                                 const std::vector<PipeNote>& fresh, float trimmedTime_s);
 
     std::vector<short> mPendingData;
     int mProcessedSamples = 0;
