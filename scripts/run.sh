@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Vantor and runs its main job on the
-# bundled default: pitch analysis of a synthesised chanter scale. Arguments
-# are passed on to vantor-analyse (see --help).
+# Installs what is missing, builds Vantor and runs its main job: transcribing
+# a chanter recording. Without arguments it transcribes the bundled example
+# (the opening bars of Scotland the Brave); arguments are passed on to
+# vantor-transcribe (see --help).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$root/scripts/build.sh" >/dev/null
-exec "$root/build/src/cli/vantor-analyse" "$@"
+if [[ $# -eq 0 ]]; then
+    set -- "$root/resources/examples/scotland_the_brave.wav"
+fi
+exec "$root/build/src/cli/vantor-transcribe" "$@"

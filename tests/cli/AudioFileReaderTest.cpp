@@ -1,0 +1,94 @@
+#include "AudioFileReader.h"
+
+#include "TestSignals.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <fstream>
+
+namespace {
+
+class AudioFileReaderTest : public ::testing::Test
+{
+protected:
+    std::string path(const std::string& name) const { return dir.filePath(QString::fromStdString(name)).toStdString(); }
+
+    // Writes frames of interleaved doubles in the given format.
+    void write(const std::string& file, int format, int rate, int channels, const std::vector<double>& frames)
+    {
+        SF_INFO info{};
+        info.samplerate = rate;
+        info.channels = channels;
+        info.format = format;
+        SNDFILE* handle = sf_open(file.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(handle, nullptr) << sf_strerror(nullptr);
+        sf_writef_double(handle, frames.data(), static_cast<sf_count_t>(frames.size() / channels));
+        sf_close(handle);
+    }
+
+    QTemporaryDir dir;
+    AudioData audio;
+    std::string error;
+};
+
+TEST_F(AudioFileReaderTest, SixteenBitWavIsReadSampleForSample)
+{
+    const std::vector<short> pcm = testsignals::pcm(testsignals::chanterTone(480.0f, 4410));
+    std::vector<double> frames(pcm.begin(), pcm.end());
+    for (double& value : frames)
+        value /= 32768.0;
+    write(path("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, frames);
+    ASSERT_TRUE(readAudioFile(path("a.wav"), audio, error)) << error;
+    EXPECT_EQ(audio.samplingFrequency_Hz, 44100.0f);
+    EXPECT_EQ(audio.channels, 1);
+    EXPECT_EQ(audio.samples, pcm);
+}
+
+TEST_F(AudioFileReaderTest, StereoFlacIsMixedDownAtItsOwnRate)
+{
+    std::vector<double> frames;
+    for (int i = 0; i < 1000; ++i) {
+        frames.push_back(0.5);
+        frames.push_back(-0.25);
+    }
+    write(path("b.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 2, frames);
+    ASSERT_TRUE(readAudioFile(path("b.flac"), audio, error)) << error;
+    EXPECT_EQ(audio.samplingFrequency_Hz, 48000.0f);
+    EXPECT_EQ(audio.channels, 2);
+    ASSERT_EQ(audio.samples.size(), 1000u);
+    EXPECT_EQ(audio.samples[500], 4096); // (0.5 - 0.25) / 2 of full scale
+}
+
+TEST_F(AudioFileReaderTest, FloatSamplesBeyondFullScaleAreClipped)
+{
+    write(path("c.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 1, {1.5, -1.5, 0.25, -1.0});
+    ASSERT_TRUE(readAudioFile(path("c.wav"), audio, error)) << error;
+    EXPECT_EQ(audio.samples, (std::vector<short>{32767, -32768, 8192, -32768}));
+}
+
+TEST_F(AudioFileReaderTest, RefusesWithAOneLineMessage)
+{
+    EXPECT_FALSE(readAudioFile(path("missing.wav"), audio, error));
+    EXPECT_NE(error.find("missing.wav: cannot read the file"), std::string::npos) << error;
+
+    std::ofstream(path("text.wav")) << "this is not audio\n";
+    EXPECT_FALSE(readAudioFile(path("text.wav"), audio, error));
+    EXPECT_NE(error.find("not an audio file"), std::string::npos) << error;
+
+    write(path("slow.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 4000, 1, std::vector<double>(400, 0.1));
+    EXPECT_FALSE(readAudioFile(path("slow.wav"), audio, error));
+    EXPECT_NE(error.find("4000 Hz is below the 8000 Hz minimum"), std::string::npos) << error;
+
+    write(path("empty.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, {});
+    EXPECT_FALSE(readAudioFile(path("empty.wav"), audio, error));
+    EXPECT_NE(error.find("holds no audio"), std::string::npos) << error;
+
+    EXPECT_FALSE(readAudioFile(dir.path().toStdString(), audio, error));
+    EXPECT_TRUE(audio.samples.empty());
+    for (char c : error)
+        EXPECT_NE(c, '\n');
+}
+
+} // namespace
