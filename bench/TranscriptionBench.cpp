@@ -37,6 +37,14 @@ std::vector<short> chanterRecording(float seconds)
     return synth::toPcm16(synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f));
 }
 
+// Seconds of processing per second of audio.
+void reportRealtimeFactor(benchmark::State& state, double audioPerIteration_s)
+{
+    state.counters["realtime_factor"] =
+        benchmark::Counter(audioPerIteration_s * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
 template <typename Engine>
 void configure(Engine& engine)
 {
@@ -79,9 +87,7 @@ void BM_OneShotTranscription60s(benchmark::State& state)
         engine.transcribe(audio.data(), static_cast<unsigned int>(audio.size()));
         benchmark::DoNotOptimize(engine.notes().size());
     }
-    state.counters["realtime_factor"] =
-        benchmark::Counter(60.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate |
-                                                                            benchmark::Counter::kInvert);
+    reportRealtimeFactor(state, 60.0);
 }
 BENCHMARK(BM_OneShotTranscription60s)->Unit(benchmark::kMillisecond)->Iterations(2);
 
@@ -95,9 +101,7 @@ void BM_ProgressiveTranscription60s(benchmark::State& state)
         feed(engine, audio, peakHeap_B);
         benchmark::DoNotOptimize(engine.notes().size());
     }
-    state.counters["realtime_factor"] =
-        benchmark::Counter(60.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate |
-                                                                            benchmark::Counter::kInvert);
+    reportRealtimeFactor(state, 60.0);
 }
 BENCHMARK(BM_ProgressiveTranscription60s)->Unit(benchmark::kMillisecond)->Iterations(2);
 
