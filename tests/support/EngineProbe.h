@@ -21,6 +21,32 @@ public:
     using Vantor::mTuningSet;
     using Vantor::mTuning;
     using Vantor::mFilterCornerFrequency_Hz;
+    using Vantor::mNotes;
+    using Vantor::mGraceNotes;
+    using Vantor::mConsolidatedNotes;
+    using Vantor::mProcessedNotes;
+    using Vantor::mGdeRanges;
+    using Vantor::advancedGraceNoteSearch;
+    using Vantor::consolidate;
+    using Vantor::findConfirmedTroughs;
+    using Vantor::getGraceNotes;
+    using Vantor::initialGraceNoteStrip;
+    using Vantor::removeTransitionGraceNotes;
+    using Vantor::stretchNoteByQuality;
+    using Vantor::stretchNotesByQuality;
+    using Vantor::stripCrossingNoises;
+    using Vantor::stripImpossibleGracenoteTransitions;
+    using Vantor::windowIndex;
+    using Vantor::windowTime;
+
+    // A map of notes keyed by their starts.
+    static NoteMap mapOf(std::initializer_list<PipeNote> notes)
+    {
+        NoteMap map;
+        for (const PipeNote& note : notes)
+            map.emplace(note.start_s(), note);
+        return map;
+    }
 };
 
 class ProgressiveVantorProbe : public ProgressiveVantor

@@ -15,6 +15,7 @@
 
 #include "IIRFilterFirstOrder.h"
 #include "PipeNote.h"
+#include "PipeNotePattern.h"
 #include "PipeSnacPeakPicker.h"
 #include "PipeTuning.h"
 #include "PitchFinder.h"
@@ -100,6 +101,43 @@ protected:
     void dealWithMelodyGaps();
     void dealWithContigousGracing();
     void finalGraceNoteCheck();
+
+    // The pattern matcher over the consolidated map, against the melody, the
+    // embellishments already taken and the GDE ranges.
+    std::vector<PipeNotePattern::Match> detectPattern(const PipeNotePattern& pattern, bool limitFirstItemOnly) const;
+    // Turns matches into mProcessedNotes entries and removes them from the
+    // consolidated map.
+    void myApplyPatternMatches(PipeNoteName name, const std::vector<PipeNotePattern::Match>& matches,
+                               int melodyNoteIndex, bool keepLastNote);
+
+    // Refinement helpers shared by the stages.
+    // Widens range outward across neighbouring windows whose quality is below
+    // threshold, up to the nearest good window on each side.
+    TimeRange stretchNoteByQuality(TimeRange range, float threshold) const;
+    // stretchNoteByQuality for each note, keeping a note's timing when the
+    // stretched note would last maxDuration_s or more.
+    NoteMap stretchNotesByQuality(const NoteMap& notes, float threshold, float maxDuration_s) const;
+    // Offsets from range.first of the pitch dips inside a held note that a
+    // quality dip confirms within 40 ms.
+    std::vector<float> findConfirmedTroughs(TimeRange range, float centre_Hz, float minPitchDepth_Hz,
+                                            float pitchTolerance_Hz, float pitchHalfWidth_s, float minQualityDepth,
+                                            float qualityTolerance, float qualityHalfWidth_s) const;
+    // Removes short gracenotes whose move to or from the neighbouring melody
+    // note cannot be fingered.
+    void stripImpossibleGracenoteTransitions();
+    // Merges a gracenote and an adjacent very short detection of second into
+    // one gracenote named grace, in either order; before and after (or
+    // Unknown) are the notes around them in notes.
+    void removeTransitionGraceNotes(const NoteMap& notes, PipeNoteName before, PipeNoteName grace,
+                                    PipeNoteName second, PipeNoteName after, TimeRange secondRange);
+
+    // The gracenote entry starting within 20 ms of note, preferring one of
+    // note's name; null when there is none.
+    const PipeNote* findGraceEntry(const PipeNote& note) const;
+
+    // Window index of a time and time of a window index.
+    int windowIndex(float time_s) const;
+    float windowTime(int index) const;
 
     // Debug hook called after the stages; it writes nothing.
     void myOutputNotes(std::string label, const NoteMap& notes);
