@@ -18,22 +18,12 @@ double rounded(float value, double scale = 1e6)
     return std::round(static_cast<double>(value) * scale) / scale;
 }
 
-// Gracing entries still named by their pitch are reported as the single
-// gracenote on that pitch (a Low G one as a strike, there being no Low G
-// gracenote).
-PipeNoteName gracingName(PipeNoteName name)
-{
-    if (name == LG)
-        return strlg;
-    return isMelodyNote(name) ? melodyToSingleGraceNote(name) : name;
-}
-
 QJsonArray noteArray(const NoteMap& notes, bool gracing)
 {
     QJsonArray array;
     for (const auto& entry : notes) {
         const PipeNote& note = entry.second;
-        const PipeNoteName name = gracing ? gracingName(note.noteName()) : note.noteName();
+        const PipeNoteName name = note.noteName();
         QJsonObject object;
         object["name"] = QString::fromStdString(toString(name));
         object["start_s"] = rounded(note.start_s());

@@ -2,8 +2,7 @@
 # the melody of the tune's opening bars, and failures must write nothing.
 set(json "${WORK_DIR}/example.json")
 file(REMOVE "${json}")
-execute_process(COMMAND ${PROGRAM} "${EXAMPLE}" --mode oneshot --json "${json}" RESULT_VARIABLE result
-                ERROR_VARIABLE errors)
+execute_process(COMMAND ${PROGRAM} "${EXAMPLE}" --json "${json}" RESULT_VARIABLE result ERROR_VARIABLE errors)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "vantor-transcribe failed (${result}): ${errors}")
 endif()

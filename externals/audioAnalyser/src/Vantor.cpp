@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numeric>
 #include <set>
 
@@ -71,6 +72,43 @@ constexpr float kSameNoteJoin_s = 0.15f;
 // A crossing noise is a Low A of 5 ms to 0.1 s between a high note and Low G.
 constexpr float kCrossingNoiseMin_s = 0.005f;
 constexpr float kCrossingNoiseMax_s = 0.1f;
+
+// A note lies in a GDE when its start plus 20 ms does.
+constexpr float kGdeProbe_s = 0.02f;
+// The High G of a High A doubling starts less than 0.2 s after the High A.
+constexpr float kHighADoublingLead_s = 0.2f;
+// Throws: a Low G held longer than 0.3 s makes a half throw; a C hidden in
+// the D is looked for from 30 ms into a D longer than 0.1 s, over 1 s at most.
+constexpr float kHalfThrowLowG_s = 0.3f;
+constexpr float kThrowDipMinD_s = 0.1f;
+constexpr float kThrowDipSkip_s = 0.03f;
+constexpr float kThrowDipSpan_s = 1.0f;
+// Single gracenotes last 15 ms to 0.15 s.
+constexpr float kSingleGraceMin_s = 0.015f;
+// A melody note may reach back to its embellishment from up to 0.5 s away.
+constexpr float kMelodyReachBack_s = 0.5f;
+// A long gracenote between melody notes further apart than this is a short
+// melody note; the next note keeps its start unless it outlasts it by 15 ms.
+constexpr float kShortMelodyGap_s = 0.05f;
+constexpr float kShortMelodyOverlap_s = 0.015f;
+// The doubling on High A is looked for in the first 0.2 s of a High A.
+constexpr float kHighADoublingSpan_s = 0.2f;
+// Birls: two quality dips 40 to 200 ms apart, the first over 50 ms into a Low
+// A, with 20 ms half-widths; a High G or thumb gracenote ending at least
+// 5 ms before, within 0.2 s, leads it in.
+constexpr float kBirlDipHalfWidth_s = 0.02f;
+constexpr float kBirlEarliest_s = 0.05f;
+constexpr float kBirlMinSpacing_s = 0.04f;
+constexpr float kBirlMaxSpacing_s = 0.2f;
+constexpr float kBirlLeadIn_s = 0.2f;
+constexpr float kBirlLeadInGap_s = 0.005f;
+// Strikes: dips from 50 ms after a note's start to 0.1 s before its end, not
+// within 60 ms of other gracing; a strike is written as 20 ms long.
+constexpr float kStrikeSkipStart_s = 0.05f;
+constexpr float kStrikeSkipEnd_s = 0.1f;
+constexpr float kStrikeClearance_s = 0.01f;
+constexpr float kStrikeNeighbourhood_s = 0.05f;
+constexpr float kStrikeDuration_s = 0.02f;
 
 } // namespace
 
@@ -725,19 +763,616 @@ void Vantor::stripCrossingNoises()
 }
 
 // Embellishments recognised as a whole.
-void Vantor::getGdes() {}
-void Vantor::getDoublings() {}
-void Vantor::extractThrd() {}
-void Vantor::getSingleGracenotes() {}
-void Vantor::reformMelodyAndGracing() {}
-void Vantor::stripUnlikelyGracenotes() {}
-void Vantor::extractShortMelodyNotes() {}
+
+void Vantor::getGdes()
+{
+    const std::set<PipeNoteName> low = {LG, LA, B, C};
+    PipeNotePattern pattern(kPatternMaxItem_s, kPatternJoin_s, kPatternOverlap_s);
+    pattern.items = {PipeNotePattern::Item(HG), PipeNotePattern::Item(low), PipeNotePattern::Item(D),
+                     PipeNotePattern::Item(low), PipeNotePattern::Item(E), PipeNotePattern::Item(low)};
+    for (const PipeNotePattern::Match& match : detectPattern(pattern, true)) {
+        std::vector<PipeNote> notes;
+        for (const auto& entry : match.notes)
+            notes.push_back(entry.second);
+        // The three gracenotes must fall on one and the same low note.
+        if (notes[3].noteName() != notes[1].noteName() || notes[5].noteName() != notes[1].noteName())
+            continue;
+        PipeNotePattern::Match gracenotes;
+        const PipeNoteName names[] = {gg, dg, eg};
+        for (int k = 0; k < 3; ++k) {
+            const PipeNote& grace = notes[static_cast<std::size_t>(2 * k)];
+            PipeNote named = grace;
+            named.setNoteName(names[k]);
+            mProcessedNotes.emplace_hint(mProcessedNotes.upper_bound(named.start_s()), named.start_s(), named);
+            gracenotes.notes.emplace_hint(gracenotes.notes.end(), grace.start_s(), grace);
+        }
+        mGdeRanges.emplace_back(notes[0].start_s(), notes[4].start_s());
+        removePatternMatch(gracenotes, mConsolidatedNotes);
+    }
+}
+
+bool Vantor::overlapsGde(const PipeNote& note) const
+{
+    const float probe_s = note.start_s() + kGdeProbe_s;
+    return std::any_of(mGdeRanges.begin(), mGdeRanges.end(),
+                       [probe_s](const TimeRange& range) { return range.first <= probe_s && probe_s < range.second; });
+}
+
+void Vantor::getDoublings()
+{
+    using Item = PipeNotePattern::Item;
+    const std::pair<float, float> taorluathNote(0.02f, 0.2f);
+    const std::pair<float, float> gripNote(0.02f, 0.15f);
+
+    struct Row {
+        std::vector<Item> items;
+        PipeNoteName name;
+        int melodyNoteIndex = 0;
+        bool keepLastNote = true;
+        bool mustFollowMelodyNote = false;
+        bool shortLastNote = false;
+    };
+    // Earlier rows take precedence: what a row matches leaves the
+    // consolidated map before the next row is searched.
+    const std::vector<Row> rows = {
+        {{Item(LG, taorluathNote), Item(D, {0.005f, 0.2f}), Item(LG, taorluathNote), Item(E, taorluathNote),
+          Item({LG, LA, B, C})},
+         tar, 3},
+        {{Item(LG, taorluathNote), Item(B, taorluathNote), Item(LG, taorluathNote), Item(E, taorluathNote),
+          Item({LG, LA, B, C})},
+         tarb},
+        {{Item(HG), Item(LG), Item(D), Item(LG)}, dblg},
+        {{Item(HA), Item(LG), Item(D), Item(LG)}, tdblg},
+        {{Item(LG), Item(D), Item(LG)}, grp, 3, false, false, true},
+        {{Item(LG), Item(D), Item(LG)}, hdblg, 0, true, true},
+        {{Item(HG), Item(LA), Item(D), Item(LA)}, dbla},
+        {{Item(HA), Item(LA), Item(D), Item(LA)}, tdbla},
+        {{Item(LA), Item(D), Item(LA)}, hdbla, 0, true, true},
+        {{Item(HG), Item(B), Item(D), Item(B)}, dbb},
+        {{Item(HA), Item(B), Item(D), Item(B)}, tdbb},
+        {{Item(B), Item(D), Item(B)}, hdbb, 0, true, true},
+        {{Item(HG), Item(C), Item(D), Item(C)}, dbc},
+        {{Item(HA), Item(C), Item(D), Item(C)}, tdbc},
+        {{Item(C), Item(D), Item(C)}, hdbc, 0, true, true},
+        {{Item(HG), Item(D), Item(E), Item(D)}, dbd},
+        {{Item(HA), Item(D), Item(E), Item(D)}, tdbd},
+        {{Item(D), Item(E), Item(D)}, hdbd, 0, true, true},
+        {{Item(HG), Item(E), Item(F), Item(E)}, dbe},
+        {{Item(HA), Item(E), Item(F), Item(E)}, tdbe},
+        {{Item(E), Item(F), Item(E)}, hdbe, 0, true, true},
+        {{Item(HG), Item(F), Item(HG), Item(F)}, dbf},
+        {{Item(HA), Item(F), Item(HG), Item(F)}, tdbf},
+        {{Item(F), Item(HG), Item(F)}, hdbf, 0, true, true},
+        {{Item(HA), Item(F), Item(HG), Item(F)}, tdbf},
+        {{Item(HG), Item(F), Item(HG)}, dbhg},
+        {{Item(HA), Item(HG, gripNote), Item(HA)}, dbha},
+        {{Item(LG, gripNote), Item(D, gripNote), Item({LA, B, C}, {kMinimumMelodyNote_s, kMaximumMelodyNote_s})}, grp},
+    };
+
+    PipeNotePattern pattern(kPatternMaxItem_s, kPatternJoin_s, kPatternOverlap_s);
+    for (const Row& row : rows) {
+        pattern.clear();
+        pattern.items = row.items;
+        pattern.mustFollowMelodyNote = row.mustFollowMelodyNote;
+        pattern.shortLastNote = row.shortLastNote;
+        std::vector<PipeNotePattern::Match> matches = detectPattern(pattern, false);
+        if (row.name == dbha) {
+            // The High G of a High A doubling follows the High A closely.
+            matches.erase(std::remove_if(matches.begin(), matches.end(),
+                                         [](const PipeNotePattern::Match& match) {
+                                             const auto first = match.notes.begin();
+                                             return !(std::next(first)->second.start_s() - first->second.start_s()
+                                                      < kHighADoublingLead_s);
+                                         }),
+                          matches.end());
+        }
+        myApplyPatternMatches(row.name, matches, row.melodyNoteIndex, row.keepLastNote);
+    }
+}
+
+void Vantor::extractThrd()
+{
+    PipeNotePattern pattern(kPatternMaxItem_s, kPatternJoin_s, kPatternOverlap_s);
+    // A Low G held this long stays a note of its own: the throw is a half throw.
+    auto throwKind = [](const PipeNote& lowG, const PipeNote& d) {
+        return lowG.duration_s() > kHalfThrowLowG_s ? std::make_pair(hthrd, d.start_s())
+                                                      : std::make_pair(thrd, lowG.start_s());
+    };
+
+    // Throws whose C was detected as a note of its own.
+    pattern.items = {PipeNotePattern::Item(LG, {0.02f, 30.0f}), PipeNotePattern::Item(D, {0.03f, 1.0f}),
+                     PipeNotePattern::Item(C, {0.02f, 0.15f}), PipeNotePattern::Item(D, {0.02f, 30.0f})};
+    for (const PipeNotePattern::Match& match : detectPattern(pattern, false)) {
+        auto it = match.notes.begin();
+        const PipeNote a = (it++)->second;
+        const PipeNote b = (it++)->second;
+        const PipeNote c = it->second;
+        const auto [name, start_s] = throwKind(a, b);
+        PipeNote made(name, start_s, c.getEnd_s() - start_s);
+        made.setMelodyNoteStartOffset_s(b.start_s() - start_s);
+        mProcessedNotes.emplace_hint(mProcessedNotes.upper_bound(start_s), start_s, made);
+        PipeNotePattern::Match removed;
+        if (name == thrd)
+            removed.notes.emplace(a.start_s(), a);
+        removed.notes.emplace(b.start_s(), b);
+        removed.notes.emplace(c.start_s(), c);
+        removePatternMatch(removed, mConsolidatedNotes);
+    }
+
+    // Throws whose C shows only as a dip in the held D.
+    pattern.clear();
+    pattern.items = {PipeNotePattern::Item(LG, {0.02f, 30.0f}), PipeNotePattern::Item(D, {0.02f, 30.0f})};
+    const float centre_Hz = mTuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::D);
+    for (const PipeNotePattern::Match& match : detectPattern(pattern, false)) {
+        const PipeNote a = match.notes.begin()->second;
+        const PipeNote b = std::next(match.notes.begin())->second;
+        const auto [name, start_s] = throwKind(a, b);
+        if (!(b.duration_s() > kThrowDipMinD_s))
+            continue;
+        const TimeRange range(b.start_s() + kThrowDipSkip_s, std::min(b.getEnd_s(), b.start_s() + kThrowDipSpan_s));
+        const std::vector<float> dips = findConfirmedTroughs(range, centre_Hz, 1.0f, 50.0f, 0.03f, 0.02f, 0.7f, 0.015f);
+        if (dips.empty())
+            continue;
+        PipeNote made(name, start_s, range.first + dips.front() - start_s);
+        made.setMelodyNoteStartOffset_s(b.start_s() - start_s);
+        mProcessedNotes.emplace_hint(mProcessedNotes.upper_bound(start_s), start_s, made);
+        if (name == thrd) {
+            PipeNotePattern::Match removed;
+            removed.notes.emplace(a.start_s(), a);
+            removePatternMatch(removed, mConsolidatedNotes);
+        }
+    }
+}
+
+void Vantor::getSingleGracenotes()
+{
+    PipeNotePattern::Match taken;
+    for (auto it = mConsolidatedNotes.begin(); it != mConsolidatedNotes.end(); ++it) {
+        const PipeNote& note = it->second;
+        if (!(kSingleGraceMin_s <= note.duration_s() && note.duration_s() < kGracenoteMax_s))
+            continue;
+        PipeNoteName name = Unknown;
+        if (note.noteName() == LG) {
+            if (overlapsGde(note))
+                continue;
+            // A short Low G between two different long notes is a High G
+            // gracenote read an octave low; anywhere else it is a strike.
+            name = strlg;
+            if (it != mConsolidatedNotes.begin() && std::next(it) != mConsolidatedNotes.end()) {
+                const PipeNote& before = std::prev(it)->second;
+                const PipeNote& after = std::next(it)->second;
+                if (before.duration_s() > kMinimumMelodyNote_s && after.duration_s() > kMinimumMelodyNote_s
+                    && before.noteName() != after.noteName())
+                    name = gg;
+            }
+        } else {
+            name = melodyToSingleGraceNote(note.noteName());
+            if (name == Unknown)
+                continue;
+        }
+        PipeNote grace = note;
+        grace.setNoteName(name);
+        mProcessedNotes.emplace_hint(mProcessedNotes.upper_bound(grace.start_s()), grace.start_s(), grace);
+        taken.notes.emplace_hint(taken.notes.end(), it->first, note);
+    }
+    // Neighbours were judged on the map as it stood; remove only now.
+    removePatternMatch(taken, mConsolidatedNotes);
+}
+
+void Vantor::reformMelodyAndGracing()
+{
+    mGraceNotes.clear();
+    mNotes.clear();
+    if (mConsolidatedNotes.empty())
+        return;
+
+    NoteMap timeline;
+    PipeNote head(Unknown, -1.0f, 1.0f);
+    head.setMelodyNoteStartOffset_s(mConsolidatedNotes.begin()->second.start_s() + 1.0f);
+    timeline.emplace(head.start_s(), head);
+    for (const auto& entry : mProcessedNotes)
+        timeline.emplace_hint(timeline.upper_bound(entry.first), entry.first, entry.second);
+    timeline.emplace_hint(timeline.end(), kConsolidatedEnd_s, PipeNote(Unknown, kConsolidatedEnd_s, 0.0f));
+
+    for (auto it = timeline.begin(); it != timeline.end(); ++it) {
+        const PipeNote& p = it->second;
+        if (p.start_s() >= 0.0f && p.getEnd_s() < kConsolidatedEnd_s)
+            mGraceNotes.emplace_hint(mGraceNotes.upper_bound(p.start_s()), p.start_s(), p);
+        const auto next = std::next(it);
+        if (next == timeline.end())
+            continue;
+        const PipeNote& q = next->second;
+        const float gapStart_s = p.getEnd_s();
+        if (!(q.start_s() - gapStart_s > kConsolidationGap_s))
+            continue;
+        const NoteMap overlapping = notesOverlappingRange(mConsolidatedNotes, TimeRange(gapStart_s, q.start_s()),
+                                                          kConsolidationGap_s);
+        const NoteMap clipped = constrainNotes(overlapping, TimeRange(std::max(p.start_s(), 0.0f), q.start_s()));
+        std::vector<PipeNote> melody;
+        for (const auto& entry : filterByDuration(clipped, kConsolidationGap_s, kMaximumMelodyNote_s))
+            melody.push_back(entry.second);
+        if (melody.empty())
+            continue;
+        // The melody note an embellishment leads into starts where the
+        // embellishment says, and the last one lasts until the next
+        // embellishment's melody note begins.
+        PipeNote& first = melody.front();
+        if (first.start_s() - gapStart_s < kMelodyReachBack_s) {
+            const float end_s = first.getEnd_s();
+            const float start_s = std::max(p.melodyNoteStart_s(), 0.0f);
+            first.setStart_s(start_s);
+            first.setDuration_s(end_s - start_s);
+        }
+        PipeNote& last = melody.back();
+        last.setDuration_s(last.duration_s() + q.melodyNoteStartOffset_s());
+        for (const PipeNote& note : melody)
+            mNotes.emplace_hint(mNotes.upper_bound(note.start_s()), note.start_s(), note);
+    }
+}
+
+void Vantor::stripUnlikelyGracenotes()
+{
+    for (auto it = mGraceNotes.begin(); it != mGraceNotes.end();) {
+        const auto next = std::next(it);
+        const PipeNote& grace = it->second;
+        auto sameName = [&grace](const NoteMap& notes) {
+            return std::any_of(notes.begin(), notes.end(),
+                               [&grace](const auto& entry) { return entry.second.noteName() == grace.noteName(); });
+        };
+        bool erase = sameName(notesStartingAt(mNotes, grace.start_s(), kGraceLookup_s))
+                     || sameName(notesEndingAt(mNotes, grace.start_s(), kGraceLookup_s));
+        if (!erase && grace.duration_s() < kLongGracenote_s) {
+            // A short gracenote crowding the embellishment right after it.
+            for (const auto& entry : notesStartingAt(mGraceNotes, grace.getEnd_s(), kPatternJoin_s)) {
+                const PipeNoteName name = entry.second.noteName();
+                if (name != grace.noteName() && isComplexMovement(name))
+                    erase = true;
+            }
+        }
+        if (!erase && isMelodyNote(grace.noteName()) && grace.duration_s() > kGracenoteMax_s)
+            erase = true;
+        if (erase)
+            mGraceNotes.erase(it);
+        it = next;
+    }
+}
+
+void Vantor::rebuildWalk(const std::function<void(std::vector<PipeNote>&, std::size_t, PipeNote&)>& rule)
+{
+    std::vector<PipeNote> sequence = combineMelodyAndGraceNotes(mNotes, mGraceNotes);
+    if (sequence.size() < 3)
+        return;
+    mNotes.clear();
+    mGraceNotes.clear();
+    for (std::size_t i = 0; i < sequence.size(); ++i) {
+        PipeNote current = sequence[i];
+        rule(sequence, i, current);
+        NoteMap& into = noteTypeFromName(current.noteName()) == MelodyNote ? mNotes : mGraceNotes;
+        into.emplace_hint(into.upper_bound(current.start_s()), current.start_s(), current);
+    }
+}
+
+namespace {
+
+// The melody note a single gracenote or strike sounds.
+PipeNoteName singleGraceToMelodyNote(PipeNoteName name)
+{
+    const PipeNoteName melody = graceNoteToMelodyNote(name);
+    return melody != Unknown ? melody : strikeToMelodyNote(name);
+}
+
+void setSpan(PipeNote& note, float start_s, float end_s)
+{
+    note.setStart_s(start_s);
+    note.setDuration_s(end_s - start_s);
+}
+
+} // namespace
+
+void Vantor::extractShortMelodyNotes()
+{
+    rebuildWalk([](std::vector<PipeNote>& v, std::size_t i, PipeNote& current) {
+        if (!(i > 0 && i + 1 < v.size() && isSingleGraceNote(current.noteName())
+              && current.duration_s() > kLongGracenote_s))
+            return;
+        PipeNote previous = v[i - 1];
+        if (i >= 2 && !isMelodyNote(previous.noteName()))
+            previous = v[i - 2];
+        PipeNote next = v[i + 1];
+        if (!isMelodyNote(next.noteName()) && i + 2 < v.size())
+            next = v[i + 2];
+        if (!isMelodyNote(previous.noteName()) || !isMelodyNote(next.noteName()))
+            return;
+        // A long strike is as much a short melody note as a long gracenote.
+        const PipeNoteName melody = singleGraceToMelodyNote(current.noteName());
+        const float gap_s = next.start_s() - previous.getEnd_s();
+        if (gap_s > kShortMelodyGap_s) {
+            current.setNoteName(melody);
+            PipeNote& following = v[i + 1];
+            if (current.getEnd_s() >= following.start_s() && following.getEnd_s() - current.getEnd_s() > kShortMelodyOverlap_s)
+                setSpan(following, current.getEnd_s(), following.getEnd_s());
+            return;
+        }
+        const int step = melodyNoteOrdinalValue(melody) - melodyNoteOrdinalValue(previous.noteName());
+        if (graceNoteToMelodyNote(current.noteName()) != Unknown
+            && step == melodyNoteOrdinalValue(next.noteName()) - melodyNoteOrdinalValue(melody)
+            && (step == 1 || step == -1)) {
+            current.setNoteName(melody);
+            setSpan(v[i + 1], current.getEnd_s(), next.getEnd_s());
+        }
+    });
+}
 
 // Rule-based corrections and final clean-up.
-void Vantor::applyBusinessLogic() {}
-void Vantor::extractHighADoubling() {}
-void Vantor::extractBirls() {}
-void Vantor::extractStrikes() {}
-void Vantor::dealWithMelodyGaps() {}
-void Vantor::dealWithContigousGracing() {}
-void Vantor::finalGraceNoteCheck() {}
+
+void Vantor::applyBusinessLogic()
+{
+    rebuildWalk([this](std::vector<PipeNote>& v, std::size_t i, PipeNote& current) {
+        if (!(i > 0 && i + 1 < v.size()))
+            return;
+        const PipeNote previous = v[i - 1];
+        const PipeNote next = v[i + 1];
+        if (current.noteName() == fg) {
+            if (previous.noteName() == HA && next.noteName() == HG)
+                current.setNoteName(strf);
+            else if (current.duration_s() < kLongGracenote_s)
+                current.setNoteName(gg);
+        }
+        if (previous.noteName() != gg)
+            return;
+        // A High G gracenote, a short note and a lower melody note make a
+        // doubling whose middle note was read as a gracenote or a short note.
+        auto shortOrGrace = [&current](PipeNoteName grace, PipeNoteName melody) {
+            return current.noteName() == grace
+                   || (current.noteName() == melody && current.duration_s() < kGracenoteMax_s);
+        };
+        PipeNoteName doubling = Unknown;
+        const PipeNoteName after = next.noteName();
+        if (shortOrGrace(dg, D) && (after == LG || after == LA || after == B || after == C))
+            doubling = static_cast<PipeNoteName>(after + (dblg - LG));
+        else if (shortOrGrace(fg, F) && after == E)
+            doubling = dbe;
+        else if (shortOrGrace(eg, E) && after == D)
+            doubling = dbd;
+        if (doubling == Unknown)
+            return;
+        if (!mGraceNotes.empty())
+            mGraceNotes.erase(std::prev(mGraceNotes.end()));
+        setSpan(current, previous.start_s(), current.getEnd_s());
+        current.setNoteName(doubling);
+        setSpan(v[i + 1], previous.start_s(), v[i + 1].getEnd_s());
+    });
+}
+
+void Vantor::extractHighADoubling()
+{
+    for (const auto& entry : mNotes) {
+        const PipeNote& note = entry.second;
+        if (note.noteName() != HA)
+            continue;
+        const TimeRange range(note.start_s(), note.start_s() + std::min(note.duration_s(), kHighADoublingSpan_s));
+        const std::vector<float> dips =
+            findConfirmedTroughs(range, 2.0f * mLowA_Hz, 3.0f, 80.0f, 0.03f, 0.02f, 0.7f, 0.015f);
+        if (!dips.empty())
+            mGraceNotes.emplace_hint(mGraceNotes.upper_bound(note.start_s()), note.start_s(),
+                                     PipeNote(dbha, note.start_s(), dips.front()));
+    }
+}
+
+void Vantor::extractBirls()
+{
+    const int smoothing =
+        utils::truncateToInt(kTroughSmoothing_s * mSamplingFrequency_Hz / static_cast<float>(mStepSize));
+    if (smoothing < 1)
+        return;
+    const int halfWidth = utils::truncateToInt(mSamplingFrequency_Hz * kBirlDipHalfWidth_s
+                                               / static_cast<float>(mStepSize * smoothing));
+    auto offset = [&](int dip) { return static_cast<float>(dip * smoothing * mStepSize) / mSamplingFrequency_Hz; };
+
+    for (auto it = mNotes.begin(); it != mNotes.end(); ++it) {
+        if (it->second.noteName() != LA)
+            continue;
+        const PipeNote note = it->second;
+        const std::vector<float> quality = smoothSamples(mQualities, smoothing, windowIndex(note.start_s()),
+                                                         windowIndex(note.getEnd_s()), 0.0f, 1.0f, 1.0f);
+        const std::vector<int> dips = detectTroughs(quality, halfWidth, 0.05f, 50.0f);
+
+        std::size_t a = 0;
+        while (a < dips.size()) {
+            const float ta = offset(dips[a]);
+            if (!(ta > kBirlEarliest_s)) {
+                ++a;
+                continue;
+            }
+            // The second dip of a birl follows the first by 40 to 200 ms.
+            std::size_t b = a + 1;
+            for (; b < dips.size(); ++b) {
+                const float gap_s = offset(dips[b]) - ta;
+                if (gap_s > kBirlMaxSpacing_s) {
+                    b = dips.size();
+                    break;
+                }
+                if (gap_s > kBirlMinSpacing_s)
+                    break;
+            }
+            if (b >= dips.size()) {
+                ++a;
+                continue;
+            }
+            const float birlStart_s = note.start_s() + ta;
+            const float birlEnd_s = note.start_s() + offset(dips[b]);
+
+            // A High G or thumb gracenote just before makes it a gbr or tbr;
+            // any other gracing there rules the pair out.
+            PipeNoteName kind = Unknown;
+            float start_s = birlStart_s;
+            bool abandoned = false;
+            for (const auto& entry :
+                 notesOverlappingRange(mGraceNotes, TimeRange(birlStart_s - kBirlLeadIn_s, birlEnd_s), 0.0f)) {
+                const PipeNote& grace = entry.second;
+                if (grace.noteName() != gg && grace.noteName() != tg) {
+                    abandoned = true;
+                    break;
+                }
+                if (grace.getEnd_s() < birlStart_s - kBirlLeadInGap_s) {
+                    kind = grace.noteName() == gg ? gbr : tbr;
+                    start_s = grace.start_s();
+                    mGraceNotes.erase(grace.start_s());
+                    break;
+                }
+            }
+            if (abandoned) {
+                ++a;
+                continue;
+            }
+            if (kind == Unknown) {
+                kind = ta > kMinimumMelodyNote_s ? brl : abr;
+                start_s = kind == brl ? birlStart_s : note.start_s();
+            }
+            mGraceNotes.emplace_hint(mGraceNotes.upper_bound(start_s), start_s,
+                                     PipeNote(kind, start_s, birlEnd_s - start_s));
+            if (kind == brl) {
+                // The rest of the Low A is examined as a note of its own.
+                it->second.setDuration_s(birlStart_s - note.start_s());
+                mNotes.emplace(birlStart_s, PipeNote(LA, birlStart_s, note.getEnd_s() - birlStart_s));
+                break;
+            }
+            a = b + 1;
+        }
+    }
+}
+
+void Vantor::extractStrikes()
+{
+    for (auto it = mNotes.begin(); it != mNotes.end(); ++it) {
+        const PipeNoteName name = it->second.noteName();
+        PipeNoteName strike = Unknown;
+        switch (name) {
+        case LA: case B: case C: strike = strlg; break;
+        case D: strike = strc; break;
+        case E: strike = strla; break;
+        case F: strike = stre; break;
+        case HG: strike = strf; break;
+        case HA: strike = strhg; break;
+        default: break;
+        }
+        if (strike == Unknown)
+            continue;
+        const PipeNote note = it->second;
+        const float centre_Hz = mTuning.getReferenceNoteCentreFrequency_Hz(noteNameToReferenceNote(name));
+        const TimeRange range(note.start_s() + kStrikeSkipStart_s, note.getEnd_s() - kStrikeSkipEnd_s);
+        const std::vector<float> dips = findConfirmedTroughs(range, centre_Hz, 1.0f, 120.0f, 0.02f, 0.03f, 0.9f, 0.015f);
+
+        // Several strikes split the note into parts that follow one another:
+        // each part ends at the next strike.
+        auto part = it;
+        for (float dip : dips) {
+            const float t = range.first + dip;
+            if (!notesOverlappingRange(mGraceNotes, TimeRange(t - kStrikeClearance_s, t + kStrikeClearance_s),
+                                       kStrikeNeighbourhood_s)
+                     .empty())
+                continue;
+            mGraceNotes.emplace_hint(mGraceNotes.upper_bound(t), t, PipeNote(strike, t, kStrikeDuration_s));
+            part->second.setDuration_s(t - part->second.start_s());
+            part = mNotes.emplace(t, PipeNote(name, t, note.getEnd_s() - t));
+        }
+    }
+}
+
+void Vantor::dealWithMelodyGaps()
+{
+    if (mNotes.empty())
+        return;
+    for (auto previous = mNotes.begin(), current = std::next(previous); current != mNotes.end();
+         previous = current, ++current) {
+        const float start_s = current->second.start_s();
+        if (!(start_s - previous->second.getEnd_s() > kConsolidationGap_s))
+            continue;
+        const NoteMap near = notesOverlappingRange(mGraceNotes, TimeRange(start_s - kGraceLookup_s, start_s + kGraceLookup_s), 0.0f);
+        if (!near.empty() && near.begin()->second.noteName() == thrd)
+            previous->second.setDuration_s(start_s - previous->second.start_s());
+    }
+}
+
+void Vantor::dealWithContigousGracing()
+{
+    // Turns v[i + 1] into melody note name from current's start, and pulls a
+    // melody note after it back to where it ends.
+    auto nextBecomesMelody = [](std::vector<PipeNote>& v, std::size_t i, const PipeNote& current, PipeNoteName name) {
+        PipeNote& next = v[i + 1];
+        next.setNoteName(name);
+        setSpan(next, current.start_s(), next.getEnd_s());
+        if (i + 2 < v.size() && isMelodyNote(v[i + 2].noteName()))
+            setSpan(v[i + 2], next.getEnd_s(), v[i + 2].getEnd_s());
+    };
+
+    // Two single gracenotes in a row: the one that is not a primary (D, E or
+    // High G) gracenote is a short melody note. A strike stays a strike here.
+    rebuildWalk([&](std::vector<PipeNote>& v, std::size_t i, PipeNote& current) {
+        if (i + 1 >= v.size())
+            return;
+        const PipeNote next = v[i + 1];
+        if (!isSingleGraceNote(current.noteName()) || !isSingleGraceNote(next.noteName()))
+            return;
+        const bool currentPrimary = isPrimaryGracenote(current.noteName());
+        const bool nextPrimary = isPrimaryGracenote(next.noteName());
+        if (currentPrimary && !nextPrimary) {
+            const PipeNoteName melody = graceNoteToMelodyNote(next.noteName());
+            if (melody != Unknown)
+                nextBecomesMelody(v, i, current, melody);
+        } else if (!currentPrimary && nextPrimary) {
+            const PipeNoteName melody = graceNoteToMelodyNote(current.noteName());
+            if (melody != Unknown)
+                current.setNoteName(melody);
+        }
+    });
+
+    // Two gracing entries in a row: a long single gracenote (or strike) is a
+    // melody note.
+    rebuildWalk([&](std::vector<PipeNote>& v, std::size_t i, PipeNote& current) {
+        if (i + 1 >= v.size())
+            return;
+        const PipeNote next = v[i + 1];
+        if (isMelodyNote(current.noteName()) || isMelodyNote(next.noteName()))
+            return;
+        if (isSingleGraceNote(next.noteName()) && next.duration_s() >= kLongGracenote_s)
+            nextBecomesMelody(v, i, current, singleGraceToMelodyNote(next.noteName()));
+        else if (isSingleGraceNote(current.noteName()) && current.duration_s() >= kLongGracenote_s)
+            current.setNoteName(singleGraceToMelodyNote(current.noteName()));
+    });
+}
+
+void Vantor::finalGraceNoteCheck()
+{
+    rebuildWalk([](std::vector<PipeNote>& v, std::size_t i, PipeNote& current) {
+        if (!(i > 0 && i + 1 < v.size()) || noteTypeFromName(current.noteName()) != GraceNote)
+            return;
+        const PipeNote previous = v[i - 1];
+        const PipeNote next = v[i + 1];
+        if (noteTypeFromName(previous.noteName()) != MelodyNote || noteTypeFromName(next.noteName()) != MelodyNote)
+            return;
+        const PipeNoteName melody = graceNoteToMelodyNote(current.noteName());
+        const int o = melodyNoteOrdinalValue(melody);
+        const int before = melodyNoteOrdinalValue(previous.noteName());
+        const int after = melodyNoteOrdinalValue(next.noteName());
+        const bool isLong = current.duration_s() >= kLongGracenote_s;
+        bool becomesMelody = false;
+        if (o > before && o > after)
+            return;
+        if (o < before && o < after) {
+            // Below both neighbours: a strike, unless a long B or C leads
+            // a step up into the next note.
+            const PipeNoteName strike = melodyToStrike(melody);
+            if ((isLong && strike == strb && next.noteName() != C) || (isLong && strike == strc && next.noteName() != D))
+                becomesMelody = true;
+            else if (strike != Unknown)
+                current.setNoteName(strike);
+        } else {
+            becomesMelody = isLong;
+        }
+        if (becomesMelody) {
+            current.setNoteName(melody);
+            setSpan(v[i + 1], current.getEnd_s(), next.getEnd_s());
+        }
+    });
+}

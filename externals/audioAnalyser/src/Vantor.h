@@ -21,6 +21,7 @@
 #include "PitchFinder.h"
 #include "VantorUtils.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -138,6 +139,13 @@ protected:
     // Window index of a time and time of a window index.
     int windowIndex(float time_s) const;
     float windowTime(int index) const;
+
+    // Whether the note starts (plus 20 ms) inside a GDE recorded by getGdes.
+    bool overlapsGde(const PipeNote& note) const;
+    // Rebuilds mNotes and mGraceNotes from their merged time-ordered
+    // sequence: rule may rename the current note and change the ones after
+    // it in the sequence. Fewer than three notes are left alone.
+    void rebuildWalk(const std::function<void(std::vector<PipeNote>&, std::size_t, PipeNote&)>& rule);
 
     // Debug hook called after the stages; it writes nothing.
     void myOutputNotes(std::string label, const NoteMap& notes);
