@@ -38,6 +38,21 @@ public:
     using Vantor::stripImpossibleGracenoteTransitions;
     using Vantor::windowIndex;
     using Vantor::windowTime;
+    using Vantor::applyBusinessLogic;
+    using Vantor::dealWithContigousGracing;
+    using Vantor::dealWithMelodyGaps;
+    using Vantor::extractBirls;
+    using Vantor::extractHighADoubling;
+    using Vantor::extractShortMelodyNotes;
+    using Vantor::extractStrikes;
+    using Vantor::extractThrd;
+    using Vantor::finalGraceNoteCheck;
+    using Vantor::getDoublings;
+    using Vantor::getGdes;
+    using Vantor::getSingleGracenotes;
+    using Vantor::overlapsGde;
+    using Vantor::reformMelodyAndGracing;
+    using Vantor::stripUnlikelyGracenotes;
 
     // A map of notes keyed by their starts.
     static NoteMap mapOf(std::initializer_list<PipeNote> notes)
