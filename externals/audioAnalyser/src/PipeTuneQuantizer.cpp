@@ -1,0 +1,260 @@
+#include "PipeTuneQuantizer.h"
+
+#include "GroupQuantizer.h"
+#include "VantorUtils.h"
+
+#include <cmath>
+
+namespace {
+
+// Notes starting this close together are the same note.
+constexpr float kSameNote_s = 0.001f;
+// A note may begin up to two 32nds before its beat.
+constexpr double kEarlyStart32 = 2.0;
+
+int roundToInt(double value)
+{
+    return static_cast<int>(std::round(value));
+}
+
+} // namespace
+
+void PipeTuneQuantizer::NoteWrapper::clear()
+{
+    note = PipeNote();
+    gracenotes.clear();
+}
+
+void PipeTuneQuantizer::Group::clear()
+{
+    start_s = 0.0f;
+    duration_s = 0.0f;
+    noteWrappers.clear();
+    items.clear();
+}
+
+float PipeTuneQuantizer::Group::getNoteWrapperDuration_s() const
+{
+    float total_s = 0.0f;
+    for (const NoteWrapper& wrapper : noteWrappers)
+        total_s += wrapper.note.duration_s();
+    return total_s;
+}
+
+int PipeTuneQuantizer::Group::getNextMelodyNote(int i) const
+{
+    for (int j = i + 1; j < static_cast<int>(items.size()); ++j) {
+        if (isMelodyNote(items[static_cast<std::size_t>(j)].name))
+            return j;
+    }
+    return -1;
+}
+
+int PipeTuneQuantizer::Group::getPrevMelodyNote(int i) const
+{
+    for (int j = std::min(i, static_cast<int>(items.size())) - 1; j >= 0; --j) {
+        if (isMelodyNote(items[static_cast<std::size_t>(j)].name))
+            return j;
+    }
+    return -1;
+}
+
+void PipeTuneQuantizer::BarWrapper::clear()
+{
+    groupCount = 0;
+    bar.clear();
+}
+
+PipeTuneQuantizer::PipeTuneQuantizer() = default;
+
+PipeTuneQuantizer::~PipeTuneQuantizer() = default;
+
+void PipeTuneQuantizer::setTimeSignature(int numerator, int denominator)
+{
+    mTimeSigNumerator = numerator;
+    mTimeSigDenominator = denominator;
+}
+
+void PipeTuneQuantizer::setBarsPerRow(int barsPerRow)
+{
+    mBarsPerRow = barsPerRow < 1 ? 1 : barsPerRow;
+}
+
+void PipeTuneQuantizer::quantize(float timeShift_s, const NoteMap& melody, const NoteMap& gracenotes)
+{
+    mModel.clear();
+    mModel.setTimeSigNumerator(mTimeSigNumerator);
+    mModel.setTimeSigDenominator(mTimeSigDenominator);
+    mBeatsPerBar = 0;
+    mShiftedMelody.clear();
+    mShiftedGracenotes.clear();
+
+    timeShiftNotes(timeShift_s, melody, gracenotes, mShiftedMelody, mShiftedGracenotes);
+    if (mShiftedMelody.empty())
+        return;
+    const std::vector<PipeNote> sequence = combineMelodyAndGraceNotes(mShiftedMelody, mShiftedGracenotes);
+    const PipeNote finalNote = mShiftedMelody.rbegin()->second;
+
+    // 6/8 has two dotted-crotchet beats a bar and fixed patterns; otherwise a
+    // beat is one unit of the denominator, quantised to a grid.
+    int beatUnit = mTimeSigDenominator;
+    int unitsPerBeat = 1;
+    QuantizationType type = Absolute;
+    int baseQuantum = mTimeSigNumerator == 2 && mTimeSigDenominator == 2 ? 2 : 1;
+    if (mTimeSigDenominator == 8) {
+        mBeatsPerBar = 2;
+        beatUnit = 8;
+        unitsPerBeat = 3;
+        type = SetPattern;
+        baseQuantum = 2;
+    } else {
+        mBeatsPerBar = mTimeSigNumerator;
+    }
+    if (beatUnit == 0 || mBeatsPerBar < 1)
+        return;
+    mBeatDuration_s = static_cast<float>((32 / beatUnit) * unitsPerBeat * thirtySecond_s());
+    if (!(mBeatDuration_s > 0.0f))
+        return;
+
+    mGroupQuantizer = std::make_unique<GroupQuantizer>(thirtySecond_s());
+    mGroupQuantizer->setQuantizationType(type);
+    mGroupQuantizer->setMinQuantizationLevel(mRounding ? 2 * baseQuantum : baseQuantum);
+
+    Group group;
+    group.start_s = 0.0f;
+    group.duration_s = mBeatDuration_s;
+    PipeTuneModel::Part part;
+    BarWrapper bar;
+    NoteWrapper wrapper;
+    for (const PipeNote& note : sequence) {
+        const bool isFinal = finalNote.start_s() - kSameNote_s <= note.start_s()
+                             && note.start_s() < finalNote.start_s() + kSameNote_s
+                             && note.noteName() == finalNote.noteName();
+        if (!isMelodyNote(note.noteName())) {
+            wrapper.gracenotes.push_back(note);
+            continue;
+        }
+        if (note.getEnd_s() > 0.0f) {
+            wrapper.note = note;
+            const std::vector<Group> completed = addNoteWapperToGroup(group, wrapper, isFinal);
+            for (std::size_t k = 0; k < completed.size(); ++k) {
+                const Group& done = completed[k];
+                bar.bar.items.insert(bar.bar.items.end(), done.items.begin(), done.items.end());
+                ++bar.groupCount;
+                if (bar.groupCount == mBeatsPerBar || (isFinal && k + 1 == completed.size())) {
+                    if ((static_cast<int>(part.bars.size()) + 1) % mBarsPerRow == 0)
+                        bar.bar.rowBreak = true;
+                    part.bars.push_back(bar.bar);
+                    bar.clear();
+                }
+            }
+        }
+        wrapper.clear();
+        if (isFinal)
+            break;
+    }
+
+    if (!part.bars.empty())
+        mModel.parts.push_back(part);
+    if (!mModel.parts.empty() && !mModel.parts.back().bars.empty())
+        mModel.parts.back().bars.back().rowBreak = true;
+}
+
+std::vector<PipeTuneQuantizer::Group> PipeTuneQuantizer::addNoteWapperToGroup(Group& group, NoteWrapper wrapper,
+                                                                              bool isFinal)
+{
+    std::vector<Group> completed;
+    const double quantum_s = thirtySecond_s();
+    const float half_s = static_cast<float>(quantum_s) * 0.5f;
+
+    PipeNote& note = wrapper.note;
+    const float end_s = note.getEnd_s();
+    const float start_s = std::max(note.start_s(), static_cast<float>(group.start_s - kEarlyStart32 * quantum_s));
+    note.setStart_s(start_s);
+    note.setDuration_s(end_s - start_s);
+
+    if (roundToInt(note.duration_s() / quantum_s) < 1)
+        return completed;
+    if (end_s < group.start_s + half_s)
+        return completed;
+
+    auto finalise = [&](bool continues, const NoteWrapper& next) {
+        finaliseGroup(group);
+        completed.push_back(group);
+        group.start_s += group.duration_s;
+        group.noteWrappers.clear();
+        group.items.clear();
+        if (continues) {
+            const std::vector<Group> more = addNoteWapperToGroup(group, next, isFinal);
+            completed.insert(completed.end(), more.begin(), more.end());
+        }
+    };
+
+    if (end_s < group.start_s + group.duration_s + half_s) {
+        group.noteWrappers.push_back(wrapper);
+        if (isFinal)
+            finalise(false, wrapper);
+        return completed;
+    }
+
+    const float groupEnd_s = group.start_s + group.duration_s;
+    if (note.start_s() > groupEnd_s - half_s) {
+        // Wholly in the next beat.
+        finalise(true, wrapper);
+        return completed;
+    }
+    const float inside_s = std::min(note.duration_s(), groupEnd_s - note.start_s());
+    const float outside_s = std::min(note.duration_s(), end_s - groupEnd_s);
+    if (roundToInt(note.duration_s() / quantum_s) >= 7 && roundToInt(inside_s / quantum_s) >= 4
+        && roundToInt(outside_s / quantum_s) >= 4) {
+        // Long enough on both sides: split at the beat.
+        NoteWrapper first = wrapper;
+        first.note.setDuration_s(inside_s);
+        group.noteWrappers.push_back(first);
+        NoteWrapper rest = wrapper;
+        rest.gracenotes.clear();
+        rest.note.setStart_s(groupEnd_s);
+        rest.note.setDuration_s(outside_s);
+        finalise(true, rest);
+    } else if (inside_s <= outside_s) {
+        finalise(true, wrapper);
+    } else {
+        // The overhang is absorbed by this beat.
+        group.noteWrappers.push_back(wrapper);
+        finalise(false, wrapper);
+    }
+    return completed;
+}
+
+void PipeTuneQuantizer::finaliseGroup(Group& group)
+{
+    if (group.noteWrappers.empty() || !mGroupQuantizer)
+        return;
+    const std::map<int, std::vector<PipeTuneModel::Item>> items = mGroupQuantizer->quantize(group);
+    for (int i = 0; i < static_cast<int>(group.noteWrappers.size()); ++i) {
+        const auto found = items.find(i);
+        if (found != items.end())
+            group.items.insert(group.items.end(), found->second.begin(), found->second.end());
+    }
+    if (group.noteWrappers.size() < 2)
+        return;
+
+    // Beam runs of quavers and shorter inside the beat.
+    bool previousShort = false;
+    for (int i = 0; i < static_cast<int>(group.items.size()); ++i) {
+        PipeTuneModel::Item& item = group.items[static_cast<std::size_t>(i)];
+        if (!isMelodyNote(item.name))
+            continue;
+        if (item.duration < 5) {
+            previousShort = false;
+            continue;
+        }
+        const int before = group.getPrevMelodyNote(i);
+        const int after = group.getNextMelodyNote(i);
+        const bool shortBefore = before >= 0 && group.items[static_cast<std::size_t>(before)].duration > 4;
+        const bool shortAfter = after >= 0 && group.items[static_cast<std::size_t>(after)].duration > 4;
+        if (shortBefore || shortAfter)
+            item.flag = previousShort ? FlagLeft : FlagRight;
+        previousShort = true;
+    }
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+// Turns the transcription's melody and gracenote maps into a PipeTuneModel:
+// cuts the timeline into beats (a crotchet in x/4, a minim in 2/2, a dotted
+// crotchet in 6/8), has the group quantizer give each beat's notes their
+// values, beams short notes within a beat, packs beats into bars and bars
+// into rows. Times in seconds; musical lengths in 32nds. Empty input gives an
+// empty model. One quantisation per object in practice; GUI thread.
+
+#include "PipeNote.h"
+#include "PipeTuneModel.h"
+
+#include <memory>
+#include <vector>
+
+class GroupQuantizer;
+
+class PipeTuneQuantizer
+{
+public:
+    // One melody note with the gracing heard since the previous one.
+    class NoteWrapper
+    {
+    public:
+        virtual ~NoteWrapper() = default;
+        void clear();
+
+        PipeNote note;
+        std::vector<PipeNote> gracenotes;
+    };
+
+    // One beat.
+    class Group
+    {
+    public:
+        virtual ~Group() = default;
+        void clear();
+        float getNoteWrapperDuration_s() const;
+        float getEnd_s() const { return start_s + duration_s; }
+        // Index of the nearest melody item after (before) item i, or -1.
+        int getNextMelodyNote(int i) const;
+        int getPrevMelodyNote(int i) const;
+
+        float start_s = 0.0f;
+        float duration_s = 0.0f;
+        std::vector<NoteWrapper> noteWrappers;
+        std::vector<PipeTuneModel::Item> items;
+    };
+
+    // The bar being filled.
+    class BarWrapper
+    {
+    public:
+        virtual ~BarWrapper() = default;
+        void clear();
+
+        std::int32_t groupCount = 0;
+        PipeTuneModel::Bar bar;
+    };
+
+    PipeTuneQuantizer();
+    virtual ~PipeTuneQuantizer();
+    PipeTuneQuantizer(const PipeTuneQuantizer&) = delete;
+    PipeTuneQuantizer& operator=(const PipeTuneQuantizer&) = delete;
+
+    void setTimeSignature(int numerator, int denominator);
+    void setCrotchetDuration_s(float crotchet_s) { mCrotchetDuration_s = crotchet_s; }
+    // A coarser grid: the smallest note value doubles.
+    void setRounding(bool rounding) { mRounding = rounding; }
+    // At least 1.
+    void setBarsPerRow(int barsPerRow);
+
+    // Rebuilds the model from the maps, shifted by timeShift_s.
+    void quantize(float timeShift_s, const NoteMap& melody, const NoteMap& gracenotes);
+    PipeTuneModel getModel() const { return mModel; }
+
+    // Adds a melody note (with its gracing) to the open beat and returns the
+    // beats it completed, a note running past the beat continuing into the
+    // next ones.
+    std::vector<Group> addNoteWapperToGroup(Group& group, NoteWrapper wrapper, bool isFinal);
+    // Gives the beat's notes their items and beams its short notes.
+    void finaliseGroup(Group& group);
+
+private:
+    double thirtySecond_s() const { return static_cast<double>(mCrotchetDuration_s) * 0.125; }
+
+    std::int32_t mTimeSigNumerator = 4;
+    std::int32_t mTimeSigDenominator = 4;
+    float mCrotchetDuration_s = 1.25f;
+    bool mRounding = false;
+    PipeTuneModel mModel;
+    NoteMap mShiftedMelody;
+    NoteMap mShiftedGracenotes;
+    std::int32_t mBeatsPerBar = 0;
+    float mBeatDuration_s = 0.0f;
+    std::unique_ptr<GroupQuantizer> mGroupQuantizer;
+    std::int32_t mBarsPerRow = 4;
+};
