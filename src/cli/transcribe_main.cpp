@@ -1,12 +1,15 @@
 // vantor-transcribe: transcribes a chanter recording without any user
-// interface. Reads any file libsndfile reads, transcribes it as the
-// application does (or in one shot) and prints the notes, or writes them as
-// a pipe-notes/1 JSON document.
+// interface. Reads any file libsndfile reads, or a Vantor project file,
+// transcribes it as the application does (or in one shot), prints the notes
+// or writes them as pipe-notes/1 JSON, and writes the score as BWW, the
+// recording as a project file or as WAVE.
 
 #include "AudioFileReader.h"
+#include "ScoreOptions.h"
 #include "TranscriptionOutput.h"
 #include "TranscriptionRunner.h"
 
+#include <QFile>
 #include <QSaveFile>
 #include <QString>
 
@@ -14,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -24,13 +28,29 @@ constexpr float kProgressFromAudio_s = 5.0f;
 struct CommandLine {
     std::string input;
     std::string jsonPath;
+    std::string bwwPath;
+    std::string vntPath;
+    std::string wavPath;
     TranscriptionOptions options;
+    bool tuningGiven = false;
+    // Score settings given on the command line; the rest come from a project
+    // file read as input, or the defaults.
+    std::optional<float> bpm;
+    std::optional<std::pair<int, int>> timeSignature;
+    std::optional<float> timeShift_s;
+    bool rounding = false;
+    std::optional<int> barsPerRow;
+    std::optional<std::string> tuneName;
+    std::optional<std::string> tuneType;
+    std::optional<std::string> composer;
 };
 
 void printUsage(std::ostream& out)
 {
-    out << "Usage: vantor-transcribe [options] AUDIO_FILE\n"
-           "Transcribes a chanter recording (WAV, FLAC, OGG, AIFF... at 8000 Hz or more).\n\n"
+    out << "Usage: vantor-transcribe [options] AUDIO_OR_VNT_FILE\n"
+           "Transcribes a chanter recording (WAV, FLAC, OGG, AIFF... at 8000 Hz or more,\n"
+           "or a Vantor project file).\n\n"
+           "Transcription:\n"
            "  --mode progressive|oneshot  as the application transcribes while recording\n"
            "                              (default), or the whole file at once\n"
            "  --lowA auto|HZ              estimate the chanter's Low A (default) or give it\n"
@@ -39,15 +59,28 @@ void printUsage(std::ostream& out)
            "  --min-volume V              volume gate, 0..1 (default 0.3)\n"
            "  --peak-threshold T          SNAC peak threshold (default 0.97)\n"
            "  --min-peak P                minimum SNAC peak (default 0.3)\n"
+           "Output:\n"
            "  --json FILE|-               write pipe-notes/1 JSON instead of text\n"
+           "  --bww FILE                  write the score as Bagpipe Music Writer text\n"
+           "  --vnt FILE                  save the recording as a project file\n"
+           "  --wav FILE                  save the recording as WAVE\n"
+           "Score (a project file's own settings are used unless given here):\n"
+           "  --bpm N                     tempo (default 72)\n"
+           "  --time-signature S          4/4 (default), 3/4, 2/4, 2/2 or 6/8\n"
+           "  --time-shift S              seconds added to every note (default 0)\n"
+           "  --round                     a coarser rhythm grid\n"
+           "  --bars-per-row N            (default 4)\n"
+           "  --tune-name T --tune-type T --composer T\n"
+           "                              (defaults \"Your Tune\", \"March\", \"Your Name\")\n"
            "  --help                      this text\n";
 }
 
-bool parseFloat(const std::string& text, float& value, bool allowZero)
+bool parseFloat(const std::string& text, float& value, bool allowNegative, bool allowZero)
 {
     char* end = nullptr;
     const float parsed = std::strtof(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(parsed) || parsed < 0.0f || (!allowZero && parsed == 0.0f))
+    if (text.empty() || *end != '\0' || !std::isfinite(parsed) || (!allowNegative && parsed < 0.0f)
+        || (!allowZero && parsed == 0.0f))
         return false;
     value = parsed;
     return true;
@@ -61,6 +94,10 @@ bool parseCommandLine(int argc, char** argv, CommandLine& command, std::string& 
         if (name == "--help" || name == "-h") {
             printUsage(std::cout);
             std::exit(0);
+        }
+        if (name == "--round") {
+            command.rounding = true;
+            continue;
         }
         if (name.rfind("--", 0) != 0) {
             if (!command.input.empty()) {
@@ -86,9 +123,10 @@ bool parseCommandLine(int argc, char** argv, CommandLine& command, std::string& 
                 return false;
             }
         } else if (name == "--lowA") {
+            command.tuningGiven = true;
             if (value == "auto") {
                 options.tuningSource = TuningSource::EstimatedLowA;
-            } else if (parseFloat(value, number, false)) {
+            } else if (parseFloat(value, number, false, false)) {
                 options.tuningSource = TuningSource::GivenLowA;
                 options.lowA_Hz = number;
             } else {
@@ -99,11 +137,50 @@ bool parseCommandLine(int argc, char** argv, CommandLine& command, std::string& 
             if (!parseTuning(value, options.calibratedTuning, error))
                 return false;
             options.tuningSource = TuningSource::Calibrated;
+            command.tuningGiven = true;
         } else if (name == "--json") {
             command.jsonPath = value;
+        } else if (name == "--bww") {
+            command.bwwPath = value;
+        } else if (name == "--vnt") {
+            command.vntPath = value;
+        } else if (name == "--wav") {
+            command.wavPath = value;
+        } else if (name == "--tune-name") {
+            command.tuneName = value;
+        } else if (name == "--tune-type") {
+            command.tuneType = value;
+        } else if (name == "--composer") {
+            command.composer = value;
+        } else if (name == "--time-signature") {
+            int numerator = 4;
+            int denominator = 4;
+            if (!parseTimeSignature(value, numerator, denominator)) {
+                error = "--time-signature takes 4/4, 3/4, 2/4, 2/2 or 6/8, not \"" + value + "\"";
+                return false;
+            }
+            command.timeSignature = std::make_pair(numerator, denominator);
+        } else if (name == "--bpm") {
+            if (!parseFloat(value, number, false, false)) {
+                error = "--bpm takes a tempo above 0, not \"" + value + "\"";
+                return false;
+            }
+            command.bpm = number;
+        } else if (name == "--time-shift") {
+            if (!parseFloat(value, number, true, true)) {
+                error = "--time-shift takes a number of seconds, not \"" + value + "\"";
+                return false;
+            }
+            command.timeShift_s = number;
+        } else if (name == "--bars-per-row") {
+            if (!parseFloat(value, number, false, false) || number != std::floor(number) || number > 1000.0f) {
+                error = "--bars-per-row takes a whole number from 1, not \"" + value + "\"";
+                return false;
+            }
+            command.barsPerRow = static_cast<int>(number);
         } else if (name == "--filter-hz" || name == "--min-volume" || name == "--peak-threshold"
                    || name == "--min-peak") {
-            if (!parseFloat(value, number, true)) {
+            if (!parseFloat(value, number, false, true)) {
                 error = name + " takes a number of 0 or more, not \"" + value + "\"";
                 return false;
             }
@@ -127,6 +204,12 @@ bool parseCommandLine(int argc, char** argv, CommandLine& command, std::string& 
     return true;
 }
 
+bool isProjectFile(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) && file.read(9) == "norla_vnt";
+}
+
 void showProgress(float fraction)
 {
     constexpr int kWidth = 40;
@@ -138,15 +221,14 @@ void showProgress(float fraction)
     std::fflush(stderr);
 }
 
-bool writeOutput(const std::string& path, const std::string& text, std::string& error)
+bool writeOutput(const std::string& path, const QByteArray& bytes, std::string& error)
 {
     if (path == "-") {
-        std::cout << text;
+        std::cout.write(bytes.constData(), bytes.size());
         return static_cast<bool>(std::cout);
     }
     QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text.data(), static_cast<qint64>(text.size())) < 0
-        || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         error = path + ": cannot write the file (" + file.errorString().toStdString() + ")";
         return false;
     }
@@ -166,10 +248,37 @@ int main(int argc, char** argv)
     }
 
     AudioData audio;
-    if (!readAudioFile(command.input, audio, error)) {
+    ScoreOptions score;
+    if (isProjectFile(command.input)) {
+        PipeTuning calibration;
+        bool calibrated = false;
+        if (!openProject(command.input, audio, score, calibration, calibrated, error)) {
+            std::cerr << "vantor-transcribe: " << error << "\n";
+            return 1;
+        }
+        if (calibrated && !command.tuningGiven) {
+            command.options.tuningSource = TuningSource::Calibrated;
+            command.options.calibratedTuning = calibration;
+        }
+    } else if (!readAudioFile(command.input, audio, error)) {
         std::cerr << "vantor-transcribe: " << error << "\n";
         return 1;
     }
+    if (command.bpm)
+        score.bpm = *command.bpm;
+    if (command.timeSignature)
+        std::tie(score.timeSigNumerator, score.timeSigDenominator) = *command.timeSignature;
+    if (command.timeShift_s)
+        score.timeShift_s = *command.timeShift_s;
+    score.rounding = command.rounding;
+    if (command.barsPerRow)
+        score.barsPerRow = *command.barsPerRow;
+    if (command.tuneName)
+        score.tuneName = *command.tuneName;
+    if (command.tuneType)
+        score.tuneType = *command.tuneType;
+    if (command.composer)
+        score.composer = *command.composer;
 
     const float audio_s = static_cast<float>(audio.samples.size()) / audio.samplingFrequency_Hz;
     ProgressCallback progress;
@@ -177,11 +286,27 @@ int main(int argc, char** argv)
         progress = showProgress;
     const TranscriptionResult result = transcribeRecording(audio, command.options, progress);
 
-    if (command.jsonPath.empty()) {
-        std::cout << toText(result);
-        return 0;
+    bool written = true;
+    if (!command.bwwPath.empty())
+        written = written && writeOutput(command.bwwPath, QByteArray::fromStdString(toBww(result, score)), error);
+    if (!command.vntPath.empty()) {
+        PipeTuning reference;
+        reference.setLowA_Hz(result.lowA_Hz);
+        const PipeTuning& tuning =
+            command.options.tuningSource == TuningSource::Calibrated ? command.options.calibratedTuning : reference;
+        written = written && saveProject(command.vntPath, audio, score, tuning, error);
     }
-    if (!writeOutput(command.jsonPath, toPipeNotesJson(result, command.input, audio.samplingFrequency_Hz), error)) {
+    if (!command.wavPath.empty())
+        written = written && writeOutput(command.wavPath, toWave(audio), error);
+    if (!command.jsonPath.empty())
+        written = written
+                  && writeOutput(command.jsonPath,
+                                 QByteArray::fromStdString(
+                                     toPipeNotesJson(result, command.input, audio.samplingFrequency_Hz)),
+                                 error);
+    else
+        std::cout << toText(result);
+    if (!written) {
         std::cerr << "vantor-transcribe: " << error << "\n";
         return 1;
     }

@@ -1,0 +1,122 @@
+#include "PipeTuneModel.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Item = PipeTuneModel::Item;
+
+TEST(PipeTuneModel, ItemLengthsInThirtySeconds)
+{
+    EXPECT_EQ(Item(D, 8, 1, FlagNone).totalDuration32(), 6);
+    EXPECT_EQ(Item(D, 8, 2, FlagNone).totalDuration32(), 6);
+    EXPECT_EQ(Item(D, 16, 1, FlagNone).totalDuration32(), 3);
+    EXPECT_EQ(Item(D, 32, 1, FlagNone).totalDuration32(), 2); // 1 + round(0.5)
+    EXPECT_EQ(Item(D, 4, 0, FlagNone).totalDuration32(), 8);
+    EXPECT_EQ(Item(D, 0, 1, FlagNone).totalDuration32(), 0);
+    PipeTuneModel::Bar bar;
+    bar.items = {Item(gg, 32, 0, FlagNone), Item(D, 8, 1, FlagRight), Item(E, 16, 0, FlagLeft)};
+    EXPECT_EQ(bar.totalDuration32(), 1 + 6 + 2);
+}
+
+TEST(PipeTuneModel, NoteValueHelpers)
+{
+    EXPECT_EQ(getDurationIn32s(8), 4);
+    EXPECT_EQ(getDurationIn32s(1), 32);
+    const std::pair<int, int> expected[] = {{0, 0}, {1, 32}, {2, 16}, {3, 16}, {4, 8}, {7, 8}, {8, 4},
+                                            {15, 4}, {16, 2}, {31, 2}, {32, 1}, {40, 1}, {-3, 32}};
+    for (const auto& [n, value] : expected)
+        EXPECT_EQ(getMaxDurationFrom32s(n), value) << n;
+}
+
+TEST(PipeTuneModel, CrotchetFollowsTheBeatOfTheSignature)
+{
+    EXPECT_FLOAT_EQ(getCrotchetDuration_s(120.0f, 4, 4), 0.5f);
+    EXPECT_FLOAT_EQ(getCrotchetDuration_s(120.0f, 3, 4), 0.5f);
+    EXPECT_FLOAT_EQ(getCrotchetDuration_s(120.0f, 6, 8), 1.0f / 3.0f);
+    EXPECT_FLOAT_EQ(getCrotchetDuration_s(120.0f, 2, 2), 0.25f);
+    EXPECT_EQ(getCrotchetDuration_s(120.0f, 5, 4), 0.0f);
+}
+
+TEST(PipeTuneModel, TimeSignatureTable)
+{
+    const char* texts[] = {"4/4", "3/4", "2/4", "Cut common time (Reel)", "6/8"};
+    const std::pair<int, int> parts[] = {{4, 4}, {3, 4}, {2, 4}, {2, 2}, {6, 8}};
+    for (int value = 0; value < 5; ++value) {
+        const auto signature = static_cast<TimeSignature>(value);
+        EXPECT_EQ(toQString(signature), texts[value]);
+        int numerator = 0;
+        int denominator = 0;
+        timeSignatureComponents(signature, numerator, denominator);
+        EXPECT_EQ(std::make_pair(numerator, denominator), parts[value]);
+        TimeSignature back = FourFour;
+        EXPECT_TRUE(timeSignatureFromComponents(numerator, denominator, back));
+        EXPECT_EQ(back, signature);
+    }
+    EXPECT_EQ(toQString(static_cast<TimeSignature>(5)), "Unknown");
+    int numerator = 4;
+    int denominator = 4;
+    timeSignatureComponents(static_cast<TimeSignature>(9), numerator, denominator);
+    EXPECT_EQ(numerator, 4);
+    TimeSignature out = ThreeFour;
+    EXPECT_FALSE(timeSignatureFromComponents(6, 4, out));
+    EXPECT_EQ(out, ThreeFour);
+}
+
+TEST(PipeTuneModel, TextForms)
+{
+    EXPECT_EQ(toString(Item(D, 8, 1, FlagNone)), "{D8,d:1,f:n}");
+    EXPECT_EQ(toString(Item(gg, 32, 0, FlagRight)), "{gg32,d:0,f:r}");
+    EXPECT_EQ(toString(static_cast<NoteFlag>(7)), "");
+    EXPECT_EQ(toString(PipeTuneModel()), "{Parts:[]}");
+    EXPECT_EQ(toString(PipeTuneModel::Bar()), "Bar{Items:[],br:0}");
+    PipeTuneModel model;
+    PipeTuneModel::Part part;
+    PipeTuneModel::Bar bar;
+    bar.items = {Item(E, 4, 0, FlagLeft)};
+    bar.rowBreak = true;
+    part.bars = {bar, bar};
+    model.parts = {part};
+    EXPECT_EQ(toString(model), "{Parts:[{Bars:[Bar{Items:[{E4,d:0,f:l}],br:1}\nBar{Items:[{E4,d:0,f:l}],br:1}\n]}\n\n]}");
+    model.setTimeSigNumerator(6);
+    model.clear();
+    EXPECT_TRUE(model.parts.empty());
+    EXPECT_EQ(model.timeSigNumerator(), 4);
+}
+
+// A model of rows of four one-item bars.
+PipeTuneModel rows(int count)
+{
+    PipeTuneModel model;
+    PipeTuneModel::Part part;
+    for (int b = 0; b < count * 4; ++b) {
+        PipeTuneModel::Bar bar;
+        bar.items = {Item(LA, 4, 0, FlagNone)};
+        bar.rowBreak = b % 4 == 3;
+        part.bars.push_back(bar);
+    }
+    model.parts = {part};
+    return model;
+}
+
+TEST(PipeTuneModel, ChangedRows)
+{
+    const PipeTuneModel previous = rows(5);
+    EXPECT_TRUE(getChangedRows(previous, previous).empty());
+    EXPECT_EQ(getChangedRows(previous, PipeTuneModel()), (std::vector<std::int32_t>{0, 1, 2, 3, 4}));
+
+    PipeTuneModel current = previous;
+    current.parts[0].bars[13].items[0].name = B; // a bar in the middle of row 3
+    EXPECT_EQ(getChangedRows(current, previous), std::vector<std::int32_t>{3});
+
+    current = previous;
+    current.parts[0].bars[5].rowBreak = true; // only the row break differs
+    // Bars are compared by index: the new row 1 (bars 4 and 5) differs; the
+    // following rows hold the same bars as before.
+    EXPECT_EQ(getChangedRows(current, previous), std::vector<std::int32_t>{1});
+
+    // Rows that only the previous model had are not reported.
+    EXPECT_TRUE(getChangedRows(rows(2), previous).empty());
+}
+
+} // namespace

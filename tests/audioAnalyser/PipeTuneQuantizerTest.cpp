@@ -1,0 +1,155 @@
+#include "PipeTuneQuantizer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Item = PipeTuneModel::Item;
+
+// 4/4 with a crotchet of 0.5 s: a 32nd is 62.5 ms.
+class PipeTuneQuantizerTest : public ::testing::Test
+{
+protected:
+    PipeTuneModel quantize(std::initializer_list<PipeNote> melody, std::initializer_list<PipeNote> grace = {},
+                           float shift_s = 0.0f)
+    {
+        NoteMap melodyMap;
+        for (const PipeNote& note : melody)
+            melodyMap.emplace(note.start_s(), note);
+        NoteMap graceMap;
+        for (const PipeNote& note : grace)
+            graceMap.emplace(note.start_s(), note);
+        quantizer.quantize(shift_s, melodyMap, graceMap);
+        return quantizer.getModel();
+    }
+
+    static std::vector<Item> allItems(const PipeTuneModel& model)
+    {
+        std::vector<Item> items;
+        for (const auto& part : model.parts)
+            for (const auto& bar : part.bars)
+                items.insert(items.end(), bar.items.begin(), bar.items.end());
+        return items;
+    }
+
+    void SetUp() override
+    {
+        quantizer.setTimeSignature(4, 4);
+        quantizer.setCrotchetDuration_s(0.5f);
+    }
+
+    PipeTuneQuantizer quantizer;
+};
+
+TEST_F(PipeTuneQuantizerTest, EmptyMelodyGivesNoParts)
+{
+    EXPECT_TRUE(quantize({}).parts.empty());
+    EXPECT_TRUE(quantize({PipeNote(D, 0.0f, 0.5f)}, {}, -1.0f).parts.empty());
+    EXPECT_EQ(quantizer.getModel().timeSigNumerator(), 4);
+}
+
+TEST_F(PipeTuneQuantizerTest, LongNoteIsSplitAtTheBeat)
+{
+    const PipeTuneModel model = quantize({PipeNote(D, 0.0f, 1.0f), PipeNote(E, 1.0f, 0.5f)});
+    EXPECT_EQ(allItems(model), (std::vector<Item>{Item(D, 4, 0, FlagNone), Item(D, 4, 0, FlagNone),
+                                                  Item(E, 4, 0, FlagNone)}));
+    ASSERT_EQ(model.parts.size(), 1u);
+    ASSERT_EQ(model.parts[0].bars.size(), 1u);
+    EXPECT_TRUE(model.parts[0].bars[0].rowBreak);
+}
+
+TEST_F(PipeTuneQuantizerTest, SmallOverhangStaysInTheBeat)
+{
+    // 0.52 s: 20 ms over the beat, less than half a 32nd.
+    const PipeTuneModel model = quantize({PipeNote(D, 0.0f, 0.52f), PipeNote(E, 0.52f, 0.48f)});
+    EXPECT_EQ(allItems(model), (std::vector<Item>{Item(D, 4, 0, FlagNone), Item(E, 4, 0, FlagNone)}));
+}
+
+TEST_F(PipeTuneQuantizerTest, NoteMostlyInTheNextBeatMovesThere)
+{
+    // Five 32nds starting one 32nd before the end of the first beat.
+    const PipeTuneModel model = quantize({PipeNote(LA, 0.0f, 0.4375f), PipeNote(D, 0.4375f, 0.3125f),
+                                          PipeNote(E, 0.75f, 0.25f)});
+    const std::vector<Item> items = allItems(model);
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(items[0], Item(LA, 4, 0, FlagNone));
+    EXPECT_EQ(items[1].name, D);
+    EXPECT_EQ(items[2].name, E);
+}
+
+TEST_F(PipeTuneQuantizerTest, ShortNotesInABeatAreBeamed)
+{
+    const PipeTuneModel model = quantize({PipeNote(LA, 0.0f, 0.25f), PipeNote(B, 0.25f, 0.125f),
+                                          PipeNote(C, 0.375f, 0.125f), PipeNote(D, 0.5f, 0.25f),
+                                          PipeNote(E, 0.75f, 0.5f), PipeNote(F, 1.25f, 0.25f)});
+    EXPECT_EQ(allItems(model), (std::vector<Item>{Item(LA, 8, 0, FlagRight), Item(B, 16, 0, FlagLeft),
+                                                  Item(C, 16, 0, FlagLeft), Item(D, 8, 0, FlagRight),
+                                                  Item(E, 8, 0, FlagLeft), Item(E, 8, 0, FlagRight),
+                                                  Item(F, 8, 0, FlagLeft)}));
+}
+
+TEST_F(PipeTuneQuantizerTest, GracingPrecedesItsNoteAndTrailingGracingIsIgnored)
+{
+    const PipeTuneModel model = quantize({PipeNote(LA, 0.0f, 0.5f), PipeNote(E, 0.5f, 0.5f)},
+                                         {PipeNote(dbe, 0.45f, 0.09f), PipeNote(gg, 1.2f, 0.02f)});
+    EXPECT_EQ(allItems(model), (std::vector<Item>{Item(LA, 4, 0, FlagNone), Item(dbe, 32, 0, FlagNone),
+                                                  Item(E, 4, 0, FlagNone)}));
+}
+
+TEST_F(PipeTuneQuantizerTest, BarsFillAndRowsBreak)
+{
+    quantizer.setBarsPerRow(4);
+    std::vector<PipeNote> notes;
+    PipeNoteName name = LA;
+    for (int beat = 0; beat < 4 * 9; ++beat) {
+        notes.emplace_back(name, 0.5f * static_cast<float>(beat), 0.5f);
+        name = name == HA ? LA : static_cast<PipeNoteName>(name + 1);
+    }
+    NoteMap melody;
+    for (const PipeNote& note : notes)
+        melody.emplace(note.start_s(), note);
+    quantizer.quantize(0.0f, melody, NoteMap());
+    const PipeTuneModel model = quantizer.getModel();
+    ASSERT_EQ(model.parts.size(), 1u);
+    ASSERT_EQ(model.parts[0].bars.size(), 9u);
+    for (std::size_t b = 0; b < 9; ++b) {
+        EXPECT_EQ(model.parts[0].bars[b].items.size(), 4u);
+        EXPECT_EQ(model.parts[0].bars[b].rowBreak, b == 3 || b == 7 || b == 8) << b;
+    }
+    quantizer.setBarsPerRow(0);
+    quantizer.quantize(0.0f, melody, NoteMap());
+    for (const auto& bar : quantizer.getModel().parts[0].bars)
+        EXPECT_TRUE(bar.rowBreak);
+}
+
+TEST_F(PipeTuneQuantizerTest, SixEightHasTwoDottedCrotchetBeats)
+{
+    quantizer.setTimeSignature(6, 8);
+    // Crotchet 0.5 s: a beat of three quavers is 0.75 s.
+    const PipeTuneModel model = quantize({PipeNote(LA, 0.0f, 0.25f), PipeNote(B, 0.25f, 0.25f),
+                                          PipeNote(C, 0.5f, 0.25f), PipeNote(D, 0.75f, 0.75f),
+                                          PipeNote(E, 1.5f, 0.75f)});
+    ASSERT_EQ(model.parts[0].bars.size(), 2u);
+    EXPECT_EQ(model.timeSigDenominator(), 8);
+    EXPECT_EQ(model.parts[0].bars[0].items,
+              (std::vector<Item>{Item(LA, 8, 0, FlagRight), Item(B, 8, 0, FlagLeft), Item(C, 8, 0, FlagLeft),
+                                 Item(D, 4, 1, FlagNone)}));
+    EXPECT_EQ(model.parts[0].bars[1].items, (std::vector<Item>{Item(E, 4, 1, FlagNone)}));
+}
+
+TEST_F(PipeTuneQuantizerTest, RoundingUsesACoarserGrid)
+{
+    const auto notes = {PipeNote(LA, 0.0f, 0.1875f), PipeNote(B, 0.1875f, 0.0625f), PipeNote(C, 0.25f, 0.25f)};
+    EXPECT_EQ(allItems(quantize(notes))[1].duration, 32);
+    quantizer.setRounding(true);
+    for (const Item& item : allItems(quantize(notes)))
+        EXPECT_LE(item.duration, 16);
+}
+
+TEST_F(PipeTuneQuantizerTest, TimeShiftMovesNotesAcrossBeats)
+{
+    const PipeTuneModel model = quantize({PipeNote(LA, 0.25f, 0.5f), PipeNote(B, 0.75f, 0.5f)}, {}, -0.25f);
+    EXPECT_EQ(allItems(model), (std::vector<Item>{Item(LA, 4, 0, FlagNone), Item(B, 4, 0, FlagNone)}));
+}
+
+} // namespace
