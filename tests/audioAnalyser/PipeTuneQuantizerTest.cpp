@@ -118,7 +118,8 @@ TEST_F(PipeTuneQuantizerTest, BarsFillAndRowsBreak)
     }
     quantizer.setBarsPerRow(0);
     quantizer.quantize(0.0f, melody, NoteMap());
-    for (const auto& bar : quantizer.getModel().parts[0].bars)
+    const PipeTuneModel everyBar = quantizer.getModel();
+    for (const auto& bar : everyBar.parts[0].bars)
         EXPECT_TRUE(bar.rowBreak);
 }
 
