@@ -1,0 +1,202 @@
+#include "NorlaFileVnt.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+class NorlaFileVntTest : public ::testing::Test
+{
+protected:
+    static constexpr qint32 kActualSize = std::numeric_limits<qint32>::min();
+
+    QString path(const char* name) const { return dir.filePath(name); }
+
+    static NorlaFileVnt sample()
+    {
+        NorlaFileVnt project;
+        project.setAudioData(QByteArray("\x01\x02\x03\x04\x05\x06", 6));
+        project.setRecordingFrequency_Hz(48000);
+        project.setTuneName("Scotland the Brave");
+        project.setTuneType("March");
+        project.setComposedBy("Trad.");
+        project.setTimeSigNumerator(2);
+        project.setTimeSigDenominator(4);
+        project.setBpm(72.0f);
+        project.setTimeShift_s(0.25f);
+        project.setNoteFrequencies({{"LA", 480.0f}, {"D", 640.5f}});
+        project.setRecordedAppVersion(3);
+        project.setRecordedTime("2026-12-06T10:00:00Z");
+        project.setRecordedInstallId("install-1");
+        project.setAppVersion(4);
+        project.setFileCreationInstallId("install-2");
+        return project;
+    }
+
+    // Preamble + header + audio, with the preamble's fields given.
+    static QByteArray fileBytes(const QByteArray& header, const QByteArray& audio, qint32 version = 1,
+                                qint32 headerSize = kActualSize, const QByteArray& magic = "norla_vnt   ")
+    {
+        QByteArray bytes(20, ' ');
+        bytes.replace(0, magic.size(), magic);
+        qToLittleEndian<qint32>(version, reinterpret_cast<uchar*>(bytes.data() + 12));
+        qToLittleEndian<qint32>(headerSize == kActualSize ? header.size() : headerSize, reinterpret_cast<uchar*>(bytes.data() + 16));
+        return bytes + header + audio;
+    }
+
+    QString openBytes(const QByteArray& bytes, NorlaFileVnt& project)
+    {
+        QFile file(path("case.vnt"));
+        file.open(QIODevice::WriteOnly);
+        file.write(bytes);
+        file.close();
+        QString error;
+        return project.open(path("case.vnt"), error) ? QString() : error;
+    }
+
+    QByteArray xmlOf(NorlaFileVnt project) { return project.toXml().toUtf8(); }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(NorlaFileVntTest, SavedProjectOpensEqual)
+{
+    NorlaFileVnt saved = sample();
+    QString error;
+    ASSERT_TRUE(saved.save(path("a.vnt"), error)) << error.toStdString();
+    EXPECT_FALSE(saved.fileCreationTime().isEmpty());
+    NorlaFileVnt opened;
+    ASSERT_TRUE(opened.open(path("a.vnt"), error)) << error.toStdString();
+    EXPECT_EQ(opened, saved);
+    EXPECT_EQ(opened.audioDataSize_B(), 6);
+    opened.setBpm(73.0f);
+    EXPECT_NE(opened, saved);
+}
+
+TEST_F(NorlaFileVntTest, FileLayoutAndXmlText)
+{
+    NorlaFileVnt project = sample();
+    QString error;
+    ASSERT_TRUE(project.save(path("a.vnt"), error));
+    QFile file(path("a.vnt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(bytes.left(12), QByteArray("norla_vnt   "));
+    EXPECT_EQ(qFromLittleEndian<qint32>(reinterpret_cast<const uchar*>(bytes.constData() + 12)), 1);
+    const qint32 headerSize = qFromLittleEndian<qint32>(reinterpret_cast<const uchar*>(bytes.constData() + 16));
+    EXPECT_EQ(bytes.size(), 20 + headerSize + 6);
+    EXPECT_EQ(bytes.right(6), QByteArray("\x01\x02\x03\x04\x05\x06", 6));
+
+    const QString xml = QString::fromUtf8(bytes.mid(20, headerSize));
+    const char* order[] = {"audioDataSize_B", "recordingFrequency_Hz", "tuneName", "tuneType", "composedBy",
+                           "timeSigNumerator", "timeSigDenominator", "bpm", "timeShift_s", "chanterCalibration",
+                           "recordedAppVersion", "recordedTime", "recordedInstallId", "appVersion",
+                           "fileCreationTime", "fileCreationInstallId"};
+    int last = -1;
+    for (const char* name : order) {
+        const int at = xml.indexOf(QString("<%1>").arg(name));
+        EXPECT_GT(at, last) << name;
+        last = at;
+    }
+    EXPECT_TRUE(xml.startsWith("<!DOCTYPE NorlaFileVnt>"));
+    EXPECT_TRUE(xml.contains("<bpm>72</bpm>"));
+    EXPECT_TRUE(xml.contains("<timeShift_s>0.25</timeShift_s>"));
+    EXPECT_TRUE(xml.contains("<D>640.5</D>"));
+    EXPECT_TRUE(xml.contains("\n <tuneName>Scotland the Brave</tuneName>"));
+}
+
+TEST_F(NorlaFileVntTest, InvalidCalibrationKeySavesNothing)
+{
+    NorlaFileVnt project = sample();
+    project.setNoteFrequencies({{"L A", 480.0f}});
+    QString error;
+    EXPECT_FALSE(project.save(path("b.vnt"), error));
+    EXPECT_EQ(error, "Error: Invalid note freq XML tag:  L A");
+    EXPECT_FALSE(QFile::exists(path("b.vnt")));
+}
+
+TEST_F(NorlaFileVntTest, FailedSaveLeavesTheExistingFileAlone)
+{
+    NorlaFileVnt good = sample();
+    QString error;
+    ASSERT_TRUE(good.save(path("c.vnt"), error));
+    QFile before(path("c.vnt"));
+    before.open(QIODevice::ReadOnly);
+    const QByteArray original = before.readAll();
+    before.close();
+
+    NorlaFileVnt bad = sample();
+    bad.setNoteFrequencies({{"1x", 1.0f}});
+    EXPECT_FALSE(bad.save(path("c.vnt"), error));
+    EXPECT_FALSE(bad.save(path("missing-folder/c.vnt"), error));
+    EXPECT_FALSE(error.isEmpty());
+    QFile after(path("c.vnt"));
+    after.open(QIODevice::ReadOnly);
+    EXPECT_EQ(after.readAll(), original);
+}
+
+TEST_F(NorlaFileVntTest, MalformedFilesAreRejectedWithTheirMessages)
+{
+    NorlaFileVnt project;
+    const QByteArray header = xmlOf(sample());
+    const QByteArray audio("\x01\x02\x03\x04\x05\x06", 6);
+    EXPECT_EQ(openBytes(fileBytes(header, audio), project), QString());
+
+    EXPECT_EQ(openBytes(QByteArray("norla_vnt"), project), "The file appears to be too small.");
+    EXPECT_EQ(openBytes(fileBytes(header, audio, 1, kActualSize, "norla_vnx   "), project),
+              "This does not appear to be a vnt file");
+    EXPECT_EQ(openBytes(fileBytes(header, audio, 0), project), "Unknown vnt file version");
+    EXPECT_EQ(openBytes(fileBytes(header, audio, 2), project), QString()); // later versions are read
+    EXPECT_EQ(openBytes(fileBytes(QByteArray(), QByteArray(), 1, 0), project), "Corrupt file header size");
+    EXPECT_EQ(openBytes(fileBytes(header, audio, 1, header.size() + 7), project), "Corrupt file header size");
+    EXPECT_EQ(openBytes(fileBytes(header, audio, 1, -5), project), "Corrupt file header size");
+    EXPECT_EQ(openBytes(fileBytes(header, audio.left(4)), project), "File seems to be too small to contain audio");
+
+    auto withElement = [&header](const char* element, const char* text) {
+        QString xml = QString::fromUtf8(header);
+        const int from = xml.indexOf(QString("<%1>").arg(element)) + static_cast<int>(strlen(element)) + 2;
+        const int to = xml.indexOf(QString("</%1>").arg(element));
+        return xml.replace(from, to - from, text).toUtf8();
+    };
+    EXPECT_EQ(openBytes(fileBytes(withElement("bpm", "fast"), audio), project), "Invalid file header");
+    EXPECT_EQ(openBytes(fileBytes(withElement("timeSigNumerator", "4.5"), audio), project), "Invalid file header");
+    EXPECT_EQ(openBytes(fileBytes(withElement("audioDataSize_B", "-6"), audio), project), "Invalid file header");
+    EXPECT_EQ(openBytes(fileBytes(withElement("audioDataSize_B", "2147483647"), audio), project),
+              "File seems to be too small to contain audio");
+    EXPECT_EQ(openBytes(fileBytes(withElement("D", "lots"), audio), project), "Invalid file header");
+    EXPECT_EQ(openBytes(fileBytes(header.left(header.size() / 2), audio), project), "Invalid file header");
+    QByteArray zero = header;
+    zero[100] = '\0';
+    EXPECT_EQ(openBytes(fileBytes(zero, audio), project), "Invalid file header");
+    QString missing = QString::fromUtf8(header);
+    missing.remove(QRegularExpression("<appVersion>.*</appVersion>"));
+    EXPECT_EQ(openBytes(fileBytes(missing.toUtf8(), audio), project), "Invalid file header");
+
+    QString error;
+    EXPECT_FALSE(project.open(path("nothing-here.vnt"), error));
+    EXPECT_FALSE(error.isEmpty());
+}
+
+TEST_F(NorlaFileVntTest, TimeShiftIsOptionalAndBytesBetweenAreSkipped)
+{
+    QString xml = QString::fromUtf8(xmlOf(sample()));
+    xml.remove(QRegularExpression("<timeShift_s>.*</timeShift_s>"));
+    NorlaFileVnt project;
+    const QByteArray audio("\x01\x02\x03\x04\x05\x06", 6);
+    ASSERT_EQ(openBytes(fileBytes(xml.toUtf8(), QByteArray("junk") + audio), project), QString());
+    EXPECT_EQ(project.timeShift_s(), 0.0f);
+    EXPECT_EQ(project.audioData(), audio);
+    EXPECT_EQ(project.tuneName(), "Scotland the Brave");
+    EXPECT_EQ(project.noteFrequencies().at("D"), 640.5f);
+
+    QString error;
+    EXPECT_FALSE(project.fromXml("<Other/>", error));
+    EXPECT_FALSE(project.fromXml("not xml at all", error));
+}
+
+} // namespace
