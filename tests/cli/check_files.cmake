@@ -1,0 +1,61 @@
+# vantor-transcribe writes BWW, project and WAVE files, and reads its own
+# project file back with the settings it saved.
+set(bww "${WORK_DIR}/files.bww")
+set(vnt "${WORK_DIR}/files.vnt")
+set(wav "${WORK_DIR}/files.wav")
+file(REMOVE "${bww}" "${vnt}" "${wav}")
+execute_process(COMMAND ${PROGRAM} "${EXAMPLE}" --mode oneshot --bww "${bww}" --vnt "${vnt}" --wav "${wav}"
+                        --time-signature 2/4 --bpm 80 --tune-name "Scotland the Brave" --json "${WORK_DIR}/files1.json"
+                RESULT_VARIABLE result ERROR_VARIABLE errors)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "vantor-transcribe failed (${result}): ${errors}")
+endif()
+# file(READ) drops carriage returns: the line ends are checked in hex.
+file(READ "${bww}" text)
+file(READ "${bww}" hex HEX)
+if(NOT text MATCHES "^Bagpipe Music Writer Gold:1.0\n" OR NOT text MATCHES "\"Scotland the Brave\",\\(T,C"
+   OR NOT text MATCHES "& sharpf sharpc 2_4\nI!\t"
+   OR NOT hex MATCHES "^42616770697065204d757369632057726974657220476f6c643a312e300d0a0d0a"
+   OR NOT hex MATCHES "2021490d0a0d0a0d0a0d0a$")
+    message(FATAL_ERROR "unexpected BWW:\n${text}")
+endif()
+file(READ "${wav}" head LIMIT 44 HEX)
+if(NOT head MATCHES "^52494646.*57415645666d7420100000000100010044ac0000")
+    message(FATAL_ERROR "unexpected WAVE header: ${head}")
+endif()
+file(READ "${vnt}" magic LIMIT 12 HEX)
+if(NOT magic STREQUAL "6e6f726c615f766e74202020")
+    message(FATAL_ERROR "unexpected project magic: ${magic}")
+endif()
+
+# The project as input: same audio, its own time signature and tune name.
+execute_process(COMMAND ${PROGRAM} "${vnt}" --mode oneshot --bww "${WORK_DIR}/files2.bww" --json "${WORK_DIR}/files2.json"
+                RESULT_VARIABLE result ERROR_VARIABLE errors)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "reading the project failed (${result}): ${errors}")
+endif()
+file(READ "${WORK_DIR}/files2.bww" again)
+if(NOT again MATCHES "\"Scotland the Brave\",\\(T,C" OR NOT again MATCHES "& sharpf sharpc 2_4")
+    message(FATAL_ERROR "the project's settings were not used:\n${again}")
+endif()
+file(READ "${WORK_DIR}/files1.json" first)
+file(READ "${WORK_DIR}/files2.json" second)
+# The saved calibration stands in for the estimate: the same melody.
+string(JSON count1 LENGTH "${first}" notes)
+string(JSON count2 LENGTH "${second}" notes)
+if(NOT count1 EQUAL count2)
+    message(FATAL_ERROR "the project transcribes differently: ${count1} against ${count2} notes")
+endif()
+math(EXPR last "${count1} - 1")
+foreach(i RANGE ${last})
+    string(JSON name1 GET "${first}" notes ${i} name)
+    string(JSON name2 GET "${second}" notes ${i} name)
+    if(NOT name1 STREQUAL name2)
+        message(FATAL_ERROR "note ${i} differs: ${name1} against ${name2}")
+    endif()
+endforeach()
+
+execute_process(COMMAND ${PROGRAM} "${EXAMPLE}" --time-signature 5/4 RESULT_VARIABLE result ERROR_VARIABLE errors)
+if(NOT result EQUAL 2 OR NOT errors MATCHES "--time-signature takes")
+    message(FATAL_ERROR "a bad time signature must fail with status 2 (${result}): ${errors}")
+endif()
