@@ -14,11 +14,6 @@ bool inAnyRange(float time_s, const std::vector<TimeRange>& ranges)
     return false;
 }
 
-void appendByStart(NoteMap& notes, const PipeNote& note)
-{
-    notes.emplace_hint(notes.upper_bound(note.start_s()), note.start_s(), note);
-}
-
 } // namespace
 
 PipeNotePattern::Item::Item(PipeNoteName name, std::pair<float, float> durationRange)
@@ -83,7 +78,7 @@ std::vector<PipeNotePattern::Match> PipeNotePattern::detect(const NoteMap& searc
             const bool joins = t - joinTolerance_s <= note.start_s() && note.start_s() < t + joinTolerance_s;
             if (!(nameFits && durationFits && joins))
                 break;
-            appendByStart(candidate.notes, note);
+            insertByStart(candidate.notes, note);
             t = note.getEnd_s();
             ++j;
             ++q;
@@ -130,13 +125,13 @@ void applyPatternMatches(PipeNoteName name, const std::vector<PipeNotePattern::M
                 note.setMelodyNoteStartOffset_s(melodyStart_s - note.start_s());
             }
         }
-        appendByStart(destination, note);
+        insertByStart(destination, note);
 
         if (keepLastNote && !matched.empty())
             matched.pop_back();
         PipeNotePattern::Match removed;
         for (const PipeNote& n : matched)
-            appendByStart(removed.notes, n);
+            insertByStart(removed.notes, n);
         removePatternMatch(removed, source);
     }
 }

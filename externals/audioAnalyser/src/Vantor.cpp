@@ -401,7 +401,7 @@ NoteMap Vantor::stretchNotesByQuality(const NoteMap& notes, float threshold, flo
             note.setStart_s(range.first);
             note.setDuration_s(duration_s);
         }
-        stretched.emplace_hint(stretched.upper_bound(note.start_s()), note.start_s(), note);
+        insertByStart(stretched, note);
     }
     return stretched;
 }
@@ -521,7 +521,7 @@ void Vantor::removeTransitionGraceNotes(const NoteMap& notes, PipeNoteName befor
             mGraceNotes.erase(startX_s);
             mGraceNotes.erase(startY_s);
             const PipeNote merged(grace, startX_s, endY_s - startX_s);
-            mGraceNotes.emplace_hint(mGraceNotes.upper_bound(startX_s), startX_s, merged);
+            mGraceNotes.emplace(startX_s, merged);
         }
     }
 }
@@ -538,7 +538,7 @@ void Vantor::getGraceNotes()
     NoteMap shortCandidates;
     auto insertAll = [](const NoteMap& from, NoteMap& into) {
         for (const auto& entry : from)
-            into.emplace_hint(into.upper_bound(entry.first), entry.first, entry.second);
+            into.emplace(entry.first, entry.second);
     };
     // Every name is trimmed against the gracenotes accepted before it.
     auto accept = [&](NoteMap& candidates, float combineGap_s, float min_s, float max_s) {
@@ -585,7 +585,7 @@ void Vantor::getGraceNotes()
         for (const auto& candidate : shortCandidates) {
             const float start_s = candidate.second.start_s();
             if (melody.start_s() < start_s && start_s < until_s)
-                mGraceNotes.emplace_hint(mGraceNotes.upper_bound(start_s), start_s, candidate.second);
+                mGraceNotes.emplace(start_s, candidate.second);
         }
     }
 }
@@ -655,8 +655,7 @@ void Vantor::advancedGraceNoteSearch()
                 const bool onlyLowG = std::all_of(near.begin(), near.end(),
                                                   [](const auto& n) { return n.second.noteName() == LG; });
                 if (end_s > start_s && onlyLowG) {
-                    mGraceNotes.emplace_hint(mGraceNotes.upper_bound(start_s), start_s,
-                                             PipeNote(D, start_s, end_s - start_s));
+                    mGraceNotes.emplace(start_s, PipeNote(D, start_s, end_s - start_s));
                     i = utils::truncateToInt(windowsPerSecond * (end_s + kHiddenDClearance_s));
                 }
             }
@@ -677,7 +676,7 @@ NoteMap Vantor::consolidate()
 
     NoteMap consolidated;
     auto insert = [&consolidated](const PipeNote& note) {
-        consolidated.emplace_hint(consolidated.upper_bound(note.start_s()), note.start_s(), note);
+        insertByStart(consolidated, note);
     };
     for (auto it = working.begin(); it != working.end(); ++it) {
         const PipeNote& g = it->second;
@@ -783,7 +782,7 @@ void Vantor::getGdes()
             const PipeNote& grace = notes[static_cast<std::size_t>(2 * k)];
             PipeNote named = grace;
             named.setNoteName(names[k]);
-            mProcessedNotes.emplace_hint(mProcessedNotes.upper_bound(named.start_s()), named.start_s(), named);
+            insertByStart(mProcessedNotes, named);
             gracenotes.notes.emplace_hint(gracenotes.notes.end(), grace.start_s(), grace);
         }
         mGdeRanges.emplace_back(notes[0].start_s(), notes[4].start_s());
@@ -890,7 +889,7 @@ void Vantor::extractThrd()
         const auto [name, start_s] = throwKind(a, b);
         PipeNote made(name, start_s, c.getEnd_s() - start_s);
         made.setMelodyNoteStartOffset_s(b.start_s() - start_s);
-        mProcessedNotes.emplace_hint(mProcessedNotes.upper_bound(start_s), start_s, made);
+        mProcessedNotes.emplace(start_s, made);
         PipeNotePattern::Match removed;
         if (name == thrd)
             removed.notes.emplace(a.start_s(), a);
@@ -915,7 +914,7 @@ void Vantor::extractThrd()
             continue;
         PipeNote made(name, start_s, range.first + dips.front() - start_s);
         made.setMelodyNoteStartOffset_s(b.start_s() - start_s);
-        mProcessedNotes.emplace_hint(mProcessedNotes.upper_bound(start_s), start_s, made);
+        mProcessedNotes.emplace(start_s, made);
         if (name == thrd) {
             PipeNotePattern::Match removed;
             removed.notes.emplace(a.start_s(), a);
@@ -952,7 +951,7 @@ void Vantor::getSingleGracenotes()
         }
         PipeNote grace = note;
         grace.setNoteName(name);
-        mProcessedNotes.emplace_hint(mProcessedNotes.upper_bound(grace.start_s()), grace.start_s(), grace);
+        insertByStart(mProcessedNotes, grace);
         taken.notes.emplace_hint(taken.notes.end(), it->first, note);
     }
     // Neighbours were judged on the map as it stood; remove only now.
@@ -971,13 +970,13 @@ void Vantor::reformMelodyAndGracing()
     head.setMelodyNoteStartOffset_s(mConsolidatedNotes.begin()->second.start_s() + 1.0f);
     timeline.emplace(head.start_s(), head);
     for (const auto& entry : mProcessedNotes)
-        timeline.emplace_hint(timeline.upper_bound(entry.first), entry.first, entry.second);
+        timeline.emplace(entry.first, entry.second);
     timeline.emplace_hint(timeline.end(), kConsolidatedEnd_s, PipeNote(Unknown, kConsolidatedEnd_s, 0.0f));
 
     for (auto it = timeline.begin(); it != timeline.end(); ++it) {
         const PipeNote& p = it->second;
         if (p.start_s() >= 0.0f && p.getEnd_s() < kConsolidatedEnd_s)
-            mGraceNotes.emplace_hint(mGraceNotes.upper_bound(p.start_s()), p.start_s(), p);
+            insertByStart(mGraceNotes, p);
         const auto next = std::next(it);
         if (next == timeline.end())
             continue;
@@ -1006,7 +1005,7 @@ void Vantor::reformMelodyAndGracing()
         PipeNote& last = melody.back();
         last.setDuration_s(last.duration_s() + q.melodyNoteStartOffset_s());
         for (const PipeNote& note : melody)
-            mNotes.emplace_hint(mNotes.upper_bound(note.start_s()), note.start_s(), note);
+            insertByStart(mNotes, note);
     }
 }
 
@@ -1048,7 +1047,7 @@ void Vantor::rebuildWalk(const std::function<void(std::vector<PipeNote>&, std::s
         PipeNote current = sequence[i];
         rule(sequence, i, current);
         NoteMap& into = noteTypeFromName(current.noteName()) == MelodyNote ? mNotes : mGraceNotes;
-        into.emplace_hint(into.upper_bound(current.start_s()), current.start_s(), current);
+        insertByStart(into, current);
     }
 }
 
@@ -1154,8 +1153,7 @@ void Vantor::extractHighADoubling()
         const std::vector<float> dips =
             findConfirmedTroughs(range, 2.0f * mLowA_Hz, 3.0f, 80.0f, 0.03f, 0.02f, 0.7f, 0.015f);
         if (!dips.empty())
-            mGraceNotes.emplace_hint(mGraceNotes.upper_bound(note.start_s()), note.start_s(),
-                                     PipeNote(dbha, note.start_s(), dips.front()));
+            mGraceNotes.emplace(note.start_s(), PipeNote(dbha, note.start_s(), dips.front()));
     }
 }
 
@@ -1229,8 +1227,7 @@ void Vantor::extractBirls()
                 kind = ta > kMinimumMelodyNote_s ? brl : abr;
                 start_s = kind == brl ? birlStart_s : note.start_s();
             }
-            mGraceNotes.emplace_hint(mGraceNotes.upper_bound(start_s), start_s,
-                                     PipeNote(kind, start_s, birlEnd_s - start_s));
+            mGraceNotes.emplace(start_s, PipeNote(kind, start_s, birlEnd_s - start_s));
             if (kind == brl) {
                 // The rest of the Low A is examined as a note of its own.
                 it->second.setDuration_s(birlStart_s - note.start_s());
@@ -1272,7 +1269,7 @@ void Vantor::extractStrikes()
                                        kStrikeNeighbourhood_s)
                      .empty())
                 continue;
-            mGraceNotes.emplace_hint(mGraceNotes.upper_bound(t), t, PipeNote(strike, t, kStrikeDuration_s));
+            mGraceNotes.emplace(t, PipeNote(strike, t, kStrikeDuration_s));
             part->second.setDuration_s(t - part->second.start_s());
             part = mNotes.emplace(t, PipeNote(name, t, note.getEnd_s() - t));
         }

@@ -25,11 +25,6 @@ constexpr std::size_t kVolumeRingSize = 10;
 // Two notes starting closer than this are taken to start together.
 constexpr float kSameStart_s = 0.001f;
 
-void insertByStart(NoteMap& notes, const PipeNote& note)
-{
-    notes.emplace_hint(notes.upper_bound(note.start_s()), note.start_s(), note);
-}
-
 template <typename Keep>
 NoteMap selectNotes(const NoteMap& notes, Keep keep)
 {
@@ -56,6 +51,11 @@ std::size_t trackIndex(int index)
 }
 
 } // namespace
+
+void insertByStart(NoteMap& notes, const PipeNote& note)
+{
+    notes.emplace(note.start_s(), note);
+}
 
 NoteMap filterByNote(PipeNoteName name, const NoteMap& notes)
 {

@@ -24,6 +24,9 @@ class PipeSnacPeakPicker;
 // Start and end in seconds.
 using TimeRange = std::pair<float, float>;
 
+// Inserts note under its start, after notes with an equal key.
+void insertByStart(NoteMap& notes, const PipeNote& note);
+
 // Selection: new maps of the notes for which the condition holds.
 NoteMap filterByNote(PipeNoteName name, const NoteMap& notes);
 // minDuration_s <= duration < maxDuration_s.
