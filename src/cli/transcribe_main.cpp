@@ -5,11 +5,14 @@
 // recording as a project file or as WAVE.
 
 #include "AudioFileReader.h"
+#include "ScoreImages.h"
 #include "ScoreOptions.h"
 #include "TranscriptionOutput.h"
 #include "TranscriptionRunner.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QGuiApplication>
 #include <QSaveFile>
 #include <QString>
 
@@ -31,6 +34,9 @@ struct CommandLine {
     std::string bwwPath;
     std::string vntPath;
     std::string wavPath;
+    std::string pngPath;
+    std::string timingPngPath;
+    float secondsPerRow = 5.0f;
     TranscriptionOptions options;
     bool tuningGiven = false;
     // Score settings given on the command line; the rest come from a project
@@ -64,6 +70,9 @@ void printUsage(std::ostream& out)
            "  --bww FILE                  write the score as Bagpipe Music Writer text\n"
            "  --vnt FILE                  save the recording as a project file\n"
            "  --wav FILE                  save the recording as WAVE\n"
+           "  --png FILE                  write the sheet music as PNG\n"
+           "  --timing-png FILE           write the timing view as PNG\n"
+           "  --secs-per-row S            seconds per row of the timing view (default 5)\n"
            "Score (a project file's own settings are used unless given here):\n"
            "  --bpm N                     tempo (default 72)\n"
            "  --time-signature S          4/4 (default), 3/4, 2/4, 2/2 or 6/8\n"
@@ -146,6 +155,16 @@ bool parseCommandLine(int argc, char** argv, CommandLine& command, std::string& 
             command.vntPath = value;
         } else if (name == "--wav") {
             command.wavPath = value;
+        } else if (name == "--png") {
+            command.pngPath = value;
+        } else if (name == "--timing-png") {
+            command.timingPngPath = value;
+        } else if (name == "--secs-per-row") {
+            if (!parseFloat(value, number, false, false)) {
+                error = "--secs-per-row takes a number of seconds above 0, not \"" + value + "\"";
+                return false;
+            }
+            command.secondsPerRow = number;
         } else if (name == "--tune-name") {
             command.tuneName = value;
         } else if (name == "--tune-type") {
@@ -219,6 +238,15 @@ void showProgress(float fraction)
     if (fraction >= 1.0f)
         std::fprintf(stderr, "\n");
     std::fflush(stderr);
+}
+
+QByteArray pngBytes(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
 }
 
 bool writeOutput(const std::string& path, const QByteArray& bytes, std::string& error)
@@ -298,6 +326,29 @@ int main(int argc, char** argv)
     }
     if (!command.wavPath.empty())
         written = written && writeOutput(command.wavPath, toWave(audio), error);
+    if (!command.pngPath.empty() || !command.timingPngPath.empty()) {
+        // The images need a Qt Gui application; without a display it draws
+        // offscreen.
+        if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+            && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        int appArgc = 1;
+        QGuiApplication application(appArgc, argv);
+        for (const auto& [path, image] :
+             {std::make_pair(command.pngPath, command.pngPath.empty() ? QImage() : scoreImage(result, score)),
+              std::make_pair(command.timingPngPath, command.timingPngPath.empty()
+                                                        ? QImage()
+                                                        : timingImage(result, score, command.secondsPerRow))}) {
+            if (path.empty())
+                continue;
+            if (image.isNull()) {
+                error = path + ": there are no notes to draw";
+                written = false;
+                continue;
+            }
+            written = written && writeOutput(path, pngBytes(image), error);
+        }
+    }
     if (!command.jsonPath.empty())
         written = written
                   && writeOutput(command.jsonPath,

@@ -1,0 +1,444 @@
+#include "PipeTuneRenderer.h"
+
+#include "VantorUtils.h"
+
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Space between the notes of one item, and the bar's basic gap.
+constexpr float kNoteGap = 2.0f;
+constexpr float kBarGap = 10.0f;
+constexpr float kGraceHeadRadius = 2.0f;
+constexpr float kGraceStemOffset = 4.0f;
+constexpr float kStubLength = 9.0f;
+// Bar lines this close to the end of the staff are drawn on it.
+constexpr float kSnapToEnd = 5.0f;
+constexpr float kJustifyTolerance = 1.0f;
+constexpr int kTimingWidth = 1280;
+constexpr float kOnsetGap_s = 0.01f;
+
+int position(PipeNoteName name)
+{
+    switch (name) {
+    case LG: return 6;
+    case LA: return 5;
+    case B: return 4;
+    case C: return 3;
+    case D: return 2;
+    case E: return 1;
+    case F: return 0;
+    case HG: return -1;
+    case HA: return -2;
+    default: return 0;
+    }
+}
+
+void line(QPainter* painter, float x1, float y1, float x2, float y2)
+{
+    if (painter != nullptr)
+        painter->drawLine(static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2), static_cast<int>(y2));
+}
+
+} // namespace
+
+int PipeTuneRenderer::flagsForDuration(int duration)
+{
+    switch (duration) {
+    case 32: return 3;
+    case 16: return 2;
+    case 8: return 1;
+    default: return 0;
+    }
+}
+
+float PipeTuneRenderer::getNoteYOffset(PipeNoteName name) const
+{
+    return static_cast<float>(position(name)) * mHalfSpace;
+}
+
+bool PipeTuneRenderer::isNoteOnALine(PipeNoteName name)
+{
+    return name == LG || name == B || name == D || name == F;
+}
+
+void PipeTuneRenderer::drawHorizBarLines(QPainter& painter, int rows, float width)
+{
+    for (int r = 0; r < rows; ++r) {
+        for (int i = 0; i < mStaffLineCount; ++i) {
+            const float y = static_cast<float>(mTopMargin) + static_cast<float>(i) * mLineSpacing
+                            + static_cast<float>(r * rowPitch());
+            line(&painter, static_cast<float>(mSideMargin), y, static_cast<float>(mSideMargin) + width, y);
+        }
+    }
+}
+
+float PipeTuneRenderer::drawNote(QPainter* painter, float x, float y, PipeNoteName name, PipeNoteType type,
+                                 int duration, int dots, NoteFlag flag, float& stemX, float& stemEndY)
+{
+    const float noteY = y + getNoteYOffset(name);
+    const bool unbeamed = flag == FlagNone || duration < 5;
+    const bool melody = type == MelodyNote;
+    const float r = melody ? mNoteHeadRadius : kGraceHeadRadius;
+    float flagStep = 0.0f;
+    float flagDx = 0.0f;
+    float flagDy = 0.0f;
+    if (melody) {
+        // Stems hang down from the left of the head to a common beam line
+        // below the staff; flags rise from the stem end.
+        stemX = x;
+        stemEndY = unbeamed ? noteY + 7.0f * mHalfSpace : y + 12.0f * mHalfSpace;
+        flagStep = -mBeamSpacing;
+        flagDx = 2.0f * r;
+        flagDy = -0.75f * 2.0f * r;
+    } else {
+        // Gracenotes: stems up from the right of the head to a beam line
+        // above the staff; flags fall from the stem end.
+        stemX = x + kGraceStemOffset;
+        stemEndY = unbeamed ? noteY - 4.0f * mHalfSpace : y - 5.0f * mHalfSpace;
+        flagStep = mBeamSpacing;
+        flagDx = 4.0f;
+        flagDy = 3.0f;
+    }
+    const int flags = flagsForDuration(duration);
+    const bool hollow = duration == 1 || duration == 2;
+    const float dotRadius = r / 3.0f;
+    const float dotPitch = 4.0f * r / 3.0f;
+    const int dotCount = std::max(dots, 0);
+
+    if (painter != nullptr) {
+        painter->save();
+        painter->setBrush(hollow ? Qt::white : Qt::black);
+        painter->drawEllipse(QRectF(x, noteY - r, 2.0f * r, 2.0f * r));
+        painter->restore();
+        if (name == HA)
+            line(painter, x - r / 2.0f, noteY, x + 2.0f * r + r / 2.0f, noteY);
+        const float dotY = isNoteOnALine(name) ? noteY - mHalfSpace : noteY;
+        painter->save();
+        painter->setBrush(Qt::black);
+        for (int k = 0; k < dotCount; ++k) {
+            const float cx = x + 2.0f * r + r + static_cast<float>(k) * dotPitch;
+            painter->drawEllipse(QRectF(cx - dotRadius, dotY - dotRadius, 2.0f * dotRadius, 2.0f * dotRadius));
+        }
+        painter->restore();
+        if (duration != 1)
+            line(painter, stemX, noteY, stemX, stemEndY);
+        if (unbeamed) {
+            for (int k = 0; k < flags; ++k) {
+                const float startY = stemEndY + static_cast<float>(k) * flagStep;
+                line(painter, stemX, startY, stemX + flagDx, startY + flagDy);
+            }
+        }
+    }
+    return 2.0f * r + static_cast<float>(dotCount) * dotPitch;
+}
+
+float PipeTuneRenderer::drawGraceGroup(QPainter* painter, const std::vector<PipeNoteName>& names, float x, float y)
+{
+    float width = 0.0f;
+    float firstStemX = 0.0f;
+    float stemX = 0.0f;
+    float stemEndY = 0.0f;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const NoteFlag flag = names.size() == 1 ? FlagNone : (k == 0 ? FlagRight : FlagLeft);
+        if (k > 0)
+            width += kNoteGap;
+        width += drawNote(painter, x + width, y, names[k], GraceNote, 32, 0, flag, stemX, stemEndY);
+        if (k == 0)
+            firstStemX = stemX;
+    }
+    if (names.size() > 1) {
+        for (int level = 0; level < 3; ++level) {
+            const float beamY = stemEndY + static_cast<float>(level) * mBeamSpacing;
+            line(painter, firstStemX, beamY, stemX, beamY);
+        }
+    }
+    return width;
+}
+
+float PipeTuneRenderer::drawItem(QPainter* painter, const PipeTuneModel::Item& item, float x, float y, float& stemX,
+                                 float& stemEndY)
+{
+    const std::vector<PipeNoteName> names = getNoteNames(item.name);
+    if (noteTypeFromName(item.name) != MelodyNote) {
+        if (names.empty())
+            return 0.0f;
+        const float width = drawGraceGroup(painter, names, x, y);
+        stemX = x;
+        stemEndY = y;
+        return width;
+    }
+    return drawNote(painter, x, y, item.name, MelodyNote, item.duration, item.dots, item.flag, stemX, stemEndY);
+}
+
+void PipeTuneRenderer::drawShortFlag(QPainter* painter, int fromLevel, int toLevel, NoteFlag flag, float x, float y)
+{
+    const float direction = flag == FlagRight ? 1.0f : -1.0f;
+    for (int level = fromLevel; level < toLevel; ++level) {
+        const float levelY = y - static_cast<float>(level) * mBeamSpacing;
+        line(painter, x, levelY, x + direction * kStubLength, levelY);
+    }
+}
+
+std::pair<float, float> PipeTuneRenderer::drawBar(QPainter* painter, const PipeTuneModel::Bar& bar, float y, float x,
+                                                   float spacingFactor)
+{
+    const float gap = spacingFactor * kBarGap;
+    float current = x + gap;
+    float gapSum = gap;
+
+    // The previous melody note of a beamed run.
+    bool hasPrevious = false;
+    float previousStemX = 0.0f;
+    float previousEndY = 0.0f;
+    NoteFlag previousFlag = FlagNone;
+    int previousLevels = 0;
+    int previousJoined = 0;
+    auto finishRun = [&]() {
+        if (hasPrevious && previousFlag == FlagLeft && previousLevels > previousJoined)
+            drawShortFlag(painter, previousJoined, previousLevels, FlagLeft, previousStemX, previousEndY);
+        hasPrevious = false;
+    };
+
+    for (std::size_t i = 0; i < bar.items.size(); ++i) {
+        const PipeTuneModel::Item& item = bar.items[i];
+        float stemX = 0.0f;
+        float stemEndY = 0.0f;
+        const float width = drawItem(painter, item, current, y, stemX, stemEndY);
+        const bool melody = noteTypeFromName(item.name) == MelodyNote;
+        if (melody) {
+            const int levels = flagsForDuration(item.duration);
+            if (item.flag == FlagNone || item.duration < 5) {
+                finishRun();
+            } else if (item.flag == FlagRight || !hasPrevious) {
+                finishRun();
+                hasPrevious = true;
+                previousStemX = stemX;
+                previousEndY = stemEndY;
+                previousFlag = FlagRight;
+                previousLevels = levels;
+                previousJoined = 0;
+            } else {
+                const int common = std::min(levels, previousLevels);
+                for (int k = 0; k < common; ++k) {
+                    const float offset = static_cast<float>(k) * mBeamSpacing;
+                    line(painter, previousStemX, previousEndY - offset, stemX, stemEndY - offset);
+                }
+                const NoteFlag stubDirection =
+                    previousFlag == FlagRight || (previousFlag == FlagLeft && common > previousJoined) ? FlagRight
+                                                                                                      : FlagLeft;
+                drawShortFlag(painter, std::max(previousJoined, common), previousLevels, stubDirection, previousStemX,
+                              previousEndY);
+                if (i + 1 == bar.items.size() && levels > common)
+                    drawShortFlag(painter, common, levels, FlagLeft, stemX, stemEndY);
+                previousStemX = stemX;
+                previousEndY = stemEndY;
+                previousFlag = FlagLeft;
+                previousLevels = levels;
+                previousJoined = common;
+            }
+        }
+        const float step = melody ? gap : gap / 2.0f;
+        current += width + step;
+        gapSum += step;
+    }
+    return {current - x, gapSum};
+}
+
+float PipeTuneRenderer::calcBarWidth(const PipeTuneModel::Bar& bar, float spacingFactor)
+{
+    return drawBar(nullptr, bar, 0.0f, 0.0f, spacingFactor).first;
+}
+
+QPixmap PipeTuneRenderer::render(const PipeTuneModel& model, int row)
+{
+    struct Row {
+        std::vector<float> widths;
+        std::vector<float> gaps;
+    };
+    std::vector<Row> rows;
+    Row open;
+    float rowWidth = 0.0f;
+    mBiggestRowWidth = 0.0f;
+    for (const PipeTuneModel::Part& part : model.parts) {
+        for (const PipeTuneModel::Bar& bar : part.bars) {
+            const auto [width, gaps] = drawBar(nullptr, bar, 1000.0f, 0.0f, 1.0f);
+            open.widths.push_back(width);
+            open.gaps.push_back(gaps);
+            rowWidth += width;
+            if (bar.rowBreak) {
+                rows.push_back(open);
+                open = Row();
+                mBiggestRowWidth = std::max(mBiggestRowWidth, rowWidth);
+                rowWidth = 0.0f;
+            }
+        }
+    }
+    if (rows.empty())
+        mBiggestRowWidth = rowWidth;
+    mRowCount = static_cast<int>(rows.size());
+    if (!(mBiggestRowWidth > 0.0f))
+        return QPixmap();
+    mBiggestRowWidth = std::max(mBiggestRowWidth, mMinimumScoreWidth);
+
+    if (row == -2)
+        row = mRowCount - 1;
+    int rowsDrawn = 0;
+    if (row < 0)
+        rowsDrawn = mRowCount;
+    else if (row < mRowCount)
+        rowsDrawn = 1;
+    else
+        return QPixmap();
+
+    // Each bar takes its share of the slack by widening its gaps.
+    std::vector<std::vector<float>> factors(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        float sum = 0.0f;
+        for (float width : rows[r].widths)
+            sum += width;
+        const float slack = mBiggestRowWidth - sum;
+        for (std::size_t b = 0; b < rows[r].widths.size(); ++b) {
+            const float gaps = rows[r].gaps[b];
+            factors[r].push_back(slack <= kJustifyTolerance || !(gaps > 0.0f)
+                                     ? 1.0f
+                                     : ((rows[r].widths[b] / sum) * slack + gaps) / gaps);
+        }
+    }
+
+    QPixmap pixmap(static_cast<int>(std::round(2.0f * static_cast<float>(mSideMargin) + mBiggestRowWidth)),
+                   static_cast<int>(std::round(std::max(10.0f, static_cast<float>(rowPitch() * rowsDrawn)))));
+    pixmap.fill(Qt::white);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setPen(QPen(Qt::black, 2));
+    drawHorizBarLines(painter, rowsDrawn, mBiggestRowWidth);
+
+    const float left = static_cast<float>(mSideMargin);
+    const float right = left + mBiggestRowWidth;
+    const float staff = static_cast<float>(mStaffHeight);
+    float y = static_cast<float>(mTopMargin);
+    float x = left;
+    line(&painter, x, y, x, y + staff);
+
+    // All rows stack downwards; a single row is drawn at the top.
+    const bool allRows = row < 0;
+    int rowIndex = 0;
+    std::size_t barInRow = 0;
+    std::size_t barsLeft = 0;
+    for (const PipeTuneModel::Part& part : model.parts)
+        barsLeft += part.bars.size();
+    for (const PipeTuneModel::Part& part : model.parts) {
+        for (const PipeTuneModel::Bar& bar : part.bars) {
+            --barsLeft;
+            const bool drawn = (allRows || rowIndex == row) && static_cast<std::size_t>(rowIndex) < factors.size();
+            if (drawn) {
+                const bool lastRow = rowIndex == mRowCount - 1;
+                const float factor =
+                    lastRow && !mLastRowPadded ? 1.0f : factors[static_cast<std::size_t>(rowIndex)][barInRow];
+                x += drawBar(&painter, bar, y, x, factor).first;
+                const float barLineX = std::fabs(x - right) <= kSnapToEnd ? right : x;
+                line(&painter, barLineX, y, barLineX, y + staff);
+            }
+            ++barInRow;
+            if (bar.rowBreak) {
+                x = left;
+                if (allRows) {
+                    y += static_cast<float>(rowPitch());
+                    if (barsLeft > 0)
+                        line(&painter, x, y, x, y + staff);
+                }
+                ++rowIndex;
+                barInRow = 0;
+            }
+        }
+    }
+    return pixmap;
+}
+
+QPixmap PipeTuneRenderer::render(const NoteMap& melody, const NoteMap& gracenotes, float timeShift_s,
+                                 float beatInterval_s, int beatsPerBar, float secondsPerRow, int row)
+{
+    NoteMap shiftedMelody;
+    NoteMap shiftedGrace;
+    timeShiftNotes(timeShift_s, melody, gracenotes, shiftedMelody, shiftedGrace);
+    if (shiftedMelody.empty())
+        return QPixmap();
+    secondsPerRow = std::max(secondsPerRow, 1.0f);
+    const float end_s = shiftedMelody.rbegin()->second.getEnd_s();
+    mRowCount = static_cast<int>(end_s / secondsPerRow + 1.0f);
+    if (mRowCount <= 0)
+        return QPixmap();
+    if (row == -2)
+        row = mRowCount - 1;
+    const int rowsDrawn = row >= 0 ? 1 : mRowCount;
+
+    QPixmap pixmap(kTimingWidth, std::max(10, rowPitch() * rowsDrawn));
+    pixmap.fill(Qt::white);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setPen(Qt::black);
+    const float width = static_cast<float>(kTimingWidth - 2 * mSideMargin);
+    const float pixelsPerSecond = width / secondsPerRow;
+    const float left = static_cast<float>(mSideMargin);
+    drawHorizBarLines(painter, rowsDrawn, width);
+
+    auto isDrawn = [&](int r) { return row < 0 || r == row; };
+    auto rowTop = [&](int r) {
+        return static_cast<float>(mTopMargin) + (row < 0 ? static_cast<float>(r * rowPitch()) : 0.0f);
+    };
+
+    if (end_s > 0.0f && beatInterval_s > 0.0f) {
+        const int perBar = std::max(beatsPerBar, 1);
+        int k = 0;
+        for (float t = 0.0f; t < end_s; t = static_cast<float>(++k) * beatInterval_s) {
+            const int r = static_cast<int>(t / secondsPerRow);
+            if (!isDrawn(r))
+                continue;
+            const float x = left + ((t - static_cast<float>(r) * secondsPerRow) / secondsPerRow) * width;
+            painter.setPen(k % perBar == 0 ? QPen(Qt::green, 3) : QPen(Qt::green));
+            line(&painter, x, rowTop(r), x, rowTop(r) + static_cast<float>(mStaffHeight));
+        }
+    }
+
+    painter.setPen(Qt::black);
+    painter.setBrush(Qt::blue);
+    float previousEnd_s = 0.0f;
+    for (const auto& entry : shiftedMelody) {
+        const PipeNote& note = entry.second;
+        const int r = static_cast<int>(note.start_s() / secondsPerRow);
+        const float x0 = (note.start_s() - static_cast<float>(r) * secondsPerRow) * pixelsPerSecond;
+        const float length = note.duration_s() * pixelsPerSecond;
+        const float visible = std::min(length, width - x0);
+        const float offset = getNoteYOffset(note.noteName()) - 5.0f;
+        if (isDrawn(r)) {
+            painter.drawRect(QRectF(left + x0, rowTop(r) + offset, visible, 10.0f));
+            if (note.start_s() - previousEnd_s > kOnsetGap_s) {
+                painter.save();
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(Qt::red);
+                painter.drawRect(QRectF(left + x0, rowTop(r) + offset, 5.0f, 10.0f));
+                painter.restore();
+            }
+        }
+        if (visible < length && isDrawn(r + 1))
+            painter.drawRect(QRectF(left, rowTop(r + 1) + offset, length - visible, 10.0f));
+        previousEnd_s = note.getEnd_s();
+    }
+
+    painter.setBrush(Qt::NoBrush);
+    for (const auto& entry : shiftedGrace) {
+        const PipeNote& note = entry.second;
+        const int r = static_cast<int>(std::floor(note.start_s() / secondsPerRow));
+        if (!isDrawn(r))
+            continue;
+        const float x = left + (note.start_s() - static_cast<float>(r) * secondsPerRow) * pixelsPerSecond;
+        drawGraceGroup(&painter, getNoteNames(note.noteName()), x, rowTop(r));
+    }
+    return pixmap;
+}

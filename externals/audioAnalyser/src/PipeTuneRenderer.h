@@ -1,0 +1,81 @@
+#pragma once
+
+// Draws a PipeTuneModel as bagpipe sheet music, row by row, into a QPixmap:
+// five-line staves, bar lines, note heads with stems down, flags, beams and
+// dots, High A's ledger line, and gracing as small notes with stems up,
+// beamed in threes above the staff. Rows are justified to the widest row.
+// It also draws the timing view: melody notes as bars against time on a
+// staff, gracing as small notes at their onsets, metronome beats as lines.
+// All geometry in pixels, y growing downwards; every drawing step also
+// measures when given no painter. Needs a Qt Gui application; GUI thread.
+
+#include "PipeNote.h"
+#include "PipeTuneModel.h"
+
+#include <QPixmap>
+
+#include <utility>
+#include <vector>
+
+class QPainter;
+
+class PipeTuneRenderer
+{
+public:
+    PipeTuneRenderer() = default;
+    virtual ~PipeTuneRenderer() = default;
+
+    // row -1: all rows; -2: the last row; 0 .. numRows() - 1: that row. A null
+    // pixmap for any other row or a model with nothing to draw.
+    QPixmap render(const PipeTuneModel& model, int row);
+    // The timing view; rows of secondsPerRow seconds (at least 1). row -1:
+    // all rows, -2: the last, any other non-negative value that row.
+    QPixmap render(const NoteMap& melody, const NoteMap& gracenotes, float timeShift_s, float beatInterval_s,
+                   int beatsPerBar, float secondsPerRow, int row);
+
+    int numRows() const { return mRowCount; }
+    float biggestRowWidth() const { return mBiggestRowWidth; }
+    void setLastRowPadded(bool padded) { mLastRowPadded = padded; }
+    void setMinimumScoreWidth(float width) { mMinimumScoreWidth = width; }
+
+    int rowPitch() const { return mStaffHeight + 2 * mTopMargin; }
+    int topMargin() const { return mTopMargin; }
+    int sideMargin() const { return mSideMargin; }
+    int staffHeight() const { return mStaffHeight; }
+    float lineSpacing() const { return mLineSpacing; }
+
+    static int flagsForDuration(int duration);
+    // Half spaces below the top staff line, times the half space.
+    float getNoteYOffset(PipeNoteName name) const;
+    static bool isNoteOnALine(PipeNoteName name);
+
+    // Drawing steps; y is the staff's top line. A null painter only measures.
+    void drawHorizBarLines(QPainter& painter, int rows, float width);
+    // (width, sum of gaps)
+    std::pair<float, float> drawBar(QPainter* painter, const PipeTuneModel::Bar& bar, float y, float x,
+                                    float spacingFactor);
+    float drawItem(QPainter* painter, const PipeTuneModel::Item& item, float x, float y, float& stemX,
+                   float& stemEndY);
+    float drawNote(QPainter* painter, float x, float y, PipeNoteName name, PipeNoteType type, int duration, int dots,
+                   NoteFlag flag, float& stemX, float& stemEndY);
+    void drawShortFlag(QPainter* painter, int fromLevel, int toLevel, NoteFlag flag, float x, float y);
+    float calcBarWidth(const PipeTuneModel::Bar& bar, float spacingFactor);
+
+private:
+    // Small notes for the gracenotes of names, 2 pixels apart, beamed when
+    // there are several; returns their width.
+    float drawGraceGroup(QPainter* painter, const std::vector<PipeNoteName>& names, float x, float y);
+
+    float mLineSpacing = 10.0f;
+    int mStaffLineCount = 5;
+    int mStaffHeight = 40;
+    int mTopMargin = 40;
+    int mSideMargin = 20;
+    float mBeamSpacing = 5.0f;
+    float mHalfSpace = 5.0f;
+    float mNoteHeadRadius = 4.5f;
+    float mMinimumScoreWidth = 0.0f;
+    int mRowCount = 0;
+    bool mLastRowPadded = true;
+    float mBiggestRowWidth = 0.0f;
+};
