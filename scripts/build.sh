@@ -12,5 +12,9 @@ if [[ "${1:-}" == "--sanitize" ]]; then
 fi
 
 "$root/scripts/install-deps.sh"
+# Test discovery runs the test programs while building: the sanitizers need
+# their settings here too.
+export QT_QPA_PLATFORM=offscreen
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp"
 cmake -S "$root" -B "$build_dir" "${cmake_options[@]}" >/dev/null
 cmake --build "$build_dir" --parallel "$(nproc)"

@@ -10,4 +10,5 @@ build_dir="$root/build"
 export QT_QPA_PLATFORM=offscreen
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp"
 ctest --test-dir "$build_dir" --output-on-failure --parallel "$(nproc)"
