@@ -1,6 +1,5 @@
 #include "ScoreImages.h"
 
-#include "PipeTuneQuantizer.h"
 #include "PipeTuneRenderer.h"
 
 #include <QFont>
@@ -54,17 +53,9 @@ QImage withHeader(const QPixmap& rows, const ScoreOptions& options)
 
 QImage scoreImage(const TranscriptionResult& result, const ScoreOptions& options)
 {
-    PipeTuneQuantizer quantizer;
-    quantizer.setTimeSignature(options.timeSigNumerator, options.timeSigDenominator);
-    quantizer.setCrotchetDuration_s(
-        getCrotchetDuration_s(options.bpm, options.timeSigNumerator, options.timeSigDenominator));
-    quantizer.setRounding(options.rounding);
-    quantizer.setBarsPerRow(options.barsPerRow);
-    quantizer.quantize(options.timeShift_s, result.melody, result.gracing);
-
     PipeTuneRenderer renderer;
     renderer.setLastRowPadded(false);
-    return withHeader(renderer.render(quantizer.getModel(), -1), options);
+    return withHeader(renderer.render(quantizeScore(result, options), -1), options);
 }
 
 QImage timingImage(const TranscriptionResult& result, const ScoreOptions& options, float secondsPerRow)

@@ -31,7 +31,7 @@ bool parseTimeSignature(const std::string& text, int& numerator, int& denominato
     return false;
 }
 
-std::string toBww(const TranscriptionResult& result, const ScoreOptions& options)
+PipeTuneModel quantizeScore(const TranscriptionResult& result, const ScoreOptions& options)
 {
     PipeTuneQuantizer quantizer;
     quantizer.setTimeSignature(options.timeSigNumerator, options.timeSigDenominator);
@@ -40,12 +40,16 @@ std::string toBww(const TranscriptionResult& result, const ScoreOptions& options
     quantizer.setRounding(options.rounding);
     quantizer.setBarsPerRow(options.barsPerRow);
     quantizer.quantize(options.timeShift_s, result.melody, result.gracing);
+    return quantizer.getModel();
+}
 
+std::string toBww(const TranscriptionResult& result, const ScoreOptions& options)
+{
     BmwWriter writer;
     writer.setTuneName(options.tuneName);
     writer.setTuneType(options.tuneType);
     writer.setComposer(options.composer);
-    return writer.write(quantizer.getModel());
+    return writer.write(quantizeScore(result, options));
 }
 
 QByteArray toPcmBytes(const std::vector<short>& samples)

@@ -5,6 +5,7 @@
 // application's defaults.
 
 #include "AudioFileReader.h"
+#include "PipeTuneModel.h"
 #include "PipeTuning.h"
 #include "TranscriptionRunner.h"
 
@@ -26,6 +27,9 @@ struct ScoreOptions {
 
 // "4/4", "3/4", "2/4", "2/2" or "6/8".
 bool parseTimeSignature(const std::string& text, int& numerator, int& denominator);
+
+// The transcription quantised into a score with the options.
+PipeTuneModel quantizeScore(const TranscriptionResult& result, const ScoreOptions& options);
 
 // The transcription quantised and written as BWW text.
 std::string toBww(const TranscriptionResult& result, const ScoreOptions& options);
