@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Vantor builds and tests with. Idempotent: it
-# installs only what is missing. As root it runs apt-get itself; otherwise it
-# prints the command to run and fails.
+# installs only what is missing. As root it runs apt-get itself, otherwise
+# through sudo when that is available; failing both it prints the command to
+# run and fails.
 set -euo pipefail
 
 packages=(
@@ -28,14 +29,18 @@ if [[ ${#missing[@]} -eq 0 ]]; then
 fi
 
 command=(apt-get install -y --no-install-recommends "${missing[@]}")
+as_root=()
 if [[ $(id -u) -ne 0 ]]; then
-    echo "Vantor needs these packages: ${missing[*]}" >&2
-    echo "Install them with:" >&2
-    echo "    sudo apt-get update && sudo ${command[*]}" >&2
-    exit 1
+    if command -v sudo >/dev/null 2>&1; then
+        as_root=(sudo)
+    else
+        echo "Vantor needs these packages: ${missing[*]}" >&2
+        echo "Install them as root with:" >&2
+        echo "    apt-get update && ${command[*]}" >&2
+        exit 1
+    fi
 fi
 
 echo "Installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-"${command[@]}"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive "${command[@]}"
