@@ -106,6 +106,7 @@ TranscriptionResult transcribeRecording(const AudioData& audio, const Transcript
                          ? static_cast<float>(audio.samples.size()) / audio.samplingFrequency_Hz
                          : 0.0f;
     const PipeTuning reference = referenceTuning(audio, options);
+    result.reference = reference;
     result.lowA_Hz = reference.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA);
     if (options.mode == TranscriptionMode::Progressive)
         runProgressive(audio, options, reference, progress, result);

@@ -43,7 +43,8 @@ struct TranscriptionResult {
     NoteMap melody;
     NoteMap gracing;
     PipeTuning tuning;        // the engine's tuning at the end
-    float lowA_Hz = 0.0f;     // the Low A the transcription started from
+    PipeTuning reference;     // the tuning the transcription started from
+    float lowA_Hz = 0.0f;     // its Low A
     float audio_s = 0.0f;
     float wall_s = 0.0f;
 };

@@ -317,13 +317,8 @@ int main(int argc, char** argv)
     bool written = true;
     if (!command.bwwPath.empty())
         written = written && writeOutput(command.bwwPath, QByteArray::fromStdString(toBww(result, score)), error);
-    if (!command.vntPath.empty()) {
-        PipeTuning reference;
-        reference.setLowA_Hz(result.lowA_Hz);
-        const PipeTuning& tuning =
-            command.options.tuningSource == TuningSource::Calibrated ? command.options.calibratedTuning : reference;
-        written = written && saveProject(command.vntPath, audio, score, tuning, error);
-    }
+    if (!command.vntPath.empty())
+        written = written && saveProject(command.vntPath, audio, score, result.reference, error);
     if (!command.wavPath.empty())
         written = written && writeOutput(command.wavPath, toWave(audio), error);
     if (!command.pngPath.empty() || !command.timingPngPath.empty()) {
