@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <vector>
 
 namespace {
@@ -54,15 +53,15 @@ float PipeSnacPeakPicker::pickSnacFreq(PitchFinder& finder, float* snac, int cou
     const int tolerance = static_cast<int>(std::round(mSamplingFrequency_Hz * kPatternTolerancePerHz));
     const int confirmTolerance = static_cast<int>(std::round(mSamplingFrequency_Hz * kConfirmTolerancePerHz));
 
-    std::vector<int> maxima;
+    // Key maxima come in ascending index, so they are searched by bisection.
+    std::vector<int>& maxima = mMaxima;
     utils::findSnacMaxima(snac, count, first, count, maxima);
 
-    std::map<int, float> maximaByIndex;
-    std::vector<int> candidates;
+    std::vector<int>& candidates = mCandidates;
+    candidates.clear();
     float peakValue = 0.0f;
     int firstStrong = -1;
     for (int k : maxima) {
-        maximaByIndex[k] = snac[k];
         if (k < last) {
             candidates.push_back(k);
             peakValue = std::max(peakValue, snac[k]);
@@ -90,8 +89,8 @@ float PipeSnacPeakPicker::pickSnacFreq(PitchFinder& finder, float* snac, int cou
 
         const float level = std::max(kPatternLevelFloor, kPatternLevelFactor * scaledThreshold);
         int countC = 0, countD = 0, countHG = 0, countLG = 0, countLA = 0;
-        for (const auto& [k, value] : maximaByIndex) {
-            if (!(value > level))
+        for (int k : maxima) {
+            if (!(snac[k] > level))
                 continue;
             if (!lagsC.empty()) {
                 countC += countNear(lagsC, k, tolerance);
@@ -119,8 +118,8 @@ float PipeSnacPeakPicker::pickSnacFreq(PitchFinder& finder, float* snac, int cou
         peakValue < kVeryClearPeak ? std::max(kChoiceLevelFloor, kChoiceLevelFactor * scaledThreshold) : scaledThreshold;
     const int limit = utils::truncateToInt(count * -0.1 + count);
     auto confirmedAt = [&](int multiple) {
-        const auto it = maximaByIndex.lower_bound(multiple - confirmTolerance);
-        return it != maximaByIndex.end() && it->first < multiple + confirmTolerance;
+        const auto it = std::lower_bound(maxima.begin(), maxima.end(), multiple - confirmTolerance);
+        return it != maxima.end() && *it < multiple + confirmTolerance;
     };
     for (int c : candidates) {
         if (!(snac[c] >= choiceLevel) || !(2 * c < limit))

@@ -5,9 +5,12 @@
 // maxima follow the harmonic pattern of a High G octave error, and accepts a
 // maximum only when another maximum confirms it at twice or three times its
 // lag. Bound into PitchFinder::snacPeakPicker by the transcription; lives on
-// that thread. Holds no state between calls but its parameters.
+// that thread. Keeps nothing between calls but its parameters and its
+// working lists.
 
 #include "PipeTuning.h"
+
+#include <vector>
 
 class PitchFinder;
 
@@ -27,4 +30,7 @@ public:
 private:
     float mSamplingFrequency_Hz = 44100.0f;
     PipeTuning mTuning;
+    // Working lists, kept between calls so that a window allocates nothing.
+    std::vector<int> mMaxima;
+    std::vector<int> mCandidates;
 };
