@@ -108,7 +108,7 @@ protected:
 
     std::vector<float> find(TimeRange range)
     {
-        return engine.findConfirmedTroughs(range, 960.0f, 10.0f, 40.0f, 0.01f, 0.05f, 0.5f, 0.01f);
+        return engine.findConfirmedTroughs(range, 960.0f, {10.0f, 40.0f, 0.01f, 0.05f, 0.5f, 0.01f});
     }
 };
 
@@ -141,8 +141,7 @@ TEST_F(ConfirmedTroughs, RangeShorterThanTwoHalfWidthsGivesNothing)
 {
     dip(engine.mFrequencies, 1200, 30.0f);
     dip(engine.mQualities, 1200, 0.3f);
-    EXPECT_TRUE(engine.findConfirmedTroughs(TimeRange(at(1000), at(1400)), 960.0f, 10.0f, 40.0f, 0.1f, 0.05f, 0.5f,
-                                            0.01f)
+    EXPECT_TRUE(engine.findConfirmedTroughs(TimeRange(at(1000), at(1400)), 960.0f, {10.0f, 40.0f, 0.1f, 0.05f, 0.5f, 0.01f})
                     .empty());
     EXPECT_THROW(find(TimeRange(at(2900), at(3100))), std::out_of_range);
 }

@@ -36,6 +36,18 @@ public:
     static constexpr float kMinimumMelodyNote_s = 0.1500001f;
     static constexpr float kMaximumMelodyNote_s = 30.0f;
 
+    // How findConfirmedTroughs looks for a dip: how deep the pitch must fall
+    // (Hz) and how far it may wander, the half-width of a dip (s), and the
+    // same for the quality track.
+    struct TroughSearch {
+        float minPitchDepth_Hz;
+        float pitchTolerance_Hz;
+        float pitchHalfWidth_s;
+        float minQualityDepth;
+        float qualityTolerance;
+        float qualityHalfWidth_s;
+    };
+
     Vantor();
     virtual ~Vantor() = default;
     Vantor(const Vantor&) = delete;
@@ -80,6 +92,27 @@ public:
     void transcribe();
 
 protected:
+    // Tolerances shared by several stages (each stage file holds its own).
+    // Pattern items without a range of their own last under 0.2 s, each note
+    // starts within 0.15 s of the previous one's end, and a match may come
+    // within 5 ms of a note already taken.
+    static constexpr float kPatternMaxItem_s = 0.2f;
+    static constexpr float kPatternJoin_s = 0.15f;
+    static constexpr float kPatternOverlap_s = 0.005f;
+    // How near a pattern note a gracenote entry must start to be the same one.
+    static constexpr float kGraceLookup_s = 0.02f;
+    // Gracenotes last less than 0.15 s; from 80 ms on they count as long (a
+    // short melody note read as a gracenote, or a slow strike).
+    static constexpr float kGracenoteMax_s = 0.15f;
+    static constexpr float kLongGracenote_s = 0.08f;
+    // The consolidated map spans [0, 3600) s, and melody is taken from gaps
+    // between gracenotes wider than 20 ms.
+    static constexpr float kConsolidatedEnd_s = 3600.0f;
+    static constexpr float kConsolidationGap_s = 0.02f;
+    // Pitch and quality tracks are smoothed in 3 ms steps when looking for
+    // dips inside a held note.
+    static constexpr float kTroughSmoothing_s = 0.003f;
+
     void getMelodyNotes();
 
     // Stages of the pipeline, in the order transcribe() runs them.
@@ -120,9 +153,7 @@ protected:
     NoteMap stretchNotesByQuality(const NoteMap& notes, float threshold, float maxDuration_s) const;
     // Offsets from range.first of the pitch dips inside a held note that a
     // quality dip confirms within 40 ms.
-    std::vector<float> findConfirmedTroughs(TimeRange range, float centre_Hz, float minPitchDepth_Hz,
-                                            float pitchTolerance_Hz, float pitchHalfWidth_s, float minQualityDepth,
-                                            float qualityTolerance, float qualityHalfWidth_s) const;
+    std::vector<float> findConfirmedTroughs(TimeRange range, float centre_Hz, const TroughSearch& search) const;
     // Removes short gracenotes whose move to or from the neighbouring melody
     // note cannot be fingered.
     void stripImpossibleGracenoteTransitions();
