@@ -4,6 +4,7 @@
 // second of audio; "items_per_second" is windows per second here.
 
 #include "ChanterSynth.h"
+#include "utils.h"
 #include "PipeSnacPeakPicker.h"
 #include "PitchFinder.h"
 #include "VantorUtils.h"
@@ -20,7 +21,7 @@ std::vector<short> chanterScale(float noteDuration_s)
 {
     PipeTuning tuning;
     tuning.setLowA_Hz(480.0f);
-    return synth::toPcm16(
+    return utils::toPcm16(
         synth::renderSegments(synth::scale(tuning, noteDuration_s), kRate_Hz, synth::chanterHarmonics(), 0.5f));
 }
 

@@ -4,6 +4,7 @@
 // run. "realtime_factor" is seconds of processing per second of audio.
 
 #include "ChanterSynth.h"
+#include "utils.h"
 #include "ProgressiveVantor.h"
 #include "Vantor.h"
 
@@ -34,7 +35,7 @@ std::vector<short> chanterRecording(float seconds)
         segments.push_back({centres.at(PipeTuning::noteIndexToReferenceNote(note(random))), duration});
         total += duration;
     }
-    return synth::toPcm16(synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f));
+    return utils::toPcm16(synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f));
 }
 
 // Seconds of processing per second of audio.

@@ -5,7 +5,7 @@
 // application.
 
 #include "ScoreOptions.h"
-#include "TranscriptionRunner.h"
+#include "RecordingTranscriber.h"
 
 #include <QImage>
 

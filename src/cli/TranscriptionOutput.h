@@ -3,7 +3,7 @@
 // Writes a transcription as a pipe-notes/1 JSON document (melody notes,
 // gracing, the tuning as note name to Hz, timings) or as readable text.
 
-#include "TranscriptionRunner.h"
+#include "RecordingTranscriber.h"
 
 #include <string>
 

@@ -9,6 +9,8 @@
 // recording follows at the end.
 
 #include "ChanterSynth.h"
+#include "CommandLine.h"
+#include "utils.h"
 #include "IIRFilterFirstOrder.h"
 #include "PipeSnacPeakPicker.h"
 #include "PipeTuning.h"
@@ -16,6 +18,8 @@
 #include "VantorUtils.h"
 
 #include <cstdio>
+#include <limits>
+#include <optional>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -36,76 +40,51 @@ struct Options {
     std::string pcmPath;
 };
 
-void printUsage()
+using Option = CommandLineOption<Options>;
+
+const std::vector<Option>& analyseOptions()
 {
-    std::cout << "Usage: vantor-analyse [options]\n"
-                 "Analyses chanter audio window by window and prints volume, pitch, quality\n"
-                 "and chanter note. Without --pcm it analyses a synthesised chanter scale.\n\n"
-                 "  --pcm FILE      raw 16-bit little-endian mono PCM to analyse\n"
-                 "  --rate HZ       sampling frequency (default 44100)\n"
-                 "  --lowA HZ       the chanter's Low A (default 480)\n"
-                 "  --window N      samples per window (default 1024)\n"
-                 "  --filter-hz HZ  low-pass corner before analysis (default 2500)\n"
-                 "  --note-s S      length of each note of the synthesised scale (default 0.25)\n"
-                 "  --help          this text\n";
+    auto positive = [](std::string name, std::string valueName, std::string help,
+                       std::function<void(Options&, double)> store) {
+        return Option{std::move(name), std::move(valueName), std::move(help),
+                      numberOption<Options>(std::numeric_limits<double>::min(), std::numeric_limits<double>::max(),
+                                            "a positive number", std::move(store))};
+    };
+    static const std::vector<Option> options = {
+        {"--pcm", "FILE", "raw 16-bit little-endian mono PCM to analyse",
+         [](const std::string& value, Options& options) -> std::optional<std::string> {
+             options.pcmPath = value;
+             return std::nullopt;
+         }},
+        positive("--rate", "HZ", "sampling frequency (default 44100)",
+                 [](Options& o, double v) { o.samplingFrequency_Hz = static_cast<float>(v); }),
+        positive("--lowA", "HZ", "the chanter's Low A (default 480)",
+                 [](Options& o, double v) { o.lowA_Hz = static_cast<float>(v); }),
+        positive("--window", "N", "samples per window (default 1024)",
+                 [](Options& o, double v) { o.windowSize = utils::truncateToInt(v); }),
+        positive("--filter-hz", "HZ", "low-pass corner before analysis (default 2500)",
+                 [](Options& o, double v) { o.filter_Hz = static_cast<float>(v); }),
+        positive("--note-s", "S", "length of each note of the synthesised scale (default 0.25)",
+                 [](Options& o, double v) { o.noteDuration_s = static_cast<float>(v); }),
+    };
+    return options;
 }
 
-bool parseNumber(const char* text, float& value)
+std::string usage()
 {
-    char* end = nullptr;
-    const float parsed = std::strtof(text, &end);
-    if (end == text || *end != '\0' || !(parsed > 0.0f))
-        return false;
-    value = parsed;
-    return true;
+    return "Usage: vantor-analyse [options]\n"
+           "Analyses chanter audio window by window and prints volume, pitch, quality\n"
+           "and chanter note. Without --pcm it analyses a synthesised chanter scale.\n\n"
+           + optionsHelp(analyseOptions()) + "  --help                      this text\n";
 }
 
-bool parseOptions(int argc, char** argv, Options& options, std::string& error)
+std::optional<std::string> checkOptions(const Options& options)
 {
-    for (int i = 1; i < argc; ++i) {
-        const std::string name = argv[i];
-        if (name == "--help" || name == "-h") {
-            printUsage();
-            std::exit(0);
-        }
-        if (i + 1 >= argc) {
-            error = "missing value after " + name;
-            return false;
-        }
-        const char* value = argv[++i];
-        float number = 0.0f;
-        if (name == "--pcm") {
-            options.pcmPath = value;
-            continue;
-        }
-        if (!parseNumber(value, number)) {
-            error = "expected a positive number after " + name + ", got \"" + value + "\"";
-            return false;
-        }
-        if (name == "--rate")
-            options.samplingFrequency_Hz = number;
-        else if (name == "--lowA")
-            options.lowA_Hz = number;
-        else if (name == "--window")
-            options.windowSize = static_cast<int>(number);
-        else if (name == "--filter-hz")
-            options.filter_Hz = number;
-        else if (name == "--note-s")
-            options.noteDuration_s = number;
-        else {
-            error = "unknown option " + name;
-            return false;
-        }
-    }
-    if (options.windowSize < 16) {
-        error = "the window must hold at least 16 samples";
-        return false;
-    }
-    if (options.samplingFrequency_Hz < 8000.0f) {
-        error = "the sampling frequency must be at least 8000 Hz";
-        return false;
-    }
-    return true;
+    if (options.windowSize < 16)
+        return std::string("the window must hold at least 16 samples");
+    if (options.samplingFrequency_Hz < 8000.0f)
+        return std::string("the sampling frequency must be at least 8000 Hz");
+    return std::nullopt;
 }
 
 bool readPcm(const std::string& path, std::vector<short>& samples, std::string& error)
@@ -116,12 +95,7 @@ bool readPcm(const std::string& path, std::vector<short>& samples, std::string& 
         return false;
     }
     const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    samples.resize(bytes.size() / 2);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const auto low = static_cast<unsigned char>(bytes[2 * i]);
-        const auto high = static_cast<unsigned char>(bytes[2 * i + 1]);
-        samples[i] = static_cast<short>(static_cast<unsigned short>(low | (high << 8)));
-    }
+    samples = utils::decodePcm16(bytes.data(), bytes.size());
     return true;
 }
 
@@ -129,20 +103,31 @@ bool readPcm(const std::string& path, std::vector<short>& samples, std::string& 
 
 int main(int argc, char** argv)
 {
-    Options options;
-    std::string error;
-    if (!parseOptions(argc, argv, options, error)) {
-        std::cerr << "vantor-analyse: " << error << "\n";
-        printUsage();
+    const auto parsed = parseCommandLine<Options>(
+        std::vector<std::string>(argv + 1, argv + argc), analyseOptions(),
+        [](const std::string& argument, Options&) -> std::optional<std::string> {
+            return "unexpected argument \"" + argument + "\"";
+        });
+    if (parsed.outcome == CommandLineResult<Options>::Help) {
+        std::cout << usage();
+        return 0;
+    }
+    std::optional<std::string> refusal = parsed.outcome == CommandLineResult<Options>::UsageError
+                                             ? std::optional<std::string>(parsed.error)
+                                             : checkOptions(parsed.settings);
+    if (refusal) {
+        std::cerr << "vantor-analyse: " << *refusal << "\n" << usage();
         return 2;
     }
+    const Options& options = parsed.settings;
+    std::string error;
 
     PipeTuning tuning;
     tuning.setLowA_Hz(options.lowA_Hz);
 
     std::vector<short> samples;
     if (options.pcmPath.empty()) {
-        samples = synth::toPcm16(synth::renderSegments(synth::scale(tuning, options.noteDuration_s),
+        samples = utils::toPcm16(synth::renderSegments(synth::scale(tuning, options.noteDuration_s),
                                                        options.samplingFrequency_Hz, synth::chanterHarmonics(),
                                                        0.5f));
         std::printf("Synthesised chanter scale, Low G to High A, %.2f s a note, Low A %.1f Hz, %.0f Hz\n",

@@ -1,14 +1,16 @@
 // vantor-transcribe: transcribes a chanter recording without any user
 // interface. Reads any file libsndfile reads, or a Vantor project file,
 // transcribes it as the application does (or in one shot), prints the notes
-// or writes them as pipe-notes/1 JSON, and writes the score as BWW, the
-// recording as a project file or as WAVE.
+// or writes them as pipe-notes/1 JSON, and writes the score as BWW and PNG,
+// the recording as a project file or as WAVE.
 
 #include "AudioFileReader.h"
+#include "ProjectContents.h"
+#include "RecordingTranscriber.h"
 #include "ScoreImages.h"
 #include "ScoreOptions.h"
+#include "TranscribeCommand.h"
 #include "TranscriptionOutput.h"
-#include "TranscriptionRunner.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -16,212 +18,19 @@
 #include <QSaveFile>
 #include <QString>
 
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <exception>
+#include <functional>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <unistd.h>
 
 namespace {
 
 constexpr float kProgressFromAudio_s = 5.0f;
-
-struct CommandLine {
-    std::string input;
-    std::string jsonPath;
-    std::string bwwPath;
-    std::string vntPath;
-    std::string wavPath;
-    std::string pngPath;
-    std::string timingPngPath;
-    float secondsPerRow = 5.0f;
-    TranscriptionOptions options;
-    bool tuningGiven = false;
-    // Score settings given on the command line; the rest come from a project
-    // file read as input, or the defaults.
-    std::optional<float> bpm;
-    std::optional<std::pair<int, int>> timeSignature;
-    std::optional<float> timeShift_s;
-    bool rounding = false;
-    std::optional<int> barsPerRow;
-    std::optional<std::string> tuneName;
-    std::optional<std::string> tuneType;
-    std::optional<std::string> composer;
-};
-
-void printUsage(std::ostream& out)
-{
-    out << "Usage: vantor-transcribe [options] AUDIO_OR_VNT_FILE\n"
-           "Transcribes a chanter recording (WAV, FLAC, OGG, AIFF... at 8000 Hz or more,\n"
-           "or a Vantor project file).\n\n"
-           "Transcription:\n"
-           "  --mode progressive|oneshot  as the application transcribes while recording\n"
-           "                              (default), or the whole file at once\n"
-           "  --lowA auto|HZ              estimate the chanter's Low A (default) or give it\n"
-           "  --tuning LG=HZ,LA=HZ,...    a calibrated tuning (LA required)\n"
-           "  --filter-hz HZ              input low-pass corner, 0 for none (default 2500)\n"
-           "  --min-volume V              volume gate, 0..1 (default 0.3)\n"
-           "  --peak-threshold T          SNAC peak threshold (default 0.97)\n"
-           "  --min-peak P                minimum SNAC peak (default 0.3)\n"
-           "Output:\n"
-           "  --json FILE|-               write pipe-notes/1 JSON instead of text\n"
-           "  --bww FILE                  write the score as Bagpipe Music Writer text\n"
-           "  --vnt FILE                  save the recording as a project file\n"
-           "  --wav FILE                  save the recording as WAVE\n"
-           "  --png FILE                  write the sheet music as PNG\n"
-           "  --timing-png FILE           write the timing view as PNG\n"
-           "  --secs-per-row S            seconds per row of the timing view (default 5)\n"
-           "Score (a project file's own settings are used unless given here):\n"
-           "  --bpm N                     tempo (default 72)\n"
-           "  --time-signature S          4/4 (default), 3/4, 2/4, 2/2 or 6/8\n"
-           "  --time-shift S              seconds added to every note (default 0)\n"
-           "  --round                     a coarser rhythm grid\n"
-           "  --bars-per-row N            (default 4)\n"
-           "  --tune-name T --tune-type T --composer T\n"
-           "                              (defaults \"Your Tune\", \"March\", \"Your Name\")\n"
-           "  --help                      this text\n";
-}
-
-bool parseFloat(const std::string& text, float& value, bool allowNegative, bool allowZero)
-{
-    char* end = nullptr;
-    const float parsed = std::strtof(text.c_str(), &end);
-    if (text.empty() || *end != '\0' || !std::isfinite(parsed) || (!allowNegative && parsed < 0.0f)
-        || (!allowZero && parsed == 0.0f))
-        return false;
-    value = parsed;
-    return true;
-}
-
-bool parseCommandLine(int argc, char** argv, CommandLine& command, std::string& error)
-{
-    TranscriptionOptions& options = command.options;
-    for (int i = 1; i < argc; ++i) {
-        const std::string name = argv[i];
-        if (name == "--help" || name == "-h") {
-            printUsage(std::cout);
-            std::exit(0);
-        }
-        if (name == "--round") {
-            command.rounding = true;
-            continue;
-        }
-        if (name.rfind("--", 0) != 0) {
-            if (!command.input.empty()) {
-                error = "more than one input file given";
-                return false;
-            }
-            command.input = name;
-            continue;
-        }
-        if (i + 1 >= argc) {
-            error = "missing value after " + name;
-            return false;
-        }
-        const std::string value = argv[++i];
-        float number = 0.0f;
-        if (name == "--mode") {
-            if (value == "progressive")
-                options.mode = TranscriptionMode::Progressive;
-            else if (value == "oneshot")
-                options.mode = TranscriptionMode::OneShot;
-            else {
-                error = "--mode takes progressive or oneshot, not \"" + value + "\"";
-                return false;
-            }
-        } else if (name == "--lowA") {
-            command.tuningGiven = true;
-            if (value == "auto") {
-                options.tuningSource = TuningSource::EstimatedLowA;
-            } else if (parseFloat(value, number, false, false)) {
-                options.tuningSource = TuningSource::GivenLowA;
-                options.lowA_Hz = number;
-            } else {
-                error = "--lowA takes auto or a frequency in Hz, not \"" + value + "\"";
-                return false;
-            }
-        } else if (name == "--tuning") {
-            if (!parseTuning(value, options.calibratedTuning, error))
-                return false;
-            options.tuningSource = TuningSource::Calibrated;
-            command.tuningGiven = true;
-        } else if (name == "--json") {
-            command.jsonPath = value;
-        } else if (name == "--bww") {
-            command.bwwPath = value;
-        } else if (name == "--vnt") {
-            command.vntPath = value;
-        } else if (name == "--wav") {
-            command.wavPath = value;
-        } else if (name == "--png") {
-            command.pngPath = value;
-        } else if (name == "--timing-png") {
-            command.timingPngPath = value;
-        } else if (name == "--secs-per-row") {
-            if (!parseFloat(value, number, false, false)) {
-                error = "--secs-per-row takes a number of seconds above 0, not \"" + value + "\"";
-                return false;
-            }
-            command.secondsPerRow = number;
-        } else if (name == "--tune-name") {
-            command.tuneName = value;
-        } else if (name == "--tune-type") {
-            command.tuneType = value;
-        } else if (name == "--composer") {
-            command.composer = value;
-        } else if (name == "--time-signature") {
-            int numerator = 4;
-            int denominator = 4;
-            if (!parseTimeSignature(value, numerator, denominator)) {
-                error = "--time-signature takes 4/4, 3/4, 2/4, 2/2 or 6/8, not \"" + value + "\"";
-                return false;
-            }
-            command.timeSignature = std::make_pair(numerator, denominator);
-        } else if (name == "--bpm") {
-            if (!parseFloat(value, number, false, false)) {
-                error = "--bpm takes a tempo above 0, not \"" + value + "\"";
-                return false;
-            }
-            command.bpm = number;
-        } else if (name == "--time-shift") {
-            if (!parseFloat(value, number, true, true)) {
-                error = "--time-shift takes a number of seconds, not \"" + value + "\"";
-                return false;
-            }
-            command.timeShift_s = number;
-        } else if (name == "--bars-per-row") {
-            if (!parseFloat(value, number, false, false) || number != std::floor(number) || number > 1000.0f) {
-                error = "--bars-per-row takes a whole number from 1, not \"" + value + "\"";
-                return false;
-            }
-            command.barsPerRow = static_cast<int>(number);
-        } else if (name == "--filter-hz" || name == "--min-volume" || name == "--peak-threshold"
-                   || name == "--min-peak") {
-            if (!parseFloat(value, number, false, true)) {
-                error = name + " takes a number of 0 or more, not \"" + value + "\"";
-                return false;
-            }
-            if (name == "--filter-hz")
-                options.filterCorner_Hz = number;
-            else if (name == "--min-volume")
-                options.minimumVolume_normalized = number;
-            else if (name == "--peak-threshold")
-                options.snacPeakThreshold = number;
-            else
-                options.minimumSnacPeak = number;
-        } else {
-            error = "unknown option " + name;
-            return false;
-        }
-    }
-    if (command.input.empty()) {
-        error = "no audio file given";
-        return false;
-    }
-    return true;
-}
+// What this tool writes into the projects it saves.
+constexpr int kAppVersion = 1;
+const char kInstallId[] = "vantor-transcribe";
 
 bool isProjectFile(const std::string& path)
 {
@@ -253,7 +62,12 @@ bool writeOutput(const std::string& path, const QByteArray& bytes, std::string& 
 {
     if (path == "-") {
         std::cout.write(bytes.constData(), bytes.size());
-        return static_cast<bool>(std::cout);
+        std::cout.flush();
+        if (!std::cout) {
+            error = "standard output: cannot write";
+            return false;
+        }
+        return true;
     }
     QSaveFile file(QString::fromStdString(path));
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
@@ -263,34 +77,19 @@ bool writeOutput(const std::string& path, const QByteArray& bytes, std::string& 
     return true;
 }
 
-} // namespace
-
-int main(int argc, char** argv)
+// The tune's score settings: a project's own, or the defaults, with what the
+// command line gives on top.
+ScoreOptions scoreOptions(const TranscribeCommand& command, const ProjectContents* project)
 {
-    CommandLine command;
-    std::string error;
-    if (!parseCommandLine(argc, argv, command, error)) {
-        std::cerr << "vantor-transcribe: " << error << "\n";
-        printUsage(std::cerr);
-        return 2;
-    }
-
-    AudioData audio;
     ScoreOptions score;
-    if (isProjectFile(command.input)) {
-        PipeTuning calibration;
-        bool calibrated = false;
-        if (!openProject(command.input, audio, score, calibration, calibrated, error)) {
-            std::cerr << "vantor-transcribe: " << error << "\n";
-            return 1;
-        }
-        if (calibrated && !command.tuningGiven) {
-            command.options.tuningSource = TuningSource::Calibrated;
-            command.options.calibratedTuning = calibration;
-        }
-    } else if (!readAudioFile(command.input, audio, error)) {
-        std::cerr << "vantor-transcribe: " << error << "\n";
-        return 1;
+    if (project != nullptr) {
+        score.tuneName = project->tuneName;
+        score.tuneType = project->tuneType;
+        score.composer = project->composer;
+        score.timeSigNumerator = project->timeSigNumerator;
+        score.timeSigDenominator = project->timeSigDenominator;
+        score.bpm = project->bpm;
+        score.timeShift_s = project->timeShift_s;
     }
     if (command.bpm)
         score.bpm = *command.bpm;
@@ -307,20 +106,81 @@ int main(int argc, char** argv)
         score.tuneType = *command.tuneType;
     if (command.composer)
         score.composer = *command.composer;
+    return score;
+}
 
-    const float audio_s = static_cast<float>(audio.samples.size()) / audio.samplingFrequency_Hz;
+int run(int argc, char** argv)
+{
+    const auto parsed = parseTranscribeCommand(std::vector<std::string>(argv + 1, argv + argc));
+    if (parsed.outcome == CommandLineResult<TranscribeCommand>::Help) {
+        std::cout << transcribeUsage();
+        return 0;
+    }
+    if (parsed.outcome == CommandLineResult<TranscribeCommand>::UsageError) {
+        std::cerr << "vantor-transcribe: " << parsed.error << "\n" << transcribeUsage();
+        return 2;
+    }
+    TranscribeCommand command = parsed.settings;
+
+    std::string error;
+    ProjectContents project;
+    const bool fromProject = isProjectFile(command.input);
+    if (fromProject) {
+        if (!ProjectContents::read(command.input, project, error)) {
+            std::cerr << "vantor-transcribe: " << error << "\n";
+            return 1;
+        }
+        if (project.calibration && !command.tuningGiven) {
+            command.options.tuningSource = TuningSource::Calibrated;
+            command.options.calibratedTuning = *project.calibration;
+        }
+    } else {
+        AudioData audio;
+        if (!readAudioFile(command.input, audio, error)) {
+            std::cerr << "vantor-transcribe: " << error << "\n";
+            return 1;
+        }
+        project.samples = std::move(audio.samples);
+        project.samplingFrequency_Hz = audio.samplingFrequency_Hz;
+    }
+    const ScoreOptions score = scoreOptions(command, fromProject ? &project : nullptr);
+
+    const float audio_s = static_cast<float>(project.samples.size()) / project.samplingFrequency_Hz;
     ProgressCallback progress;
     if (audio_s > kProgressFromAudio_s && isatty(STDERR_FILENO))
         progress = showProgress;
-    const TranscriptionResult result = transcribeRecording(audio, command.options, progress);
+    const TranscriptionResult result =
+        transcribeRecording(project.samples, project.samplingFrequency_Hz, command.options, progress);
 
-    bool written = true;
-    if (!command.bwwPath.empty())
-        written = written && writeOutput(command.bwwPath, QByteArray::fromStdString(toBww(result, score)), error);
-    if (!command.vntPath.empty())
-        written = written && saveProject(command.vntPath, audio, score, result.reference, error);
-    if (!command.wavPath.empty())
-        written = written && writeOutput(command.wavPath, toWave(audio), error);
+    // Every output requested is attempted; each failure is reported by file.
+    int failures = 0;
+    auto attempt = [&failures](const std::string& path, const std::function<bool(std::string&)>& write) {
+        if (path.empty())
+            return;
+        std::string message;
+        if (!write(message)) {
+            std::cerr << "vantor-transcribe: " << (message.empty() ? path + ": cannot write" : message) << "\n";
+            ++failures;
+        }
+    };
+    attempt(command.bwwPath, [&](std::string& message) {
+        return writeOutput(command.bwwPath, QByteArray::fromStdString(toBww(result, score)), message);
+    });
+    attempt(command.vntPath, [&](std::string& message) {
+        ProjectContents saved = project;
+        saved.tuneName = score.tuneName;
+        saved.tuneType = score.tuneType;
+        saved.composer = score.composer;
+        saved.timeSigNumerator = score.timeSigNumerator;
+        saved.timeSigDenominator = score.timeSigDenominator;
+        saved.bpm = score.bpm;
+        saved.timeShift_s = score.timeShift_s;
+        saved.calibration = result.reference;
+        return saved.write(command.vntPath, kAppVersion, kInstallId, message);
+    });
+    attempt(command.wavPath, [&](std::string& message) {
+        return writeOutput(command.wavPath, waveFileBytes(project.samples, project.samplingFrequency_Hz), message);
+    });
     if (!command.pngPath.empty() || !command.timingPngPath.empty()) {
         // The images need a Qt Gui application; without a display it draws
         // offscreen.
@@ -329,32 +189,40 @@ int main(int argc, char** argv)
             qputenv("QT_QPA_PLATFORM", "offscreen");
         int appArgc = 1;
         QGuiApplication application(appArgc, argv);
-        for (const auto& [path, image] :
-             {std::make_pair(command.pngPath, command.pngPath.empty() ? QImage() : scoreImage(result, score)),
-              std::make_pair(command.timingPngPath, command.timingPngPath.empty()
-                                                        ? QImage()
-                                                        : timingImage(result, score, command.secondsPerRow))}) {
-            if (path.empty())
-                continue;
+        auto writeImage = [](const std::string& path, const QImage& image, std::string& message) {
             if (image.isNull()) {
-                error = path + ": there are no notes to draw";
-                written = false;
-                continue;
+                message = path + ": there are no notes to draw";
+                return false;
             }
-            written = written && writeOutput(path, pngBytes(image), error);
-        }
+            return writeOutput(path, pngBytes(image), message);
+        };
+        attempt(command.pngPath, [&](std::string& message) {
+            return writeImage(command.pngPath, scoreImage(result, score), message);
+        });
+        attempt(command.timingPngPath, [&](std::string& message) {
+            return writeImage(command.timingPngPath, timingImage(result, score, command.secondsPerRow), message);
+        });
     }
-    if (!command.jsonPath.empty())
-        written = written
-                  && writeOutput(command.jsonPath,
-                                 QByteArray::fromStdString(
-                                     toPipeNotesJson(result, command.input, audio.samplingFrequency_Hz)),
-                                 error);
-    else
+    attempt(command.jsonPath, [&](std::string& message) {
+        return writeOutput(command.jsonPath,
+                           QByteArray::fromStdString(toPipeNotesJson(result, command.input, project.samplingFrequency_Hz)),
+                           message);
+    });
+    if (command.printsListing())
         std::cout << toText(result);
-    if (!written) {
-        std::cerr << "vantor-transcribe: " << error << "\n";
-        return 1;
+    return failures == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        return run(argc, argv);
+    } catch (const std::exception& exception) {
+        std::cerr << "vantor-transcribe: internal error: " << exception.what() << "\n";
+    } catch (...) {
+        std::cerr << "vantor-transcribe: internal error\n";
     }
-    return 0;
+    return 1;
 }

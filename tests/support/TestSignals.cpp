@@ -1,5 +1,7 @@
 #include "TestSignals.h"
 
+#include "utils.h"
+
 #include <cmath>
 #include <random>
 
@@ -53,7 +55,7 @@ std::vector<float> mix(const std::vector<float>& a, const std::vector<float>& b)
 
 std::vector<short> pcm(const std::vector<float>& signal)
 {
-    return synth::toPcm16(signal);
+    return utils::toPcm16(signal);
 }
 
 std::vector<float> pcmScaled(const std::vector<float>& signal)

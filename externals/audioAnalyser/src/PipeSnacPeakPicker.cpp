@@ -10,8 +10,8 @@
 namespace {
 
 // Lag tolerances in samples per sample of rate: 18 and 5 samples at 44100 Hz.
-constexpr double kPatternTolerancePerHz = 0.00040816326530612246;
-constexpr double kConfirmTolerancePerHz = 0.00011337868480725624;
+constexpr double kPatternTolerancePerHz = 18.0 / 44100;
+constexpr double kConfirmTolerancePerHz = 5.0 / 44100;
 
 // Maxima above this start the harmonic pattern check.
 constexpr float kStrongMaximum = 0.6f;

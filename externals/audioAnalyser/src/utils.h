@@ -5,6 +5,7 @@
 // described by McLeod and Wyvill, "A Smarter Way to Find Pitch" (2005).
 // Pure functions of their arguments; safe on any thread.
 
+#include <cstddef>
 #include <vector>
 
 namespace utils {
@@ -35,5 +36,17 @@ int findSnacSubMaximum(const float* snac, int count, int first, int last, float 
 // Truncates towards zero, saturating at the int range; NaN gives 0. For
 // sample counts and indexes computed in floating point.
 int truncateToInt(double value);
+
+// A full-scale sample (-1 .. 1) as a 16-bit one: scaled by 32768, rounded to
+// the nearest step and clipped to -32768 .. 32767; NaN gives silence. Every
+// conversion of floating-point audio to 16-bit PCM goes through here.
+short toPcm16(double value);
+std::vector<short> toPcm16(const std::vector<float>& signal);
+
+// 16-bit little-endian PCM bytes as samples; a trailing odd byte is ignored.
+std::vector<short> decodePcm16(const char* bytes, std::size_t size_B);
+
+// Samples as 16-bit little-endian PCM bytes.
+std::vector<char> encodePcm16(const std::vector<short>& samples);
 
 } // namespace utils

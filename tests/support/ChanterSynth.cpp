@@ -74,15 +74,4 @@ std::vector<Segment> scale(const PipeTuning& tuning, float noteDuration_s)
     return segments;
 }
 
-std::vector<short> toPcm16(const std::vector<float>& signal)
-{
-    std::vector<short> pcm;
-    pcm.reserve(signal.size());
-    for (float value : signal) {
-        const float scaled = std::clamp(value * 32767.0f, -32768.0f, 32767.0f);
-        pcm.push_back(static_cast<short>(std::lround(scaled)));
-    }
-    return pcm;
-}
-
 } // namespace synth

@@ -1,14 +1,19 @@
 #pragma once
 
-// Runs the transcription engine over a whole recording the way the
-// application does, or in one shot, for the command-line tools.
+// Runs the transcription engine over a whole recording: fed in blocks to a
+// progressive engine exactly as the application's processing thread feeds
+// it while recording (with one forced re-run after the last block), or in
+// one shot. Input is 16-bit mono PCM at its own rate; silence gives empty
+// maps. Runs on the caller's thread.
 
-#include "AudioFileReader.h"
 #include "PipeNote.h"
 #include "PipeTuning.h"
 
+#include <cstddef>
 #include <functional>
-#include <string>
+#include <vector>
+
+class ProgressiveVantor;
 
 enum class TranscriptionMode {
     // A ProgressiveVantor fed in blocks as the processing thread feeds it,
@@ -52,9 +57,17 @@ struct TranscriptionResult {
 // Fraction of the recording analysed, 0..1.
 using ProgressCallback = std::function<void(float)>;
 
-TranscriptionResult transcribeRecording(const AudioData& audio, const TranscriptionOptions& options,
+TranscriptionResult transcribeRecording(const std::vector<short>& samples, float samplingFrequency_Hz,
+                                        const TranscriptionOptions& options,
                                         const ProgressCallback& progress = nullptr);
 
-// Reads "LG=420,LA=480,..." (any of LG LA B C D E F HG HA, Low A required)
-// as a calibrated tuning.
-bool parseTuning(const std::string& text, PipeTuning& tuning, std::string& error);
+// Sets a progressive engine up as the application does before a recording:
+// parameters, a reset, the running tuning estimate seeded with reference, and
+// the re-run interval.
+void prepareProgressiveEngine(ProgressiveVantor& engine, float samplingFrequency_Hz,
+                              const TranscriptionOptions& options, const PipeTuning& reference);
+
+// Feeds count samples to the engine in blocks of blockSamples, then forces
+// one last re-run so that the result covers the whole recording.
+void feedRecording(ProgressiveVantor& engine, const short* samples, std::size_t count, std::size_t blockSamples,
+                   const ProgressCallback& progress = nullptr);

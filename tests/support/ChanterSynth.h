@@ -33,7 +33,4 @@ std::vector<float> renderSegments(const std::vector<Segment>& segments, float sa
 // The nine notes Low G .. High A of tuning, each held for noteDuration_s.
 std::vector<Segment> scale(const PipeTuning& tuning, float noteDuration_s);
 
-// Scales full-scale floats (-1 .. 1) to 16-bit samples, clipping.
-std::vector<short> toPcm16(const std::vector<float>& signal);
-
 } // namespace synth

@@ -1,5 +1,7 @@
 #include "AudioFileReader.h"
 
+#include "utils.h"
+
 #include <sndfile.h>
 
 #include <cerrno>
@@ -16,14 +18,6 @@ constexpr sf_count_t kFramesPerRead = 65536;
 struct SndFileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
-
-short toPcm16(double value)
-{
-    const double scaled = std::round(value * 32768.0);
-    if (!(scaled >= -32768.0))
-        return scaled < 0.0 ? -32768 : 0; // NaN reads as silence
-    return static_cast<short>(scaled > 32767.0 ? 32767.0 : scaled);
-}
 
 } // namespace
 
@@ -62,7 +56,7 @@ bool readAudioFile(const std::string& path, AudioData& audio, std::string& error
             double sum = 0.0;
             for (int channel = 0; channel < info.channels; ++channel)
                 sum += block[static_cast<std::size_t>(frame * info.channels + channel)];
-            result.samples.push_back(toPcm16(sum / info.channels));
+            result.samples.push_back(utils::toPcm16(sum / info.channels));
         }
     }
     if (result.samples.empty()) {

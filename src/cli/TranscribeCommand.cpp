@@ -1,0 +1,208 @@
+#include "TranscribeCommand.h"
+
+#include "ScoreOptions.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <map>
+#include <sstream>
+
+namespace {
+
+using Command = TranscribeCommand;
+using Option = CommandLineOption<Command>;
+using Refusal = std::optional<std::string>;
+
+constexpr double kAboveZero = std::numeric_limits<double>::min();
+constexpr double kUnbounded = std::numeric_limits<double>::max();
+
+// An option that stores its value as a file path.
+Option pathOption(std::string name, std::string help, std::string Command::*member)
+{
+    return {std::move(name), "FILE", std::move(help), [member](const std::string& value, Command& command) -> Refusal {
+                command.*member = value;
+                return std::nullopt;
+            }};
+}
+
+Option textOption(std::string name, std::string help, std::optional<std::string> Command::*member)
+{
+    return {std::move(name), "T", std::move(help), [member](const std::string& value, Command& command) -> Refusal {
+                command.*member = value;
+                return std::nullopt;
+            }};
+}
+
+std::vector<Option> makeOptions()
+{
+    auto engineNumber = [](std::string name, std::string help, float TranscriptionOptions::*member) {
+        return Option{name, "V", help,
+                      numberOption<Command>(0.0, kUnbounded, "a number of 0 or more",
+                                            [member](Command& c, double v) { c.options.*member = static_cast<float>(v); })};
+    };
+    return {
+        {"--mode", "progressive|oneshot", "as the application transcribes while recording (default), or the whole file at once",
+         [](const std::string& value, Command& command) -> Refusal {
+             if (value == "progressive")
+                 command.options.mode = TranscriptionMode::Progressive;
+             else if (value == "oneshot")
+                 command.options.mode = TranscriptionMode::OneShot;
+             else
+                 return "takes progressive or oneshot, not \"" + value + "\"";
+             return std::nullopt;
+         }},
+        {"--lowA", "auto|HZ", "estimate the chanter's Low A (default) or give it",
+         [](const std::string& value, Command& command) -> Refusal {
+             command.tuningGiven = true;
+             if (value == "auto") {
+                 command.options.tuningSource = TuningSource::EstimatedLowA;
+                 return std::nullopt;
+             }
+             const std::optional<double> lowA_Hz = parseNumber(value, kAboveZero, kUnbounded);
+             if (!lowA_Hz)
+                 return "takes auto or a frequency in Hz, not \"" + value + "\"";
+             command.options.tuningSource = TuningSource::GivenLowA;
+             command.options.lowA_Hz = static_cast<float>(*lowA_Hz);
+             return std::nullopt;
+         }},
+        {"--tuning", "LG=HZ,LA=HZ,...", "a calibrated tuning (LA required)",
+         [](const std::string& value, Command& command) -> Refusal {
+             std::string error;
+             if (!parseTuning(value, command.options.calibratedTuning, error))
+                 return error;
+             command.options.tuningSource = TuningSource::Calibrated;
+             command.tuningGiven = true;
+             return std::nullopt;
+         }},
+        engineNumber("--filter-hz", "input low-pass corner, 0 for none (default 2500)", &TranscriptionOptions::filterCorner_Hz),
+        engineNumber("--min-volume", "volume gate, 0..1 (default 0.3)", &TranscriptionOptions::minimumVolume_normalized),
+        engineNumber("--peak-threshold", "SNAC peak threshold (default 0.97)", &TranscriptionOptions::snacPeakThreshold),
+        engineNumber("--min-peak", "minimum SNAC peak (default 0.3)", &TranscriptionOptions::minimumSnacPeak),
+        pathOption("--json", "write pipe-notes/1 JSON instead of text (- for standard output)", &Command::jsonPath),
+        pathOption("--bww", "write the score as Bagpipe Music Writer text", &Command::bwwPath),
+        pathOption("--vnt", "save the recording as a project file", &Command::vntPath),
+        pathOption("--wav", "save the recording as WAVE", &Command::wavPath),
+        pathOption("--png", "write the sheet music as PNG", &Command::pngPath),
+        pathOption("--timing-png", "write the timing view as PNG", &Command::timingPngPath),
+        {"--secs-per-row", "S", "seconds per row of the timing view (default 5)",
+         numberOption<Command>(kAboveZero, kUnbounded, "a number of seconds above 0",
+                               [](Command& c, double v) { c.secondsPerRow = static_cast<float>(v); })},
+        {"--bpm", "N", "tempo (default 72)",
+         numberOption<Command>(kAboveZero, kUnbounded, "a tempo above 0",
+                               [](Command& c, double v) { c.bpm = static_cast<float>(v); })},
+        {"--time-signature", "S", "4/4 (default), 3/4, 2/4, 2/2 or 6/8",
+         [](const std::string& value, Command& command) -> Refusal {
+             int numerator = 4;
+             int denominator = 4;
+             if (!parseTimeSignature(value, numerator, denominator))
+                 return "takes 4/4, 3/4, 2/4, 2/2 or 6/8, not \"" + value + "\"";
+             command.timeSignature = std::make_pair(numerator, denominator);
+             return std::nullopt;
+         }},
+        {"--time-shift", "S", "seconds added to every note (default 0)",
+         numberOption<Command>(-kUnbounded, kUnbounded, "a number of seconds",
+                               [](Command& c, double v) { c.timeShift_s = static_cast<float>(v); })},
+        {"--round", "", "a coarser rhythm grid",
+         [](const std::string&, Command& command) -> Refusal {
+             command.rounding = true;
+             return std::nullopt;
+         }},
+        {"--bars-per-row", "N", "(default 4)",
+         numberOption<Command>(1.0, 1000.0, "a whole number from 1",
+                               [](Command& c, double v) { c.barsPerRow = static_cast<int>(v); }, true)},
+        textOption("--tune-name", "(default \"Your Tune\")", &Command::tuneName),
+        textOption("--tune-type", "(default \"March\")", &Command::tuneType),
+        textOption("--composer", "(default \"Your Name\")", &Command::composer),
+    };
+}
+
+} // namespace
+
+bool TranscribeCommand::printsListing() const
+{
+    return jsonPath.empty() && bwwPath != "-" && vntPath != "-" && wavPath != "-" && pngPath != "-"
+           && timingPngPath != "-";
+}
+
+const std::vector<CommandLineOption<TranscribeCommand>>& transcribeOptions()
+{
+    static const std::vector<Option> options = makeOptions();
+    return options;
+}
+
+std::string transcribeUsage()
+{
+    return "Usage: vantor-transcribe [options] AUDIO_OR_VNT_FILE\n"
+           "Transcribes a chanter recording (WAV, FLAC, OGG, AIFF... at 8000 Hz or more,\n"
+           "or a Vantor project file) and prints the notes. A project file's own tune\n"
+           "details, tempo, time signature, time shift and calibration are used unless\n"
+           "given here. One output may be \"-\", standard output; the note listing is\n"
+           "printed only when no other output goes there.\n\n"
+           + optionsHelp(transcribeOptions()) + "  --help                      this text\n";
+}
+
+CommandLineResult<TranscribeCommand> parseTranscribeCommand(const std::vector<std::string>& arguments)
+{
+    auto result = parseCommandLine<Command>(arguments, transcribeOptions(),
+                                            [](const std::string& argument, Command& command) -> Refusal {
+                                                if (!command.input.empty())
+                                                    return std::string("more than one input file given");
+                                                command.input = argument;
+                                                return std::nullopt;
+                                            });
+    if (result.outcome != CommandLineResult<Command>::Run)
+        return result;
+    const Command& command = result.settings;
+    int toStdout = 0;
+    for (const std::string* path : {&command.jsonPath, &command.bwwPath, &command.vntPath, &command.wavPath,
+                                    &command.pngPath, &command.timingPngPath})
+        toStdout += *path == "-" ? 1 : 0;
+    if (toStdout > 1) {
+        result.outcome = CommandLineResult<Command>::UsageError;
+        result.error = "only one output can go to standard output (\"-\")";
+    } else if (command.input.empty()) {
+        result.outcome = CommandLineResult<Command>::UsageError;
+        result.error = "no audio file given";
+    }
+    return result;
+}
+bool parseTuning(const std::string& text, PipeTuning& tuning, std::string& error)
+{
+    std::map<PipeTuning::ReferenceNote, float> frequencies;
+    std::istringstream stream(text);
+    std::string item;
+    while (std::getline(stream, item, ',')) {
+        const std::size_t equals = item.find('=');
+        if (equals == std::string::npos) {
+            error = "expected NOTE=HZ in the tuning, got \"" + item + "\"";
+            return false;
+        }
+        const std::string name = item.substr(0, equals);
+        const std::string value = item.substr(equals + 1);
+        PipeTuning::ReferenceNote note = PipeTuning::Unknown;
+        for (int index = 0; index < PipeTuning::kMelodyNoteCount; ++index) {
+            if (toString(referenceNoteToNoteName(PipeTuning::noteIndexToReferenceNote(index))) == name)
+                note = PipeTuning::noteIndexToReferenceNote(index);
+        }
+        if (note == PipeTuning::Unknown) {
+            error = "unknown note \"" + name + "\" in the tuning (use LG LA B C D E F HG HA)";
+            return false;
+        }
+        char* end = nullptr;
+        const float frequency_Hz = std::strtof(value.c_str(), &end);
+        if (value.empty() || *end != '\0' || !(frequency_Hz > 0.0f) || !std::isfinite(frequency_Hz)) {
+            error = "expected a frequency in Hz for " + name + ", got \"" + value + "\"";
+            return false;
+        }
+        frequencies[note] = frequency_Hz;
+    }
+    if (frequencies.count(PipeTuning::LowA) == 0) {
+        error = "the tuning must give LA";
+        return false;
+    }
+    PipeTuning parsed;
+    parsed.setTuningScheme(PipeTuning::Calibrated, frequencies);
+    tuning = parsed;
+    return true;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+// What a project file holds, as plain values: the recording (16-bit mono
+// PCM at its rate), the tune details, tempo, time signature, time shift, the
+// chanter calibration and where the recording came from. read and write are
+// the one mapping between these values and NorlaFileVnt, shared by the
+// command-line tool and the application's file actions. Failures come back
+// as false with a message naming the file. Any thread, one call at a time.
+
+#include "PipeTuning.h"
+
+#include <QByteArray>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct ProjectContents {
+    std::vector<short> samples;
+    float samplingFrequency_Hz = 44100.0f;
+    std::string tuneName = "Your Tune";
+    std::string tuneType = "March";
+    std::string composer = "Your Name";
+    int timeSigNumerator = 4;
+    int timeSigDenominator = 4;
+    float bpm = 72.0f;
+    float timeShift_s = 0.0f;
+    // The chanter calibration, when the project has one (a Low A at least).
+    std::optional<PipeTuning> calibration;
+    // Provenance of the recording; a writer stamps its own when these are
+    // empty.
+    int recordedAppVersion = 0;
+    std::string recordedTime;
+    std::string recordedInstallId;
+
+    static bool read(const std::string& path, ProjectContents& contents, std::string& error);
+    // Writes atomically: a failed write leaves an existing file untouched.
+    // appVersion and installId name the program writing the file.
+    bool write(const std::string& path, int appVersion, const std::string& installId, std::string& error) const;
+};
+
+// Samples as 16-bit little-endian PCM, the audio of project and WAVE files.
+QByteArray pcmBytes(const std::vector<short>& samples);
+// The recording as the bytes of a RIFF/WAVE file (PCM, mono, 16-bit).
+QByteArray waveFileBytes(const std::vector<short>& samples, float samplingFrequency_Hz);

@@ -1,0 +1,70 @@
+#include "RecordingTranscriber.h"
+
+#include "TestSignals.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<short> scaleRecording(float lowA_Hz)
+{
+    PipeTuning tuning;
+    tuning.setLowA_Hz(lowA_Hz);
+    return testsignals::pcm(
+        synth::renderSegments(synth::scale(tuning, 0.4f), 44100.0f, synth::chanterHarmonics(), 0.5f));
+}
+
+std::vector<PipeNoteName> names(const NoteMap& notes)
+{
+    std::vector<PipeNoteName> result;
+    for (const auto& entry : notes)
+        result.push_back(entry.second.noteName());
+    return result;
+}
+
+const std::vector<PipeNoteName> kScale = {LG, LA, B, C, D, E, F, HG, HA};
+
+TEST(RecordingTranscriber, BothModesFindTheScaleWithAnEstimatedLowA)
+{
+    const std::vector<short> audio = scaleRecording(490.0f);
+    for (TranscriptionMode mode : {TranscriptionMode::Progressive, TranscriptionMode::OneShot}) {
+        TranscriptionOptions options;
+        options.mode = mode;
+        float lastProgress = 0.0f;
+        const TranscriptionResult result = transcribeRecording(audio, 44100.0f, options, [&](float p) {
+            EXPECT_GE(p, lastProgress);
+            lastProgress = p;
+        });
+        EXPECT_EQ(names(result.melody), kScale);
+        EXPECT_NEAR(result.lowA_Hz, 490.0f, 490.0f * 0.008f);
+        EXPECT_NEAR(result.audio_s, 3.6f, 0.01f);
+        EXPECT_EQ(lastProgress, 1.0f);
+    }
+}
+
+TEST(RecordingTranscriber, AWrongLowAShiftsEveryNote)
+{
+    // Read against 440 Hz, a 490 Hz chanter sounds a step higher.
+    const std::vector<short> audio = scaleRecording(490.0f);
+    TranscriptionOptions options;
+    options.mode = TranscriptionMode::Progressive;
+    options.tuningSource = TuningSource::GivenLowA;
+    options.lowA_Hz = 440.0f;
+    const TranscriptionResult result = transcribeRecording(audio, 44100.0f, options);
+    ASSERT_FALSE(result.melody.empty());
+    EXPECT_EQ(result.melody.begin()->second.noteName(), LA);
+}
+
+TEST(RecordingTranscriber, CalibratedTuningIsUsedAsGiven)
+{
+    const std::vector<short> audio = scaleRecording(480.0f);
+    TranscriptionOptions options;
+    options.mode = TranscriptionMode::OneShot;
+    options.tuningSource = TuningSource::Calibrated;
+    options.calibratedTuning.setTuningScheme(PipeTuning::Calibrated, {{PipeTuning::LowA, 480.0f}, {PipeTuning::D, 645.0f}});
+    const TranscriptionResult result = transcribeRecording(audio, 44100.0f, options);
+    EXPECT_EQ(result.tuning, options.calibratedTuning);
+    EXPECT_EQ(names(result.melody), kScale);
+}
+
+} // namespace

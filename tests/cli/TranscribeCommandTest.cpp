@@ -1,0 +1,168 @@
+#include "TranscribeCommand.h"
+
+#include "TranscriptionOutput.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using Outcome = CommandLineResult<TranscribeCommand>;
+
+Outcome parse(std::vector<std::string> arguments)
+{
+    return parseTranscribeCommand(arguments);
+}
+
+TEST(TranscribeCommand, EveryOptionReachesItsSetting)
+{
+    struct Row {
+        std::vector<std::string> arguments;
+        std::function<bool(const TranscribeCommand&)> holds;
+    };
+    const std::vector<Row> rows = {
+        {{"--mode", "oneshot"}, [](const auto& c) { return c.options.mode == TranscriptionMode::OneShot; }},
+        {{"--mode", "progressive"}, [](const auto& c) { return c.options.mode == TranscriptionMode::Progressive; }},
+        {{"--lowA", "476.5"},
+         [](const auto& c) {
+             return c.tuningGiven && c.options.tuningSource == TuningSource::GivenLowA && c.options.lowA_Hz == 476.5f;
+         }},
+        {{"--lowA", "auto"},
+         [](const auto& c) { return c.tuningGiven && c.options.tuningSource == TuningSource::EstimatedLowA; }},
+        {{"--tuning", "LA=480,D=645"},
+         [](const auto& c) {
+             return c.options.tuningSource == TuningSource::Calibrated
+                    && c.options.calibratedTuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::D) == 645.0f;
+         }},
+        {{"--filter-hz", "0"}, [](const auto& c) { return c.options.filterCorner_Hz == 0.0f; }},
+        {{"--min-volume", "0.2"}, [](const auto& c) { return c.options.minimumVolume_normalized == 0.2f; }},
+        {{"--peak-threshold", "0.9"}, [](const auto& c) { return c.options.snacPeakThreshold == 0.9f; }},
+        {{"--min-peak", "0.4"}, [](const auto& c) { return c.options.minimumSnacPeak == 0.4f; }},
+        {{"--json", "o.json"}, [](const auto& c) { return c.jsonPath == "o.json" && !c.printsListing(); }},
+        {{"--bww", "o.bww"}, [](const auto& c) { return c.bwwPath == "o.bww" && c.printsListing(); }},
+        {{"--bww", "-"}, [](const auto& c) { return c.bwwPath == "-" && !c.printsListing(); }},
+        {{"--vnt", "o.vnt"}, [](const auto& c) { return c.vntPath == "o.vnt"; }},
+        {{"--wav", "o.wav"}, [](const auto& c) { return c.wavPath == "o.wav"; }},
+        {{"--png", "o.png"}, [](const auto& c) { return c.pngPath == "o.png"; }},
+        {{"--timing-png", "t.png"}, [](const auto& c) { return c.timingPngPath == "t.png"; }},
+        {{"--secs-per-row", "7.5"}, [](const auto& c) { return c.secondsPerRow == 7.5f; }},
+        {{"--bpm", "80"}, [](const auto& c) { return c.bpm == 80.0f; }},
+        {{"--time-signature", "6/8"}, [](const auto& c) { return c.timeSignature == std::make_pair(6, 8); }},
+        {{"--time-signature", "2/2"}, [](const auto& c) { return c.timeSignature == std::make_pair(2, 2); }},
+        {{"--time-shift", "-0.25"}, [](const auto& c) { return c.timeShift_s == -0.25f; }},
+        {{"--round"}, [](const auto& c) { return c.rounding; }},
+        {{"--bars-per-row", "3"}, [](const auto& c) { return c.barsPerRow == 3; }},
+        {{"--tune-name", "Scotland the Brave"}, [](const auto& c) { return c.tuneName == "Scotland the Brave"; }},
+        {{"--tune-type", "Reel"}, [](const auto& c) { return c.tuneType == "Reel"; }},
+        {{"--composer", "Trad."}, [](const auto& c) { return c.composer == "Trad."; }},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> arguments = row.arguments;
+        arguments.push_back("take.wav");
+        const Outcome outcome = parse(arguments);
+        ASSERT_EQ(outcome.outcome, Outcome::Run) << row.arguments[0] << ": " << outcome.error;
+        EXPECT_EQ(outcome.settings.input, "take.wav");
+        EXPECT_TRUE(row.holds(outcome.settings)) << row.arguments[0];
+    }
+    // The defaults are the application's.
+    const TranscribeCommand plain = parse({"take.wav"}).settings;
+    EXPECT_EQ(plain.options.mode, TranscriptionMode::Progressive);
+    EXPECT_FALSE(plain.tuningGiven);
+    EXPECT_FALSE(plain.bpm || plain.timeSignature || plain.timeShift_s || plain.barsPerRow);
+    EXPECT_TRUE(plain.printsListing());
+}
+
+TEST(TranscribeCommand, RefusesEveryBadValueWithAMessageNamingTheOption)
+{
+    const std::vector<std::vector<std::string>> rows = {
+        {"--mode", "fast"},          {"--lowA", "0"},          {"--lowA", "-480"},       {"--lowA", "4x"},
+        {"--lowA", "nan"},           {"--tuning", "LG=420"},   {"--tuning", "LA=abc"},   {"--tuning", "LA=480,X=5"},
+        {"--tuning", "LA"},          {"--tuning", "LA=-3"},    {"--tuning", "LA=480,D="}, {"--tuning", ""},
+        {"--filter-hz", "-1"},       {"--min-volume", "x"},    {"--peak-threshold", "inf"},
+        {"--min-peak", ""},          {"--secs-per-row", "0"},  {"--bpm", "0"},           {"--bpm", "-72"},
+        {"--time-signature", "5/4"}, {"--time-signature", "4"}, {"--time-shift", "soon"},
+        {"--bars-per-row", "0"},     {"--bars-per-row", "2.5"}, {"--bars-per-row", "1001"},
+    };
+    for (const auto& row : rows) {
+        const Outcome outcome = parse({row[0], row[1], "take.wav"});
+        EXPECT_EQ(outcome.outcome, Outcome::UsageError) << row[0] << " " << row[1];
+        EXPECT_EQ(outcome.error.rfind(row[0] + " ", 0), 0u) << outcome.error;
+    }
+}
+
+TEST(TranscribeCommand, RefusesMalformedCommandLines)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> rows = {
+        {{}, "no audio file given"},
+        {{"--bpm"}, "missing value after --bpm"},
+        {{"a.wav", "b.wav"}, "more than one input file given"},
+        {{"--frobnicate", "a.wav"}, "unknown option --frobnicate"},
+        {{"--json", "-", "--bww", "-", "a.wav"}, "only one output can go to standard output (\"-\")"},
+        {{"--wav", "-", "--png", "-", "a.wav"}, "only one output can go to standard output (\"-\")"},
+    };
+    for (const auto& [arguments, message] : rows) {
+        const Outcome outcome = parse(arguments);
+        EXPECT_EQ(outcome.outcome, Outcome::UsageError);
+        EXPECT_EQ(outcome.error, message);
+    }
+    EXPECT_EQ(parse({"--bpm", "x", "--help"}).outcome, Outcome::UsageError);
+    EXPECT_EQ(parse({"a.wav", "--help", "--bpm", "x"}).outcome, Outcome::Help);
+    EXPECT_EQ(parse({"-h"}).outcome, Outcome::Help);
+}
+
+TEST(TranscribeCommand, HelpListsEveryOption)
+{
+    const std::string usage = transcribeUsage();
+    for (const auto& option : transcribeOptions())
+        EXPECT_NE(usage.find("  " + option.name), std::string::npos) << option.name;
+}
+
+TEST(TranscribeCommand, ParsesTuningsAndLeavesTheTuningAloneOnARefusal)
+{
+    PipeTuning tuning;
+    std::string error;
+    ASSERT_TRUE(parseTuning("LG=421,LA=480.5,B=540,C=600,D=640,E=720,F=800,HG=840,HA=961", tuning, error));
+    EXPECT_EQ(tuning.tuningScheme(), PipeTuning::Calibrated);
+    EXPECT_EQ(tuning.lowA_Hz(), 480.5f);
+    EXPECT_FLOAT_EQ(tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::HighA), 961.0f);
+    const PipeTuning before = tuning;
+    EXPECT_FALSE(parseTuning("LA=480,D=x", tuning, error));
+    EXPECT_EQ(tuning, before);
+}
+
+TEST(TranscriptionOutput, JsonHasThePipeNotesShape)
+{
+    TranscriptionResult result;
+    result.melody.emplace(0.5f, PipeNote(D, 0.5f, 0.25f));
+    PipeNote doubling(dbe, 1.0f, 0.1f);
+    doubling.setMelodyNoteStartOffset_s(0.05f);
+    result.gracing.emplace(1.0f, doubling);
+    result.lowA_Hz = 480.0f;
+    result.tuning.setLowA_Hz(480.0f);
+    result.audio_s = 2.0f;
+
+    const QJsonObject json =
+        QJsonDocument::fromJson(QByteArray::fromStdString(toPipeNotesJson(result, "take.wav", 44100.0f))).object();
+    EXPECT_EQ(json["format"].toString(), "pipe-notes/1");
+    EXPECT_EQ(json["source"].toString(), "take.wav");
+    EXPECT_EQ(json["lowA_Hz"].toDouble(), 480.0);
+    const QJsonObject note = json["notes"].toArray()[0].toObject();
+    EXPECT_EQ(note["name"].toString(), "D");
+    EXPECT_EQ(note["start_s"].toDouble(), 0.5);
+    EXPECT_EQ(note["duration_s"].toDouble(), 0.25);
+    const QJsonObject gracing = json["gracing"].toArray()[0].toObject();
+    EXPECT_EQ(gracing["name"].toString(), "dbe");
+    EXPECT_EQ(gracing["pitches"].toArray().size(), 3);
+    EXPECT_EQ(gracing["melodyNoteStartOffset_s"].toDouble(), 0.05);
+    EXPECT_EQ(json["tuning"].toObject()["HA"].toDouble(), 960.0);
+
+    const std::string text = toText(result);
+    EXPECT_NE(text.find("melody   D"), std::string::npos) << text;
+    EXPECT_NE(text.find("gracing  dbe"), std::string::npos) << text;
+}
+
+} // namespace
