@@ -1,8 +1,9 @@
 // Cost of transcription: whole recordings one-shot and progressive (as the
 // application runs it while recording), one progressive re-run over the
 // five seconds of tracks it holds, and the heap of a 180-second progressive
-// run. "realtime_factor" is seconds of processing per second of audio.
+// run, with the speed reported as "times_realtime".
 
+#include "BenchReport.h"
 #include "ChanterSynth.h"
 #include "utils.h"
 #include "ProgressiveVantor.h"
@@ -36,14 +37,6 @@ std::vector<short> chanterRecording(float seconds)
         total += duration;
     }
     return utils::toPcm16(synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f));
-}
-
-// Seconds of processing per second of audio.
-void reportRealtimeFactor(benchmark::State& state, double audioPerIteration_s)
-{
-    state.counters["realtime_factor"] =
-        benchmark::Counter(audioPerIteration_s * static_cast<double>(state.iterations()),
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 template <typename Engine>
@@ -88,7 +81,7 @@ void BM_OneShotTranscription60s(benchmark::State& state)
         engine.transcribe(audio.data(), static_cast<unsigned int>(audio.size()));
         benchmark::DoNotOptimize(engine.notes().size());
     }
-    reportRealtimeFactor(state, 60.0);
+    reportTimesRealtime(state, 60.0);
 }
 BENCHMARK(BM_OneShotTranscription60s)->Unit(benchmark::kMillisecond)->Iterations(2);
 
@@ -102,7 +95,7 @@ void BM_ProgressiveTranscription60s(benchmark::State& state)
         feed(engine, audio, peakHeap_B);
         benchmark::DoNotOptimize(engine.notes().size());
     }
-    reportRealtimeFactor(state, 60.0);
+    reportTimesRealtime(state, 60.0);
 }
 BENCHMARK(BM_ProgressiveTranscription60s)->Unit(benchmark::kMillisecond)->Iterations(2);
 

@@ -9,15 +9,15 @@ using Item = PipeTuneModel::Item;
 constexpr double k32 = 0.05; // seconds per 32nd in these tests
 
 // A beat of beat32 32nds with notes of the given lengths in 32nds.
-PipeTuneQuantizer::Group beat(double beat32, std::initializer_list<double> notes32)
+QuantizerGroup beat(double beat32, std::initializer_list<double> notes32)
 {
-    PipeTuneQuantizer::Group group;
+    QuantizerGroup group;
     group.start_s = 0.0f;
     group.duration_s = static_cast<float>(beat32 * k32);
     PipeNoteName name = LA;
     float t = 0.0f;
     for (double n : notes32) {
-        PipeTuneQuantizer::NoteWrapper wrapper;
+        NoteWrapper wrapper;
         wrapper.note = PipeNote(name, t, static_cast<float>(n * k32));
         t += wrapper.note.duration_s();
         name = static_cast<PipeNoteName>(name + 1);
@@ -91,7 +91,7 @@ TEST(GroupQuantizer, SetPatternChoosesCompoundRhythms)
 
 TEST(GroupQuantizer, GracenotesComeFirst)
 {
-    PipeTuneQuantizer::Group group = beat(8, {8});
+    QuantizerGroup group = beat(8, {8});
     group.noteWrappers[0].gracenotes = {PipeNote(gg, 0.0f, 0.02f), PipeNote(dbe, 0.0f, 0.1f)};
     GroupQuantizer quantizer(k32);
     const auto items = quantizer.quantize(group).at(0);

@@ -116,12 +116,12 @@ TEST_F(SnacMaxima, SubMaximumPrefersTheShortestPeriodAboveTheThreshold)
     snac = {1.0f, -0.1f, 0.5f, 0.88f, 0.5f, -0.1f, 0.5f, 0.97f, 0.5f, -0.1f, 0.0f};
     int best = -1;
     // 0.88 reaches 0.9 x 0.97 = 0.873: the earlier maximum wins.
-    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 11, 0, 10, 0.9f, 0.6f, best), 3);
+    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 11, 0, 10, 0.9f, 0.6f, best, maxima), 3);
     EXPECT_EQ(best, 7);
     // With a stricter threshold only the highest maximum qualifies.
-    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 11, 0, 10, 0.95f, 0.6f, best), 7);
+    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 11, 0, 10, 0.95f, 0.6f, best, maxima), 7);
     // Nothing reaches the minimum peak.
-    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 11, 0, 10, 0.9f, 0.98f, best), 0);
+    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 11, 0, 10, 0.9f, 0.98f, best, maxima), 0);
     EXPECT_EQ(best, 7);
 }
 
@@ -129,9 +129,9 @@ TEST_F(SnacMaxima, SubMaximumComparesWithAtLeast)
 {
     snac = {1.0f, -0.1f, 0.5f, 0.6f, 0.5f, -0.1f, 0.0f};
     int best = 0;
-    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 7, 0, 6, 0.9f, 0.6f, best), 3);
+    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 7, 0, 6, 0.9f, 0.6f, best, maxima), 3);
     snac = std::vector<float>(8, -1.0f);
-    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 8, 0, 7, 0.9f, 0.6f, best), 0);
+    EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 8, 0, 7, 0.9f, 0.6f, best, maxima), 0);
     EXPECT_EQ(best, 0);
 }
 

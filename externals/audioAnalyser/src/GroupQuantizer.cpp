@@ -1,16 +1,13 @@
 #include "GroupQuantizer.h"
 
+#include "utils.h"
+
 #include <cmath>
 
 namespace {
 
 // A 6/8 beat is a dotted crotchet: 12 32nds.
 constexpr int kCompoundBeat32 = 12;
-
-int roundToInt(double value)
-{
-    return static_cast<int>(std::round(value));
-}
 
 } // namespace
 
@@ -20,7 +17,7 @@ std::vector<PipeTuneModel::Item> getItemsFrom32s(int n)
     while (n > 0) {
         const int value = getMaxDurationFrom32s(n);
         const int base = 32 / value;
-        if (base + roundToInt(base * 0.5) == n) {
+        if (base + utils::roundToInt(base * 0.5) == n) {
             items.emplace_back(Unknown, value, 1, FlagNone);
             break;
         }
@@ -40,7 +37,7 @@ void GroupQuantizer::setMinQuantizationLevel(int level)
     mMinQuantizationLevel = level < 1 ? 1 : level;
 }
 
-std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantize(const PipeTuneQuantizer::Group& group)
+std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantize(const QuantizerGroup& group)
 {
     mGroup = group;
     normalizeGroup();
@@ -57,11 +54,11 @@ void GroupQuantizer::normalizeGroup()
     if (!(total_s > 0.0f) || !(mGroup.duration_s > 0.0f))
         return;
     const float scale = total_s / mGroup.duration_s;
-    for (PipeTuneQuantizer::NoteWrapper& wrapper : mGroup.noteWrappers)
+    for (NoteWrapper& wrapper : mGroup.noteWrappers)
         wrapper.note.setDuration_s(wrapper.note.duration_s() / scale);
 }
 
-std::vector<PipeTuneModel::Item> GroupQuantizer::noteItems(const PipeTuneQuantizer::NoteWrapper& wrapper,
+std::vector<PipeTuneModel::Item> GroupQuantizer::noteItems(const NoteWrapper& wrapper,
                                                            int length32) const
 {
     std::vector<PipeTuneModel::Item> items;
@@ -84,9 +81,9 @@ std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantizeAbsolute
     std::vector<double> residuals(static_cast<std::size_t>(count));
     int sum = 0;
     for (int i = 0; i < count; ++i) {
-        const PipeTuneQuantizer::NoteWrapper& wrapper = mGroup.noteWrappers[static_cast<std::size_t>(i)];
+        const NoteWrapper& wrapper = mGroup.noteWrappers[static_cast<std::size_t>(i)];
         const double duration_s = wrapper.note.duration_s();
-        int length = roundToInt(duration_s / (step * mThirtySecond_s)) * step;
+        int length = utils::roundToInt(duration_s / (step * mThirtySecond_s)) * step;
         length = std::max(length, mMinQuantizationLevel);
         lengths[static_cast<std::size_t>(i)] = length;
         residuals[static_cast<std::size_t>(i)] = duration_s - length * mThirtySecond_s;
@@ -96,7 +93,7 @@ std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantizeAbsolute
 
     // Notes that fall a quantum or more short of the beat: the one rounded
     // down most gets one quantum more.
-    const int target = roundToInt(mGroup.duration_s / mThirtySecond_s);
+    const int target = utils::roundToInt(mGroup.duration_s / mThirtySecond_s);
     if (count > 0 && target - sum >= mMinQuantizationLevel) {
         int chosen = 0;
         double largest = 0.0;
@@ -138,12 +135,12 @@ std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantizeSetPatte
     }
 
     for (int i = 0; i < count; ++i) {
-        const PipeTuneQuantizer::NoteWrapper& wrapper = wrappers[static_cast<std::size_t>(i)];
+        const NoteWrapper& wrapper = wrappers[static_cast<std::size_t>(i)];
         int length = 4;
         if (count == 1)
             length = kCompoundBeat32;
         else if (count == 2)
-            length = roundToInt(wrapper.note.duration_s() / mThirtySecond_s) > 6 ? 8 : 4;
+            length = utils::roundToInt(wrapper.note.duration_s() / mThirtySecond_s) > 6 ? 8 : 4;
         else if (patternNote >= 0)
             length = wrapper.note.duration_s() <= short_s ? 2 : (i == patternNote ? 6 : 4);
         result[i] = noteItems(wrapper, length);

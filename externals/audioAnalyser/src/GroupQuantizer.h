@@ -7,7 +7,7 @@
 // quantizer; GUI thread.
 
 #include "PipeTuneModel.h"
-#include "PipeTuneQuantizer.h"
+#include "QuantizerGroup.h"
 
 #include <map>
 #include <vector>
@@ -32,16 +32,16 @@ public:
     void setQuantizationType(QuantizationType type) { mType = type; }
 
     // Items per note-wrapper index of the group.
-    std::map<int, std::vector<PipeTuneModel::Item>> quantize(const PipeTuneQuantizer::Group& group);
+    std::map<int, std::vector<PipeTuneModel::Item>> quantize(const QuantizerGroup& group);
     // Scales the notes of the stored group to fill it exactly.
     void normalizeGroup();
     std::map<int, std::vector<PipeTuneModel::Item>> quantizeAbsolute();
     std::map<int, std::vector<PipeTuneModel::Item>> quantizeSetPattern();
 
 private:
-    std::vector<PipeTuneModel::Item> noteItems(const PipeTuneQuantizer::NoteWrapper& wrapper, int length32) const;
+    std::vector<PipeTuneModel::Item> noteItems(const NoteWrapper& wrapper, int length32) const;
 
-    PipeTuneQuantizer::Group mGroup;
+    QuantizerGroup mGroup;
     int mMinQuantizationLevel = 1;
     QuantizationType mType = Absolute;
     double mThirtySecond_s;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 
 namespace {
 
@@ -33,6 +32,8 @@ void NoteAverager::initialise(unsigned int size, unsigned int recentCount)
 {
     mFrequencies.assign(size, 0.0f);
     mNoteNumbers.assign(size, kNoNote);
+    mSortedNotes.clear();
+    mSortedNotes.reserve(size);
     mSize = size;
     mWriteIndex = size > 0 ? size - 1 : 0;
     mRecentCount = recentCount;
@@ -46,6 +47,7 @@ void NoteAverager::reset()
     *this = NoteAverager();
     std::vector<float>().swap(mFrequencies);
     std::vector<int>().swap(mNoteNumbers);
+    std::vector<int>().swap(mSortedNotes);
 }
 
 bool NoteAverager::addAndUpdate(float frequency_Hz)
@@ -64,22 +66,26 @@ bool NoteAverager::updateMidiNote()
         return false;
     const unsigned int count = mRecentCount == 0 ? 1 : std::min(mRecentCount, mSize);
 
-    std::map<int, unsigned int> histogram;
-    unsigned int nonZero = 0;
+    mSortedNotes.clear();
     for (unsigned int k = 0; k < count; ++k) {
         const int note = mNoteNumbers[(mWriteIndex + mSize - k) % mSize];
-        if (note == kNoNote)
-            continue;
-        ++histogram[note];
-        ++nonZero;
+        if (note != kNoNote)
+            mSortedNotes.push_back(note);
     }
+    if (mSortedNotes.empty())
+        return false;
+    const auto nonZero = static_cast<unsigned int>(mSortedNotes.size());
     const unsigned int needed =
         static_cast<unsigned int>(std::round(static_cast<float>(nonZero) * mNoteChangeThreshold));
-    if (histogram.empty())
-        return false;
+    std::sort(mSortedNotes.begin(), mSortedNotes.end());
 
+    // Each note's count in ascending note order, all taken before any change.
     bool changed = false;
-    for (const auto& [note, occurrences] : histogram) {
+    for (auto run = mSortedNotes.begin(); run != mSortedNotes.end();) {
+        const auto runEnd = std::upper_bound(run, mSortedNotes.end(), *run);
+        const int note = *run;
+        const auto occurrences = static_cast<unsigned int>(runEnd - run);
+        run = runEnd;
         if (occurrences >= needed && note != mMidiNote) {
             mMidiNote = note;
             changed = true;

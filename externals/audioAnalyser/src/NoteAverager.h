@@ -43,6 +43,9 @@ private:
     // the grid (0 = no pitch, negative or non-finite values) hold kNoNote and
     // take no part in note decisions.
     std::vector<int> mNoteNumbers;
+    // The recent note numbers, sorted to count them (scratch space, sized
+    // with the ring so that no window allocates).
+    std::vector<int> mSortedNotes;
     unsigned int mSize = 0;
     unsigned int mWriteIndex = 0;
     unsigned int mRecentCount = 0;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <array>
 #include <vector>
 
 namespace {
@@ -24,12 +25,26 @@ constexpr float kPatternLevelFactor = 0.4f;
 constexpr float kChoiceLevelFloor = 0.4f;
 constexpr float kChoiceLevelFactor = 0.7f;
 
-int countNear(const std::vector<int>& lags, int index, int tolerance)
-{
-    return static_cast<int>(std::count_if(lags.begin(), lags.end(), [&](int lag) {
-        return lag - tolerance <= index && index < lag + tolerance;
-    }));
-}
+// The expected lags of one note's pattern: up to four multiples of its
+// period, none when the note is ruled out. A fixed array, so that no window
+// allocates.
+struct Lags {
+    std::array<int, 4> lag{};
+    int size = 0;
+
+    Lags(bool possible, int period, int multiples) : size(possible ? multiples : 0)
+    {
+        for (int m = 0; m < size; ++m)
+            lag[static_cast<std::size_t>(m)] = (m + 1) * period;
+    }
+    bool empty() const { return size == 0; }
+    int countNear(int index, int tolerance) const
+    {
+        return static_cast<int>(std::count_if(lag.begin(), lag.begin() + size, [&](int l) {
+            return l - tolerance <= index && index < l + tolerance;
+        }));
+    }
+};
 
 } // namespace
 
@@ -59,6 +74,7 @@ float PipeSnacPeakPicker::pickSnacFreq(PitchFinder& finder, float* snac, int cou
 
     std::vector<int>& candidates = mCandidates;
     candidates.clear();
+    candidates.reserve(maxima.capacity());
     float peakValue = 0.0f;
     int firstStrong = -1;
     for (int k : maxima) {
@@ -76,16 +92,11 @@ float PipeSnacPeakPicker::pickSnacFreq(PitchFinder& finder, float* snac, int cou
         // the first strong maximum; a completed pattern ends the check, a
         // maximum at four High G periods first rejects the window.
         const double half = tolerance * 0.5;
-        const auto onlyIf = [](bool condition, std::vector<int> lags) {
-            return condition ? lags : std::vector<int>();
-        };
-        const std::vector<int> lagsC = onlyIf(periodC - half <= firstStrong, {periodC, 2 * periodC});
-        const std::vector<int> lagsD = onlyIf(periodD - half <= firstStrong, {periodD, 2 * periodD, 3 * periodD});
-        const std::vector<int> lagsLG =
-            onlyIf(periodLG - (2 * periodLG) / 3 - half <= firstStrong, {periodLG, 2 * periodLG});
-        const std::vector<int> lagsLA =
-            onlyIf(periodLA - (2 * periodLA) / 3 - half <= firstStrong, {periodLA, 2 * periodLA});
-        const std::vector<int> lagsHG = {periodHG, 2 * periodHG, 3 * periodHG, 4 * periodHG};
+        const Lags lagsC(periodC - half <= firstStrong, periodC, 2);
+        const Lags lagsD(periodD - half <= firstStrong, periodD, 3);
+        const Lags lagsLG(periodLG - (2 * periodLG) / 3 - half <= firstStrong, periodLG, 2);
+        const Lags lagsLA(periodLA - (2 * periodLA) / 3 - half <= firstStrong, periodLA, 2);
+        const Lags lagsHG(true, periodHG, 4);
 
         const float level = std::max(kPatternLevelFloor, kPatternLevelFactor * scaledThreshold);
         int countC = 0, countD = 0, countHG = 0, countLG = 0, countLA = 0;
@@ -93,20 +104,20 @@ float PipeSnacPeakPicker::pickSnacFreq(PitchFinder& finder, float* snac, int cou
             if (!(snac[k] > level))
                 continue;
             if (!lagsC.empty()) {
-                countC += countNear(lagsC, k, tolerance);
+                countC += lagsC.countNear(k, tolerance);
                 if (countC == 1)
                     break;
             }
-            countD += countNear(lagsD, k, tolerance);
+            countD += lagsD.countNear(k, tolerance);
             if (countD == 3)
                 break;
-            countHG += countNear(lagsHG, k, tolerance);
+            countHG += lagsHG.countNear(k, tolerance);
             if (countHG == 4)
                 break;
-            countLG += countNear(lagsLG, k, tolerance);
+            countLG += lagsLG.countNear(k, tolerance);
             if (countLG == 2)
                 break;
-            countLA += countNear(lagsLA, k, tolerance);
+            countLA += lagsLA.countNear(k, tolerance);
             if (countLA == 2)
                 break;
             if (4 * periodHG - tolerance <= k && k < 4 * periodHG + tolerance)

@@ -2,6 +2,7 @@
 
 #include "GroupQuantizer.h"
 #include "VantorUtils.h"
+#include "utils.h"
 
 #include <cmath>
 
@@ -12,52 +13,7 @@ constexpr float kSameNote_s = 0.001f;
 // A note may begin up to two 32nds before its beat.
 constexpr double kEarlyStart32 = 2.0;
 
-int roundToInt(double value)
-{
-    return static_cast<int>(std::round(value));
-}
-
 } // namespace
-
-void PipeTuneQuantizer::NoteWrapper::clear()
-{
-    note = PipeNote();
-    gracenotes.clear();
-}
-
-void PipeTuneQuantizer::Group::clear()
-{
-    start_s = 0.0f;
-    duration_s = 0.0f;
-    noteWrappers.clear();
-    items.clear();
-}
-
-float PipeTuneQuantizer::Group::getNoteWrapperDuration_s() const
-{
-    float total_s = 0.0f;
-    for (const NoteWrapper& wrapper : noteWrappers)
-        total_s += wrapper.note.duration_s();
-    return total_s;
-}
-
-int PipeTuneQuantizer::Group::getNextMelodyNote(int i) const
-{
-    for (int j = i + 1; j < static_cast<int>(items.size()); ++j) {
-        if (isMelodyNote(items[static_cast<std::size_t>(j)].name))
-            return j;
-    }
-    return -1;
-}
-
-int PipeTuneQuantizer::Group::getPrevMelodyNote(int i) const
-{
-    for (int j = std::min(i, static_cast<int>(items.size())) - 1; j >= 0; --j) {
-        if (isMelodyNote(items[static_cast<std::size_t>(j)].name))
-            return j;
-    }
-    return -1;
-}
 
 void PipeTuneQuantizer::BarWrapper::clear()
 {
@@ -173,7 +129,7 @@ std::vector<PipeTuneQuantizer::Group> PipeTuneQuantizer::addNoteWapperToGroup(Gr
     note.setStart_s(start_s);
     note.setDuration_s(end_s - start_s);
 
-    if (roundToInt(note.duration_s() / quantum_s) < 1)
+    if (utils::roundToInt(note.duration_s() / quantum_s) < 1)
         return completed;
     if (end_s < group.start_s + half_s)
         return completed;
@@ -205,8 +161,8 @@ std::vector<PipeTuneQuantizer::Group> PipeTuneQuantizer::addNoteWapperToGroup(Gr
     }
     const float inside_s = std::min(note.duration_s(), groupEnd_s - note.start_s());
     const float outside_s = std::min(note.duration_s(), end_s - groupEnd_s);
-    if (roundToInt(note.duration_s() / quantum_s) >= 7 && roundToInt(inside_s / quantum_s) >= 4
-        && roundToInt(outside_s / quantum_s) >= 4) {
+    if (utils::roundToInt(note.duration_s() / quantum_s) >= 7 && utils::roundToInt(inside_s / quantum_s) >= 4
+        && utils::roundToInt(outside_s / quantum_s) >= 4) {
         // Long enough on both sides: split at the beat.
         NoteWrapper first = wrapper;
         first.note.setDuration_s(inside_s);

@@ -9,6 +9,7 @@
 
 #include "PipeNote.h"
 #include "PipeTuneModel.h"
+#include "QuantizerGroup.h"
 
 #include <memory>
 #include <vector>
@@ -18,34 +19,8 @@ class GroupQuantizer;
 class PipeTuneQuantizer
 {
 public:
-    // One melody note with the gracing heard since the previous one.
-    class NoteWrapper
-    {
-    public:
-        virtual ~NoteWrapper() = default;
-        void clear();
-
-        PipeNote note;
-        std::vector<PipeNote> gracenotes;
-    };
-
-    // One beat.
-    class Group
-    {
-    public:
-        virtual ~Group() = default;
-        void clear();
-        float getNoteWrapperDuration_s() const;
-        float getEnd_s() const { return start_s + duration_s; }
-        // Index of the nearest melody item after (before) item i, or -1.
-        int getNextMelodyNote(int i) const;
-        int getPrevMelodyNote(int i) const;
-
-        float start_s = 0.0f;
-        float duration_s = 0.0f;
-        std::vector<NoteWrapper> noteWrappers;
-        std::vector<PipeTuneModel::Item> items;
-    };
+    using NoteWrapper = ::NoteWrapper;
+    using Group = QuantizerGroup;
 
     // The bar being filled.
     class BarWrapper

@@ -49,6 +49,8 @@ void PitchFinder::allocateBuffers()
     mInput.assign(mTransformSize, 0.0f);
     mWork.assign(mTransformSize, 0.0f);
     mSnac.assign(n / 2 + 1, 0.0f);
+    mMaxima.clear();
+    mMaxima.reserve(n / 4 + 1);
     mSpectrum.assign(mTransformSize / 2 + 1, kiss_fft_cpx{0.0f, 0.0f});
     mForwardPlan = kiss_fftr_alloc(static_cast<int>(mTransformSize), 0, nullptr, nullptr);
     mInversePlan = kiss_fftr_alloc(static_cast<int>(mTransformSize), 1, nullptr, nullptr);
@@ -148,7 +150,8 @@ bool PitchFinder::analyseWindow(float& frequency_Hz, float& dB)
     }
 
     int best = 0;
-    const int k = utils::findSnacSubMaximum(mSnac.data(), half, first, last, snacPeakThreshold, minimumSnacPeak, best);
+    const int k = utils::findSnacSubMaximum(mSnac.data(), half, first, last, snacPeakThreshold, minimumSnacPeak, best,
+                                                mMaxima);
     if (k != 0) {
         const float lag = interpolatedLag(k);
         if (lag > 0.0f) {

@@ -117,6 +117,8 @@ private:
     std::vector<float> mInput;
     std::vector<float> mWork;
     std::vector<float> mSnac;
+    // Key maxima of the current window (scratch space).
+    std::vector<int> mMaxima;
     std::vector<kiss_fft_cpx> mSpectrum;
     kiss_fftr_cfg mForwardPlan = nullptr;
     kiss_fftr_cfg mInversePlan = nullptr;

@@ -52,6 +52,7 @@ int findSnacMaxima(const float* snac, int count, int first, int last, std::vecto
     maxima.clear();
     if (snac == nullptr || count < 1)
         return 0;
+    maxima.reserve(static_cast<std::size_t>(count) / 2 + 1);
 
     const int top = count - 1;
     const int start = first < 0 ? 0 : std::min(first, top);
@@ -91,9 +92,8 @@ int findSnacMaxima(const float* snac, int count, int first, int last, std::vecto
 }
 
 int findSnacSubMaximum(const float* snac, int count, int first, int last, float threshold,
-                       float minimumPeak, int& best)
+                       float minimumPeak, int& best, std::vector<int>& maxima)
 {
-    std::vector<int> maxima;
     best = findSnacMaxima(snac, count, first, last, maxima);
     if (maxima.empty())
         return 0;
@@ -116,6 +116,10 @@ int truncateToInt(double value)
     return static_cast<int>(value);
 }
 
+int roundToInt(double value)
+{
+    return truncateToInt(std::round(value));
+}
 
 short toPcm16(double value)
 {

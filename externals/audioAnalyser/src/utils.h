@@ -24,18 +24,23 @@ float freqRatioToCents(float a_Hz, float b_Hz);
 
 // Collects the key maximum of every positive lobe of snac[first .. last]
 // (clamped to 0 .. count - 1) into maxima, in ascending index, and returns
-// the index of the highest of them; 0 when there is none.
+// the index of the highest of them; 0 when there is none. maxima allocates
+// only when its capacity is below count / 2 + 1, the most lobes there are.
 int findSnacMaxima(const float* snac, int count, int first, int last, std::vector<int>& maxima);
 
 // The first key maximum reaching max(minimumPeak, threshold x highest): the
 // shortest period that is clear enough. best receives the index of the
-// highest key maximum. Returns 0 when no maximum qualifies.
+// highest key maximum, maxima the key maxima (scratch space the caller keeps,
+// so that no window allocates). Returns 0 when no maximum qualifies.
 int findSnacSubMaximum(const float* snac, int count, int first, int last, float threshold,
-                       float minimumPeak, int& best);
+                       float minimumPeak, int& best, std::vector<int>& maxima);
 
 // Truncates towards zero, saturating at the int range; NaN gives 0. For
 // sample counts and indexes computed in floating point.
 int truncateToInt(double value);
+// Rounds to the nearest whole number (halves away from zero), saturating as
+// truncateToInt does.
+int roundToInt(double value);
 
 // A full-scale sample (-1 .. 1) as a 16-bit one: scaled by 32768, rounded to
 // the nearest step and clipped to -32768 .. 32767; NaN gives silence. Every
