@@ -36,20 +36,6 @@ TEST(BmwCode, TokenTableAndNoteMapping)
     EXPECT_FALSE(isMelodyNote(static_cast<BmwCode>(19)));
 }
 
-TEST(BmwWriter, ItemTokens)
-{
-    BmwWriter writer;
-    EXPECT_EQ(writer.itemToBmw(Item(LA, 4, 0, FlagNone)), "LA_4");
-    EXPECT_EQ(writer.itemToBmw(Item(D, 16, 0, FlagRight)), "Dr_16");
-    EXPECT_EQ(writer.itemToBmw(Item(E, 16, 0, FlagLeft)), "El_16");
-    EXPECT_EQ(writer.itemToBmw(Item(C, 8, 1, FlagNone)), "C_8 'c");
-    EXPECT_EQ(writer.itemToBmw(Item(HG, 4, 1, FlagNone)), "HG_4 'hg");
-    EXPECT_EQ(writer.itemToBmw(Item(HG, 4, 2, FlagNone)), "HG_4 ''hg");
-    EXPECT_EQ(writer.itemToBmw(Item(dbe, 32, 0, FlagNone)), "dbe");
-    EXPECT_EQ(writer.itemToBmw(Item(strlg, 32, 0, FlagNone)), "strlg");
-    EXPECT_EQ(writer.itemToBmw(Item(Unknown, 4, 0, FlagNone)), "");
-}
-
 class BmwWriterText : public ::testing::Test
 {
 protected:
@@ -77,34 +63,6 @@ protected:
     }
 };
 
-TEST_F(BmwWriterText, HeaderLines)
-{
-    const std::string expected =
-        "Bagpipe Music Writer Gold:1.0\r\n"
-        "\r\n"
-        "MIDINoteMappings,(54,56,58,59,61,63,64,66,68,56,58,60,61,63,65,66,68,70,55,57,59,60,62,64,65,67,69)\r\n"
-        "FrequencyMappings,(370,415,466,494,554,622,659,740,831,415,466,523,554,622,699,740,831,932,392,440,494,523,"
-        "587,659,699,784,880)\r\n"
-        "InstrumentMappings,(71,71,45,33,1000,60,70)\r\n"
-        "GracenoteDurations,(20,40,30,50,100,200,800,1200,250,250,250,500,200)\r\n"
-        "FontSizes,(90,100,100,80,250)\r\n"
-        "TuneFormat,(1,0,F,L,500,500,500,500,P,0,0)\r\n"
-        "\r\n"
-        "\"Automatic music transcription from audio by Vantor by Norla (https://vantor.example)\"\r\n"
-        "\"Tune\",(T,C,0,0,Times New Roman,16,700,0,0,18,0,0,0)\r\n"
-        "\"March\",(Y,L,0,0,Times New Roman,12,700,255,0,18,0,0,0)\r\n"
-        "\"Me\",(M,R,0,0,Times New Roman,12,700,255,0,18,0,0,0)\r\n"
-        "\"Transcribed with Vantor by Norla\",(F,R,0,0,Times New Roman,8,400,0,0,18,0,0,0)\r\n"
-        "\r\n"
-        "\r\n";
-    EXPECT_EQ(writer.generateHeaders(), expected);
-}
-
-TEST_F(BmwWriterText, EmptyModel)
-{
-    EXPECT_EQ(writer.write(PipeTuneModel()), headers + "& sharpf sharpc 4_4");
-}
-
 TEST_F(BmwWriterText, TwoBarTuneWithBeatsAndGracing)
 {
     PipeTuneModel model;
@@ -117,36 +75,6 @@ TEST_F(BmwWriterText, TwoBarTuneWithBeatsAndGracing)
     EXPECT_EQ(writer.write(model), headers + "& sharpf sharpc 2_4\r\n"
                                              "I!\tgg LA_4\tDr_16 El_8 'e\r\n"
                                              "!\tC_2 !I\r\n\r\n\r\n\r\n");
-}
-
-TEST_F(BmwWriterText, RowBreakAndRepeatedParts)
-{
-    PipeTuneModel model;
-    model.setTimeSigNumerator(6);
-    model.setTimeSigDenominator(8);
-    PipeTuneModel::Part first;
-    first.repeated = true;
-    first.bars = {bar({Item(LA, 4, 1, FlagNone), Item(B, 4, 1, FlagNone)}, true),
-                  bar({Item(C, 2, 1, FlagNone)}, true)};
-    PipeTuneModel::Part second;
-    second.bars = {bar({Item(D, 8, 0, FlagNone)}), bar({Item(E, 2, 1, FlagNone)}, true)};
-    model.parts = {first, second};
-    EXPECT_EQ(writer.write(model), headers + "& sharpf sharpc 6_8\r\n"
-                                             "I!''\tLA_4 'la\tB_4 'b !t\r\n\r\n"
-                                             "& sharpf sharpc\r\n"
-                                             "\tC_2 'c ''!I\r\n\r\n\r\n\r\n"
-                                             "& sharpf sharpc I!\tD_8\r\n"
-                                             "!\tE_2 'e !I\r\n\r\n\r\n\r\n");
-}
-
-TEST(WaveFile, HeaderBytes)
-{
-    const std::vector<std::uint8_t> bytes = WaveFile::rawHeader(WaveFile::generateHeader(44100, 44100));
-    const std::vector<std::uint8_t> expected = {
-        'R', 'I', 'F', 'F', 0xAC, 0x58, 0x01, 0x00, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
-        16, 0, 0, 0, 1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 0x01, 0, 2, 0, 16, 0,
-        'd', 'a', 't', 'a', 0x88, 0x58, 0x01, 0x00};
-    EXPECT_EQ(bytes, expected);
 }
 
 } // namespace

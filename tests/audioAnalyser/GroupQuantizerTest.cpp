@@ -89,16 +89,4 @@ TEST(GroupQuantizer, SetPatternChoosesCompoundRhythms)
     EXPECT_EQ(lengths(quantizer.quantize(beat(12, {6, 2, 4}))), (std::vector<int>{4, 4, 4}));
 }
 
-TEST(GroupQuantizer, GracenotesComeFirst)
-{
-    QuantizerGroup group = beat(8, {8});
-    group.noteWrappers[0].gracenotes = {PipeNote(gg, 0.0f, 0.02f), PipeNote(dbe, 0.0f, 0.1f)};
-    GroupQuantizer quantizer(k32);
-    const auto items = quantizer.quantize(group).at(0);
-    ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(items[0], Item(gg, 32, 0, FlagNone));
-    EXPECT_EQ(items[1], Item(dbe, 32, 0, FlagNone));
-    EXPECT_EQ(items[2], Item(LA, 4, 0, FlagNone));
-}
-
 } // namespace

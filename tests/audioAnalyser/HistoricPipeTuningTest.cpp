@@ -41,31 +41,6 @@ TEST(HistoricPipeTuning, FourthWindowOfARunIsTheFirstToCount)
     EXPECT_EQ(historic.tuning().lowA_Hz(), 440.0f);
 }
 
-TEST(HistoricPipeTuning, QualityOf098BreaksTheRun)
-{
-    HistoricPipeTuning historic;
-    Windows windows;
-    windows.add(590.0f, 3);
-    windows.add(590.0f, 1, 0.98f);
-    windows.add(590.0f, 3);
-    historic.update(windows.frequencies, windows.qualities, windows.volumes, 0);
-    EXPECT_EQ(centreOf(historic, PipeTuning::D), kStandardD_Hz);
-    windows.add(592.0f);
-    historic.update(windows.frequencies, windows.qualities, windows.volumes, 7);
-    EXPECT_FLOAT_EQ(centreOf(historic, PipeTuning::D), 592.0f);
-}
-
-TEST(HistoricPipeTuning, QuietWindowIsSkippedWithoutBreakingTheRun)
-{
-    HistoricPipeTuning historic;
-    Windows windows;
-    windows.add(590.0f, 2);
-    windows.add(590.0f, 1, 0.99f, 0.2f); // its own volume fails the gate
-    windows.add(594.0f, 2);
-    historic.update(windows.frequencies, windows.qualities, windows.volumes, 0);
-    EXPECT_FLOAT_EQ(centreOf(historic, PipeTuning::D), 594.0f);
-}
-
 TEST(HistoricPipeTuning, QuietRingHoldsBackLoudWindows)
 {
     HistoricPipeTuning historic;
@@ -78,62 +53,6 @@ TEST(HistoricPipeTuning, QuietRingHoldsBackLoudWindows)
     windows.add(590.0f, 1, 0.99f, 0.5f);
     historic.update(windows.frequencies, windows.qualities, windows.volumes, 19);
     EXPECT_FLOAT_EQ(centreOf(historic, PipeTuning::D), 590.0f);
-}
-
-TEST(HistoricPipeTuning, HistoryKeepsTheNewestAverageSizeValues)
-{
-    HistoricPipeTuning historic;
-    Windows windows;
-    for (int i = 0; i < 23; ++i)
-        windows.add(580.0f + 0.1f * static_cast<float>(i));
-    historic.update(windows.frequencies, windows.qualities, windows.volumes, 0);
-    // Accepted: windows 3..22; kept: 13..22.
-    double sum = 0.0;
-    for (int i = 13; i < 23; ++i)
-        sum += 580.0f + 0.1f * static_cast<float>(i);
-    EXPECT_NEAR(centreOf(historic, PipeTuning::D), sum / 10.0, 0.001);
-}
-
-TEST(HistoricPipeTuning, LowAHistoryMovesLowAAndKeepsOtherRatios)
-{
-    HistoricPipeTuning historic;
-    Windows windows;
-    windows.add(445.0f, 5);
-    historic.update(windows.frequencies, windows.qualities, windows.volumes, 0);
-    EXPECT_FLOAT_EQ(historic.tuning().lowA_Hz(), 445.0f);
-    EXPECT_FLOAT_EQ(centreOf(historic, PipeTuning::E), 445.0f * 1.5f);
-}
-
-TEST(HistoricPipeTuning, MismatchedOrExhaustedSeriesAreIgnored)
-{
-    HistoricPipeTuning historic;
-    Windows windows;
-    windows.add(590.0f, 6);
-    windows.qualities.pop_back();
-    historic.update(windows.frequencies, windows.qualities, windows.volumes, 0);
-    EXPECT_EQ(historic.tuning(), PipeTuning());
-    windows.qualities.push_back(0.99f);
-    historic.update(windows.frequencies, windows.qualities, windows.volumes, 6);
-    EXPECT_EQ(historic.tuning(), PipeTuning());
-    historic.update({}, {}, {}, 0);
-    EXPECT_EQ(historic.tuning(), PipeTuning());
-    historic.update(windows.frequencies, windows.qualities, windows.volumes, -5);
-    EXPECT_FLOAT_EQ(centreOf(historic, PipeTuning::D), 590.0f);
-}
-
-TEST(HistoricPipeTuning, ClassifiesAgainstTheCalibratedTuning)
-{
-    PipeTuning calibrated;
-    calibrated.setLowA_Hz(480.0f);
-    HistoricPipeTuning historic;
-    historic.setCalibratedTuning(calibrated, false);
-    EXPECT_EQ(historic.tuning(), calibrated);
-
-    Windows windows;
-    windows.add(483.0f, 4); // Low A here; B against the 440 Hz default
-    historic.update(windows.frequencies, windows.qualities, windows.volumes, 0);
-    EXPECT_FLOAT_EQ(historic.tuning().lowA_Hz(), 483.0f);
-    EXPECT_FLOAT_EQ(centreOf(historic, PipeTuning::B), 483.0f * 1.125f);
 }
 
 TEST(HistoricPipeTuning, SeedingGivesEachNoteAverageSizeMinusThreeCentres)
@@ -150,36 +69,6 @@ TEST(HistoricPipeTuning, SeedingGivesEachNoteAverageSizeMinusThreeCentres)
     windows.add(649.0f, 4);
     historic.update(windows.frequencies, windows.qualities, windows.volumes, 0);
     EXPECT_NEAR(centreOf(historic, PipeTuning::D), (7.0f * 641.0f + 649.0f) / 8.0f, 0.001f);
-}
-
-TEST(HistoricPipeTuning, SeedingWithTooFewValuesLeavesTheStandardTuning)
-{
-    PipeTuning calibrated;
-    calibrated.setLowA_Hz(480.0f);
-    HistoricPipeTuning historic;
-    historic.setAverageSize(3);
-    historic.setCalibratedTuning(calibrated, true);
-    PipeTuning standard;
-    standard.setTuningScheme(PipeTuning::Calibrated, {});
-    EXPECT_EQ(historic.tuning(), standard);
-
-    historic.setAverageSize(0);
-    historic.setCalibratedTuning(calibrated, true);
-    EXPECT_EQ(historic.tuning(), PipeTuning());
-}
-
-TEST(HistoricPipeTuning, ResetForgetsEverything)
-{
-    HistoricPipeTuning historic;
-    Windows windows;
-    windows.add(590.0f, 6);
-    historic.setAverageSize(4);
-    historic.update(windows.frequencies, windows.qualities, windows.volumes, 0);
-    historic.reset();
-    EXPECT_EQ(historic.tuning(), PipeTuning());
-    windows.add(600.0f, 3);
-    historic.update(windows.frequencies, windows.qualities, windows.volumes, 6);
-    EXPECT_EQ(centreOf(historic, PipeTuning::D), kStandardD_Hz);
 }
 
 } // namespace

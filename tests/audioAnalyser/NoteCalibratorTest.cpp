@@ -49,29 +49,4 @@ TEST(NoteCalibrator, FailsWhenThePlayerWanders)
     EXPECT_EQ(calibrator.calibrationMultiplier(), 1.0f);
 }
 
-TEST(NoteCalibrator, OutsideCalibrationFrequenciesAreRefused)
-{
-    NoteCalibrator calibrator;
-    EXPECT_EQ(calibrator.addCalibrationFrequency(440.0f), -1);
-    EXPECT_EQ(calibrator.state(), NoteCalibrator::Idle);
-}
-
-TEST(NoteCalibrator, DetailsSetTheMultiplierDirectly)
-{
-    NoteCalibrator calibrator;
-    calibrator.setCalibrationDetails(440.0f, 0.0f);
-    EXPECT_EQ(calibrator.state(), NoteCalibrator::Idle);
-    EXPECT_EQ(calibrator.calibrationMultiplier(), 1.0f);
-
-    calibrator.setCalibrationDetails(440.0f, 480.0f);
-    EXPECT_EQ(calibrator.state(), NoteCalibrator::CalibrationDone);
-    EXPECT_EQ(calibrator.calibratedFrequency(), 480.0f);
-    EXPECT_FLOAT_EQ(calibrator.calibrationMultiplier(), 440.0f / 480.0f);
-
-    calibrator.reset();
-    EXPECT_EQ(calibrator.state(), NoteCalibrator::Idle);
-    EXPECT_EQ(calibrator.calibratedFrequency(), 0.0f);
-    EXPECT_EQ(calibrator.calibrationMultiplier(), 1.0f);
-}
-
 } // namespace

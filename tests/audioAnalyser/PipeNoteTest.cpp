@@ -67,18 +67,6 @@ TEST(PipeNoteName, VocabularyTableHasFixedValuesTextsTypesAndNotes)
     }
 }
 
-TEST(PipeNoteName, ValuesOutsideTheVocabularyAreUnknown)
-{
-    for (int value : {-1, 58, 59, 1000}) {
-        EXPECT_EQ(toString(name(value)), "Unknown");
-        EXPECT_EQ(noteTypeFromName(name(value)), ComplexMovement);
-        EXPECT_TRUE(getNoteNames(name(value)).empty());
-        EXPECT_EQ(melodyNoteOrdinalValue(name(value)), -1);
-        EXPECT_EQ(melodyToSingleGraceNote(name(value)), Unknown);
-        EXPECT_EQ(strikeToMelodyNote(name(value)), Unknown);
-    }
-}
-
 TEST(PipeNoteName, ClassificationRangesMeetAtTheirBoundaries)
 {
     for (int value = -1; value <= 59; ++value) {
@@ -90,69 +78,6 @@ TEST(PipeNoteName, ClassificationRangesMeetAtTheirBoundaries)
     }
     EXPECT_FALSE(isComplexMovement(Unknown));
     EXPECT_TRUE(isComplexMovement(strhg));
-}
-
-TEST(PipeNoteName, OnlyDEAndHighGGracenotesArePrimary)
-{
-    for (int value = 0; value < 58; ++value)
-        EXPECT_EQ(isPrimaryGracenote(name(value)), value == dg || value == eg || value == gg) << value;
-}
-
-TEST(PipeNoteName, ConversionsBetweenMelodyGracenoteAndStrike)
-{
-    for (int value = LA; value <= HA; ++value) {
-        EXPECT_EQ(melodyToSingleGraceNote(name(value)), name(value + 8));
-        EXPECT_EQ(graceNoteToMelodyNote(name(value + 8)), name(value));
-    }
-    for (int value = LG; value <= HG; ++value) {
-        EXPECT_EQ(melodyToStrike(name(value)), name(value + 49));
-        EXPECT_EQ(strikeToMelodyNote(name(value + 49)), name(value));
-    }
-    // There is no gracenote on Low G and no strike on High A.
-    EXPECT_EQ(melodyToSingleGraceNote(LG), Unknown);
-    EXPECT_EQ(melodyToStrike(HA), Unknown);
-    EXPECT_EQ(graceNoteToMelodyNote(strlg), Unknown);
-    EXPECT_EQ(graceNoteToMelodyNote(HA), Unknown);
-    EXPECT_EQ(strikeToMelodyNote(tg), Unknown);
-}
-
-TEST(PipeNoteName, OrdinalsCoverMelodyNotesOnly)
-{
-    for (int value = LG; value <= HA; ++value)
-        EXPECT_EQ(melodyNoteOrdinalValue(name(value)), value - 1);
-    EXPECT_EQ(melodyNoteOrdinalValue(tg), -1);
-    EXPECT_EQ(melodyNoteOrdinalValue(Unknown), -1);
-}
-
-TEST(PipeNote, DerivedTimes)
-{
-    PipeNote doubling(dbe, 1.25f, 0.5f);
-    doubling.setMelodyNoteStartOffset_s(0.125f);
-    EXPECT_FLOAT_EQ(doubling.getEnd_s(), 1.75f);
-    EXPECT_FLOAT_EQ(doubling.melodyNoteStart_s(), 1.375f);
-}
-
-TEST(PipeNote, TextFormUsesDefaultStreamFormatting)
-{
-    EXPECT_EQ(toString(PipeNote(D, 1.5f, 0.25f)), "{D, s: 1.5 + (0), d: 0.25}");
-    PipeNote note(tar, 12.3456789f, 0.1f);
-    note.setMelodyNoteStartOffset_s(0.075f);
-    std::ostringstream stream;
-    stream << note;
-    EXPECT_EQ(stream.str(), "{tar, s: 12.3457 + (0.075), d: 0.1}");
-}
-
-TEST(NoteMap, KeepsNotesWithEqualStartsInInsertionOrder)
-{
-    NoteMap notes;
-    notes.emplace(0.5f, PipeNote(E, 0.5f, 0.1f));
-    notes.emplace(0.25f, PipeNote(D, 0.25f, 0.1f));
-    notes.emplace(0.5f, PipeNote(gg, 0.5f, 0.02f));
-    ASSERT_EQ(notes.size(), 3u);
-    auto it = notes.begin();
-    EXPECT_EQ((it++)->second.noteName(), D);
-    EXPECT_EQ((it++)->second.noteName(), E);
-    EXPECT_EQ((it++)->second.noteName(), gg);
 }
 
 } // namespace

@@ -19,25 +19,6 @@ TEST(PipeTuneModel, ItemLengthsInThirtySeconds)
     EXPECT_EQ(bar.totalDuration32(), 1 + 6 + 2);
 }
 
-TEST(PipeTuneModel, NoteValueHelpers)
-{
-    EXPECT_EQ(getDurationIn32s(8), 4);
-    EXPECT_EQ(getDurationIn32s(1), 32);
-    const std::pair<int, int> expected[] = {{0, 0}, {1, 32}, {2, 16}, {3, 16}, {4, 8}, {7, 8}, {8, 4},
-                                            {15, 4}, {16, 2}, {31, 2}, {32, 1}, {40, 1}, {-3, 32}};
-    for (const auto& [n, value] : expected)
-        EXPECT_EQ(getMaxDurationFrom32s(n), value) << n;
-}
-
-TEST(PipeTuneModel, CrotchetFollowsTheBeatOfTheSignature)
-{
-    EXPECT_FLOAT_EQ(getCrotchetDuration_s(120.0f, 4, 4), 0.5f);
-    EXPECT_FLOAT_EQ(getCrotchetDuration_s(120.0f, 3, 4), 0.5f);
-    EXPECT_FLOAT_EQ(getCrotchetDuration_s(120.0f, 6, 8), 1.0f / 3.0f);
-    EXPECT_FLOAT_EQ(getCrotchetDuration_s(120.0f, 2, 2), 0.25f);
-    EXPECT_EQ(getCrotchetDuration_s(120.0f, 5, 4), 0.0f);
-}
-
 TEST(PipeTuneModel, TimeSignatureTable)
 {
     const char* texts[] = {"4/4", "3/4", "2/4", "Cut common time (Reel)", "6/8"};
@@ -61,27 +42,6 @@ TEST(PipeTuneModel, TimeSignatureTable)
     TimeSignature out = ThreeFour;
     EXPECT_FALSE(timeSignatureFromComponents(6, 4, out));
     EXPECT_EQ(out, ThreeFour);
-}
-
-TEST(PipeTuneModel, TextForms)
-{
-    EXPECT_EQ(toString(Item(D, 8, 1, FlagNone)), "{D8,d:1,f:n}");
-    EXPECT_EQ(toString(Item(gg, 32, 0, FlagRight)), "{gg32,d:0,f:r}");
-    EXPECT_EQ(toString(static_cast<NoteFlag>(7)), "");
-    EXPECT_EQ(toString(PipeTuneModel()), "{Parts:[]}");
-    EXPECT_EQ(toString(PipeTuneModel::Bar()), "Bar{Items:[],br:0}");
-    PipeTuneModel model;
-    PipeTuneModel::Part part;
-    PipeTuneModel::Bar bar;
-    bar.items = {Item(E, 4, 0, FlagLeft)};
-    bar.rowBreak = true;
-    part.bars = {bar, bar};
-    model.parts = {part};
-    EXPECT_EQ(toString(model), "{Parts:[{Bars:[Bar{Items:[{E4,d:0,f:l}],br:1}\nBar{Items:[{E4,d:0,f:l}],br:1}\n]}\n\n]}");
-    model.setTimeSigNumerator(6);
-    model.clear();
-    EXPECT_TRUE(model.parts.empty());
-    EXPECT_EQ(model.timeSigNumerator(), 4);
 }
 
 // A model of rows of four one-item bars.

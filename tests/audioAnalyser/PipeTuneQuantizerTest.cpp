@@ -41,13 +41,6 @@ protected:
     PipeTuneQuantizer quantizer;
 };
 
-TEST_F(PipeTuneQuantizerTest, EmptyMelodyGivesNoParts)
-{
-    EXPECT_TRUE(quantize({}).parts.empty());
-    EXPECT_TRUE(quantize({PipeNote(D, 0.0f, 0.5f)}, {}, -1.0f).parts.empty());
-    EXPECT_EQ(quantizer.getModel().timeSigNumerator(), 4);
-}
-
 TEST_F(PipeTuneQuantizerTest, LongNoteIsSplitAtTheBeat)
 {
     const PipeTuneModel model = quantize({PipeNote(D, 0.0f, 1.0f), PipeNote(E, 1.0f, 0.5f)});
@@ -56,44 +49,6 @@ TEST_F(PipeTuneQuantizerTest, LongNoteIsSplitAtTheBeat)
     ASSERT_EQ(model.parts.size(), 1u);
     ASSERT_EQ(model.parts[0].bars.size(), 1u);
     EXPECT_TRUE(model.parts[0].bars[0].rowBreak);
-}
-
-TEST_F(PipeTuneQuantizerTest, SmallOverhangStaysInTheBeat)
-{
-    // 0.52 s: 20 ms over the beat, less than half a 32nd.
-    const PipeTuneModel model = quantize({PipeNote(D, 0.0f, 0.52f), PipeNote(E, 0.52f, 0.48f)});
-    EXPECT_EQ(allItems(model), (std::vector<Item>{Item(D, 4, 0, FlagNone), Item(E, 4, 0, FlagNone)}));
-}
-
-TEST_F(PipeTuneQuantizerTest, NoteMostlyInTheNextBeatMovesThere)
-{
-    // Five 32nds starting one 32nd before the end of the first beat.
-    const PipeTuneModel model = quantize({PipeNote(LA, 0.0f, 0.4375f), PipeNote(D, 0.4375f, 0.3125f),
-                                          PipeNote(E, 0.75f, 0.25f)});
-    const std::vector<Item> items = allItems(model);
-    ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(items[0], Item(LA, 4, 0, FlagNone));
-    EXPECT_EQ(items[1].name, D);
-    EXPECT_EQ(items[2].name, E);
-}
-
-TEST_F(PipeTuneQuantizerTest, ShortNotesInABeatAreBeamed)
-{
-    const PipeTuneModel model = quantize({PipeNote(LA, 0.0f, 0.25f), PipeNote(B, 0.25f, 0.125f),
-                                          PipeNote(C, 0.375f, 0.125f), PipeNote(D, 0.5f, 0.25f),
-                                          PipeNote(E, 0.75f, 0.5f), PipeNote(F, 1.25f, 0.25f)});
-    EXPECT_EQ(allItems(model), (std::vector<Item>{Item(LA, 8, 0, FlagRight), Item(B, 16, 0, FlagLeft),
-                                                  Item(C, 16, 0, FlagLeft), Item(D, 8, 0, FlagRight),
-                                                  Item(E, 8, 0, FlagLeft), Item(E, 8, 0, FlagRight),
-                                                  Item(F, 8, 0, FlagLeft)}));
-}
-
-TEST_F(PipeTuneQuantizerTest, GracingPrecedesItsNoteAndTrailingGracingIsIgnored)
-{
-    const PipeTuneModel model = quantize({PipeNote(LA, 0.0f, 0.5f), PipeNote(E, 0.5f, 0.5f)},
-                                         {PipeNote(dbe, 0.45f, 0.09f), PipeNote(gg, 1.2f, 0.02f)});
-    EXPECT_EQ(allItems(model), (std::vector<Item>{Item(LA, 4, 0, FlagNone), Item(dbe, 32, 0, FlagNone),
-                                                  Item(E, 4, 0, FlagNone)}));
 }
 
 TEST_F(PipeTuneQuantizerTest, BarsFillAndRowsBreak)
@@ -145,12 +100,6 @@ TEST_F(PipeTuneQuantizerTest, RoundingUsesACoarserGrid)
     quantizer.setRounding(true);
     for (const Item& item : allItems(quantize(notes)))
         EXPECT_LE(item.duration, 16);
-}
-
-TEST_F(PipeTuneQuantizerTest, TimeShiftMovesNotesAcrossBeats)
-{
-    const PipeTuneModel model = quantize({PipeNote(LA, 0.25f, 0.5f), PipeNote(B, 0.75f, 0.5f)}, {}, -0.25f);
-    EXPECT_EQ(allItems(model), (std::vector<Item>{Item(LA, 4, 0, FlagNone), Item(B, 4, 0, FlagNone)}));
 }
 
 } // namespace

@@ -1,111 +1,79 @@
-#include "ProgressiveVantor.h"
+// The progressive engine as the processing thread drives it: pending
+// samples, re-runs as the analysed time passes the due time, bounded tracks
+// with absolute note times, and the frozen history.
 
-#include "EngineProbe.h"
+#include "ProgressiveVantor.h"
+#include "RecordingTranscriber.h"
 #include "TestSignals.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
+class ProgressiveProbe : public ProgressiveVantor
+{
+public:
+    using ProgressiveVantor::appendToHistory;
+    std::size_t pendingSamples() const { return mPendingData.size(); }
+    std::size_t windows() const { return mFrequencies.size(); }
+    float nextDue_s() const { return mNextTranscribeTime_s; }
+    float trimmed_s() const { return mTrimmedTime_s; }
+};
+
 std::vector<short> melody(const std::vector<synth::Segment>& segments)
 {
     return testsignals::pcm(synth::renderSegments(segments, 44100.0f, synth::chanterHarmonics(), 0.5f));
 }
 
-PipeTuning standardAt(float lowA_Hz)
+TEST(ProgressiveVantor, PendingSamplesWaitForAWholeWindowAndRerunsFollowTheDueTime)
 {
-    PipeTuning tuning;
-    tuning.setLowA_Hz(lowA_Hz);
-    return tuning;
-}
-
-void seedTuning(ProgressiveVantor& engine, float lowA_Hz)
-{
-    HistoricPipeTuning historic = engine.historicTuning();
-    historic.setCalibratedTuning(standardAt(lowA_Hz), true);
-    engine.setHistoricalTuning(historic);
-}
-
-TEST(ProgressiveVantor, PendingSamplesWaitForAWholeWindow)
-{
-    ProgressiveVantorProbe engine;
-    const std::vector<short> pcm = melody({{480.0f, 0.1f}});
-    EXPECT_FALSE(engine.progressiveTranscribe(pcm.data(), 512, false));
-    EXPECT_EQ(engine.mPendingData.size(), 512u);
-    EXPECT_TRUE(engine.mFrequencies.empty());
-    EXPECT_FALSE(engine.progressiveTranscribe(pcm.data() + 512, 512, false));
-    EXPECT_EQ(engine.mFrequencies.size(), 1u);
-    EXPECT_EQ(engine.mProcessedSamples, 20);
-    EXPECT_EQ(engine.mPendingData.size(), 1004u);
-    EXPECT_FLOAT_EQ(engine.lastTranscribeTime_s(), 20.0f / 44100.0f);
-}
-
-TEST(ProgressiveVantor, RerunsWhenTheAnalysedTimePassesTheNextDueTime)
-{
-    ProgressiveVantorProbe engine;
-    const std::vector<short> pcm = melody({{480.0f, 1.0f}});
-    std::size_t fed = 0;
-    int reruns = 0;
-    float firstRerun_s = 0.0f;
-    while (fed + 2048 <= pcm.size() && reruns < 2) {
-        const bool rerun = engine.progressiveTranscribe(pcm.data() + fed, 2048, false);
-        fed += 2048;
-        if (!rerun)
-            continue;
-        ++reruns;
-        if (reruns == 1) {
-            firstRerun_s = engine.lastTranscribeTime_s();
-            EXPECT_GT(engine.mProcessedSamples, 4410);
-            EXPECT_LE(engine.mProcessedSamples - 2048, 4410);
-            EXPECT_FLOAT_EQ(engine.mNextTranscribeTime_s, firstRerun_s + 0.1f);
-        } else {
-            EXPECT_GT(engine.lastTranscribeTime_s(), firstRerun_s + 0.1f);
-            EXPECT_LE(engine.lastTranscribeTime_s() - 2048.0f / 44100.0f, firstRerun_s + 0.1f);
-        }
-    }
-    EXPECT_EQ(reruns, 2);
-    // A forced call always re-runs, even without new audio.
-    EXPECT_TRUE(engine.progressiveTranscribe(nullptr, 0, true));
-}
-
-TEST(ProgressiveVantor, IntervalChangeMidRecording)
-{
-    ProgressiveVantorProbe engine;
+    ProgressiveProbe engine;
     const std::vector<short> pcm = melody({{480.0f, 4.0f}});
-    std::size_t fed = 0;
-    while (engine.lastTranscribeTime_s() < 3.0f) {
-        engine.progressiveTranscribe(pcm.data() + fed, 2048, false);
+    EXPECT_FALSE(engine.progressiveTranscribe(pcm.data(), 512, false));
+    EXPECT_EQ(engine.pendingSamples(), 512u);
+    EXPECT_FALSE(engine.progressiveTranscribe(pcm.data() + 512, 512, false));
+    EXPECT_EQ(engine.windows(), 1u);
+    EXPECT_EQ(engine.pendingSamples(), 1004u);
+    EXPECT_FLOAT_EQ(engine.lastTranscribeTime_s(), 20.0f / 44100.0f);
+
+    // The default interval is 0.1 s; each re-run comes in the first block
+    // that passes the due time, and sets the next one an interval later.
+    std::size_t fed = 1024;
+    std::vector<float> reruns;
+    while (reruns.size() < 3) {
+        if (engine.progressiveTranscribe(pcm.data() + fed, 2048, false)) {
+            reruns.push_back(engine.lastTranscribeTime_s());
+            EXPECT_FLOAT_EQ(engine.nextDue_s(), reruns.back() + 0.1f);
+        }
         fed += 2048;
+    }
+    for (std::size_t k = 0; k < reruns.size(); ++k) {
+        const float due_s = k == 0 ? 0.1f : reruns[k - 1] + 0.1f;
+        EXPECT_GE(reruns[k], due_s) << k;
+        EXPECT_LT(reruns[k] - 2048.0f / 44100.0f, due_s) << k;
     }
     engine.setTranscriptionInterval_s(0.5f);
-    EXPECT_TRUE(engine.progressiveTranscribe(pcm.data() + fed, 2048, false));
-    EXPECT_FLOAT_EQ(engine.mNextTranscribeTime_s, engine.lastTranscribeTime_s() + 0.5f);
+    while (!engine.progressiveTranscribe(pcm.data() + fed, 2048, false))
+        fed += 2048;
+    EXPECT_FLOAT_EQ(engine.nextDue_s(), engine.lastTranscribeTime_s() + 0.5f);
+    EXPECT_TRUE(engine.progressiveTranscribe(nullptr, 0, true)); // forced, without new audio
 }
 
 TEST(ProgressiveVantor, LongRecordingsKeepFiveSecondsOfTracksAndAbsoluteTimes)
 {
     std::vector<synth::Segment> segments;
-    const float notes[] = {420.0f, 480.0f, 540.0f, 600.0f, 640.0f, 720.0f, 800.0f, 840.0f, 960.0f};
-    for (int k = 0; k < 9; ++k)
-        segments.push_back({notes[k], 0.8f});
+    for (float frequency_Hz : {420.0f, 480.0f, 540.0f, 600.0f, 640.0f, 720.0f, 800.0f, 840.0f, 960.0f})
+        segments.push_back({frequency_Hz, 0.8f});
     const std::vector<short> pcm = melody(segments);
-
-    ProgressiveVantorProbe engine;
-    engine.setFilterCornerFrequency_Hz(2500.0f);
-    seedTuning(engine, 480.0f);
-    engine.setTranscriptionInterval_s(0.5f);
+    ProgressiveProbe engine;
+    PipeTuning tuning;
+    tuning.setLowA_Hz(480.0f);
+    prepareProgressiveEngine(engine, 44100.0f, TranscriptionOptions(), tuning);
     std::size_t maxTrack = 0;
-    for (std::size_t fed = 0; fed < pcm.size(); fed += 2048) {
-        const unsigned int count = static_cast<unsigned int>(std::min<std::size_t>(2048, pcm.size() - fed));
-        engine.progressiveTranscribe(pcm.data() + fed, count, false);
-        maxTrack = std::max(maxTrack, engine.mFrequencies.size());
-    }
-    engine.progressiveTranscribe(nullptr, 0, true);
-
-    EXPECT_GE(engine.mTrimmedTime_s, 2.0f);
+    feedRecording(engine, pcm.data(), pcm.size(), 2048, [&](float) { maxTrack = std::max(maxTrack, engine.windows()); });
+    EXPECT_GE(engine.trimmed_s(), 2.0f);
     // At most five seconds, one interval and one block of windows are held.
     EXPECT_LE(maxTrack, static_cast<std::size_t>((5.0 + 0.5) * 2205 + 2048 / 20 + 1));
-    EXPECT_FALSE(engine.mHistory.empty());
     ASSERT_EQ(engine.notes().size(), 9u);
     int k = 0;
     for (const auto& entry : engine.notes()) {
@@ -118,60 +86,25 @@ TEST(ProgressiveVantor, LongRecordingsKeepFiveSecondsOfTracksAndAbsoluteTimes)
 TEST(ProgressiveVantor, HistoryMergeSkipsWhatTheHistoryCovers)
 {
     const std::vector<PipeNote> history = {PipeNote(D, 1.0f, 0.5f), PipeNote(gg, 2.0f, 0.02f)};
-    // The cutoff lies 10 ms before the last frozen start: 1.99 s.
-    const std::vector<PipeNote> fresh = {
-        PipeNote(gg, 0.995f, 0.02f),  // at 1.995 with the trim: 5 ms after the cutoff, a gracenote
-        PipeNote(E, 1.005f, 0.4f),    // 15 ms after, a melody note after a frozen gracenote
-        PipeNote(F, 1.5f, 0.5f),      // well after
-    };
-    std::vector<PipeNote> merged = ProgressiveVantorProbe::appendToHistory(history, fresh, 1.0f);
+    // With a trim of 1 s the cutoff lies 10 ms before the last frozen start.
+    const std::vector<PipeNote> fresh = {PipeNote(gg, 0.995f, 0.02f), PipeNote(E, 1.005f, 0.4f),
+                                         PipeNote(F, 1.5f, 0.5f)};
+    std::vector<PipeNote> merged = ProgressiveProbe::appendToHistory(history, fresh, 1.0f);
     ASSERT_EQ(merged.size(), 4u);
-    EXPECT_EQ(merged[2].noteName(), E);
+    EXPECT_EQ(merged[2].noteName(), E); // a melody note after a frozen gracenote
     EXPECT_FLOAT_EQ(merged[2].start_s(), 2.005f);
-    EXPECT_EQ(merged[3].noteName(), F);
-
     // After a frozen melody note the same melody note is not appended again.
-    const std::vector<PipeNote> melodyLast = {PipeNote(D, 2.0f, 0.5f)};
-    merged = ProgressiveVantorProbe::appendToHistory(melodyLast, {PipeNote(D, 2.005f, 0.5f)}, 0.0f);
-    EXPECT_EQ(merged.size(), 1u);
-    // Everything is appended to an empty history.
-    merged = ProgressiveVantorProbe::appendToHistory({}, fresh, 2.0f);
+    EXPECT_EQ(ProgressiveProbe::appendToHistory({PipeNote(D, 2.0f, 0.5f)}, {PipeNote(D, 2.005f, 0.5f)}, 0.0f).size(), 1u);
+    merged = ProgressiveProbe::appendToHistory({}, fresh, 2.0f);
     ASSERT_EQ(merged.size(), 3u);
     EXPECT_FLOAT_EQ(merged[0].start_s(), 2.995f);
 }
 
-TEST(ProgressiveVantor, RecentVolumeAverage)
-{
-    ProgressiveVantorProbe engine;
-    EXPECT_EQ(engine.getLastRmsAverage_normalized(10), 0.0f);
-    engine.mVolumes = {0.2f, 0.4f, 0.6f, 0.8f};
-    EXPECT_FLOAT_EQ(engine.getLastRmsAverage_normalized(10), 0.5f);
-    EXPECT_FLOAT_EQ(engine.getLastRmsAverage_normalized(2), 0.7f);
-    EXPECT_EQ(engine.getLastRmsAverage_normalized(0), 0.0f);
-}
-
-TEST(ProgressiveVantor, HistoricalTuningReplacesTheEngineTuning)
-{
-    ProgressiveVantorProbe engine;
-    HistoricPipeTuning historic;
-    historic.setCalibratedTuning(standardAt(470.0f), false);
-    engine.setHistoricalTuning(historic);
-    EXPECT_EQ(engine.tuning().lowA_Hz(), 470.0f);
-    EXPECT_EQ(engine.historicTuning().tuning().lowA_Hz(), 470.0f);
-
-    engine.reset();
-    EXPECT_EQ(engine.mTranscriptionInterval_s, 0.1f);
-    EXPECT_EQ(engine.mNextTranscribeTime_s, 0.1f);
-    EXPECT_EQ(engine.historicTuning().tuning(), PipeTuning());
-}
-
 TEST(ProgressiveVantor, SilenceAndTinyBlocksAreHarmless)
 {
-    ProgressiveVantorProbe engine;
+    ProgressiveProbe engine;
     const std::vector<short> silence(44100 * 2, 0);
-    for (std::size_t fed = 0; fed < silence.size(); fed += 300)
-        engine.progressiveTranscribe(silence.data() + fed, 300, false);
-    EXPECT_TRUE(engine.progressiveTranscribe(nullptr, 0, true));
+    feedRecording(engine, silence.data(), silence.size(), 150);
     EXPECT_TRUE(engine.notes().empty());
     EXPECT_TRUE(engine.graceNotes().empty());
 }

@@ -1,13 +1,19 @@
-#include "ProgressiveVantor.h"
-#include "Vantor.h"
+// Short chanter phrases rendered as audio and transcribed whole, one-shot and
+// progressively as the application does: each embellishment must come out
+// under its name, between the right melody notes.
 
+#include "RecordingTranscriber.h"
 #include "TestSignals.h"
+#include "VantorUtils.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 using Note = PipeTuning::ReferenceNote;
+constexpr Note LowG = PipeTuning::LowG, LowA = PipeTuning::LowA, NoteB = PipeTuning::B, NoteC = PipeTuning::C,
+               NoteD = PipeTuning::D, NoteE = PipeTuning::E, NoteF = PipeTuning::F, HighG = PipeTuning::HighG;
+constexpr float kGrace = 0.025f; // one gracing element
 
 PipeTuning chanter()
 {
@@ -16,160 +22,72 @@ PipeTuning chanter()
     return tuning;
 }
 
-// Renders (note, seconds) pairs as a chanter at Low A 480 Hz; a note of 0 is
-// a rest.
-std::vector<short> render(std::initializer_list<std::pair<Note, float>> notes)
+std::vector<short> render(const std::vector<std::pair<Note, float>>& notes)
 {
-    const PipeTuning tuning = chanter();
     std::vector<synth::Segment> segments;
     for (const auto& [note, duration] : notes)
-        segments.push_back({tuning.getReferenceNoteCentreFrequency_Hz(note), duration});
+        segments.push_back({chanter().getReferenceNoteCentreFrequency_Hz(note), duration});
     return testsignals::pcm(synth::renderSegments(segments, 44100.0f, synth::chanterHarmonics(), 0.5f));
 }
 
-struct Transcription {
-    std::vector<PipeNoteName> melody;
-    std::vector<PipeNoteName> gracing;
-    std::vector<float> gracingStarts;
-};
-
-Transcription transcribe(const std::vector<short>& pcm)
+// Melody notes and gracings in time order, by name.
+std::string heard(const std::vector<short>& pcm, TranscriptionMode mode)
 {
-    Vantor engine;
-    engine.setFilterCornerFrequency_Hz(2500.0f);
-    engine.setSnacPeakThreshold(0.97f);
-    engine.setMinimumSnacPeak(0.3f);
-    engine.setTuning(chanter());
-    engine.transcribe(pcm.data(), static_cast<unsigned int>(pcm.size()));
-    Transcription result;
-    for (const auto& entry : engine.notes())
-        result.melody.push_back(entry.second.noteName());
-    for (const auto& entry : engine.graceNotes()) {
-        result.gracing.push_back(entry.second.noteName());
-        result.gracingStarts.push_back(entry.second.start_s());
+    TranscriptionOptions options;
+    options.mode = mode;
+    options.tuningSource = TuningSource::Calibrated;
+    options.calibratedTuning = chanter();
+    const TranscriptionResult result = transcribeRecording(pcm, 44100.0f, options);
+    std::string text;
+    for (const PipeNote& note : combineMelodyAndGraceNotes(result.melody, result.gracing))
+        text += (text.empty() ? "" : " ") + toString(note.noteName());
+    return text;
+}
+
+TEST(VantorPhrases, EachEmbellishmentIsHeardByName)
+{
+    struct Row {
+        const char* what;
+        std::vector<std::pair<Note, float>> played;
+        const char* expected;
+    };
+    const std::vector<Row> rows = {
+        {"doubling on E", {{LowA, 0.5f}, {HighG, kGrace}, {NoteE, kGrace}, {NoteF, kGrace}, {NoteE, 0.5f}, {LowA, 0.5f}},
+         "LA dbe E LA"},
+        {"throw on D", {{LowA, 0.5f}, {LowG, kGrace}, {NoteD, 0.035f}, {NoteC, kGrace}, {NoteD, 0.5f}, {LowA, 0.5f}},
+         "LA thrd D LA"},
+        {"grip", {{NoteD, 0.5f}, {LowG, kGrace}, {NoteD, kGrace}, {LowG, kGrace}, {LowA, 0.5f}, {NoteE, 0.5f}},
+         "D grp LA E"},
+        {"taorluath", {{NoteD, 0.5f}, {LowG, kGrace}, {NoteD, kGrace}, {LowG, kGrace}, {NoteE, kGrace}, {LowA, 0.5f}, {NoteE, 0.5f}},
+         "D tar LA E"},
+        {"birl", {{NoteE, 0.5f}, {LowA, 0.4f}, {LowG, 0.01f}, {LowA, 0.05f}, {LowG, 0.01f}, {LowA, 0.5f}, {NoteE, 0.5f}},
+         "E LA brl LA E"},
+        {"strike on Low A", {{LowA, 0.5f}, {LowG, 0.022f}, {LowA, 0.5f}, {NoteC, 0.5f}}, "LA strlg LA C"},
+        {"strike on E", {{NoteE, 0.5f}, {LowA, 0.022f}, {NoteE, 0.5f}, {NoteC, 0.5f}}, "E strla E C"},
+        {"GDE", {{NoteE, 0.5f}, {HighG, kGrace}, {LowA, kGrace}, {NoteD, kGrace}, {LowA, kGrace}, {NoteE, kGrace}, {LowA, 0.5f}, {NoteE, 0.5f}},
+         "E gg dg LA eg LA E"},
+        {"single gracenotes", {{LowA, 0.4f}, {HighG, kGrace}, {NoteB, 0.4f}, {NoteD, kGrace}, {NoteC, 0.4f}, {NoteE, kGrace}, {LowA, 0.4f}},
+         "LA gg B dg C eg LA"},
+        {"a held note", {{LowA, 8.0f}}, "LA"},
+    };
+    for (const Row& row : rows) {
+        const std::vector<short> pcm = render(row.played);
+        EXPECT_EQ(heard(pcm, TranscriptionMode::OneShot), row.expected) << row.what << ", one-shot";
+        EXPECT_EQ(heard(pcm, TranscriptionMode::Progressive), row.expected) << row.what << ", progressive";
     }
-    return result;
 }
 
-constexpr float kGrace = 0.025f; // one gracing element
-
-TEST(VantorPhrases, DoublingOnE)
+TEST(VantorPhrases, AwkwardRecordingsGiveSensibleMaps)
 {
-    const auto result = transcribe(render({{PipeTuning::LowA, 0.5f}, {PipeTuning::HighG, kGrace},
-                                           {PipeTuning::E, kGrace}, {PipeTuning::F, kGrace},
-                                           {PipeTuning::E, 0.5f}, {PipeTuning::LowA, 0.5f}}));
-    EXPECT_EQ(result.melody, (std::vector<PipeNoteName>{LA, E, LA}));
-    ASSERT_EQ(result.gracing, std::vector<PipeNoteName>{dbe});
-    EXPECT_NEAR(result.gracingStarts[0], 0.5f, 0.03f);
-}
-
-TEST(VantorPhrases, ThrowOnD)
-{
-    const auto result = transcribe(render({{PipeTuning::LowA, 0.5f}, {PipeTuning::LowG, kGrace},
-                                           {PipeTuning::D, 0.035f}, {PipeTuning::C, kGrace},
-                                           {PipeTuning::D, 0.5f}, {PipeTuning::LowA, 0.5f}}));
-    EXPECT_EQ(result.melody, (std::vector<PipeNoteName>{LA, D, LA}));
-    EXPECT_EQ(result.gracing, std::vector<PipeNoteName>{thrd});
-}
-
-TEST(VantorPhrases, Grip)
-{
-    const auto result = transcribe(render({{PipeTuning::D, 0.5f}, {PipeTuning::LowG, kGrace}, {PipeTuning::D, kGrace},
-                                           {PipeTuning::LowG, kGrace}, {PipeTuning::LowA, 0.5f},
-                                           {PipeTuning::E, 0.5f}}));
-    EXPECT_EQ(result.melody, (std::vector<PipeNoteName>{D, LA, E}));
-    EXPECT_EQ(result.gracing, std::vector<PipeNoteName>{grp});
-}
-
-TEST(VantorPhrases, Taorluath)
-{
-    const auto result = transcribe(render({{PipeTuning::D, 0.5f}, {PipeTuning::LowG, kGrace}, {PipeTuning::D, kGrace},
-                                           {PipeTuning::LowG, kGrace}, {PipeTuning::E, kGrace},
-                                           {PipeTuning::LowA, 0.5f}, {PipeTuning::E, 0.5f}}));
-    EXPECT_EQ(result.melody, (std::vector<PipeNoteName>{D, LA, E}));
-    EXPECT_EQ(result.gracing, std::vector<PipeNoteName>{tar});
-}
-
-TEST(VantorPhrases, Birl)
-{
-    // Two quick touches of Low G 60 ms apart inside a Low A.
-    const auto result = transcribe(render({{PipeTuning::E, 0.5f}, {PipeTuning::LowA, 0.4f},
-                                           {PipeTuning::LowG, 0.01f}, {PipeTuning::LowA, 0.05f},
-                                           {PipeTuning::LowG, 0.01f}, {PipeTuning::LowA, 0.5f},
-                                           {PipeTuning::E, 0.5f}}));
-    EXPECT_EQ(result.gracing, std::vector<PipeNoteName>{brl});
-    EXPECT_EQ(result.melody, (std::vector<PipeNoteName>{E, LA, LA, E}));
-}
-
-TEST(VantorPhrases, Strikes)
-{
-    const auto onLowA = transcribe(render({{PipeTuning::LowA, 0.5f}, {PipeTuning::LowG, 0.022f},
-                                           {PipeTuning::LowA, 0.5f}, {PipeTuning::C, 0.5f}}));
-    EXPECT_EQ(onLowA.gracing, std::vector<PipeNoteName>{strlg});
-    EXPECT_EQ(onLowA.melody, (std::vector<PipeNoteName>{LA, LA, C}));
-    const auto onE = transcribe(render({{PipeTuning::E, 0.5f}, {PipeTuning::LowA, 0.022f}, {PipeTuning::E, 0.5f},
-                                        {PipeTuning::C, 0.5f}}));
-    EXPECT_EQ(onE.gracing, std::vector<PipeNoteName>{strla});
-}
-
-TEST(VantorPhrases, Gde)
-{
-    const auto result = transcribe(render({{PipeTuning::E, 0.5f}, {PipeTuning::HighG, kGrace},
-                                           {PipeTuning::LowA, kGrace}, {PipeTuning::D, kGrace},
-                                           {PipeTuning::LowA, kGrace}, {PipeTuning::E, kGrace},
-                                           {PipeTuning::LowA, 0.5f}, {PipeTuning::E, 0.5f}}));
-    EXPECT_EQ(result.gracing, (std::vector<PipeNoteName>{gg, dg, eg}));
-    EXPECT_EQ(result.melody.front(), E);
-    EXPECT_EQ(result.melody.back(), E);
-}
-
-// Awkward recordings: no exception, sensible maps.
-TEST(VantorPhrases, HeldNoteAlternationAndDronesOnly)
-{
-    const auto held = transcribe(render({{PipeTuning::LowA, 8.0f}}));
-    EXPECT_EQ(held.melody, std::vector<PipeNoteName>{LA});
-    EXPECT_TRUE(held.gracing.empty());
-
-    const auto trill = render({{PipeTuning::C, 0.03f}, {PipeTuning::D, 0.03f}});
-    std::vector<short> pcm;
+    std::vector<short> trill;
+    const std::vector<short> cd = render({{NoteC, 0.03f}, {NoteD, 0.03f}});
     for (int k = 0; k < 120; ++k)
-        pcm.insert(pcm.end(), trill.begin(), trill.end());
-    EXPECT_NO_THROW(transcribe(pcm));
-
-    const auto drones = testsignals::pcm(testsignals::mix(testsignals::chanterTone(120.0f, 44100 * 4, 0.3f),
-                                                          testsignals::chanterTone(240.0f, 44100 * 4, 0.3f)));
-    const auto droneResult = transcribe(drones);
-    EXPECT_TRUE(droneResult.gracing.empty());
-    for (PipeNoteName name : droneResult.melody)
-        EXPECT_TRUE(isMelodyNote(name));
-}
-
-TEST(VantorPhrases, ProgressiveRunReportsTheSameEmbellishments)
-{
-    const auto pcm = render({{PipeTuning::LowA, 0.5f}, {PipeTuning::HighG, kGrace}, {PipeTuning::E, kGrace},
-                             {PipeTuning::F, kGrace}, {PipeTuning::E, 0.5f}, {PipeTuning::D, 0.5f},
-                             {PipeTuning::LowG, kGrace}, {PipeTuning::D, kGrace}, {PipeTuning::LowG, kGrace},
-                             {PipeTuning::LowA, 0.5f}, {PipeTuning::E, 0.5f}});
-    ProgressiveVantor engine;
-    engine.setFilterCornerFrequency_Hz(2500.0f);
-    engine.setSnacPeakThreshold(0.97f);
-    engine.setMinimumSnacPeak(0.3f);
-    HistoricPipeTuning historic = engine.historicTuning();
-    historic.setCalibratedTuning(chanter(), true);
-    engine.setHistoricalTuning(historic);
-    engine.setTranscriptionInterval_s(0.5f);
-    for (std::size_t start = 0; start < pcm.size(); start += 2048)
-        engine.progressiveTranscribe(pcm.data() + start,
-                                     static_cast<unsigned int>(std::min<std::size_t>(2048, pcm.size() - start)), false);
-    engine.progressiveTranscribe(nullptr, 0, true);
-    std::vector<PipeNoteName> gracing;
-    for (const auto& entry : engine.graceNotes())
-        gracing.push_back(entry.second.noteName());
-    std::vector<PipeNoteName> melody;
-    for (const auto& entry : engine.notes())
-        melody.push_back(entry.second.noteName());
-    EXPECT_EQ(gracing, (std::vector<PipeNoteName>{dbe, grp}));
-    EXPECT_EQ(melody, (std::vector<PipeNoteName>{LA, E, D, LA, E}));
+        trill.insert(trill.end(), cd.begin(), cd.end());
+    EXPECT_NO_THROW(heard(trill, TranscriptionMode::OneShot));
+    const std::vector<short> drones = testsignals::pcm(testsignals::mix(
+        testsignals::chanterTone(120.0f, 44100 * 4, 0.3f), testsignals::chanterTone(240.0f, 44100 * 4, 0.3f)));
+    const std::string fromDrones = heard(drones, TranscriptionMode::OneShot);
+    EXPECT_EQ(fromDrones.find_first_of("abcdefghijklmnopqrstuvwxyz"), std::string::npos) << fromDrones;
 }
 
 } // namespace

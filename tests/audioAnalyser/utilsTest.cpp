@@ -7,15 +7,6 @@
 
 namespace {
 
-TEST(Utils, RemoveDcOffsetSubtractsTheMeanOfTheGivenSamplesOnly)
-{
-    std::vector<float> samples = {1.0f, 2.0f, 3.0f, 6.0f, 100.0f};
-    utils::removeDcOffset(samples.data(), 4);
-    EXPECT_EQ(samples, (std::vector<float>{-2.0f, -1.0f, 0.0f, 3.0f, 100.0f}));
-    utils::removeDcOffset(samples.data(), 0);
-    utils::removeDcOffset(nullptr, 3);
-}
-
 TEST(Utils, Linear2dBIsLimitedToFloorAndZero)
 {
     EXPECT_EQ(utils::linear2dB(0.0f, -120.0f), -120.0f);
@@ -61,54 +52,6 @@ TEST_F(SnacMaxima, TakesTheFirstHighestMaximumOfEachPositiveLobe)
     EXPECT_EQ(find(0, 11), 9);
     // Index 4 opens the second lobe; 6 is only equal, so 4 stays its key maximum.
     EXPECT_EQ(maxima, (std::vector<int>{4, 9}));
-}
-
-TEST_F(SnacMaxima, LaterHigherMaximumReplacesTheLobesFirst)
-{
-    snac = {0.9f, -0.1f, 0.3f, 0.5f, 0.4f, 0.8f, 0.6f, -0.1f, 0.0f};
-    EXPECT_EQ(find(0, 8), 5);
-    EXPECT_EQ(maxima, std::vector<int>{5});
-}
-
-TEST_F(SnacMaxima, PlateauCountsOnceAtItsFirstSample)
-{
-    snac = {0.0f, 0.2f, 0.6f, 0.6f, 0.6f, 0.1f, -0.5f, 0.0f};
-    EXPECT_EQ(find(0, 7), 2);
-    EXPECT_EQ(maxima, std::vector<int>{2});
-}
-
-TEST_F(SnacMaxima, LobeCutByTheEndOfTheSearchStillCounts)
-{
-    snac = {-0.1f, 0.2f, 0.6f, 0.5f, 0.7f, 0.9f, 1.0f};
-    EXPECT_EQ(find(0, 5), 2);
-    EXPECT_EQ(maxima, std::vector<int>{2});
-    // The walk never looks at the last index it is given as end.
-    EXPECT_EQ(find(0, 100), 2);
-}
-
-TEST_F(SnacMaxima, SearchLimitsAreClampedToTheArray)
-{
-    snac = {1.0f, 0.5f, -0.5f, 0.2f, 0.8f, 0.2f, -0.5f, 0.3f, 0.9f, 0.3f, -0.2f};
-    EXPECT_EQ(find(5, 10), 8);
-    EXPECT_EQ(maxima, std::vector<int>{8});
-    EXPECT_EQ(find(-4, 10), 8);
-    EXPECT_EQ(maxima, (std::vector<int>{4, 8}));
-    EXPECT_EQ(find(20, 3), 0);
-    EXPECT_TRUE(maxima.empty());
-}
-
-TEST_F(SnacMaxima, NothingPositiveOrTooShortGivesNoMaxima)
-{
-    snac = std::vector<float>(16, 0.0f);
-    EXPECT_EQ(find(0, 15), 0);
-    EXPECT_TRUE(maxima.empty());
-    snac = std::vector<float>(16, NAN);
-    EXPECT_EQ(find(0, 15), 0);
-    snac = {0.5f};
-    EXPECT_EQ(find(0, 0), 0);
-    snac.clear();
-    EXPECT_EQ(find(0, 10), 0);
-    EXPECT_EQ(utils::findSnacMaxima(nullptr, 10, 0, 9, maxima), 0);
 }
 
 TEST_F(SnacMaxima, SubMaximumPrefersTheShortestPeriodAboveTheThreshold)

@@ -114,13 +114,6 @@ TEST(TranscribeCommand, RefusesMalformedCommandLines)
     EXPECT_EQ(parse({"-h"}).outcome, Outcome::Help);
 }
 
-TEST(TranscribeCommand, HelpListsEveryOption)
-{
-    const std::string usage = transcribeUsage();
-    for (const auto& option : transcribeOptions())
-        EXPECT_NE(usage.find("  " + option.name), std::string::npos) << option.name;
-}
-
 TEST(TranscribeCommand, ParsesTuningsAndLeavesTheTuningAloneOnARefusal)
 {
     PipeTuning tuning;
@@ -132,37 +125,6 @@ TEST(TranscribeCommand, ParsesTuningsAndLeavesTheTuningAloneOnARefusal)
     const PipeTuning before = tuning;
     EXPECT_FALSE(parseTuning("LA=480,D=x", tuning, error));
     EXPECT_EQ(tuning, before);
-}
-
-TEST(TranscriptionOutput, JsonHasThePipeNotesShape)
-{
-    TranscriptionResult result;
-    result.melody.emplace(0.5f, PipeNote(D, 0.5f, 0.25f));
-    PipeNote doubling(dbe, 1.0f, 0.1f);
-    doubling.setMelodyNoteStartOffset_s(0.05f);
-    result.gracing.emplace(1.0f, doubling);
-    result.lowA_Hz = 480.0f;
-    result.tuning.setLowA_Hz(480.0f);
-    result.audio_s = 2.0f;
-
-    const QJsonObject json =
-        QJsonDocument::fromJson(QByteArray::fromStdString(toPipeNotesJson(result, "take.wav", 44100.0f))).object();
-    EXPECT_EQ(json["format"].toString(), "pipe-notes/1");
-    EXPECT_EQ(json["source"].toString(), "take.wav");
-    EXPECT_EQ(json["lowA_Hz"].toDouble(), 480.0);
-    const QJsonObject note = json["notes"].toArray()[0].toObject();
-    EXPECT_EQ(note["name"].toString(), "D");
-    EXPECT_EQ(note["start_s"].toDouble(), 0.5);
-    EXPECT_EQ(note["duration_s"].toDouble(), 0.25);
-    const QJsonObject gracing = json["gracing"].toArray()[0].toObject();
-    EXPECT_EQ(gracing["name"].toString(), "dbe");
-    EXPECT_EQ(gracing["pitches"].toArray().size(), 3);
-    EXPECT_EQ(gracing["melodyNoteStartOffset_s"].toDouble(), 0.05);
-    EXPECT_EQ(json["tuning"].toObject()["HA"].toDouble(), 960.0);
-
-    const std::string text = toText(result);
-    EXPECT_NE(text.find("melody   D"), std::string::npos) << text;
-    EXPECT_NE(text.find("gracing  dbe"), std::string::npos) << text;
 }
 
 } // namespace

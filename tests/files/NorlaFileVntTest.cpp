@@ -64,62 +64,6 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(NorlaFileVntTest, SavedProjectOpensEqual)
-{
-    NorlaFileVnt saved = sample();
-    QString error;
-    ASSERT_TRUE(saved.save(path("a.vnt"), error)) << error.toStdString();
-    EXPECT_FALSE(saved.fileCreationTime().isEmpty());
-    NorlaFileVnt opened;
-    ASSERT_TRUE(opened.open(path("a.vnt"), error)) << error.toStdString();
-    EXPECT_EQ(opened, saved);
-    EXPECT_EQ(opened.audioDataSize_B(), 6);
-    opened.setBpm(73.0f);
-    EXPECT_NE(opened, saved);
-}
-
-TEST_F(NorlaFileVntTest, FileLayoutAndXmlText)
-{
-    NorlaFileVnt project = sample();
-    QString error;
-    ASSERT_TRUE(project.save(path("a.vnt"), error));
-    QFile file(path("a.vnt"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    EXPECT_EQ(bytes.left(12), QByteArray("norla_vnt   "));
-    EXPECT_EQ(qFromLittleEndian<qint32>(reinterpret_cast<const uchar*>(bytes.constData() + 12)), 1);
-    const qint32 headerSize = qFromLittleEndian<qint32>(reinterpret_cast<const uchar*>(bytes.constData() + 16));
-    EXPECT_EQ(bytes.size(), 20 + headerSize + 6);
-    EXPECT_EQ(bytes.right(6), QByteArray("\x01\x02\x03\x04\x05\x06", 6));
-
-    const QString xml = QString::fromUtf8(bytes.mid(20, headerSize));
-    const char* order[] = {"audioDataSize_B", "recordingFrequency_Hz", "tuneName", "tuneType", "composedBy",
-                           "timeSigNumerator", "timeSigDenominator", "bpm", "timeShift_s", "chanterCalibration",
-                           "recordedAppVersion", "recordedTime", "recordedInstallId", "appVersion",
-                           "fileCreationTime", "fileCreationInstallId"};
-    int last = -1;
-    for (const char* name : order) {
-        const int at = xml.indexOf(QString("<%1>").arg(name));
-        EXPECT_GT(at, last) << name;
-        last = at;
-    }
-    EXPECT_TRUE(xml.startsWith("<!DOCTYPE NorlaFileVnt>"));
-    EXPECT_TRUE(xml.contains("<bpm>72</bpm>"));
-    EXPECT_TRUE(xml.contains("<timeShift_s>0.25</timeShift_s>"));
-    EXPECT_TRUE(xml.contains("<D>640.5</D>"));
-    EXPECT_TRUE(xml.contains("\n <tuneName>Scotland the Brave</tuneName>"));
-}
-
-TEST_F(NorlaFileVntTest, InvalidCalibrationKeySavesNothing)
-{
-    NorlaFileVnt project = sample();
-    project.setNoteFrequencies({{"L A", 480.0f}});
-    QString error;
-    EXPECT_FALSE(project.save(path("b.vnt"), error));
-    EXPECT_EQ(error, "Error: Invalid note freq XML tag:  L A");
-    EXPECT_FALSE(QFile::exists(path("b.vnt")));
-}
-
 TEST_F(NorlaFileVntTest, FailedSaveLeavesTheExistingFileAlone)
 {
     NorlaFileVnt good = sample();

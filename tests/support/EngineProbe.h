@@ -1,79 +1,59 @@
 #pragma once
 
-// Test access to the transcription engines' tracks and maps, so that tests
-// can set a track to a known state and read what a stage left behind.
+// Test access to the transcription engine: its shared maps as one value that
+// a test sets before a stage and reads after it, its pitch and quality tracks
+// (so that a test can draw a dip), and the stages by name.
 
-#include "ProgressiveVantor.h"
 #include "Vantor.h"
+
+#include <string>
+
+struct EngineMaps {
+    NoteMap notes;
+    NoteMap graceNotes;
+    NoteMap processed;
+    NoteMap consolidated;
+    std::vector<TimeRange> gdeRanges;
+};
 
 class VantorProbe : public Vantor
 {
 public:
-    using Vantor::calculateFrequencies;
-    using Vantor::mFlatNoteTrack;
-    using Vantor::mFrequencies;
-    using Vantor::mLowA_Hz;
-    using Vantor::mNoteTrack;
-    using Vantor::mPickedFrequencies;
-    using Vantor::mPickedNoteTrack;
-    using Vantor::mQualities;
-    using Vantor::mVolumes;
-    using Vantor::mTuningSet;
-    using Vantor::mTuning;
-    using Vantor::mFilterCornerFrequency_Hz;
-    using Vantor::mNotes;
-    using Vantor::mGraceNotes;
-    using Vantor::mConsolidatedNotes;
-    using Vantor::mProcessedNotes;
-    using Vantor::mGdeRanges;
-    using Vantor::advancedGraceNoteSearch;
-    using Vantor::consolidate;
-    using Vantor::findConfirmedTroughs;
-    using Vantor::getGraceNotes;
-    using Vantor::initialGraceNoteStrip;
-    using Vantor::removeTransitionGraceNotes;
-    using Vantor::stretchNoteByQuality;
-    using Vantor::stretchNotesByQuality;
-    using Vantor::stripCrossingNoises;
-    using Vantor::stripImpossibleGracenoteTransitions;
-    using Vantor::windowIndex;
-    using Vantor::windowTime;
-    using Vantor::applyBusinessLogic;
-    using Vantor::dealWithContigousGracing;
-    using Vantor::dealWithMelodyGaps;
-    using Vantor::extractBirls;
-    using Vantor::extractHighADoubling;
-    using Vantor::extractShortMelodyNotes;
-    using Vantor::extractStrikes;
-    using Vantor::extractThrd;
-    using Vantor::finalGraceNoteCheck;
-    using Vantor::getDoublings;
-    using Vantor::getGdes;
-    using Vantor::getSingleGracenotes;
-    using Vantor::overlapsGde;
-    using Vantor::reformMelodyAndGracing;
-    using Vantor::stripUnlikelyGracenotes;
+    enum class Stage {
+        GetGraceNotes, InitialGraceNoteStrip, AdvancedGraceNoteSearch, Consolidate, StripCrossingNoises, GetGdes,
+        GetDoublings, ExtractThrd, GetSingleGracenotes, ReformMelodyAndGracing, StripUnlikelyGracenotes,
+        ExtractShortMelodyNotes, ApplyBusinessLogic, ExtractHighADoubling, ExtractBirls, ExtractStrikes,
+        DealWithMelodyGaps, DealWithContigousGracing, FinalGraceNoteCheck
+    };
 
-    // A map of notes keyed by their starts.
-    static NoteMap mapOf(std::initializer_list<PipeNote> notes)
+    VantorProbe();
+
+    // Sets the maps, runs the stage and returns the maps it left
+    // (Consolidate returns its result in consolidated).
+    EngineMaps run(Stage stage, const EngineMaps& maps);
+
+    // Tracks of windows every 20 samples at 44100 Hz, all as long.
+    void setTracks(std::size_t windows, float frequency_Hz, float quality);
+    std::vector<float>& frequencies() { return mFrequencies; }
+    std::vector<float>& qualities() { return mQualities; }
+    std::vector<float>& volumes() { return mVolumes; }
+    std::vector<float>& pickedFrequencies() { return mPickedFrequencies; }
+    std::vector<PipeTuning::ReferenceNote>& noteTrack() { return mNoteTrack; }
+    std::vector<PipeTuning::ReferenceNote>& flatNoteTrack() { return mFlatNoteTrack; }
+    std::vector<PipeTuning::ReferenceNote>& pickedNoteTrack() { return mPickedNoteTrack; }
+    int window(float time_s) const { return windowIndex(time_s); }
+
+    TimeRange stretch(TimeRange range, float threshold) const { return stretchNoteByQuality(range, threshold); }
+    std::vector<float> troughs(TimeRange range, float centre_Hz, const TroughSearch& search) const
     {
-        NoteMap map;
-        for (const PipeNote& note : notes)
-            map.emplace(note.start_s(), note);
-        return map;
+        return findConfirmedTroughs(range, centre_Hz, search);
     }
 };
 
-class ProgressiveVantorProbe : public ProgressiveVantor
-{
-public:
-    using ProgressiveVantor::appendToHistory;
-    using ProgressiveVantor::mFrequencies;
-    using ProgressiveVantor::mHistory;
-    using ProgressiveVantor::mNextTranscribeTime_s;
-    using ProgressiveVantor::mPendingData;
-    using ProgressiveVantor::mProcessedSamples;
-    using ProgressiveVantor::mTrimmedTime_s;
-    using ProgressiveVantor::mTranscriptionInterval_s;
-    using ProgressiveVantor::mVolumes;
-};
+// Notes played back to back from start_s.
+NoteMap played(float start_s, std::initializer_list<std::pair<PipeNoteName, float>> notes);
+// A map of the notes, keyed by their starts.
+NoteMap mapOf(std::initializer_list<PipeNote> notes);
+// "NAME START-END" per note, times to the millisecond, a melody-note offset
+// as "+OFFSET"; what the stage tables compare.
+std::string spans(const NoteMap& notes);

@@ -1,0 +1,50 @@
+// The transcription of the bundled example, end to end, against golden
+// files: the notes in both modes and the BWW score. Any change to what the
+// engine hears or the score writes shows here as a diff to review.
+
+#include "AudioFileReader.h"
+#include "Golden.h"
+#include "RecordingTranscriber.h"
+#include "ScoreOptions.h"
+#include "TranscriptionOutput.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const AudioData& example()
+{
+    static const AudioData audio = [] {
+        AudioData read;
+        std::string error;
+        EXPECT_TRUE(readAudioFile(std::string(VANTOR_EXAMPLES_DIR) + "/scotland_the_brave.wav", read, error)) << error;
+        return read;
+    }();
+    return audio;
+}
+
+TranscriptionResult transcribe(TranscriptionMode mode)
+{
+    TranscriptionOptions options;
+    options.mode = mode;
+    TranscriptionResult result = transcribeRecording(example().samples, example().samplingFrequency_Hz, options);
+    result.wall_s = 0.0f; // the only figure that varies from run to run
+    return result;
+}
+
+TEST(Golden, BundledExampleProgressive)
+{
+    const TranscriptionResult result = transcribe(TranscriptionMode::Progressive);
+    expectMatchesGolden("scotland_the_brave.progressive.txt", toText(result));
+    ScoreOptions score;
+    score.tuneName = "Scotland the Brave";
+    score.composer = "Trad.";
+    expectMatchesGolden("scotland_the_brave.bww", toBww(result, score));
+}
+
+TEST(Golden, BundledExampleOneShot)
+{
+    expectMatchesGolden("scotland_the_brave.oneshot.txt", toText(transcribe(TranscriptionMode::OneShot)));
+}
+
+} // namespace
