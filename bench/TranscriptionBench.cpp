@@ -7,7 +7,7 @@
 #include "ChanterSynth.h"
 #include "utils.h"
 #include "ProgressiveVantor.h"
-#include "Vantor.h"
+#include "RecordingTranscriber.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -39,47 +39,31 @@ std::vector<short> chanterRecording(float seconds)
     return utils::toPcm16(synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f));
 }
 
-template <typename Engine>
-void configure(Engine& engine)
+PipeTuning chanter()
 {
-    engine.setSamplingFrequency_Hz(kRate_Hz);
-    engine.setFilterCornerFrequency_Hz(2500.0f);
-    engine.setSnacPeakThreshold(0.97f);
-    engine.setMinimumSnacPeak(0.3f);
-    engine.setMinimumVolume_normalized(0.3f);
-}
-
-void startProgressive(ProgressiveVantor& engine, float interval_s)
-{
-    configure(engine);
-    engine.reset();
     PipeTuning tuning;
     tuning.setLowA_Hz(kLowA_Hz);
-    HistoricPipeTuning historic = engine.historicTuning();
-    historic.setCalibratedTuning(tuning, true);
-    engine.setHistoricalTuning(historic);
-    engine.setTranscriptionInterval_s(interval_s);
+    return tuning;
 }
 
-void feed(ProgressiveVantor& engine, const std::vector<short>& audio, std::size_t& peakHeap_B)
+// A progressive engine set up as the application sets it up, re-running
+// every interval_s of audio.
+void startProgressive(ProgressiveVantor& engine, float interval_s)
 {
-    for (std::size_t start = 0; start < audio.size(); start += kBlockSamples) {
-        const auto count = static_cast<unsigned int>(std::min<std::size_t>(kBlockSamples, audio.size() - start));
-        engine.progressiveTranscribe(audio.data() + start, count, false);
-        peakHeap_B = std::max(peakHeap_B, mallinfo2().uordblks);
-    }
-    engine.progressiveTranscribe(nullptr, 0, true);
+    TranscriptionOptions options;
+    options.transcriptionInterval_s = interval_s;
+    prepareProgressiveEngine(engine, kRate_Hz, options, chanter());
 }
 
 void BM_OneShotTranscription60s(benchmark::State& state)
 {
     const std::vector<short> audio = chanterRecording(60.0f);
     for (auto _ : state) {
-        Vantor engine;
-        configure(engine);
-        engine.setLowA_Hz(kLowA_Hz);
-        engine.transcribe(audio.data(), static_cast<unsigned int>(audio.size()));
-        benchmark::DoNotOptimize(engine.notes().size());
+        TranscriptionOptions options;
+        options.mode = TranscriptionMode::OneShot;
+        options.tuningSource = TuningSource::GivenLowA;
+        options.lowA_Hz = kLowA_Hz;
+        benchmark::DoNotOptimize(transcribeRecording(audio, kRate_Hz, options).melody.size());
     }
     reportTimesRealtime(state, 60.0);
 }
@@ -88,11 +72,10 @@ BENCHMARK(BM_OneShotTranscription60s)->Unit(benchmark::kMillisecond)->Iterations
 void BM_ProgressiveTranscription60s(benchmark::State& state)
 {
     const std::vector<short> audio = chanterRecording(60.0f);
-    std::size_t peakHeap_B = 0;
     for (auto _ : state) {
         ProgressiveVantor engine;
         startProgressive(engine, 0.5f);
-        feed(engine, audio, peakHeap_B);
+        feedRecording(engine, audio.data(), audio.size(), kBlockSamples);
         benchmark::DoNotOptimize(engine.notes().size());
     }
     reportTimesRealtime(state, 60.0);
@@ -104,8 +87,7 @@ void BM_ProgressiveRerunOver5s(benchmark::State& state)
     const std::vector<short> audio = chanterRecording(5.0f);
     ProgressiveVantor engine;
     startProgressive(engine, 1000.0f);
-    std::size_t peakHeap_B = 0;
-    feed(engine, audio, peakHeap_B);
+    feedRecording(engine, audio.data(), audio.size(), kBlockSamples);
     for (auto _ : state)
         benchmark::DoNotOptimize(engine.progressiveTranscribe(nullptr, 0, true));
 }
@@ -122,15 +104,13 @@ void BM_ProgressiveHeap180s(benchmark::State& state)
         const double base_B = static_cast<double>(mallinfo2().uordblks);
         ProgressiveVantor engine;
         startProgressive(engine, 0.5f);
-        for (std::size_t start = 0; start < audio.size(); start += kBlockSamples) {
-            const auto count = static_cast<unsigned int>(std::min<std::size_t>(kBlockSamples, audio.size() - start));
-            engine.progressiveTranscribe(audio.data() + start, count, false);
+        feedRecording(engine, audio.data(), audio.size(), kBlockSamples, [&](float fraction) {
             const double heap_MB = (static_cast<double>(mallinfo2().uordblks) - base_B) / 1e6;
             peak_MB = std::max(peak_MB, heap_MB);
-            const int second = static_cast<int>(static_cast<float>(start + count) / kRate_Hz);
+            const int second = static_cast<int>(fraction * 180.0f);
             if (second == 10 || second == 60 || second == 179)
                 heapAt_MB[second] = heap_MB;
-        }
+        });
         benchmark::DoNotOptimize(engine.notes().size());
     }
     state.counters["heap_at_10s_MB"] = heapAt_MB[10];

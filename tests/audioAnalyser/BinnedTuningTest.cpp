@@ -67,16 +67,6 @@ TEST_F(ChanterBinnedTuningTest, FindsTheNineNotesOfAScale)
     EXPECT_NEAR(notes[PipeTuning::HighA], 960.0f, 0.01f);
 }
 
-TEST_F(ChanterBinnedTuningTest, RunsSpanningTooWideAreNotCounted)
-{
-    ChanterBinnedTuning binned(40.0f, 40.0f);
-    for (float f : {150.0f, 1500.0f})
-        addMany(binned, f, 3);
-    EXPECT_EQ(binned.pipeNoteCount(notes), 1);
-    ChanterBinnedTuning empty(40.0f, 40.0f);
-    EXPECT_EQ(empty.pipeNoteCount(notes), 0);
-}
-
 TEST(DominantNote, NonMelodyMajorityAndTies)
 {
     const std::vector<Note> noise = {PipeTuning::Unknown, PipeTuning::Tenor, PipeTuning::Bass, PipeTuning::D,

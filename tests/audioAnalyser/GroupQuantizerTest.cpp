@@ -60,21 +60,6 @@ TEST(GroupQuantizer, SpellsThirtySecondsAsNoteValues)
     EXPECT_EQ(getItemsFrom32s(3).front().name, Unknown);
 }
 
-TEST(GroupQuantizer, AbsoluteRoundsToTheGrid)
-{
-    GroupQuantizer quantizer(k32);
-    // Two notes: the step is raised to 2.
-    EXPECT_EQ(lengths(quantizer.quantize(beat(8, {5.2, 2.8}))), (std::vector<int>{6, 2}));
-    // Three equal notes round up to 9 in a beat of 8: left as they are.
-    EXPECT_EQ(lengths(quantizer.quantize(beat(8, {8.0 / 3, 8.0 / 3, 8.0 / 3}))), (std::vector<int>{3, 3, 3}));
-    // Short by one: the note rounded down most gets it.
-    EXPECT_EQ(lengths(quantizer.quantize(beat(8, {2.4, 2.4, 3.2}))), (std::vector<int>{3, 2, 3}));
-    // Notes are scaled to fill the beat first.
-    EXPECT_EQ(lengths(quantizer.quantize(beat(8, {2.0, 2.0}))), (std::vector<int>{4, 4}));
-    quantizer.setMinQuantizationLevel(0);
-    EXPECT_EQ(lengths(quantizer.quantize(beat(8, {8.0}))), (std::vector<int>{8}));
-}
-
 TEST(GroupQuantizer, SetPatternChoosesCompoundRhythms)
 {
     GroupQuantizer quantizer(k32);

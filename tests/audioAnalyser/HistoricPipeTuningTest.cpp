@@ -41,20 +41,6 @@ TEST(HistoricPipeTuning, FourthWindowOfARunIsTheFirstToCount)
     EXPECT_EQ(historic.tuning().lowA_Hz(), 440.0f);
 }
 
-TEST(HistoricPipeTuning, QuietRingHoldsBackLoudWindows)
-{
-    HistoricPipeTuning historic;
-    Windows windows;
-    windows.add(0.0f, 10, 0.0f, 0.0f);
-    // The ring mean passes 0.3 only with the seventh window at 0.5.
-    windows.add(590.0f, 9, 0.99f, 0.5f);
-    historic.update(windows.frequencies, windows.qualities, windows.volumes, 0);
-    EXPECT_EQ(centreOf(historic, PipeTuning::D), kStandardD_Hz);
-    windows.add(590.0f, 1, 0.99f, 0.5f);
-    historic.update(windows.frequencies, windows.qualities, windows.volumes, 19);
-    EXPECT_FLOAT_EQ(centreOf(historic, PipeTuning::D), 590.0f);
-}
-
 TEST(HistoricPipeTuning, SeedingGivesEachNoteAverageSizeMinusThreeCentres)
 {
     PipeTuning calibrated;

@@ -54,15 +54,6 @@ TEST_F(PipeNotePatternTest, DurationRangesAreHalfOpen)
     EXPECT_EQ(detect(mapOf({PipeNote(LG, 1.0f, 0.1f), PipeNote(D, 1.1f, 0.05f), PipeNote(LG, 1.15f, 0.5f)})).size(), 1u);
 }
 
-TEST_F(PipeNotePatternTest, MustFollowAMelodyNoteEndingAtTheStart)
-{
-    pattern.mustFollowMelodyNote = true;
-    const NoteMap searched = mapOf({PipeNote(HG, 1.0f, 0.1f), PipeNote(D, 1.1f, 0.1f), PipeNote(D, 1.2f, 0.1f)});
-    EXPECT_TRUE(detect(searched).empty());
-    melody = mapOf({PipeNote(LA, 0.5f, 0.4f)}); // ends at 0.9: within 0.15 s
-    EXPECT_EQ(detect(searched).size(), 1u);
-}
-
 TEST_F(PipeNotePatternTest, MatchesNeverShareNotes)
 {
     const NoteMap three = mapOf({PipeNote(HG, 1.0f, 0.1f), PipeNote(D, 1.1f, 0.1f), PipeNote(D, 1.2f, 0.1f),

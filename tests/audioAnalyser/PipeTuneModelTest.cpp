@@ -19,31 +19,6 @@ TEST(PipeTuneModel, ItemLengthsInThirtySeconds)
     EXPECT_EQ(bar.totalDuration32(), 1 + 6 + 2);
 }
 
-TEST(PipeTuneModel, TimeSignatureTable)
-{
-    const char* texts[] = {"4/4", "3/4", "2/4", "Cut common time (Reel)", "6/8"};
-    const std::pair<int, int> parts[] = {{4, 4}, {3, 4}, {2, 4}, {2, 2}, {6, 8}};
-    for (int value = 0; value < 5; ++value) {
-        const auto signature = static_cast<TimeSignature>(value);
-        EXPECT_EQ(toQString(signature), texts[value]);
-        int numerator = 0;
-        int denominator = 0;
-        timeSignatureComponents(signature, numerator, denominator);
-        EXPECT_EQ(std::make_pair(numerator, denominator), parts[value]);
-        TimeSignature back = FourFour;
-        EXPECT_TRUE(timeSignatureFromComponents(numerator, denominator, back));
-        EXPECT_EQ(back, signature);
-    }
-    EXPECT_EQ(toQString(static_cast<TimeSignature>(5)), "Unknown");
-    int numerator = 4;
-    int denominator = 4;
-    timeSignatureComponents(static_cast<TimeSignature>(9), numerator, denominator);
-    EXPECT_EQ(numerator, 4);
-    TimeSignature out = ThreeFour;
-    EXPECT_FALSE(timeSignatureFromComponents(6, 4, out));
-    EXPECT_EQ(out, ThreeFour);
-}
-
 // A model of rows of four one-item bars.
 PipeTuneModel rows(int count)
 {

@@ -69,56 +69,6 @@ TEST_F(PitchFinderTest, SilenceGivesNoPitchAndZeroVolume)
     EXPECT_EQ(results.quality, 0.0f);
 }
 
-TEST_F(PitchFinderTest, PrefersTheShorterPeriodWhenItIsNearlyAsClear)
-{
-    configure(2048);
-    // A weak sub-octave makes the 240 Hz period the clearest one; the 480 Hz
-    // period still reaches 90 % of it and wins.
-    const auto tone = testsignals::sine(480.0f, 2048, 0.5f);
-    EXPECT_NEAR(analyse(testsignals::mix(tone, testsignals::sine(240.0f, 2048, 0.05f))).frequency_Hz, 480.0f, 1.0f);
-
-    // A strong sub-octave takes the pitch down an octave.
-    EXPECT_NEAR(analyse(testsignals::mix(tone, testsignals::sine(240.0f, 2048, 0.5f))).frequency_Hz, 240.0f, 1.0f);
-}
-
-TEST_F(PitchFinderTest, MinimumPeakRejectsUnclearWindows)
-{
-    configure(1024);
-    const auto noisy = analyse(testsignals::noise(1024, 0.5f, 7));
-    EXPECT_EQ(noisy.frequency_Hz, 0.0f);
-    EXPECT_LT(noisy.quality, 0.6f);
-
-    // Even the highest maximum is refused when it is below the minimum.
-    finder.minimumSnacPeak = 1.01f;
-    const auto strict = analyse(testsignals::chanterTone(600.0f, 1024));
-    EXPECT_EQ(strict.frequency_Hz, 0.0f);
-    EXPECT_GT(strict.quality, 0.99f);
-    finder.minimumSnacPeak = 0.6f;
-    EXPECT_NEAR(analyse(testsignals::chanterTone(600.0f, 1024)).frequency_Hz, 600.0f, 1.0f);
-}
-
-TEST_F(PitchFinderTest, BandLimitExcludesPeriodsOutsideTheBand)
-{
-    configure(1024, true, 600.0f, 1200.0f);
-    EXPECT_EQ(analyse(testsignals::sine(480.0f, 1024, 0.5f)).frequency_Hz, 0.0f);
-    configure(1024, true, 400.0f, 1200.0f);
-    EXPECT_NEAR(analyse(testsignals::sine(480.0f, 1024, 0.5f)).frequency_Hz, 480.0f, 0.3f);
-}
-
-TEST_F(PitchFinderTest, NonFiniteSamplesYieldNoPitch)
-{
-    configure(1024);
-    for (float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()}) {
-        std::vector<float> window = testsignals::pcmScaled(testsignals::sine(480.0f, 1024, 0.5f));
-        window[100] = bad;
-        finder.setData(window.data());
-        finder.calculatePitch();
-        EXPECT_EQ(finder.analysisResults().frequency_Hz, 0.0f);
-    }
-    // The finder recovers with the next clean window.
-    EXPECT_NEAR(analyse(testsignals::sine(480.0f, 1024, 0.5f)).frequency_Hz, 480.0f, 0.3f);
-}
-
 // The transcription's configuration: chanter tones at every note under
 // several Low As and window sizes, band-limited and with the peak picker.
 struct ChanterCase {

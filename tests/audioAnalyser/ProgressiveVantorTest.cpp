@@ -95,18 +95,6 @@ TEST(ProgressiveVantor, HistoryMergeSkipsWhatTheHistoryCovers)
     EXPECT_FLOAT_EQ(merged[2].start_s(), 2.005f);
     // After a frozen melody note the same melody note is not appended again.
     EXPECT_EQ(ProgressiveProbe::appendToHistory({PipeNote(D, 2.0f, 0.5f)}, {PipeNote(D, 2.005f, 0.5f)}, 0.0f).size(), 1u);
-    merged = ProgressiveProbe::appendToHistory({}, fresh, 2.0f);
-    ASSERT_EQ(merged.size(), 3u);
-    EXPECT_FLOAT_EQ(merged[0].start_s(), 2.995f);
-}
-
-TEST(ProgressiveVantor, SilenceAndTinyBlocksAreHarmless)
-{
-    ProgressiveProbe engine;
-    const std::vector<short> silence(44100 * 2, 0);
-    feedRecording(engine, silence.data(), silence.size(), 150);
-    EXPECT_TRUE(engine.notes().empty());
-    EXPECT_TRUE(engine.graceNotes().empty());
 }
 
 } // namespace

@@ -77,17 +77,4 @@ TEST(VantorPhrases, EachEmbellishmentIsHeardByName)
     }
 }
 
-TEST(VantorPhrases, AwkwardRecordingsGiveSensibleMaps)
-{
-    std::vector<short> trill;
-    const std::vector<short> cd = render({{NoteC, 0.03f}, {NoteD, 0.03f}});
-    for (int k = 0; k < 120; ++k)
-        trill.insert(trill.end(), cd.begin(), cd.end());
-    EXPECT_NO_THROW(heard(trill, TranscriptionMode::OneShot));
-    const std::vector<short> drones = testsignals::pcm(testsignals::mix(
-        testsignals::chanterTone(120.0f, 44100 * 4, 0.3f), testsignals::chanterTone(240.0f, 44100 * 4, 0.3f)));
-    const std::string fromDrones = heard(drones, TranscriptionMode::OneShot);
-    EXPECT_EQ(fromDrones.find_first_of("abcdefghijklmnopqrstuvwxyz"), std::string::npos) << fromDrones;
-}
-
 } // namespace

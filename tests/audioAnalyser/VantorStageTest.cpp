@@ -26,8 +26,10 @@ struct Row {
     Expected out;
 };
 
-void runTable(Stage stage, const std::vector<Row>& rows, VantorProbe& engine)
+void runTable(Stage stage, const std::vector<Row>& rows, VantorProbe* probe = nullptr)
 {
+    VantorProbe local;
+    VantorProbe& engine = probe != nullptr ? *probe : local;
     for (const Row& row : rows) {
         const EngineMaps out = engine.run(stage, row.in);
         if (row.out.notes) {
@@ -43,12 +45,6 @@ void runTable(Stage stage, const std::vector<Row>& rows, VantorProbe& engine)
             EXPECT_EQ(spans(out.consolidated), row.out.consolidated) << row.what;
         }
     }
-}
-
-void runTable(Stage stage, const std::vector<Row>& rows)
-{
-    VantorProbe engine;
-    runTable(stage, rows, engine);
 }
 
 EngineMaps melodyAndGrace(NoteMap notes, NoteMap grace) { return {std::move(notes), std::move(grace), {}, {}, {}}; }
@@ -107,7 +103,7 @@ TEST(VantorStage, GetGdes)
          {.processed = ""}},
         {"a long High G is no gracenote", consolidated(played(1.0f, {{HG, 0.2f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.03f}, {E, 0.03f}, {LA, 0.5f}})),
          {.processed = ""}},
-    }, engine);
+    }, &engine);
     const std::vector<TimeRange> gdes = engine.run(Stage::GetGdes, consolidated(played(1.0f, {{HG, 0.03f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.03f}, {E, 0.03f}, {LA, 0.5f}}))).gdeRanges;
     ASSERT_EQ(gdes.size(), 1u);
     EXPECT_FLOAT_EQ(gdes[0].first, 1.0f);
@@ -393,7 +389,7 @@ TEST_F(VantorTrackStage, StripAndAdvancedSearch)
                         mapOf({PipeNote(LG, 1.03f, 0.05f), PipeNote(LG, 0.99f, 0.08f), PipeNote(HA, 2.52f, 0.03f),
                                PipeNote(HA, 3.52f, 0.03f), PipeNote(HG, 4.52f, 0.03f)})),
          {.grace = "LG 0.990-1.070 HA 3.520-3.550 HG 4.520-4.550"}},
-    }, engine);
+    }, &engine);
     runTable(Stage::AdvancedGraceNoteSearch, {
         {"a short C between Low Gs is a D", melodyAndGrace(mapOf({PipeNote(LG, 0.9f, 0.15f), PipeNote(LG, 1.1f, 0.4f), PipeNote(LG, 1.9f, 0.15f), PipeNote(LG, 2.15f, 0.4f)}),
                                                            mapOf({PipeNote(C, 1.05f, 0.05f), PipeNote(C, 2.05f, 0.1f)})),
@@ -401,7 +397,7 @@ TEST_F(VantorTrackStage, StripAndAdvancedSearch)
         {"a short D after an E gracenote merges into it", melodyAndGrace(mapOf({PipeNote(C, 0.5f, 0.5f), PipeNote(LA, 1.05f, 0.5f)}),
                                                                        mapOf({PipeNote(E, 1.0f, 0.03f), PipeNote(D, 1.03f, 0.02f)})),
          {.grace = "E 1.000-1.050"}},
-    }, engine);
+    }, &engine);
     // A D hidden in a long Low G, but not beside another gracenote.
     engine.setTracks(8000, 420.0f, 0.95f);
     hold(1.2f, 1.22f, 640.0f);

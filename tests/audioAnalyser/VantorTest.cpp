@@ -85,7 +85,6 @@ TEST(Vantor, TranscribesAMelodyAndEstimatesTheTuningFromTheGivenLowA)
     engine.setLowA_Hz(480.0f);
     EXPECT_TRUE(engine.transcribe(pcm.data(), static_cast<unsigned int>(pcm.size())));
     EXPECT_NEAR(engine.tuning().lowA_Hz(), 480.0f, 0.5f);
-    EXPECT_EQ(spans(engine.notes()).substr(0, 5), "LG 0.");
     std::vector<std::pair<PipeNoteName, float>> notes;
     for (const auto& entry : engine.notes())
         notes.emplace_back(entry.second.noteName(), std::round(entry.second.start_s() * 10.0f) / 10.0f);

@@ -56,28 +56,6 @@ TEST(TrimUsingExisting, SplitsAroundAnExistingNoteInside)
     EXPECT_EQ(spans(notes), (Spans{{LA, 1.0f, 1.4f - 1.0f}, {LA, 1.4f + 0.2f, 2.0f - (1.4f + 0.2f)}}));
 }
 
-TEST(CombineNotes, AbsorbsFragmentsIntoTheTarget)
-{
-    const std::set<PipeNoteName> always = {LG, HG};
-    const std::set<PipeNoteName> ifShort = {F};
-    auto combined = [&](std::initializer_list<PipeNote> notes) {
-        NoteMap map = mapOf(notes);
-        combineNotes(map, HG, always, ifShort, 0.005f, 0.02f);
-        return spans(map);
-    };
-    EXPECT_EQ(combined({PipeNote(LG, 1.0f, 0.03f), PipeNote(HG, 1.03f, 0.02f)}),
-              (Spans{{HG, 1.0f, 1.03f + 0.02f - 1.0f}}));
-    EXPECT_EQ(combined({PipeNote(F, 1.0f, 0.03f), PipeNote(HG, 1.03f, 0.02f)}).size(), 2u);
-    EXPECT_EQ(combined({PipeNote(F, 1.0f, 0.01f), PipeNote(HG, 1.01f, 0.02f)}),
-              (Spans{{HG, 1.0f, 1.01f + 0.02f - 1.0f}}));
-    // After the target, even an always-name must be short.
-    EXPECT_EQ(combined({PipeNote(HG, 1.0f, 0.02f), PipeNote(LG, 1.02f, 0.01f)}),
-              (Spans{{HG, 1.0f, 1.02f + 0.01f - 1.0f}}));
-    EXPECT_EQ(combined({PipeNote(HG, 1.0f, 0.02f), PipeNote(LG, 1.02f, 0.03f)}).size(), 2u);
-    // A gap of the full tolerance keeps them apart.
-    EXPECT_EQ(combined({PipeNote(LG, 1.0f, 0.03f), PipeNote(HG, 1.04f, 0.02f)}).size(), 2u);
-}
-
 class ExtractNotes : public ::testing::Test
 {
 protected:
@@ -101,24 +79,6 @@ TEST_F(ExtractNotes, ThreeHundredThirtyOneStepsMakeANoteAndThreeHundredThirtyDoN
     EXPECT_EQ(notes.begin()->second.noteName(), D);
     EXPECT_FLOAT_EQ(notes.begin()->second.start_s(), 400 * kStep);
     EXPECT_FLOAT_EQ(notes.begin()->second.duration_s(), 731 * kStep - 400 * kStep);
-}
-
-TEST(MelodyAndGrace, GracenoteWithinAMillisecondComesFirst)
-{
-    const NoteMap melody = mapOf({PipeNote(D, 1.0f, 0.5f), PipeNote(E, 2.0f, 0.5f)});
-    const NoteMap grace = mapOf({PipeNote(gg, 1.0005f, 0.02f), PipeNote(eg, 2.002f, 0.02f), PipeNote(tg, 3.0f, 0.02f)});
-    const std::vector<PipeNote> merged = combineMelodyAndGraceNotes(melody, grace);
-    std::vector<PipeNoteName> names;
-    for (const PipeNote& note : merged)
-        names.push_back(note.noteName());
-    EXPECT_EQ(names, (std::vector<PipeNoteName>{gg, D, E, eg, tg}));
-
-    NoteMap melodyOut;
-    NoteMap graceOut;
-    splitMelodyAndGraceNotes(merged, melodyOut, graceOut);
-    EXPECT_EQ(melodyOut, melody);
-    EXPECT_EQ(graceOut, grace);
-    EXPECT_TRUE(combineMelodyAndGraceNotes(NoteMap(), NoteMap()).empty());
 }
 
 TEST(MelodyAndGrace, TimeShiftClipsMelodyButNotGracing)
