@@ -59,3 +59,19 @@ execute_process(COMMAND ${PROGRAM} "${EXAMPLE}" --time-signature 5/4 RESULT_VARI
 if(NOT result EQUAL 2 OR NOT errors MATCHES "--time-signature takes")
     message(FATAL_ERROR "a bad time signature must fail with status 2 (${result}): ${errors}")
 endif()
+
+# A failed output does not cancel the others, and each failure is named.
+set(kept "${WORK_DIR}/kept.wav")
+file(REMOVE "${kept}")
+execute_process(COMMAND ${PROGRAM} "${EXAMPLE}" --mode oneshot --bww "${WORK_DIR}/no-such-folder/a.bww"
+                        --wav "${kept}" --vnt "${WORK_DIR}/no-such-folder/a.vnt" --json "${WORK_DIR}/kept.json"
+                RESULT_VARIABLE result ERROR_VARIABLE errors OUTPUT_VARIABLE listing)
+if(NOT result EQUAL 1 OR NOT EXISTS "${kept}" OR NOT EXISTS "${WORK_DIR}/kept.json"
+   OR NOT errors MATCHES "no-such-folder/a.bww" OR NOT errors MATCHES "no-such-folder/a.vnt")
+    message(FATAL_ERROR "every output must be attempted and each failure named (${result}): ${errors}")
+endif()
+# Only one output may go to standard output.
+execute_process(COMMAND ${PROGRAM} "${EXAMPLE}" --bww - --json - RESULT_VARIABLE result ERROR_VARIABLE errors)
+if(NOT result EQUAL 2 OR NOT errors MATCHES "only one output can go to standard output")
+    message(FATAL_ERROR "two outputs to standard output must be refused (${result}): ${errors}")
+endif()
