@@ -9,7 +9,11 @@
 
 #include <QImage>
 
-// The sheet music, justified, last row not padded; null when nothing to draw.
-QImage scoreImage(const TranscriptionResult& result, const ScoreOptions& options);
-// The timing view with rows of secondsPerRow seconds.
-QImage timingImage(const TranscriptionResult& result, const ScoreOptions& options, float secondsPerRow);
+#include <string>
+
+// The sheet music, justified, last row not padded; null with the reason in
+// error when there is nothing to draw or the image would be too tall.
+QImage scoreImage(const TranscriptionResult& result, const ScoreOptions& options, std::string& error);
+// The timing view with rows of secondsPerRow seconds; null as above.
+QImage timingImage(const TranscriptionResult& result, const ScoreOptions& options, float secondsPerRow,
+                   std::string& error);

@@ -1,5 +1,6 @@
 #include "TranscribeCommand.h"
 
+#include "InputBounds.h"
 #include "ScoreOptions.h"
 
 #include <cmath>
@@ -13,9 +14,6 @@ namespace {
 using Command = TranscribeCommand;
 using Option = CommandLineOption<Command>;
 using Refusal = std::optional<std::string>;
-
-constexpr double kAboveZero = std::numeric_limits<double>::min();
-constexpr double kUnbounded = std::numeric_limits<double>::max();
 
 // An option that stores its value as a file path.
 Option pathOption(std::string name, std::string help, std::string Command::*member)
@@ -36,9 +34,13 @@ Option textOption(std::string name, std::string help, std::optional<std::string>
 
 std::vector<Option> makeOptions()
 {
-    auto engineNumber = [](std::string name, std::string help, float TranscriptionOptions::*member) {
+    auto inRange = [](const bounds::Range& range, const std::string& unit) {
+        return "a number from " + range.text() + (unit.empty() ? "" : " " + unit);
+    };
+    auto engineNumber = [&](std::string name, std::string help, float TranscriptionOptions::*member,
+                            const bounds::Range& range, const std::string& unit) {
         return Option{name, "V", help,
-                      numberOption<Command>(0.0, kUnbounded, "a number of 0 or more",
+                      numberOption<Command>(range.minimum, range.maximum, inRange(range, unit),
                                             [member](Command& c, double v) { c.options.*member = static_cast<float>(v); })};
     };
     return {
@@ -59,9 +61,10 @@ std::vector<Option> makeOptions()
                  command.options.tuningSource = TuningSource::EstimatedLowA;
                  return std::nullopt;
              }
-             const std::optional<double> lowA_Hz = parseNumber(value, kAboveZero, kUnbounded);
+             const std::optional<double> lowA_Hz =
+                 parseNumber(value, bounds::kLowA_Hz.minimum, bounds::kLowA_Hz.maximum);
              if (!lowA_Hz)
-                 return "takes auto or a frequency in Hz, not \"" + value + "\"";
+                 return "takes auto or a frequency from " + bounds::kLowA_Hz.text() + " Hz, not \"" + value + "\"";
              command.options.tuningSource = TuningSource::GivenLowA;
              command.options.lowA_Hz = static_cast<float>(*lowA_Hz);
              return std::nullopt;
@@ -69,27 +72,33 @@ std::vector<Option> makeOptions()
         {"--tuning", "LG=HZ,LA=HZ,...", "a calibrated tuning (LA required)",
          [](const std::string& value, Command& command) -> Refusal {
              std::string error;
-             if (!parseTuning(value, command.options.calibratedTuning, error))
-                 return error;
+             if (!parseTuning(value, command.options.calibratedTuning, error)
+                 || !bounds::isPlayableTuning(command.options.calibratedTuning, error))
+                 return "refused: " + error;
              command.options.tuningSource = TuningSource::Calibrated;
              command.tuningGiven = true;
              return std::nullopt;
          }},
-        engineNumber("--filter-hz", "input low-pass corner, 0 for none (default 2500)", &TranscriptionOptions::filterCorner_Hz),
-        engineNumber("--min-volume", "volume gate, 0..1 (default 0.3)", &TranscriptionOptions::minimumVolume_normalized),
-        engineNumber("--peak-threshold", "SNAC peak threshold (default 0.97)", &TranscriptionOptions::snacPeakThreshold),
-        engineNumber("--min-peak", "minimum SNAC peak (default 0.3)", &TranscriptionOptions::minimumSnacPeak),
+        engineNumber("--filter-hz", "input low-pass corner, 0 for none, up to 20000 (default 2500)",
+                     &TranscriptionOptions::filterCorner_Hz, bounds::kFilterCorner_Hz, "Hz"),
+        engineNumber("--min-volume", "volume gate, 0..1 (default 0.3)", &TranscriptionOptions::minimumVolume_normalized,
+                     bounds::kVolume_normalized, ""),
+        engineNumber("--peak-threshold", "SNAC peak threshold, 0..1 (default 0.97)",
+                     &TranscriptionOptions::snacPeakThreshold, bounds::kSnacLevel, ""),
+        engineNumber("--min-peak", "minimum SNAC peak, 0..1 (default 0.3)", &TranscriptionOptions::minimumSnacPeak,
+                     bounds::kSnacLevel, ""),
         pathOption("--json", "write pipe-notes/1 JSON instead of text (- for standard output)", &Command::jsonPath),
         pathOption("--bww", "write the score as Bagpipe Music Writer text", &Command::bwwPath),
         pathOption("--vnt", "save the recording as a project file", &Command::vntPath),
         pathOption("--wav", "save the recording as WAVE", &Command::wavPath),
         pathOption("--png", "write the sheet music as PNG", &Command::pngPath),
         pathOption("--timing-png", "write the timing view as PNG", &Command::timingPngPath),
-        {"--secs-per-row", "S", "seconds per row of the timing view (default 5)",
-         numberOption<Command>(kAboveZero, kUnbounded, "a number of seconds above 0",
+        {"--secs-per-row", "S", "seconds per row of the timing view, 1..60 (default 5)",
+         numberOption<Command>(bounds::kSecondsPerRow_s.minimum, bounds::kSecondsPerRow_s.maximum,
+                               inRange(bounds::kSecondsPerRow_s, "seconds"),
                                [](Command& c, double v) { c.secondsPerRow = static_cast<float>(v); })},
-        {"--bpm", "N", "tempo (default 72)",
-         numberOption<Command>(kAboveZero, kUnbounded, "a tempo above 0",
+        {"--bpm", "N", "tempo, 20..200 (default 72)",
+         numberOption<Command>(bounds::kBpm.minimum, bounds::kBpm.maximum, inRange(bounds::kBpm, "BPM"),
                                [](Command& c, double v) { c.bpm = static_cast<float>(v); })},
         {"--time-signature", "S", "4/4 (default), 3/4, 2/4, 2/2 or 6/8",
          [](const std::string& value, Command& command) -> Refusal {
@@ -100,16 +109,17 @@ std::vector<Option> makeOptions()
              command.timeSignature = std::make_pair(numerator, denominator);
              return std::nullopt;
          }},
-        {"--time-shift", "S", "seconds added to every note (default 0)",
-         numberOption<Command>(-kUnbounded, kUnbounded, "a number of seconds",
+        {"--time-shift", "S", "seconds added to every note, -100..100 (default 0)",
+         numberOption<Command>(bounds::kTimeShift_s.minimum, bounds::kTimeShift_s.maximum,
+                               inRange(bounds::kTimeShift_s, "seconds"),
                                [](Command& c, double v) { c.timeShift_s = static_cast<float>(v); })},
         {"--round", "", "a coarser rhythm grid",
          [](const std::string&, Command& command) -> Refusal {
              command.rounding = true;
              return std::nullopt;
          }},
-        {"--bars-per-row", "N", "(default 4)",
-         numberOption<Command>(1.0, 1000.0, "a whole number from 1",
+        {"--bars-per-row", "N", "bars in a row of the score, 1..16 (default 4)",
+         numberOption<Command>(bounds::kBarsPerRow.minimum, bounds::kBarsPerRow.maximum, "a whole number from 1 to 16",
                                [](Command& c, double v) { c.barsPerRow = static_cast<int>(v); }, true)},
         textOption("--tune-name", "(default \"Your Tune\")", &Command::tuneName),
         textOption("--tune-type", "(default \"March\")", &Command::tuneType),
@@ -137,8 +147,11 @@ std::string transcribeUsage()
            "Transcribes a chanter recording (WAV, FLAC, OGG, AIFF... at 8000 Hz or more,\n"
            "or a Vantor project file) and prints the notes. A project file's own tune\n"
            "details, tempo, time signature, time shift and calibration are used unless\n"
-           "given here. One output may be \"-\", standard output; the note listing is\n"
-           "printed only when no other output goes there.\n\n"
+           "given here; values of a project outside the ranges below are clamped, with a\n"
+           "warning, and a calibration no chanter could have is ignored. Outputs never\n"
+           "replace the input. One output may be \"-\", standard output (not --vnt); the\n"
+           "note listing is printed only when no other output goes there. In the tune\n"
+           "details, line breaks become spaces and double quotes single ones.\n\n"
            + optionsHelp(transcribeOptions()) + "  --help                      this text\n";
 }
 
@@ -158,7 +171,10 @@ CommandLineResult<TranscribeCommand> parseTranscribeCommand(const std::vector<st
     for (const std::string* path : {&command.jsonPath, &command.bwwPath, &command.vntPath, &command.wavPath,
                                     &command.pngPath, &command.timingPngPath})
         toStdout += *path == "-" ? 1 : 0;
-    if (toStdout > 1) {
+    if (command.vntPath == "-") {
+        result.outcome = CommandLineResult<Command>::UsageError;
+        result.error = "--vnt needs a file: a project cannot go to standard output";
+    } else if (toStdout > 1) {
         result.outcome = CommandLineResult<Command>::UsageError;
         result.error = "only one output can go to standard output (\"-\")";
     } else if (command.input.empty()) {

@@ -14,6 +14,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QSaveFile>
 #include <QString>
@@ -32,10 +33,20 @@ constexpr float kProgressFromAudio_s = 5.0f;
 constexpr int kAppVersion = 1;
 const char kInstallId[] = "vantor-transcribe";
 
-bool isProjectFile(const std::string& path)
+bool isProjectFile(const QByteArray& bytes)
 {
-    QFile file(QString::fromStdString(path));
-    return file.open(QIODevice::ReadOnly) && file.read(9) == "norla_vnt";
+    return bytes.startsWith("norla_vnt");
+}
+
+// Whether path names the same file as input (an output must never replace
+// the recording it was made from).
+bool isSameFile(const std::string& path, const std::string& input)
+{
+    const QFileInfo output(QString::fromStdString(path));
+    const QFileInfo source(QString::fromStdString(input));
+    if (!output.exists() || !source.exists())
+        return output.absoluteFilePath() == source.absoluteFilePath();
+    return output.canonicalFilePath() == source.canonicalFilePath();
 }
 
 void showProgress(float fraction)
@@ -122,21 +133,36 @@ int run(int argc, char** argv)
     }
     TranscribeCommand command = parsed.settings;
 
+    for (const std::string* path : {&command.jsonPath, &command.bwwPath, &command.vntPath, &command.wavPath,
+                                    &command.pngPath, &command.timingPngPath}) {
+        if (!path->empty() && *path != "-" && isSameFile(*path, command.input)) {
+            std::cerr << "vantor-transcribe: " << *path << ": is the input; choose another name for the output\n";
+            return 2;
+        }
+    }
+
     std::string error;
+    QByteArray input;
+    if (!readInputFile(command.input, input, error)) {
+        std::cerr << "vantor-transcribe: " << error << "\n";
+        return 1;
+    }
     ProjectContents project;
-    const bool fromProject = isProjectFile(command.input);
+    const bool fromProject = isProjectFile(input);
     if (fromProject) {
-        if (!ProjectContents::read(command.input, project, error)) {
+        if (!ProjectContents::fromBytes(input, command.input, project, error)) {
             std::cerr << "vantor-transcribe: " << error << "\n";
             return 1;
         }
+        for (const std::string& warning : project.warnings)
+            std::cerr << "vantor-transcribe: " << command.input << ": " << warning << "\n";
         if (project.calibration && !command.tuningGiven) {
             command.options.tuningSource = TuningSource::Calibrated;
             command.options.calibratedTuning = *project.calibration;
         }
     } else {
         AudioData audio;
-        if (!readAudioFile(command.input, audio, error)) {
+        if (!decodeAudio(input, command.input, audio, error)) {
             std::cerr << "vantor-transcribe: " << error << "\n";
             return 1;
         }
@@ -189,18 +215,23 @@ int run(int argc, char** argv)
             qputenv("QT_QPA_PLATFORM", "offscreen");
         int appArgc = 1;
         QGuiApplication application(appArgc, argv);
-        auto writeImage = [](const std::string& path, const QImage& image, std::string& message) {
+        auto writeImage = [](const std::string& path, const QImage& image, const std::string& why,
+                             std::string& message) {
             if (image.isNull()) {
-                message = path + ": there are no notes to draw";
+                message = path + ": " + why;
                 return false;
             }
             return writeOutput(path, pngBytes(image), message);
         };
         attempt(command.pngPath, [&](std::string& message) {
-            return writeImage(command.pngPath, scoreImage(result, score), message);
+            std::string why;
+            const QImage image = scoreImage(result, score, why);
+            return writeImage(command.pngPath, image, why, message);
         });
         attempt(command.timingPngPath, [&](std::string& message) {
-            return writeImage(command.timingPngPath, timingImage(result, score, command.secondsPerRow), message);
+            std::string why;
+            const QImage image = timingImage(result, score, command.secondsPerRow, why);
+            return writeImage(command.timingPngPath, image, why, message);
         });
     }
     attempt(command.jsonPath, [&](std::string& message) {
@@ -208,8 +239,13 @@ int run(int argc, char** argv)
                            QByteArray::fromStdString(toPipeNotesJson(result, command.input, project.samplingFrequency_Hz)),
                            message);
     });
-    if (command.printsListing())
-        std::cout << toText(result);
+    if (command.printsListing()) {
+        std::cout << toText(result) << std::flush;
+        if (!std::cout) {
+            std::cerr << "vantor-transcribe: standard output: cannot write the notes\n";
+            ++failures;
+        }
+    }
     return failures == 0 ? 0 : 1;
 }
 

@@ -1,44 +1,113 @@
 #include "AudioFileReader.h"
 
+#include "InputBounds.h"
 #include "utils.h"
+
+#include <QFile>
+#include <QFileInfo>
 
 #include <sndfile.h>
 
-#include <cerrno>
-#include <cmath>
 #include <cstring>
-#include <fstream>
 #include <memory>
 
 namespace {
 
-constexpr int kMinimumSamplingFrequency_Hz = 8000;
 constexpr sf_count_t kFramesPerRead = 65536;
 
 struct SndFileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
 
+// libsndfile reads from memory through these.
+struct MemoryFile {
+    const QByteArray* bytes;
+    sf_count_t position;
+};
+
+sf_count_t memoryLength(void* data) { return static_cast<MemoryFile*>(data)->bytes->size(); }
+
+sf_count_t memorySeek(sf_count_t offset, int whence, void* data)
+{
+    auto* file = static_cast<MemoryFile*>(data);
+    const sf_count_t base = whence == SEEK_CUR ? file->position : whence == SEEK_END ? file->bytes->size() : 0;
+    file->position = std::max<sf_count_t>(0, std::min<sf_count_t>(base + offset, file->bytes->size()));
+    return file->position;
+}
+
+sf_count_t memoryRead(void* destination, sf_count_t count, void* data)
+{
+    auto* file = static_cast<MemoryFile*>(data);
+    const sf_count_t available = std::max<sf_count_t>(0, std::min(count, file->bytes->size() - file->position));
+    std::memcpy(destination, file->bytes->constData() + file->position, static_cast<std::size_t>(available));
+    file->position += available;
+    return available;
+}
+
+sf_count_t memoryWrite(const void*, sf_count_t, void*) { return 0; }
+
+sf_count_t memoryTell(void* data) { return static_cast<MemoryFile*>(data)->position; }
+
 } // namespace
+
+bool readInputFile(const std::string& path, QByteArray& bytes, std::string& error)
+{
+    const QFileInfo info(QString::fromStdString(path));
+    if (info.isDir()) {
+        error = path + ": is a folder, not a recording";
+        return false;
+    }
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = path + ": cannot read the file (" + file.errorString().toStdString() + ")";
+        return false;
+    }
+    if (!file.isSequential() && file.size() > kMaximumInputSize_B) {
+        error = path + ": the file is too large (" + std::to_string(file.size() / (1024 * 1024)) + " MB; at most "
+                + std::to_string(kMaximumInputSize_B / (1024 * 1024)) + " MB)";
+        return false;
+    }
+    // A pipe's size is unknown: read in pieces up to the limit.
+    QByteArray read;
+    while (!file.atEnd() || file.isSequential()) {
+        const QByteArray piece = file.read(1 << 20);
+        if (piece.isEmpty())
+            break;
+        if (read.size() + static_cast<long long>(piece.size()) > kMaximumInputSize_B) {
+            error = path + ": the input is too large (at most " + std::to_string(kMaximumInputSize_B / (1024 * 1024))
+                    + " MB)";
+            return false;
+        }
+        read += piece;
+    }
+    if (file.error() != QFile::NoError) {
+        error = path + ": cannot read the file (" + file.errorString().toStdString() + ")";
+        return false;
+    }
+    bytes = std::move(read);
+    return true;
+}
 
 bool readAudioFile(const std::string& path, AudioData& audio, std::string& error)
 {
-    {
-        std::ifstream probe(path, std::ios::binary);
-        if (!probe) {
-            error = path + ": cannot read the file (" + std::strerror(errno) + ")";
-            return false;
-        }
-    }
+    QByteArray bytes;
+    return readInputFile(path, bytes, error) && decodeAudio(bytes, path, audio, error);
+}
+
+bool decodeAudio(const QByteArray& bytes, const std::string& name, AudioData& audio, std::string& error)
+{
+    const std::string& path = name;
+    MemoryFile memory{&bytes, 0};
+    SF_VIRTUAL_IO io{memoryLength, memorySeek, memoryRead, memoryWrite, memoryTell};
     SF_INFO info{};
-    std::unique_ptr<SNDFILE, SndFileCloser> file(sf_open(path.c_str(), SFM_READ, &info));
+    std::unique_ptr<SNDFILE, SndFileCloser> file(sf_open_virtual(&io, SFM_READ, &info, &memory));
     if (!file) {
         error = path + ": not an audio file that can be read (" + sf_strerror(nullptr) + ")";
         return false;
     }
-    if (info.samplerate < kMinimumSamplingFrequency_Hz) {
-        error = path + ": the sample rate of " + std::to_string(info.samplerate) +
-                " Hz is below the 8000 Hz minimum";
+    if (!bounds::kSamplingFrequency_Hz.contains(info.samplerate)) {
+        error = path + ": the sample rate of " + std::to_string(info.samplerate) + " Hz is outside "
+                + bounds::kSamplingFrequency_Hz.text() + " Hz";
         return false;
     }
     if (info.channels < 1 || info.frames <= 0) {

@@ -1,10 +1,13 @@
 #include "NorlaFileVnt.h"
 
 #include <QDateTime>
+#include <QDebug>
 #include <QDomDocument>
 #include <QFile>
 #include <QSaveFile>
 #include <QtEndian>
+
+#include <algorithm>
 
 namespace {
 
@@ -12,6 +15,11 @@ const char kMagic[] = "norla_vnt   ";
 constexpr int kMagicSize = 12;
 constexpr int kPreambleSize = 20;
 constexpr qint32 kFormatVersion = 1;
+// A header is about 1 KB; anything near this is not one. Elements nest three
+// deep (root, calibration, note): deeper nesting is refused before the parser
+// sees it, so a hostile header cannot exhaust the stack.
+constexpr qint64 kMaximumHeaderSize_B = 64 * 1024;
+constexpr int kMaximumNesting = 8;
 const char kRootName[] = "NorlaFileVnt";
 
 QString number(float value)
@@ -54,6 +62,26 @@ qint32 readInt32(const QByteArray& bytes, int offset)
 }
 
 // Bytes up to the first zero byte.
+// The deepest nesting of elements in xml, counted from its tags.
+int nestingDepth(const QByteArray& xml)
+{
+    int depth = 0;
+    int deepest = 0;
+    for (int i = 0; i + 1 < xml.size(); ++i) {
+        if (xml[i] != '<')
+            continue;
+        const char next = xml[i + 1];
+        if (next == '/') {
+            --depth;
+        } else if (next != '!' && next != '?') {
+            const int close = xml.indexOf('>', i);
+            if (close < 0 || xml[close - 1] != '/')
+                deepest = std::max(deepest, ++depth);
+        }
+    }
+    return deepest;
+}
+
 QByteArray untilZero(const QByteArray& bytes)
 {
     const int zero = bytes.indexOf('\0');
@@ -139,7 +167,8 @@ bool NorlaFileVnt::fromXml(QString xml, QString& /*error*/)
 {
     clear();
     QDomDocument document;
-    document.setContent(xml);
+    if (!document.setContent(xml))
+        return false;
     const QDomElement root = document.documentElement();
     if (root.tagName() != kRootName)
         return false;
@@ -245,19 +274,26 @@ bool NorlaFileVnt::fromBytes(const QByteArray& bytes, QString& error)
         return false;
     }
     const qint64 headerSize = readInt32(bytes, 16);
-    if (headerSize < 1 || headerSize > static_cast<qint64>(bytes.size()) - kPreambleSize) {
+    if (headerSize < 1 || headerSize > static_cast<qint64>(bytes.size()) - kPreambleSize
+        || headerSize > kMaximumHeaderSize_B) {
         error = "Corrupt file header size";
         return false;
     }
     const QByteArray header = untilZero(bytes.mid(kPreambleSize, static_cast<int>(headerSize)));
-    if (!fromXml(QString::fromUtf8(header), error)) {
+    if (nestingDepth(header) > kMaximumNesting || !fromXml(QString::fromUtf8(header), error)) {
         error = "Invalid file header";
         return false;
     }
-    if (static_cast<qint64>(bytes.size()) < static_cast<qint64>(mAudioDataSize_B) + kPreambleSize + headerSize) {
+    // The audio follows the header and fills the size it declares; bytes
+    // after it are not part of the recording.
+    const qint64 audioStart = kPreambleSize + headerSize;
+    const qint64 available = static_cast<qint64>(bytes.size()) - audioStart;
+    if (available < static_cast<qint64>(mAudioDataSize_B)) {
         error = "File seems to be too small to contain audio";
         return false;
     }
-    mAudioData = bytes.right(mAudioDataSize_B);
+    if (available > static_cast<qint64>(mAudioDataSize_B))
+        qWarning() << "Ignoring" << available - mAudioDataSize_B << "bytes after the audio of the project file";
+    mAudioData = bytes.mid(static_cast<int>(audioStart), mAudioDataSize_B);
     return true;
 }

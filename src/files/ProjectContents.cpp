@@ -1,14 +1,17 @@
 #include "ProjectContents.h"
 
+#include "InputBounds.h"
 #include "NorlaFileVnt.h"
 #include "WaveFile.h"
 #include "utils.h"
 
 #include <QDateTime>
+#include <QFile>
+
+#include <cmath>
+#include <sstream>
 
 namespace {
-
-constexpr int kMinimumSamplingFrequency_Hz = 8000;
 
 QString toQString(const std::string& text) { return QString::fromStdString(text); }
 
@@ -30,35 +33,65 @@ QByteArray waveFileBytes(const std::vector<short>& samples, float samplingFreque
 
 bool ProjectContents::read(const std::string& path, ProjectContents& contents, std::string& error)
 {
-    NorlaFileVnt project;
-    QString message;
-    if (!project.open(toQString(path), message)) {
-        error = path + ": " + message.toStdString();
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = path + ": " + file.errorString().toStdString();
         return false;
     }
-    if (project.recordingFrequency_Hz() < kMinimumSamplingFrequency_Hz) {
-        error = path + ": the sample rate of " + std::to_string(project.recordingFrequency_Hz())
-                + " Hz is below the 8000 Hz minimum";
+    return fromBytes(file.readAll(), path, contents, error);
+}
+
+bool ProjectContents::fromBytes(const QByteArray& bytes, const std::string& name, ProjectContents& contents,
+                                std::string& error)
+{
+    NorlaFileVnt project;
+    QString message;
+    if (!project.fromBytes(bytes, message)) {
+        error = name + ": " + message.toStdString();
+        return false;
+    }
+    if (!bounds::kSamplingFrequency_Hz.contains(project.recordingFrequency_Hz())) {
+        error = name + ": the sample rate of " + std::to_string(project.recordingFrequency_Hz()) + " Hz is outside "
+                + bounds::kSamplingFrequency_Hz.text() + " Hz";
         return false;
     }
     ProjectContents read;
     const QByteArray audio = project.audioData();
     read.samples = utils::decodePcm16(audio.constData(), static_cast<std::size_t>(audio.size()));
     if (read.samples.empty()) {
-        error = path + ": the file holds no audio";
+        error = name + ": the file holds no audio";
         return false;
     }
     read.samplingFrequency_Hz = static_cast<float>(project.recordingFrequency_Hz());
     read.tuneName = project.tuneName().toStdString();
     read.tuneType = project.tuneType().toStdString();
     read.composer = project.composedBy().toStdString();
-    read.timeSigNumerator = project.timeSigNumerator();
-    read.timeSigDenominator = project.timeSigDenominator();
-    read.bpm = project.bpm();
-    read.timeShift_s = project.timeShift_s();
     read.recordedAppVersion = project.recordedAppVersion();
     read.recordedTime = project.recordedTime().toStdString();
     read.recordedInstallId = project.recordedInstallId().toStdString();
+
+    // A value outside its range is clamped; one that is no number at all
+    // takes the default.
+    auto clamped = [&read](const char* field, double value, const bounds::Range& range, double fallback) {
+        if (range.contains(value))
+            return value;
+        const double used = std::isnan(value) ? fallback : range.clamp(value);
+        std::ostringstream warning;
+        warning << "the " << field << " of " << value << " is outside " << range.text() << "; using " << used;
+        read.warnings.push_back(warning.str());
+        return used;
+    };
+    read.bpm = static_cast<float>(clamped("tempo (bpm)", project.bpm(), bounds::kBpm, read.bpm));
+    read.timeShift_s =
+        static_cast<float>(clamped("time shift (s)", project.timeShift_s(), bounds::kTimeShift_s, read.timeShift_s));
+    if (bounds::isOfferedTimeSignature(project.timeSigNumerator(), project.timeSigDenominator())) {
+        read.timeSigNumerator = project.timeSigNumerator();
+        read.timeSigDenominator = project.timeSigDenominator();
+    } else {
+        read.warnings.push_back("the time signature " + std::to_string(project.timeSigNumerator()) + "/"
+                                + std::to_string(project.timeSigDenominator()) + " is not one of 4/4, 3/4, 2/4, 2/2 "
+                                "and 6/8; using 4/4");
+    }
 
     std::map<PipeTuning::ReferenceNote, float> frequencies;
     for (const auto& [key, frequency_Hz] : project.noteFrequencies()) {
@@ -71,7 +104,11 @@ bool ProjectContents::read(const std::string& path, ProjectContents& contents, s
     if (frequencies.count(PipeTuning::LowA) > 0) {
         PipeTuning calibration;
         calibration.setTuningScheme(PipeTuning::Calibrated, frequencies);
-        read.calibration = calibration;
+        std::string reason;
+        if (bounds::isPlayableTuning(calibration, reason))
+            read.calibration = calibration;
+        else
+            read.warnings.push_back("the chanter calibration is ignored: " + reason);
     }
     contents = std::move(read);
     return true;

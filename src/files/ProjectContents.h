@@ -32,8 +32,16 @@ struct ProjectContents {
     int recordedAppVersion = 0;
     std::string recordedTime;
     std::string recordedInstallId;
+    // What read changed to make the file usable: score settings outside
+    // their ranges are clamped (the time signature falls back to 4/4), a
+    // calibration that no chanter could have is dropped.
+    std::vector<std::string> warnings;
 
+    // Refuses a file that is not a project, or whose sample rate is outside
+    // 8000 to 192000 Hz.
     static bool read(const std::string& path, ProjectContents& contents, std::string& error);
+    static bool fromBytes(const QByteArray& bytes, const std::string& name, ProjectContents& contents,
+                          std::string& error);
     // Writes atomically: a failed write leaves an existing file untouched.
     // appVersion and installId name the program writing the file.
     bool write(const std::string& path, int appVersion, const std::string& installId, std::string& error) const;

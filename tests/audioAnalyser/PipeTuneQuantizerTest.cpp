@@ -103,3 +103,20 @@ TEST_F(PipeTuneQuantizerTest, RoundingUsesACoarserGrid)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PipeTuneQuantizerTest, HoursOfSilenceOrOneLongNoteAreWalkedBeatByBeat)
+{
+    // Each beat a gap or a note spans is one pass of a loop: 60,000 beats
+    // must neither exhaust the stack nor lose the note at the end.
+    const PipeTuneModel gap = quantize({PipeNote(D, 0.0f, 0.5f), PipeNote(E, 30000.0f, 0.5f)});
+    const std::vector<Item> items = allItems(gap);
+    ASSERT_FALSE(items.empty());
+    EXPECT_EQ(items.front().name, D);
+    EXPECT_EQ(items.back().name, E);
+    const PipeTuneModel held = quantize({PipeNote(D, 0.0f, 30000.0f)}, {}, 100.0f);
+    EXPECT_GT(allItems(held).size(), 10000u);
+}
+
+} // namespace

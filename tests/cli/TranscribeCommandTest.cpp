@@ -81,7 +81,12 @@ TEST(TranscribeCommand, RefusesEveryBadValueWithAMessageNamingTheOption)
         {"--filter-hz", "-1"},       {"--min-volume", "x"},    {"--peak-threshold", "inf"},
         {"--min-peak", ""},          {"--secs-per-row", "0"},  {"--bpm", "0"},           {"--bpm", "-72"},
         {"--time-signature", "5/4"}, {"--time-signature", "4"}, {"--time-shift", "soon"},
-        {"--bars-per-row", "0"},     {"--bars-per-row", "2.5"}, {"--bars-per-row", "1001"},
+        {"--bars-per-row", "0"},     {"--bars-per-row", "2.5"}, {"--bars-per-row", "17"},
+        // Beyond the ranges every input is held to.
+        {"--bpm", "1e9"},            {"--bpm", "19"},          {"--time-shift", "30000"}, {"--time-shift", "nan"},
+        {"--lowA", "10000"},         {"--lowA", "1e-30"},      {"--tuning", "LA=480,LG=1e30"},
+        {"--tuning", "LA=1"},        {"--min-volume", "2"},    {"--peak-threshold", "1.5"},
+        {"--secs-per-row", "0.5"},   {"--secs-per-row", "61"}, {"--filter-hz", "1e9"},
     };
     for (const auto& row : rows) {
         const Outcome outcome = parse({row[0], row[1], "take.wav"});
@@ -99,6 +104,7 @@ TEST(TranscribeCommand, RefusesMalformedCommandLines)
         {{"--frobnicate", "a.wav"}, "unknown option --frobnicate"},
         {{"--json", "-", "--bww", "-", "a.wav"}, "only one output can go to standard output (\"-\")"},
         {{"--wav", "-", "--png", "-", "a.wav"}, "only one output can go to standard output (\"-\")"},
+        {{"--vnt", "-", "a.wav"}, "--vnt needs a file: a project cannot go to standard output"},
     };
     for (const auto& [arguments, message] : rows) {
         const Outcome outcome = parse(arguments);

@@ -75,3 +75,30 @@ execute_process(COMMAND ${PROGRAM} "${EXAMPLE}" --bww - --json - RESULT_VARIABLE
 if(NOT result EQUAL 2 OR NOT errors MATCHES "only one output can go to standard output")
     message(FATAL_ERROR "two outputs to standard output must be refused (${result}): ${errors}")
 endif()
+
+# Audio from a pipe reads like a file.
+execute_process(COMMAND bash -c "cat '${EXAMPLE}' | '${PROGRAM}' /dev/stdin --mode oneshot --json '${WORK_DIR}/piped.json'"
+                RESULT_VARIABLE result ERROR_VARIABLE errors)
+file(READ "${WORK_DIR}/piped.json" piped)
+string(JSON count LENGTH "${piped}" notes)
+if(NOT result EQUAL 0 OR count LESS 20)
+    message(FATAL_ERROR "audio from a pipe was not transcribed (${result}): ${errors}")
+endif()
+
+# An output never replaces its input.
+file(COPY_FILE "${vnt}" "${WORK_DIR}/own.vnt")
+file(SHA256 "${WORK_DIR}/own.vnt" before)
+execute_process(COMMAND ${PROGRAM} "${WORK_DIR}/own.vnt" --vnt "${WORK_DIR}/./own.vnt" RESULT_VARIABLE result ERROR_VARIABLE errors)
+file(SHA256 "${WORK_DIR}/own.vnt" after)
+if(NOT result EQUAL 2 OR NOT before STREQUAL after OR NOT errors MATCHES "is the input")
+    message(FATAL_ERROR "writing over the input must be refused (${result}): ${errors}")
+endif()
+
+# Standard output that cannot be written is an error.
+if(EXISTS /dev/full)
+    execute_process(COMMAND bash -c "'${PROGRAM}' '${EXAMPLE}' --mode oneshot > /dev/full" RESULT_VARIABLE result
+                    ERROR_VARIABLE errors)
+    if(NOT result EQUAL 1 OR NOT errors MATCHES "standard output")
+        message(FATAL_ERROR "a failed write to standard output must fail (${result}): ${errors}")
+    endif()
+endif()

@@ -117,6 +117,14 @@ TEST_F(NorlaFileVntTest, MalformedFilesAreRejectedWithTheirMessages)
     QByteArray zero = header;
     zero[100] = '\0';
     EXPECT_EQ(openBytes(fileBytes(zero, audio), project), "Invalid file header");
+    // Cut short inside its closing tag, nested deeper than the format, or
+    // larger than any header: refused before or by the parser.
+    EXPECT_EQ(openBytes(fileBytes(header.left(header.lastIndexOf('>')), audio), project), "Invalid file header");
+    const QByteArray deep = QByteArray("<a>").repeated(5000) + QByteArray("</a>").repeated(5000);
+    EXPECT_EQ(openBytes(fileBytes(deep, audio), project), "Invalid file header");
+    QByteArray padded = header;
+    padded.insert(padded.indexOf("<tuneName>"), QByteArray(70000, ' '));
+    EXPECT_EQ(openBytes(fileBytes(padded, audio), project), "Corrupt file header size");
     QString missing = QString::fromUtf8(header);
     missing.remove(QRegularExpression("<appVersion>.*</appVersion>"));
     EXPECT_EQ(openBytes(fileBytes(missing.toUtf8(), audio), project), "Invalid file header");
@@ -126,13 +134,13 @@ TEST_F(NorlaFileVntTest, MalformedFilesAreRejectedWithTheirMessages)
     EXPECT_FALSE(error.isEmpty());
 }
 
-TEST_F(NorlaFileVntTest, TimeShiftIsOptionalAndBytesBetweenAreSkipped)
+TEST_F(NorlaFileVntTest, TimeShiftIsOptionalAndBytesAfterTheAudioAreIgnored)
 {
     QString xml = QString::fromUtf8(xmlOf(sample()));
     xml.remove(QRegularExpression("<timeShift_s>.*</timeShift_s>"));
     NorlaFileVnt project;
     const QByteArray audio("\x01\x02\x03\x04\x05\x06", 6);
-    ASSERT_EQ(openBytes(fileBytes(xml.toUtf8(), QByteArray("junk") + audio), project), QString());
+    ASSERT_EQ(openBytes(fileBytes(xml.toUtf8(), audio + QByteArray("junk")), project), QString());
     EXPECT_EQ(project.timeShift_s(), 0.0f);
     EXPECT_EQ(project.audioData(), audio);
     EXPECT_EQ(project.tuneName(), "Scotland the Brave");

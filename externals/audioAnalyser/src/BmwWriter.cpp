@@ -11,6 +11,20 @@ const std::string BmwWriter::kLineEnd = "\r\n";
 
 namespace {
 
+// A text as a header field: the field is a quoted string on a line of its
+// own, so a line break becomes a space and a double quote a single one; no
+// text can leave its field.
+std::string headerField(std::string text)
+{
+    for (char& character : text) {
+        if (character == '\r' || character == '\n')
+            character = ' ';
+        else if (character == '"')
+            character = '\'';
+    }
+    return text;
+}
+
 const char* const kStaffStart = "& sharpf sharpc";
 
 } // namespace
@@ -30,9 +44,9 @@ std::string BmwWriter::generateHeaders() const
     text += "TuneFormat,(1,0,F,L,500,500,500,500,P,0,0)" + n;
     text += n;
     text += "\"Automatic music transcription from audio by Vantor by Norla (https://vantor.example)\"" + n;
-    text += "\"" + mTuneName + "\",(T,C,0,0,Times New Roman,16,700,0,0,18,0,0,0)" + n;
-    text += "\"" + mTuneType + "\",(Y,L,0,0,Times New Roman,12,700,255,0,18,0,0,0)" + n;
-    text += "\"" + mComposer + "\",(M,R,0,0,Times New Roman,12,700,255,0,18,0,0,0)" + n;
+    text += "\"" + headerField(mTuneName) + "\",(T,C,0,0,Times New Roman,16,700,0,0,18,0,0,0)" + n;
+    text += "\"" + headerField(mTuneType) + "\",(Y,L,0,0,Times New Roman,12,700,255,0,18,0,0,0)" + n;
+    text += "\"" + headerField(mComposer) + "\",(M,R,0,0,Times New Roman,12,700,255,0,18,0,0,0)" + n;
     text += "\"Transcribed with Vantor by Norla\",(F,R,0,0,Times New Roman,8,400,0,0,18,0,0,0)" + n;
     text += n;
     text += n;
@@ -71,7 +85,8 @@ std::string BmwWriter::write(const PipeTuneModel& model) const
     const bool compound = denominator == 8;
     const int unitsPerBeat = compound ? 3 : 1;
     const int beat32 = denominator != 0 ? (32 / denominator) * unitsPerBeat : 0;
-    const int fullBar32 = (compound ? 2 : numerator) * beat32;
+    // In 64 bits: a numerator from a damaged file must not overflow.
+    const long long fullBar32 = static_cast<long long>(compound ? 2 : numerator) * beat32;
 
     std::string text = generateHeaders();
     text += std::string(kStaffStart) + " " + std::to_string(numerator) + "_" + std::to_string(denominator);

@@ -123,63 +123,63 @@ std::vector<PipeTuneQuantizer::Group> PipeTuneQuantizer::addNoteWapperToGroup(Gr
     const double quantum_s = thirtySecond_s();
     const float half_s = static_cast<float>(quantum_s) * 0.5f;
 
-    PipeNote& note = wrapper.note;
-    const float end_s = note.getEnd_s();
-    const float start_s = std::max(note.start_s(), static_cast<float>(group.start_s - kEarlyStart32 * quantum_s));
-    note.setStart_s(start_s);
-    note.setDuration_s(end_s - start_s);
-
-    if (utils::roundToInt(note.duration_s() / quantum_s) < 1)
-        return completed;
-    if (end_s < group.start_s + half_s)
-        return completed;
-
-    auto finalise = [&](bool continues, const NoteWrapper& next) {
+    // Closes the open beat and starts the next one.
+    auto finalise = [&]() {
         finaliseGroup(group);
         completed.push_back(group);
         group.start_s += group.duration_s;
         group.noteWrappers.clear();
         group.items.clear();
-        if (continues) {
-            const std::vector<Group> more = addNoteWapperToGroup(group, next, isFinal);
-            completed.insert(completed.end(), more.begin(), more.end());
-        }
     };
 
-    if (end_s < group.start_s + group.duration_s + half_s) {
-        group.noteWrappers.push_back(wrapper);
-        if (isFinal)
-            finalise(false, wrapper);
-        return completed;
-    }
+    // A note spanning several beats closes one beat per pass and carries on
+    // into the next with what is left of it.
+    for (;;) {
+        PipeNote& note = wrapper.note;
+        const float end_s = note.getEnd_s();
+        const float start_s = std::max(note.start_s(), static_cast<float>(group.start_s - kEarlyStart32 * quantum_s));
+        note.setStart_s(start_s);
+        note.setDuration_s(end_s - start_s);
 
-    const float groupEnd_s = group.start_s + group.duration_s;
-    if (note.start_s() > groupEnd_s - half_s) {
-        // Wholly in the next beat.
-        finalise(true, wrapper);
-        return completed;
+        if (utils::roundToInt(note.duration_s() / quantum_s) < 1)
+            return completed;
+        if (end_s < group.start_s + half_s)
+            return completed;
+
+        if (end_s < group.start_s + group.duration_s + half_s) {
+            group.noteWrappers.push_back(wrapper);
+            if (isFinal)
+                finalise();
+            return completed;
+        }
+
+        const float groupEnd_s = group.start_s + group.duration_s;
+        if (note.start_s() > groupEnd_s - half_s) {
+            // Wholly in the next beat.
+            finalise();
+            continue;
+        }
+        const float inside_s = std::min(note.duration_s(), groupEnd_s - note.start_s());
+        const float outside_s = std::min(note.duration_s(), end_s - groupEnd_s);
+        if (utils::roundToInt(note.duration_s() / quantum_s) >= 7 && utils::roundToInt(inside_s / quantum_s) >= 4
+            && utils::roundToInt(outside_s / quantum_s) >= 4) {
+            // Long enough on both sides: split at the beat.
+            NoteWrapper first = wrapper;
+            first.note.setDuration_s(inside_s);
+            group.noteWrappers.push_back(first);
+            wrapper.gracenotes.clear();
+            wrapper.note.setStart_s(groupEnd_s);
+            wrapper.note.setDuration_s(outside_s);
+            finalise();
+        } else if (inside_s <= outside_s) {
+            finalise();
+        } else {
+            // The overhang is absorbed by this beat.
+            group.noteWrappers.push_back(wrapper);
+            finalise();
+            return completed;
+        }
     }
-    const float inside_s = std::min(note.duration_s(), groupEnd_s - note.start_s());
-    const float outside_s = std::min(note.duration_s(), end_s - groupEnd_s);
-    if (utils::roundToInt(note.duration_s() / quantum_s) >= 7 && utils::roundToInt(inside_s / quantum_s) >= 4
-        && utils::roundToInt(outside_s / quantum_s) >= 4) {
-        // Long enough on both sides: split at the beat.
-        NoteWrapper first = wrapper;
-        first.note.setDuration_s(inside_s);
-        group.noteWrappers.push_back(first);
-        NoteWrapper rest = wrapper;
-        rest.gracenotes.clear();
-        rest.note.setStart_s(groupEnd_s);
-        rest.note.setDuration_s(outside_s);
-        finalise(true, rest);
-    } else if (inside_s <= outside_s) {
-        finalise(true, wrapper);
-    } else {
-        // The overhang is absorbed by this beat.
-        group.noteWrappers.push_back(wrapper);
-        finalise(false, wrapper);
-    }
-    return completed;
 }
 
 void PipeTuneQuantizer::finaliseGroup(Group& group)

@@ -39,12 +39,13 @@ bool ProgressiveVantor::progressiveTranscribe(const short* data, unsigned int co
 {
     if (data != nullptr && count > 0) {
         mPendingData.insert(mPendingData.end(), data, data + count);
+        const std::size_t windowsBefore = mFrequencies.size();
         const unsigned int consumed =
             calculateFrequencies(mPendingData.data(), static_cast<unsigned int>(mPendingData.size()));
         mProcessedSamples += static_cast<int>(consumed);
         if (consumed > 0) {
             mPendingData.erase(mPendingData.begin(), mPendingData.begin() + consumed);
-            const int newWindows = static_cast<int>(consumed / static_cast<unsigned int>(mStepSize));
+            const int newWindows = static_cast<int>(mFrequencies.size() - windowsBefore);
             mHistoricTuning.update(mFrequencies, mQualities, mVolumes,
                                    static_cast<int>(mFrequencies.size()) - newWindows);
             mTuning = mHistoricTuning.tuning();

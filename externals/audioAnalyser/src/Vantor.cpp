@@ -15,6 +15,7 @@
 
 #include "utils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 
@@ -156,7 +157,10 @@ unsigned int Vantor::calculateFrequencies(const short* data, unsigned int count)
         mPickedFrequencies[i] = gated ? 0.0f : results.pickedFrequency_Hz;
         mQualities[i] = gated ? 0.0f : results.quality;
     }
-    return windows * step;
+    // At rates above about 2.26 MHz a step is longer than a window, and the
+    // next window would start beyond the block: what is held is all there is
+    // to consume.
+    return std::min<unsigned int>(windows * step, count);
 }
 
 void Vantor::calculateNotes()

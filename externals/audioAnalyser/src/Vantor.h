@@ -83,8 +83,9 @@ public:
     bool transcribe(const short* data, unsigned int count);
     void calculateTuning(const short* data, unsigned int count);
     // Appends one window per whole step of the block to the tracks and
-    // returns the samples consumed (windows x step): the caller passes the
-    // rest again with the next block. Fewer than 1024 samples: returns 0.
+    // returns the samples consumed (windows x step, never more than count):
+    // the caller passes the rest again with the next block. Fewer than 1024
+    // samples: returns 0.
     unsigned int calculateFrequencies(const short* data, unsigned int count);
     // Rebuilds the note tracks from the whole pitch tracks.
     void calculateNotes();
