@@ -63,8 +63,9 @@ bool readInputFile(const std::string& path, QByteArray& bytes, std::string& erro
         return false;
     }
     if (!file.isSequential() && file.size() > kMaximumInputSize_B) {
-        error = path + ": the file is too large (" + std::to_string(file.size() / (1024 * 1024)) + " MB; at most "
-                + std::to_string(kMaximumInputSize_B / (1024 * 1024)) + " MB)";
+        constexpr long long kMegabyte_B = 1024 * 1024;
+        error = path + ": the file is too large (" + std::to_string((file.size() + kMegabyte_B - 1) / kMegabyte_B)
+                + " MB; at most " + std::to_string(kMaximumInputSize_B / kMegabyte_B) + " MB)";
         return false;
     }
     // A pipe's size is unknown: read in pieces up to the limit.

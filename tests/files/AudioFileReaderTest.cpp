@@ -2,6 +2,7 @@
 
 #include "TestSignals.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -74,6 +75,9 @@ TEST_F(AudioFileReaderTest, RefusesWithAOneLineMessageNamingTheFile)
     write(path("slow.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 4000, 1, std::vector<double>(400, 0.1));
     write(path("fast.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 3000000, 1, std::vector<double>(4000, 0.1));
     write(path("empty.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, {});
+    QFile huge(QString::fromStdString(path("huge.wav"))); // sparse: no disk space used
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(kMaximumInputSize_B + 1));
+    huge.close();
     const std::vector<std::pair<std::string, std::string>> rows = {
         {path("missing.wav"), "missing.wav: cannot read the file"},
         {path("text.wav"), "text.wav: not an audio file"},
@@ -81,6 +85,7 @@ TEST_F(AudioFileReaderTest, RefusesWithAOneLineMessageNamingTheFile)
         {path("fast.wav"), "fast.wav: the sample rate of 3000000 Hz is outside 8000 to 192000 Hz"},
         {path("empty.wav"), "empty.wav: the file holds no audio"},
         {dir.path().toStdString(), ": is a folder, not a recording"},
+        {path("huge.wav"), "huge.wav: the file is too large (1025 MB; at most 1024 MB)"},
     };
     for (const auto& [file, message] : rows) {
         audio = AudioData();

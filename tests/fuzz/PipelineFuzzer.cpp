@@ -1,0 +1,72 @@
+// libFuzzer target: arbitrary bytes as the input of vantor-transcribe, a
+// project file or an audio file, taken the whole way: reading, at most a few
+// seconds of progressive transcription, the quantizer, the BWW writer and
+// both renderers. Every input must be refused with a message or come out as
+// a score, without crashing and without unbounded work or memory.
+
+#include "AudioFileReader.h"
+#include "ProjectContents.h"
+#include "RecordingTranscriber.h"
+#include "ScoreImages.h"
+#include "ScoreOptions.h"
+
+#include <QGuiApplication>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+constexpr float kMostAudio_s = 2.0f;
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QGuiApplication application(*argc, *argv);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<int>(size));
+    std::string error;
+    ProjectContents contents;
+    if (bytes.startsWith("norla_vnt")) {
+        if (!ProjectContents::fromBytes(bytes, "fuzz.vnt", contents, error))
+            return error.empty() ? (__builtin_trap(), 0) : 0;
+    } else {
+        AudioData audio;
+        if (!decodeAudio(bytes, "fuzz.wav", audio, error))
+            return error.empty() ? (__builtin_trap(), 0) : 0;
+        contents.samples = std::move(audio.samples);
+        contents.samplingFrequency_Hz = audio.samplingFrequency_Hz;
+    }
+    const auto most = static_cast<std::size_t>(kMostAudio_s * contents.samplingFrequency_Hz);
+    if (contents.samples.size() > most)
+        contents.samples.resize(most);
+
+    TranscriptionOptions options;
+    if (contents.calibration) {
+        options.tuningSource = TuningSource::Calibrated;
+        options.calibratedTuning = *contents.calibration;
+    }
+    const TranscriptionResult result = transcribeRecording(contents.samples, contents.samplingFrequency_Hz, options);
+
+    ScoreOptions score;
+    score.tuneName = contents.tuneName;
+    score.tuneType = contents.tuneType;
+    score.composer = contents.composer;
+    score.timeSigNumerator = contents.timeSigNumerator;
+    score.timeSigDenominator = contents.timeSigDenominator;
+    score.bpm = contents.bpm;
+    score.timeShift_s = contents.timeShift_s;
+    const std::string bww = toBww(result, score);
+    if (bww.empty())
+        __builtin_trap();
+    std::string why;
+    scoreImage(result, score, why);
+    timingImage(result, score, 5.0f, why);
+    return 0;
+}
