@@ -35,15 +35,4 @@ TEST(NoteAverager, NoteChangesWhenThreeQuartersOfTheRecentWindowsAgree)
     EXPECT_FALSE(averager.addAndUpdate(480.0f));
 }
 
-TEST(NoteAverager, AverageUsesRawFrequenciesOnTheCalibratedGrid)
-{
-    NoteAverager averager;
-    averager.initialise(43, 6);
-    averager.setCalibrationMultiplier(440.0f / 480.0f);
-    for (int i = 0; i < 20; ++i)
-        averager.addAndUpdate(480.0f);
-    EXPECT_EQ(averager.midiNote(), 69);
-    EXPECT_FLOAT_EQ(averager.calculateAverageFrequency_Hz(), 480.0f);
-}
-
 } // namespace

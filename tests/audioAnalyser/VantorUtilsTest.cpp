@@ -1,10 +1,8 @@
 #include "VantorUtils.h"
 
-#include "TestSignals.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 
 namespace {
 
@@ -38,33 +36,6 @@ TEST(CalculateTuningFromFrequencies, AveragesTheAcceptedWindowsOfEachNote)
     EXPECT_FLOAT_EQ(tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::D), 645.0f);
     EXPECT_FLOAT_EQ(tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::E), 723.0f);
     EXPECT_FLOAT_EQ(tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::F), 800.0f);
-}
-
-TEST(CalculateTuningFromData, EstimatesADetunedNoteFromAudio)
-{
-    PipeTuning played = standardAt(480.0f);
-    std::vector<synth::Segment> segments = synth::scale(played, 0.5f);
-    segments[4].frequency_Hz = 650.0f; // D sharp by 26 cents
-    const std::vector<short> pcm = testsignals::pcm(
-        synth::renderSegments(segments, 44100.0f, synth::chanterHarmonics(), 0.5f));
-
-    const PipeTuning estimate =
-        calculateTuningFromData(pcm.data(), static_cast<unsigned int>(pcm.size()), 44100.0f, 1024, 480.0f, 0.3f);
-    EXPECT_EQ(estimate.tuningScheme(), PipeTuning::Calibrated);
-    EXPECT_NEAR(estimate.lowA_Hz(), 480.0f, 0.2f);
-    EXPECT_NEAR(estimate.getReferenceNoteCentreFrequency_Hz(PipeTuning::D), 650.0f, 0.3f);
-    EXPECT_NEAR(estimate.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowG), 420.0f, 0.2f);
-    EXPECT_NEAR(estimate.getReferenceNoteCentreFrequency_Hz(PipeTuning::HighA), 960.0f, 0.4f);
-}
-
-TEST(CalcWindowAverage, NeedsMoreThanTheFractionOfNonZeroValues)
-{
-    const std::vector<float> values = {0.0f, 0.0f, 5.0f, 7.0f};
-    EXPECT_EQ(calcWindowAverage(values, 0, 4, 0.5f), 0.0f); // 2 is not above 2
-    EXPECT_EQ(calcWindowAverage(values, 0, 4, 0.4f), 6.0f);
-    // The range is cut at the end of the series but the fraction is not.
-    EXPECT_EQ(calcWindowAverage(values, 2, 4, 0.4f), 6.0f);
-    EXPECT_EQ(calcWindowAverage(values, 2, 6, 0.4f), 0.0f);
 }
 
 } // namespace

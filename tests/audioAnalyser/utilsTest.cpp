@@ -7,17 +7,6 @@
 
 namespace {
 
-TEST(Utils, Linear2dBIsLimitedToFloorAndZero)
-{
-    EXPECT_EQ(utils::linear2dB(0.0f, -120.0f), -120.0f);
-    EXPECT_EQ(utils::linear2dB(-1.0f, -120.0f), -120.0f);
-    EXPECT_EQ(utils::linear2dB(NAN, -120.0f), -120.0f);
-    EXPECT_EQ(utils::linear2dB(1e-13f, -120.0f), -120.0f);
-    EXPECT_NEAR(utils::linear2dB(0.5f, -120.0f), -6.0206f, 1e-4);
-    EXPECT_EQ(utils::linear2dB(1.0f, -120.0f), 0.0f);
-    EXPECT_EQ(utils::linear2dB(4.0f, -120.0f), 0.0f);
-}
-
 TEST(Utils, FreqRatioToCentsUsesTheHouseConstant)
 {
     EXPECT_NEAR(utils::freqRatioToCents(440.0f, 880.0f), 1200.0398f, 1e-3);
