@@ -69,16 +69,16 @@ CommandLineResult<Settings> parseCommandLine(
     return result;
 }
 
-// The options' part of a help text: one line per option, help aligned.
+// head, then help in a column from column 30, wrapped at 80 columns.
+std::string helpEntry(const std::string& head, const std::string& help);
+
+// The options' part of a help text: one entry per option.
 template <typename Settings>
 std::string optionsHelp(const std::vector<CommandLineOption<Settings>>& options)
 {
     std::string text;
-    for (const auto& option : options) {
-        std::string head = "  " + option.name + (option.valueName.empty() ? "" : " " + option.valueName);
-        text += head + (head.size() < 30 ? std::string(30 - head.size(), ' ') : "\n" + std::string(30, ' '))
-                + option.help + "\n";
-    }
+    for (const auto& option : options)
+        text += helpEntry("  " + option.name + (option.valueName.empty() ? "" : " " + option.valueName), option.help);
     return text;
 }
 

@@ -69,7 +69,7 @@ std::vector<Option> makeOptions()
              command.options.lowA_Hz = static_cast<float>(*lowA_Hz);
              return std::nullopt;
          }},
-        {"--tuning", "LG=HZ,LA=HZ,...", "a calibrated tuning (LA required)",
+        {"--tuning", "LG=HZ,LA=HZ,...", "a calibrated tuning: LA from 300 to 700 Hz required, every note within the chanter's compass",
          [](const std::string& value, Command& command) -> Refusal {
              std::string error;
              if (!parseTuning(value, command.options.calibratedTuning, error)
@@ -144,8 +144,9 @@ const std::vector<CommandLineOption<TranscribeCommand>>& transcribeOptions()
 std::string transcribeUsage()
 {
     return "Usage: vantor-transcribe [options] AUDIO_OR_VNT_FILE\n"
-           "Transcribes a chanter recording (WAV, FLAC, OGG, AIFF... at 8000 Hz or more,\n"
-           "or a Vantor project file) and prints the notes. A project file's own tune\n"
+           "Transcribes a chanter recording (WAV, FLAC, OGG, AIFF... from 8000 to 192000\n"
+           "Hz, or a Vantor project file; - or /dev/stdin reads a pipe) and prints the\n"
+           "notes. A project file's own tune\n"
            "details, tempo, time signature, time shift and calibration are used unless\n"
            "given here; values of a project outside the ranges below are clamped, with a\n"
            "warning, and a calibration no chanter could have is ignored. Outputs never\n"

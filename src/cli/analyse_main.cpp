@@ -75,7 +75,7 @@ std::string usage()
     return "Usage: vantor-analyse [options]\n"
            "Analyses chanter audio window by window and prints volume, pitch, quality\n"
            "and chanter note. Without --pcm it analyses a synthesised chanter scale.\n\n"
-           + optionsHelp(analyseOptions()) + "  --help                      this text\n";
+           + optionsHelp(analyseOptions()) + helpEntry("  --help", "this text");
 }
 
 std::optional<std::string> checkOptions(const Options& options)
@@ -116,7 +116,7 @@ int main(int argc, char** argv)
                                              ? std::optional<std::string>(parsed.error)
                                              : checkOptions(parsed.settings);
     if (refusal) {
-        std::cerr << "vantor-analyse: " << *refusal << "\n" << usage();
+        std::cerr << "vantor-analyse: " << *refusal << "\nTry vantor-analyse --help\n";
         return 2;
     }
     const Options& options = parsed.settings;

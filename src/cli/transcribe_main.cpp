@@ -128,7 +128,7 @@ int run(int argc, char** argv)
         return 0;
     }
     if (parsed.outcome == CommandLineResult<TranscribeCommand>::UsageError) {
-        std::cerr << "vantor-transcribe: " << parsed.error << "\n" << transcribeUsage();
+        std::cerr << "vantor-transcribe: " << parsed.error << "\nTry vantor-transcribe --help\n";
         return 2;
     }
     TranscribeCommand command = parsed.settings;

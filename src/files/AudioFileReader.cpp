@@ -58,7 +58,8 @@ bool readInputFile(const std::string& path, QByteArray& bytes, std::string& erro
         return false;
     }
     QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) {
+    const bool opened = path == "-" ? file.open(stdin, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
+    if (!opened) {
         error = path + ": cannot read the file (" + file.errorString().toStdString() + ")";
         return false;
     }

@@ -16,9 +16,9 @@ struct AudioData {
     int channels = 0;
 };
 
-// The whole content of a file, pipe or device of at most kMaximumInputSize_B
-// bytes; false with a one-line message naming it (missing, a folder,
-// unreadable, too large).
+// The whole content of a file, pipe or device ("-" is standard input) of at
+// most kMaximumInputSize_B bytes; false with a one-line message naming it
+// (missing, a folder, unreadable, too large).
 constexpr long long kMaximumInputSize_B = 1024LL * 1024 * 1024;
 bool readInputFile(const std::string& path, QByteArray& bytes, std::string& error);
 
