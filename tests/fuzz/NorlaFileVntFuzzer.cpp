@@ -4,8 +4,17 @@
 
 #include "NorlaFileVnt.h"
 
+#include <QtGlobal>
+
 #include <cstddef>
 #include <cstdint>
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    // The reader's log lines would only slow the fuzzer down.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -24,6 +24,8 @@ constexpr float kMostAudio_s = 2.0f;
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The readers' log lines would only slow the fuzzer down.
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     static QGuiApplication application(*argc, *argv);
     return 0;
 }
