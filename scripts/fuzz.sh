@@ -24,6 +24,8 @@ CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebI
 cmake --build "$build" --target vntFuzzer pipelineFuzzer --parallel "$(nproc)"
 
 mkdir -p "$build/crashes"
+# The offscreen platform keeps its screen for the life of the process.
+export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp"
 status=0
 for target in vntFuzzer pipelineFuzzer; do
     corpus="$build/corpus-$target"
