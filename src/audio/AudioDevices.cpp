@@ -1,0 +1,91 @@
+#include "AudioDevices.h"
+
+#include "FileAudioInput.h"
+#include "SystemAudioInput.h"
+
+#include <QAudioDeviceInfo>
+#include <QFileInfo>
+
+namespace audioDevices {
+
+namespace {
+
+QString registeredFile;
+double fileSpeed = 1.0;
+int filePeriodSamples = 2048;
+
+} // namespace
+
+void setInputFile(const QString& path, double speed, int periodSamples)
+{
+    registeredFile = path;
+    fileSpeed = speed;
+    filePeriodSamples = periodSamples;
+}
+
+QString inputFile()
+{
+    return registeredFile;
+}
+
+QString fileInputName()
+{
+    return registeredFile.isEmpty() ? QString() : "File input: " + QFileInfo(registeredFile).fileName();
+}
+
+QStringList inputNames()
+{
+    QStringList names;
+    for (const QAudioDeviceInfo& device : QAudioDeviceInfo::availableDevices(QAudio::AudioInput))
+        names << device.deviceName();
+    if (!registeredFile.isEmpty())
+        names << fileInputName();
+    return names;
+}
+
+QString chooseInput(const QString& name)
+{
+    const QStringList names = inputNames();
+    if (names.contains(name))
+        return name;
+    const QAudioDeviceInfo preferred = QAudioDeviceInfo::defaultInputDevice();
+    if (!preferred.isNull())
+        return preferred.deviceName();
+    return fileInputName();
+}
+
+std::unique_ptr<AudioInputBackend> openInput(const QString& name, const QAudioFormat& format, QString& error)
+{
+    if (!registeredFile.isEmpty() && name == fileInputName()) {
+        int rate_Hz = 0;
+        std::string message;
+        std::vector<short> samples = FileAudioInput::readRecording(registeredFile.toStdString(), rate_Hz, message);
+        if (samples.empty()) {
+            error = QString::fromStdString(message);
+            return nullptr;
+        }
+        if (rate_Hz != format.sampleRate()) {
+            error = QString::fromStdString(registeredFile.toStdString()) + " is recorded at " + QString::number(rate_Hz)
+                    + " Hz; the input runs at " + QString::number(format.sampleRate())
+                    + " Hz (set the recording frequency to match)";
+            return nullptr;
+        }
+        auto input = std::make_unique<FileAudioInput>(std::move(samples), rate_Hz, format);
+        input->setSpeed(fileSpeed);
+        input->setPeriodSamples(filePeriodSamples);
+        return input;
+    }
+    for (const QAudioDeviceInfo& device : QAudioDeviceInfo::availableDevices(QAudio::AudioInput)) {
+        if (device.deviceName() == name) {
+            if (!device.isFormatSupported(format)) {
+                error = name + " does not record 16-bit mono at " + QString::number(format.sampleRate()) + " Hz";
+                return nullptr;
+            }
+            return std::make_unique<SystemAudioInput>(device, format);
+        }
+    }
+    error = name.isEmpty() ? QString("There is no audio input") : "There is no audio input named " + name;
+    return nullptr;
+}
+
+} // namespace audioDevices

@@ -1,0 +1,37 @@
+#pragma once
+
+// The audio input devices Vantor offers: the system's, and a recording
+// played in as an input ("File input: NAME") when one is given with
+// --input-file or VANTOR_INPUT_FILE, or when the system has no input at all.
+// The file is registered once at start-up, before any worker thread starts;
+// afterwards it is only read.
+
+#include "AudioInputBackend.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace audioDevices {
+
+constexpr const char* kInputFileVariable = "VANTOR_INPUT_FILE";
+
+// Registers the recording played by the file input; an empty path removes
+// it. speed > 1 plays it faster than real time and periodSamples sets how
+// much each delivery holds (tests).
+void setInputFile(const QString& path, double speed = 1.0, int periodSamples = 2048);
+QString inputFile();
+// "File input: NAME" for the registered file, empty without one.
+QString fileInputName();
+
+// Every input device name, the system's first.
+QStringList inputNames();
+// The device to use for name: the named one if it exists, else the system
+// default input, else the file input. Empty when there is none at all.
+QString chooseInput(const QString& name);
+
+// Opens the named input for format; null with the reason in error.
+std::unique_ptr<AudioInputBackend> openInput(const QString& name, const QAudioFormat& format, QString& error);
+
+} // namespace audioDevices

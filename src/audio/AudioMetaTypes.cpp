@@ -1,0 +1,8 @@
+#include "AudioMetaTypes.h"
+
+void registerAudioMetaTypes()
+{
+    qRegisterMetaType<PitchFinder::AnalysisResults>("PitchFinder::AnalysisResults");
+    qRegisterMetaType<NoteMap>("NoteMap");
+    qRegisterMetaType<PipeTuning>("PipeTuning");
+}

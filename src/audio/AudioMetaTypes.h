@@ -1,0 +1,17 @@
+#pragma once
+
+// The value types that cross threads in queued signals, declared to Qt's
+// meta-type system; registerAudioMetaTypes() registers them once, before any
+// worker thread starts (the application's main and the tests call it).
+
+#include "PipeNote.h"
+#include "PipeTuning.h"
+#include "PitchFinder.h"
+
+#include <QMetaType>
+
+Q_DECLARE_METATYPE(PitchFinder::AnalysisResults)
+Q_DECLARE_METATYPE(NoteMap)
+Q_DECLARE_METATYPE(PipeTuning)
+
+void registerAudioMetaTypes();

@@ -1,0 +1,267 @@
+#include "AudioProcessor.h"
+
+#include "AudioRecorder.h"
+#include "utils.h"
+
+#include <QDebug>
+#include <QMetaObject>
+#include <QMutexLocker>
+#include <QThread>
+
+#include <algorithm>
+#include <exception>
+
+namespace {
+
+constexpr float kMinimumInterval_s = 0.05f;
+constexpr int kVolumeWindows = 10;
+
+} // namespace
+
+AudioProcessor::AudioProcessor(QObject* parent) : QObject(parent) {}
+
+void AudioProcessor::setDataParams(PitchFinder::DataParams params)
+{
+    {
+        QMutexLocker lock(&mSettingsMutex);
+        mPendingDataParams = params;
+    }
+    mDataParamsPending = true;
+}
+
+void AudioProcessor::setParams(PitchFinder::ProcessingParams params)
+{
+    {
+        QMutexLocker lock(&mSettingsMutex);
+        mPendingProcessingParams = params;
+    }
+    mProcessingParamsPending = true;
+}
+
+void AudioProcessor::setTranscriptionParams(float filterCornerFrequency_Hz, float snacPeakThreshold,
+                                            float minimumSnacPeak)
+{
+    {
+        QMutexLocker lock(&mSettingsMutex);
+        mFilterCornerFrequency_Hz = filterCornerFrequency_Hz;
+        mSnacPeakThreshold = snacPeakThreshold;
+        mMinimumSnacPeak = minimumSnacPeak;
+    }
+    mTranscriptionParamsPending = true;
+}
+
+void AudioProcessor::setMinimumVolume_normalized(float volume_normalized)
+{
+    {
+        QMutexLocker lock(&mSettingsMutex);
+        if (volume_normalized == mMinimumVolume_normalized)
+            return;
+        mMinimumVolume_normalized = volume_normalized;
+    }
+    mMinimumVolumePending = true;
+}
+
+void AudioProcessor::setTuning(const PipeTuning& tuning)
+{
+    {
+        QMutexLocker lock(&mSettingsMutex);
+        mPendingTuning = tuning;
+    }
+    mTuningPending = true;
+}
+
+void AudioProcessor::setTranscribeInterval_s(float interval_s)
+{
+    {
+        QMutexLocker lock(&mSettingsMutex);
+        mTranscribeInterval_s = interval_s;
+    }
+    mIntervalPending = true;
+}
+
+void AudioProcessor::setAudioRecorder(AudioRecorder* recorder)
+{
+    QMutexLocker lock(&mRecorderMutex);
+    mRecorder = recorder;
+    mHistoricBytesProcessed = 0;
+    mLiveBytesProcessed = 0;
+}
+
+void AudioProcessor::processData(qint64 totalDataSize_B, bool /*historicRecordingEnabled*/)
+{
+    if (mPlaybackActive)
+        return;
+    QMutexLocker lock(&mRecorderMutex);
+    if (mRecorder == nullptr)
+        return;
+    // The totals make several queued signals collapse into one fetch.
+    if (mTranscriptionEnabled && mHistoricBytesProcessed < totalDataSize_B) {
+        const QByteArray recent = mRecorder->getRecentData(mHistoricBytesProcessed);
+        processBlock(recent);
+        mHistoricBytesProcessed += recent.size();
+    }
+    if (mTranscriptionEnabled) {
+        mLiveBytesProcessed = 0;
+        return;
+    }
+    if (mLiveBytesProcessed < totalDataSize_B) {
+        const QByteArray newest = mRecorder->getRecentData(0);
+        mLiveBytesProcessed = mRecorder->getLiveBytesReceived();
+        processBlock(newest);
+    }
+    mHistoricBytesProcessed = 0;
+}
+
+void AudioProcessor::finishTranscription()
+{
+    if (QThread::currentThread() != thread()) {
+        QMetaObject::invokeMethod(this, "finishTranscription", Qt::AutoConnection);
+        return;
+    }
+    QByteArray rest;
+    {
+        QMutexLocker lock(&mRecorderMutex);
+        if (mRecorder != nullptr) {
+            rest = mRecorder->getRecentData(mHistoricBytesProcessed);
+            mHistoricBytesProcessed += rest.size();
+        }
+    }
+    try {
+        applyPendingSettings();
+        transcribeBlock(rest, true);
+    } catch (const std::exception& exception) {
+        qDebug() << "STD EXCEPTION! :" << exception.what();
+    } catch (...) {
+        qDebug() << "UNKNOWN EXCEPTION!";
+    }
+}
+
+void AudioProcessor::applyPendingSettings()
+{
+    QMutexLocker lock(&mSettingsMutex);
+    if (mDataParamsPending.exchange(false)) {
+        mPitchFinder.setDataParams(mPendingDataParams);
+        mTranscriber.setSamplingFrequency_Hz(static_cast<float>(mPendingDataParams.samplingFrequency_Hz));
+    }
+    if (mProcessingParamsPending.exchange(false))
+        mPitchFinder.setProcessingParams(mPendingProcessingParams);
+    if (mTranscriptionParamsPending.exchange(false)) {
+        mTranscriber.setFilterCornerFrequency_Hz(mFilterCornerFrequency_Hz);
+        mTranscriber.setSnacPeakThreshold(mSnacPeakThreshold);
+        mTranscriber.setMinimumSnacPeak(mMinimumSnacPeak);
+    }
+    if (mMinimumVolumePending.exchange(false)) {
+        mTranscriber.setMinimumVolume_normalized(mMinimumVolume_normalized);
+        HistoricPipeTuning historic = mTranscriber.historicTuning();
+        historic.setMinimumVolume_normalized(mMinimumVolume_normalized);
+        mTranscriber.setHistoricalTuning(historic);
+    }
+    if (mTuningPending.exchange(false)) {
+        HistoricPipeTuning historic = mTranscriber.historicTuning();
+        historic.setCalibratedTuning(mPendingTuning, true);
+        mTranscriber.setHistoricalTuning(historic);
+    }
+    // The interval is applied with the reset, after it (which would set it
+    // back to its default), in transcribeBlock.
+}
+
+void AudioProcessor::processBlock(const QByteArray& block)
+{
+    if (block.isEmpty()) {
+        qDebug() << "No data";
+        return;
+    }
+    try {
+        applyPendingSettings();
+        if (!mTranscriptionEnabled) {
+            mLiveData += block;
+            const int window_B = static_cast<int>(mPitchFinder.dataParams().dataSize_B());
+            if (window_B > 0 && mLiveData.size() >= window_B) {
+                const std::vector<short> window =
+                    utils::decodePcm16(mLiveData.constData(), static_cast<std::size_t>(window_B));
+                mPitchFinder.setData(window.data());
+                mPitchFinder.calculatePitch();
+                emit dataProcessed(mPitchFinder.analysisResults());
+                mLiveData.clear();
+            }
+            return;
+        }
+        transcribeBlock(block, false);
+    } catch (const std::exception& exception) {
+        qDebug() << "STD EXCEPTION! :" << exception.what();
+    } catch (...) {
+        qDebug() << "UNKNOWN EXCEPTION!";
+    }
+}
+
+void AudioProcessor::transcribeBlock(const QByteArray& block, bool forceRerun)
+{
+    if (mResetPending.exchange(false)) {
+        mTranscriptionData.clear();
+        // The running tuning estimate carries over from one recording to the next.
+        const HistoricPipeTuning historic = mTranscriber.historicTuning();
+        mTranscriber.reset();
+        mTranscriber.setHistoricalTuning(historic);
+        mSamplesTranscribed = 0;
+        mIntervalPending = true;
+    }
+    if (mIntervalPending.exchange(false)) {
+        QMutexLocker lock(&mSettingsMutex);
+        mTranscriber.setTranscriptionInterval_s(std::max(mTranscribeInterval_s, kMinimumInterval_s));
+    }
+    if (mTranscriptionDisabled)
+        return;
+    mTranscriptionData += block;
+    const int total = mTranscriptionData.size() / 2;
+    try {
+        const std::vector<short> fresh =
+            utils::decodePcm16(mTranscriptionData.constData() + 2 * static_cast<std::size_t>(mSamplesTranscribed),
+                               2 * static_cast<std::size_t>(total - mSamplesTranscribed));
+        bool changed = false;
+        if (!fresh.empty())
+            changed = mTranscriber.progressiveTranscribe(fresh.data(), static_cast<unsigned int>(fresh.size()), false);
+        if (forceRerun)
+            changed = mTranscriber.progressiveTranscribe(nullptr, 0, true);
+        emit transcriptionVolume(mTranscriber.getLastRmsAverage_normalized(kVolumeWindows));
+        if (changed)
+            emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mTranscriber.notes(),
+                                     mTranscriber.graceNotes(), mTranscriber.tuning(), false);
+        mSamplesTranscribed = total;
+    } catch (const std::exception& exception) {
+        qDebug() << "Proc thread STD EXCEPTION! :" << exception.what();
+        emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mTranscriber.notes(), mTranscriber.graceNotes(),
+                                 mTranscriber.tuning(), true);
+    } catch (...) {
+        qDebug() << "Proc thread UNKNOWN EXCEPTION!";
+        emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mTranscriber.notes(), mTranscriber.graceNotes(),
+                                 mTranscriber.tuning(), true);
+    }
+}
+
+void AudioProcessor::playbackData(QByteArray data, int chunkSize)
+{
+    if (mPlaybackActive.exchange(true))
+        return;
+    if (QThread::currentThread() == thread())
+        _playbackData(data, chunkSize);
+    else
+        QMetaObject::invokeMethod(this, "_playbackData", Qt::QueuedConnection, Q_ARG(QByteArray, data),
+                                  Q_ARG(int, chunkSize));
+}
+
+void AudioProcessor::_playbackData(QByteArray data, int chunkSize)
+{
+    const int step = std::max(chunkSize, 2);
+    for (int offset = 0; offset < data.size() && mPlaybackActive; offset += step)
+        processBlock(data.mid(offset, step));
+    // The end of a replayed recording is transcribed too.
+    if (!data.isEmpty() && mTranscriptionEnabled && !mTranscriptionDisabled) {
+        try {
+            transcribeBlock(QByteArray(), true);
+        } catch (...) {
+            qDebug() << "UNKNOWN EXCEPTION!";
+        }
+    }
+    mPlaybackActive = false;
+    emit playbackFinised();
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+// Turns captured audio into results in the processing thread. Pitch-only
+// mode (while not recording): each new chunk goes through a PitchFinder and
+// its results are signalled for the level meter, the note display and
+// calibration. Transcription mode (while recording): the newly recorded
+// samples go to a ProgressiveVantor; a level is signalled after every block
+// and the melody, gracing and tuning after every re-run. The same path
+// replays a stored recording (playbackData).
+//
+// Settings arrive from any thread through the setters, which store the
+// value and then raise an atomic flag; the processing thread clears each
+// flag before it reads its value, at the start of the next block, so no
+// setting changes in the middle of a block (the values themselves are
+// guarded by a small lock). The recorder is read under
+// mRecorderMutex, which is always taken before the recorder's own lock.
+// Exceptions never leave the thread: they end in a result with its error
+// flag set.
+
+#include "PipeNote.h"
+#include "PipeTuning.h"
+#include "PitchFinder.h"
+#include "ProgressiveVantor.h"
+
+#include <QByteArray>
+#include <QMutex>
+#include <QObject>
+
+#include <atomic>
+
+class AudioRecorder;
+
+class AudioProcessor : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AudioProcessor(QObject* parent = nullptr);
+
+    // Any thread.
+    void setDataParams(PitchFinder::DataParams params);
+    void setParams(PitchFinder::ProcessingParams params);
+    void setTranscriptionParams(float filterCornerFrequency_Hz, float snacPeakThreshold, float minimumSnacPeak);
+    void setMinimumVolume_normalized(float volume_normalized);
+    void setTuning(const PipeTuning& tuning);
+    void setTranscribeInterval_s(float interval_s);
+    void enableTranscription(bool enable) { mTranscriptionEnabled = enable; }
+    void resetTranscription() { mResetPending = true; }
+    void setDebugDisable() { mTranscriptionDisabled = true; }
+    void stopPlayback() { mPlaybackActive = false; }
+    // The recorder to fetch from; it must outlive the processor or be
+    // replaced (null) first.
+    void setAudioRecorder(AudioRecorder* recorder);
+
+    // Replays data in blocks of chunkSize bytes through the transcription
+    // path, in the processor's thread; ignored while a replay is running.
+    void playbackData(QByteArray data, int chunkSize);
+
+public slots:
+    void processData(qint64 totalDataSize_B, bool historicRecordingEnabled);
+    // After Stop: transcribes what is left of the recording and re-runs the
+    // transcription once more over it, so that the result covers the whole
+    // recording.
+    void finishTranscription();
+
+signals:
+    void dataProcessed(PitchFinder::AnalysisResults analysisResults);
+    void transcriptionResult(float duration_s, NoteMap melodyNotes, NoteMap graceNotes, PipeTuning tuning, bool error);
+    void transcriptionVolume(float volume_normalized);
+    void playbackFinised();
+
+private slots:
+    void _playbackData(QByteArray data, int chunkSize);
+
+private:
+    void processBlock(const QByteArray& block);
+    void applyPendingSettings();
+    void transcribeBlock(const QByteArray& block, bool forceRerun);
+
+    ProgressiveVantor mTranscriber;
+    PitchFinder mPitchFinder;
+    // The setters' values; a flag is raised after its value is stored and
+    // cleared before it is read. The values sit under mSettingsMutex, so
+    // that a setter writing again while a block reads them is no data race.
+    QMutex mSettingsMutex;
+    PitchFinder::DataParams mPendingDataParams;
+    PitchFinder::ProcessingParams mPendingProcessingParams;
+    PipeTuning mPendingTuning;
+    float mMinimumVolume_normalized = 0.0f;
+    float mTranscribeInterval_s = 0.0f;
+    float mFilterCornerFrequency_Hz = 0.0f;
+    float mSnacPeakThreshold = 0.0f;
+    float mMinimumSnacPeak = 0.0f;
+    std::atomic<bool> mTranscriptionEnabled{false};
+    std::atomic<bool> mResetPending{true};
+    std::atomic<bool> mTuningPending{false};
+    std::atomic<bool> mDataParamsPending{false};
+    std::atomic<bool> mProcessingParamsPending{false};
+    std::atomic<bool> mMinimumVolumePending{false};
+    std::atomic<bool> mTranscriptionParamsPending{false};
+    std::atomic<bool> mIntervalPending{false};
+    std::atomic<bool> mPlaybackActive{false};
+    std::atomic<bool> mTranscriptionDisabled{false};
+    QByteArray mTranscriptionData;
+    QByteArray mLiveData;
+    int mSamplesTranscribed = 0;
+    QMutex mRecorderMutex; // guards the three below; taken before the recorder's lock
+    AudioRecorder* mRecorder = nullptr;
+    qint64 mHistoricBytesProcessed = 0;
+    qint64 mLiveBytesProcessed = 0;
+};

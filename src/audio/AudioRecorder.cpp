@@ -1,0 +1,204 @@
+#include "AudioRecorder.h"
+
+#include "AudioDevices.h"
+
+#include <QDebug>
+#include <QMutexLocker>
+
+namespace {
+
+QString stateText(QAudio::State state)
+{
+    switch (state) {
+    case QAudio::ActiveState: return "Active";
+    case QAudio::SuspendedState: return "Suspended";
+    case QAudio::StoppedState: return "Stopped";
+    case QAudio::IdleState: return "Idle";
+    default: return "Unknown!";
+    }
+}
+
+QString errorText(QAudio::Error error)
+{
+    switch (error) {
+    case QAudio::NoError: return "";
+    case QAudio::OpenError: return "An error opening the audio device";
+    case QAudio::IOError: return "An error occurred during read/write of audio device";
+    case QAudio::UnderrunError: return "Audio data is not being fed to the audio device at a fast enough rate";
+    case QAudio::FatalError: return "A non-recoverable error has occurred, the audio device is not usable at this time";
+    default: return "Unknown";
+    }
+}
+
+} // namespace
+
+AudioRecorder::AudioRecorder(QObject* parent) : QObject(parent)
+{
+    mFormat.setCodec("audio/pcm");
+    mFormat.setByteOrder(QAudioFormat::LittleEndian);
+    mFormat.setSampleSize(16);
+    mFormat.setSampleType(QAudioFormat::SignedInt);
+    mFormat.setChannelCount(1);
+    mFormat.setSampleRate(44100);
+    mDeviceName = audioDevices::chooseInput(QString());
+}
+
+AudioRecorder::~AudioRecorder() = default;
+
+bool AudioRecorder::initialise(int sampleRate_Hz, int numNotifySamples)
+{
+    qDebug() << QString("INITIALISE to %1 Hz").arg(sampleRate_Hz);
+    if (mInput) {
+        qWarning() << "INITIALISE called with existing audio input";
+        stop();
+        mInput.reset();
+    }
+    mFormat.setSampleRate(sampleRate_Hz);
+    QString error;
+    mInput = audioDevices::openInput(mDeviceName, mFormat, error);
+    if (!mInput)
+        qWarning() << "No audio input:" << error;
+    else
+        mInput->setParent(this);
+    mChunkSize_B = mFormat.channelCount() * numNotifySamples * mFormat.sampleSize() / 8;
+    mPending.clear();
+    QMutexLocker lock(&mMutex);
+    mRecorded.clear();
+    mLiveBytesReceived = 0;
+    mFirstDataSignalled = false;
+    return true;
+}
+
+void AudioRecorder::start()
+{
+    {
+        QMutexLocker lock(&mMutex);
+        mRecorded.clear();
+        mLiveBytesReceived = 0;
+    }
+    if (!mInput)
+        return;
+    qDebug() << QString("STARTING (State is %1)").arg(static_cast<int>(mInput->state()));
+    mRecording = true;
+    connect(mInput.get(), &AudioInputBackend::stateChanged, this, &AudioRecorder::audioStateChanged,
+            Qt::UniqueConnection);
+    mInputDevice = mInput->start();
+    if (mInputDevice != nullptr)
+        connect(mInputDevice, &QIODevice::readyRead, this, &AudioRecorder::audioDataReady);
+}
+
+void AudioRecorder::stop()
+{
+    qDebug() << "Stopping audio recording";
+    if (!mRecording) {
+        qWarning() << "Stop called with mRecording false";
+        return;
+    }
+    mRecording = false;
+    if (mInputDevice != nullptr)
+        disconnect(mInputDevice, &QIODevice::readyRead, this, &AudioRecorder::audioDataReady);
+    if (mInput) {
+        mInput->stop();
+        mInput.reset();
+    }
+    mInputDevice = nullptr;
+}
+
+void AudioRecorder::restart(const QString& deviceName, int sampleRate_Hz, int numNotifySamples)
+{
+    if (mRecording)
+        stop();
+    setAudioDevice(deviceName);
+    initialise(sampleRate_Hz, numNotifySamples);
+    start();
+}
+
+void AudioRecorder::setAudioDevice(const QString& deviceName)
+{
+    if (audioDevices::inputNames().contains(deviceName))
+        mDeviceName = deviceName;
+}
+
+void AudioRecorder::enableHistoricRecording(bool enable)
+{
+    QMutexLocker lock(&mMutex);
+    if (enable) {
+        mRecorded.clear();
+        mFirstDataSignalled = false;
+    }
+    mLiveBytesReceived = 0;
+    mHistoricRecording = enable;
+}
+
+QByteArray AudioRecorder::recordedData() const
+{
+    QMutexLocker lock(&mMutex);
+    return mRecorded;
+}
+
+qint64 AudioRecorder::getLiveBytesReceived() const
+{
+    QMutexLocker lock(&mMutex);
+    return mLiveBytesReceived;
+}
+
+QByteArray AudioRecorder::getRecentData(qint64 fromByte) const
+{
+    QMutexLocker lock(&mMutex);
+    if (mRecorded.size() <= fromByte)
+        return QByteArray();
+    return mRecorded.mid(static_cast<int>(fromByte));
+}
+
+float AudioRecorder::getElapsed_s() const
+{
+    const int rate_Hz = mFormat.sampleRate();
+    if (rate_Hz == 0)
+        return 0.0f;
+    QMutexLocker lock(&mMutex);
+    return static_cast<float>(static_cast<double>(mRecorded.size()) / (2.0 * rate_Hz));
+}
+
+void AudioRecorder::audioStateChanged(QAudio::State state)
+{
+    qDebug() << QString("Audio state changed to: %1").arg(stateText(state));
+    if (state == QAudio::StoppedState)
+        qDebug() << QString("Audio stopped. Error was: %1")
+                        .arg(mInput ? errorText(mInput->error()) : QString("Unknown (Null mAudioInput)"));
+}
+
+void AudioRecorder::audioDataReady()
+{
+    if (!mInput || mInputDevice == nullptr)
+        return;
+    mPending += mInputDevice->readAll();
+    {
+        QMutexLocker lock(&mMutex);
+        if (!mPending.isEmpty() && !mFirstDataSignalled && mHistoricRecording) {
+            mFirstDataSignalled = true;
+            lock.unlock();
+            emit firstDataReceived();
+        }
+    }
+    if (mPending.size() < mChunkSize_B)
+        return;
+    int offset = 0;
+    for (; mPending.size() - offset >= mChunkSize_B; offset += mChunkSize_B) {
+        const QByteArray chunk = mPending.mid(offset, mChunkSize_B);
+        qint64 total = 0;
+        const bool historic = mHistoricRecording;
+        {
+            QMutexLocker lock(&mMutex);
+            if (historic) {
+                mRecorded += chunk;
+                total = mRecorded.size();
+            } else {
+                mRecorded = chunk;
+                mLiveBytesReceived += mChunkSize_B;
+                total = mLiveBytesReceived;
+            }
+        }
+        emit dataReceived(total, historic);
+    }
+    mPending.remove(0, offset);
+}

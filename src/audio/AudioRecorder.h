@@ -1,0 +1,74 @@
+#pragma once
+
+// Reads 16-bit mono PCM from the chosen input (a system device or a file
+// played in), cuts it into chunks of a fixed size and announces each chunk.
+// Live mode keeps only the newest chunk (for the level meter and the pitch
+// display); historic mode appends every chunk to the recording, which the
+// processing thread transcribes and the main window saves. Lives in the
+// capture thread; the recording, the live byte count and the mode are read
+// from other threads under mMutex (the processing thread takes its own
+// recorder lock first, then this one).
+
+#include "AudioInputBackend.h"
+
+#include <QAudioFormat>
+#include <QByteArray>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+class AudioRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    explicit AudioRecorder(QObject* parent = nullptr);
+    ~AudioRecorder() override;
+
+    // Opens the input afresh for the rate with chunks of numNotifySamples
+    // samples; always true.
+    bool initialise(int sampleRate_Hz, int numNotifySamples);
+    void start();
+    void stop();
+    // stop (when running), setAudioDevice, initialise, start.
+    void restart(const QString& deviceName, int sampleRate_Hz, int numNotifySamples);
+    // The named input when there is one; otherwise the previous choice stays.
+    void setAudioDevice(const QString& deviceName);
+    QString audioDevice() const { return mDeviceName; }
+
+    // Any thread.
+    void enableHistoricRecording(bool enable);
+    bool isHistoricRecordingEnabled() const { return mHistoricRecording; }
+    QByteArray recordedData() const;
+    qint64 getLiveBytesReceived() const;
+    // The recording after its first fromByte bytes; empty when there is none.
+    QByteArray getRecentData(qint64 fromByte) const;
+    float getElapsed_s() const;
+
+    // The backend in use, for tests that pace a file input; null when closed.
+    AudioInputBackend* input() const { return mInput.get(); }
+
+signals:
+    void firstDataReceived();
+    void dataReceived(qint64 totalDataSize_B, bool historicRecordingEnabled);
+
+public slots:
+    void audioStateChanged(QAudio::State state);
+    void audioDataReady();
+
+private:
+    mutable QMutex mMutex; // guards mRecorded, mLiveBytesReceived
+    std::unique_ptr<AudioInputBackend> mInput;
+    QIODevice* mInputDevice = nullptr; // owned by mInput
+    QString mDeviceName;
+    QAudioFormat mFormat;
+    QByteArray mRecorded;
+    bool mRecording = false;
+    std::atomic<bool> mHistoricRecording{false};
+    qint64 mLiveBytesReceived = 0;
+    QByteArray mPending;
+    int mChunkSize_B = 1024;
+    bool mFirstDataSignalled = false;
+};

@@ -1,0 +1,65 @@
+#include "AudioRecorderWrapper.h"
+
+#include <QMetaObject>
+#include <QThread>
+
+AudioRecorderWrapper::~AudioRecorderWrapper() = default;
+
+bool AudioRecorderWrapper::inOwnThread() const
+{
+    return QThread::currentThread() == thread();
+}
+
+void AudioRecorderWrapper::initialise()
+{
+    if (!inOwnThread()) {
+        QMetaObject::invokeMethod(this, "initialise", Qt::AutoConnection);
+        return;
+    }
+    if (mRecorder.load() == nullptr) {
+        auto* recorder = new AudioRecorder(this);
+        connect(recorder, &AudioRecorder::dataReceived, this, &AudioRecorderWrapper::dataReceived);
+        connect(recorder, &AudioRecorder::firstDataReceived, this, &AudioRecorderWrapper::firstDataReceived);
+        mRecorder = recorder;
+    }
+    emit initialised();
+}
+
+void AudioRecorderWrapper::start(QString deviceName, int frequency_Hz, int numNotifySamples)
+{
+    if (!inOwnThread()) {
+        QMetaObject::invokeMethod(this, "start", Qt::AutoConnection, Q_ARG(QString, deviceName),
+                                  Q_ARG(int, frequency_Hz), Q_ARG(int, numNotifySamples));
+        return;
+    }
+    if (AudioRecorder* recorder = mRecorder.load())
+        recorder->restart(deviceName, frequency_Hz, numNotifySamples);
+}
+
+void AudioRecorderWrapper::stop()
+{
+    if (!inOwnThread()) {
+        QMetaObject::invokeMethod(this, "stop", Qt::AutoConnection);
+        return;
+    }
+    if (AudioRecorder* recorder = mRecorder.load())
+        recorder->stop();
+}
+
+QByteArray AudioRecorderWrapper::recordedData() const
+{
+    AudioRecorder* recorder = mRecorder.load();
+    return recorder != nullptr ? recorder->recordedData() : QByteArray();
+}
+
+void AudioRecorderWrapper::enableHistoricRecording(bool enable)
+{
+    if (AudioRecorder* recorder = mRecorder.load())
+        recorder->enableHistoricRecording(enable);
+}
+
+float AudioRecorderWrapper::getElapsed_s() const
+{
+    AudioRecorder* recorder = mRecorder.load();
+    return recorder != nullptr ? recorder->getElapsed_s() : 0.0f;
+}

@@ -1,0 +1,123 @@
+// The processing thread's object driven by the recorder and the file-backed
+// input: pitch-only windows, and a whole tune captured and transcribed
+// progressively, whose final result must be vantor-transcribe's note for
+// note.
+
+#include "AudioDevices.h"
+#include "AudioMetaTypes.h"
+#include "AudioProcessor.h"
+#include "AudioRecorder.h"
+#include "FileAudioInput.h"
+#include "ProjectContents.h"
+#include "RecordingTranscriber.h"
+#include "TestSignals.h"
+#include "utils.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kRate_Hz = 44100;
+
+PipeTuning chanter()
+{
+    PipeTuning tuning;
+    tuning.setLowA_Hz(480.0f);
+    return tuning;
+}
+
+class AudioProcessorTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { registerAudioMetaTypes(); }
+    void TearDown() override { audioDevices::setInputFile(QString()); }
+
+    void useFileInput(const std::vector<short>& samples, double speed)
+    {
+        const QString path = dir.filePath("tune.wav");
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(waveFileBytes(samples, kRate_Hz));
+        file.close();
+        audioDevices::setInputFile(path, speed, 2048);
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(AudioProcessorTest, PitchOnlyModeAnalysesOneWindowPerWindowOfData)
+{
+    useFileInput(testsignals::pcm(testsignals::chanterTone(640.0f, kRate_Hz)), 20.0);
+    AudioRecorder recorder;
+    AudioProcessor processor;
+    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
+    processor.setParams(chanterProcessingParams(chanter()));
+    processor.setAudioRecorder(&recorder);
+    QObject::connect(&recorder, &AudioRecorder::dataReceived, &processor, &AudioProcessor::processData);
+    QSignalSpy chunks(&recorder, &AudioRecorder::dataReceived);
+    QSignalSpy windows(&processor, &AudioProcessor::dataProcessed);
+    // Chunks of 1024 samples: a 2048-sample window every second chunk.
+    recorder.restart(audioDevices::fileInputName(), kRate_Hz, 1024);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return chunks.count() >= 12; }, 10000));
+    recorder.stop();
+    EXPECT_EQ(windows.count(), chunks.count() / 2);
+    const auto results = windows.first().first().value<PitchFinder::AnalysisResults>();
+    EXPECT_NEAR(results.frequency_Hz, 640.0f, 3.0f);
+}
+
+TEST_F(AudioProcessorTest, ALiveTranscriptionEqualsTheCommandLineOneNoteForNote)
+{
+    std::vector<synth::Segment> tune;
+    const PipeTuning tuning = chanter();
+    for (auto note : {PipeTuning::LowA, PipeTuning::B, PipeTuning::C, PipeTuning::E, PipeTuning::HighG,
+                      PipeTuning::D, PipeTuning::LowA, PipeTuning::HighA, PipeTuning::F, PipeTuning::LowG})
+        tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(note), 0.45f});
+    const std::vector<short> audio =
+        testsignals::pcm(synth::renderSegments(tune, kRate_Hz, synth::chanterHarmonics(), 0.5f));
+    useFileInput(audio, 10.0);
+
+    AudioRecorder recorder;
+    AudioProcessor processor;
+    const TranscriptionOptions options; // the application's defaults
+    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
+    processor.setTranscriptionParams(options.filterCorner_Hz, options.snacPeakThreshold, options.minimumSnacPeak);
+    processor.setMinimumVolume_normalized(options.minimumVolume_normalized);
+    processor.setTuning(tuning);
+    processor.setTranscribeInterval_s(options.transcriptionInterval_s);
+    processor.setAudioRecorder(&recorder);
+    QObject::connect(&recorder, &AudioRecorder::dataReceived, &processor, &AudioProcessor::processData);
+    QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
+
+    recorder.enableHistoricRecording(true);
+    processor.resetTranscription();
+    processor.enableTranscription(true);
+    recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
+    auto* input = qobject_cast<FileAudioInput*>(recorder.input());
+    ASSERT_NE(input, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return input->finished(); }, 30000));
+    recorder.stop();
+    processor.enableTranscription(false);
+    const int before = results.count();
+    processor.finishTranscription();
+    ASSERT_GT(results.count(), before); // the forced last re-run
+
+    const QByteArray recorded = recorder.recordedData();
+    const std::vector<short> captured = utils::decodePcm16(recorded.constData(), static_cast<std::size_t>(recorded.size()));
+    TranscriptionOptions given = options;
+    given.tuningSource = TuningSource::GivenLowA;
+    given.lowA_Hz = 480.0f;
+    const TranscriptionResult expected = transcribeRecording(captured, kRate_Hz, given);
+    const QList<QVariant> last = results.last();
+    EXPECT_FALSE(last[4].toBool());
+    const NoteMap melody = last[1].value<NoteMap>();
+    const NoteMap gracing = last[2].value<NoteMap>();
+    EXPECT_EQ(melody, expected.melody);
+    EXPECT_EQ(gracing, expected.gracing);
+    EXPECT_EQ(melody.size(), 10u);
+}
+
+} // namespace
