@@ -3,6 +3,30 @@
 #include "BmwWriter.h"
 #include "PipeTuneQuantizer.h"
 
+ScoreOptions scoreOptionsOf(const ProjectContents& project)
+{
+    ScoreOptions options;
+    options.tuneName = project.tuneName;
+    options.tuneType = project.tuneType;
+    options.composer = project.composer;
+    options.timeSigNumerator = project.timeSigNumerator;
+    options.timeSigDenominator = project.timeSigDenominator;
+    options.bpm = project.bpm;
+    options.timeShift_s = project.timeShift_s;
+    return options;
+}
+
+void applyScoreOptions(const ScoreOptions& options, ProjectContents& project)
+{
+    project.tuneName = options.tuneName;
+    project.tuneType = options.tuneType;
+    project.composer = options.composer;
+    project.timeSigNumerator = options.timeSigNumerator;
+    project.timeSigDenominator = options.timeSigDenominator;
+    project.bpm = options.bpm;
+    project.timeShift_s = options.timeShift_s;
+}
+
 bool parseTimeSignature(const std::string& text, int& numerator, int& denominator)
 {
     for (TimeSignature signature : {FourFour, ThreeFour, TwoFour, CutCommon, SixEight}) {

@@ -6,6 +6,7 @@
 
 #include "PipeTuneModel.h"
 #include "PipeTuning.h"
+#include "ProjectContents.h"
 #include "RecordingTranscriber.h"
 
 #include <string>
@@ -21,6 +22,13 @@ struct ScoreOptions {
     std::string tuneType = "March";
     std::string composer = "Your Name";
 };
+
+// A project's own tune details, tempo, time signature and time shift; the
+// layout options at their defaults.
+ScoreOptions scoreOptionsOf(const ProjectContents& project);
+// The project with the options' tune details, tempo, time signature and
+// time shift.
+void applyScoreOptions(const ScoreOptions& options, ProjectContents& project);
 
 // "4/4", "3/4", "2/4", "2/2" or "6/8".
 bool parseTimeSignature(const std::string& text, int& numerator, int& denominator);

@@ -92,16 +92,7 @@ bool writeOutput(const std::string& path, const QByteArray& bytes, std::string& 
 // command line gives on top.
 ScoreOptions scoreOptions(const TranscribeCommand& command, const ProjectContents* project)
 {
-    ScoreOptions score;
-    if (project != nullptr) {
-        score.tuneName = project->tuneName;
-        score.tuneType = project->tuneType;
-        score.composer = project->composer;
-        score.timeSigNumerator = project->timeSigNumerator;
-        score.timeSigDenominator = project->timeSigDenominator;
-        score.bpm = project->bpm;
-        score.timeShift_s = project->timeShift_s;
-    }
+    ScoreOptions score = project != nullptr ? scoreOptionsOf(*project) : ScoreOptions();
     if (command.bpm)
         score.bpm = *command.bpm;
     if (command.timeSignature)
@@ -194,13 +185,7 @@ int run(int argc, char** argv)
     });
     attempt(command.vntPath, [&](std::string& message) {
         ProjectContents saved = project;
-        saved.tuneName = score.tuneName;
-        saved.tuneType = score.tuneType;
-        saved.composer = score.composer;
-        saved.timeSigNumerator = score.timeSigNumerator;
-        saved.timeSigDenominator = score.timeSigDenominator;
-        saved.bpm = score.bpm;
-        saved.timeShift_s = score.timeShift_s;
+        applyScoreOptions(score, saved);
         saved.calibration = result.reference;
         return saved.write(command.vntPath, kAppVersion, kInstallId, message);
     });

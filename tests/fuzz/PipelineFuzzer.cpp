@@ -56,14 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const TranscriptionResult result = transcribeRecording(contents.samples, contents.samplingFrequency_Hz, options);
 
-    ScoreOptions score;
-    score.tuneName = contents.tuneName;
-    score.tuneType = contents.tuneType;
-    score.composer = contents.composer;
-    score.timeSigNumerator = contents.timeSigNumerator;
-    score.timeSigDenominator = contents.timeSigDenominator;
-    score.bpm = contents.bpm;
-    score.timeShift_s = contents.timeShift_s;
+    const ScoreOptions score = scoreOptionsOf(contents);
     const std::string bww = toBww(result, score);
     if (bww.empty())
         __builtin_trap();
