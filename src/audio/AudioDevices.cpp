@@ -1,6 +1,8 @@
 #include "AudioDevices.h"
 
 #include "FileAudioInput.h"
+#include "SilentAudioOutput.h"
+#include "SystemAudioOutput.h"
 #include "SystemAudioInput.h"
 
 #include <QAudioDeviceInfo>
@@ -13,6 +15,7 @@ namespace {
 QString registeredFile;
 double fileSpeed = 1.0;
 int filePeriodSamples = 2048;
+double silentSpeed = 1.0;
 
 } // namespace
 
@@ -85,6 +88,38 @@ std::unique_ptr<AudioInputBackend> openInput(const QString& name, const QAudioFo
         }
     }
     error = name.isEmpty() ? QString("There is no audio input") : "There is no audio input named " + name;
+    return nullptr;
+}
+
+QStringList outputNames()
+{
+    QStringList names;
+    for (const QAudioDeviceInfo& device : QAudioDeviceInfo::availableDevices(QAudio::AudioOutput))
+        names << device.deviceName();
+    names << kSilentOutputName;
+    return names;
+}
+
+void setSilentOutputSpeed(double speed)
+{
+    silentSpeed = speed;
+}
+
+std::unique_ptr<AudioOutputBackend> openOutput(const QString& name, const QAudioFormat& format, QString& error)
+{
+    const QList<QAudioDeviceInfo> devices = QAudioDeviceInfo::availableDevices(QAudio::AudioOutput);
+    if (name == kSilentOutputName || devices.isEmpty())
+        return std::make_unique<SilentAudioOutput>(format.sampleRate(), silentSpeed);
+    for (const QAudioDeviceInfo& device : devices) {
+        if (device.deviceName() == name) {
+            if (!device.isFormatSupported(format)) {
+                error = "raw audio format not supported by backend, cannot play audio. Device is " + name;
+                return nullptr;
+            }
+            return std::make_unique<SystemAudioOutput>(device, format);
+        }
+    }
+    error = "There is no audio output named " + name;
     return nullptr;
 }
 

@@ -7,6 +7,7 @@
 // afterwards it is only read.
 
 #include "AudioInputBackend.h"
+#include "AudioOutputBackend.h"
 
 #include <QString>
 #include <QStringList>
@@ -33,5 +34,16 @@ QString chooseInput(const QString& name);
 
 // Opens the named input for format; null with the reason in error.
 std::unique_ptr<AudioInputBackend> openInput(const QString& name, const QAudioFormat& format, QString& error);
+
+// The output that plays nowhere, at real-time pace.
+constexpr const char* kSilentOutputName = "Silent output";
+// Every output device name, the system's first, "Silent output" last.
+QStringList outputNames();
+// Plays at speed times real time when silent (tests); 1 by default.
+void setSilentOutputSpeed(double speed);
+// Opens the named output for format: a system device that supports it, or
+// the silent output when it is named or the system has no output at all;
+// null with the reason in error otherwise.
+std::unique_ptr<AudioOutputBackend> openOutput(const QString& name, const QAudioFormat& format, QString& error);
 
 } // namespace audioDevices

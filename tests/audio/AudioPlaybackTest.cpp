@@ -1,0 +1,94 @@
+// Playback of a stored recording through the silent output, played twenty
+// times faster than real time: position reports, the end of the audio, and
+// the playback window's states, slider and label.
+
+#include "AudioDevices.h"
+#include "AudioMetaTypes.h"
+#include "AudioPlaybackDialog.h"
+#include "AudioPlayer.h"
+#include "TestSignals.h"
+#include "utils.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kRate_Hz = 44100;
+
+QByteArray seconds(float duration_s)
+{
+    const std::vector<short> pcm =
+        testsignals::pcm(testsignals::chanterTone(480.0f, static_cast<std::size_t>(duration_s * kRate_Hz)));
+    const std::vector<char> bytes = utils::encodePcm16(pcm);
+    return QByteArray(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+class AudioPlaybackTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        registerAudioMetaTypes();
+        audioDevices::setSilentOutputSpeed(20.0);
+    }
+    void TearDown() override { audioDevices::setSilentOutputSpeed(1.0); }
+};
+
+TEST_F(AudioPlaybackTest, PlayerReportsItsPositionAndTheEnd)
+{
+    AudioPlayer player;
+    player.setSampleRate(kRate_Hz);
+    QObject receiver;
+    std::vector<qint64> positions;
+    bool finished = false;
+    QObject::connect(&player, &AudioPlayer::dataPlayed, &receiver,
+                     [&](const char*, qint64 position, bool) { positions.push_back(position); });
+    QObject::connect(&player, &AudioPlayer::audioFinished, &receiver, [&] { finished = true; });
+    player.setAudioDevice(audioDevices::kSilentOutputName);
+    player.setAudioData(seconds(2.0f));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished; }, 20000));
+    ASSERT_GT(positions.size(), 5u);
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+    EXPECT_EQ(positions.back(), 2 * 2 * kRate_Hz); // the full position at the end
+    EXPECT_EQ(positions.front(), 0);               // held back by the read-ahead at first
+    player.quit();
+    player.waitForThread();
+    EXPECT_FLOAT_EQ(player.time_s(), 2.0f);
+    EXPECT_EQ(player.bufferSubset(0.5f, 0.5f), QByteArray());
+    EXPECT_EQ(player.bufferSubset(0.0f, 0.5f).size(), kRate_Hz);
+}
+
+TEST_F(AudioPlaybackTest, DialogFollowsThePlayerAndReturnsToStoppedAtTheEnd)
+{
+    AudioPlaybackDialog dialog;
+    dialog.initialise(kRate_Hz, audioDevices::kSilentOutputName, seconds(3.0f));
+    EXPECT_EQ(dialog.slider()->maximum(), 3000);
+    EXPECT_EQ(dialog.timeLabel()->text(), "  0.0 /   3.0 secs");
+    EXPECT_FALSE(dialog.playButton()->isEnabled());
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.slider()->value() > 500; }, 20000));
+    dialog.grab().save(QString(VANTOR_SCREENSHOT_DIR) + "/playback-dialog.png");
+
+    // Pause keeps the position; Play resumes from it, not from 0.
+    QTest::mouseClick(dialog.pauseButton(), Qt::LeftButton);
+    const int paused = dialog.slider()->value();
+    QTest::qWait(100);
+    EXPECT_EQ(dialog.slider()->value(), paused);
+    QTest::mouseClick(dialog.playButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.slider()->value() > paused; }, 20000));
+
+    // At the end of the audio the dialog is stopped with the slider at 0.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.playButton()->isEnabled(); }, 20000));
+    EXPECT_EQ(dialog.slider()->value(), 0);
+    EXPECT_FALSE(dialog.stopButton()->isEnabled());
+
+    dialog.updatePlaybackTimes(2.5f);
+    EXPECT_EQ(dialog.timeLabel()->text(), "  2.5 /   3.0 secs");
+}
+
+} // namespace
