@@ -26,7 +26,7 @@ public:
                    QObject* parent = nullptr);
 
     // A recording from a file vantor-transcribe reads (audio or project);
-    // null with a message naming the file when it cannot be read.
+    // empty, with a message naming the file, when it cannot be read.
     static std::vector<short> readRecording(const std::string& path, int& samplingFrequency_Hz, std::string& error);
 
     // 1 plays at the recording's own pace; larger values faster (tests).
