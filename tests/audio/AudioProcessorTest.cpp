@@ -155,4 +155,43 @@ TEST_F(AudioProcessorTest, AReplayTranscribesTheWholeRecordingAndSaysWhenItHasFi
     EXPECT_EQ(expected.melody.size(), 5u);
 }
 
+TEST_F(AudioProcessorTest, AResetKeepsTheRunningTuningAndADisabledTranscriberIsSilent)
+{
+    // A chanter at 490 Hz moves the running estimate away from the 480 Hz it
+    // was given; the next recording starts from where it moved to.
+    PipeTuning sharp;
+    sharp.setLowA_Hz(490.0f);
+    std::vector<synth::Segment> scale = synth::scale(sharp, 0.4f);
+    const std::vector<short> audio =
+        testsignals::pcm(synth::renderSegments(scale, kRate_Hz, synth::chanterHarmonics(), 0.5f));
+    const std::vector<char> bytes = utils::encodePcm16(audio);
+    const QByteArray recording(bytes.data(), static_cast<int>(bytes.size()));
+
+    AudioProcessor processor;
+    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
+    processor.setTuning(chanter());
+    processor.setTranscribeInterval_s(0.5f);
+    QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
+    QSignalSpy volumes(&processor, &AudioProcessor::transcriptionVolume);
+    processor.resetTranscription();
+    processor.enableTranscription(true);
+    processor.playbackData(recording, 4096);
+    const float moved_Hz = results.last()[3].value<PipeTuning>().lowA_Hz();
+    EXPECT_GT(moved_Hz, 482.0f);
+
+    results.clear();
+    processor.resetTranscription();
+    processor.playbackData(recording.left(2 * kRate_Hz), 4096);
+    ASSERT_FALSE(results.isEmpty());
+    // Not back at 480 Hz: at least where the last recording left it.
+    EXPECT_GE(results.first()[3].value<PipeTuning>().lowA_Hz(), moved_Hz - 0.5f);
+
+    results.clear();
+    volumes.clear();
+    processor.setDebugDisable();
+    processor.playbackData(recording, 4096);
+    EXPECT_TRUE(results.isEmpty());
+    EXPECT_TRUE(volumes.isEmpty());
+}
+
 } // namespace
