@@ -1,0 +1,168 @@
+// The processing thread's budget: time per 4096-byte block while recording
+// (re-runs included: mean and worst), and the latency from the end of a note
+// in the audio to the first result that holds it, measured through the
+// file-backed input at real-time pace.
+
+#include "AudioDevices.h"
+#include "AudioMetaTypes.h"
+#include "AudioProcessor.h"
+#include "AudioRecorder.h"
+#include "BenchReport.h"
+#include "ChanterSynth.h"
+#include "ProjectContents.h"
+#include "RecordingTranscriber.h"
+#include "utils.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <random>
+
+namespace {
+
+constexpr int kRate_Hz = 44100;
+
+// A seeded walk over the chanter scale, notes of 0.2 to 0.6 s.
+std::vector<synth::Segment> tune(float seconds)
+{
+    PipeTuning tuning;
+    tuning.setLowA_Hz(480.0f);
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> note(0, 8);
+    std::uniform_real_distribution<float> length(0.2f, 0.6f);
+    std::vector<synth::Segment> segments;
+    for (float total = 0.0f; total < seconds;) {
+        const float duration = std::min(length(random), seconds - total);
+        segments.push_back({tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::noteIndexToReferenceNote(note(random))),
+                            duration});
+        total += duration;
+    }
+    return segments;
+}
+
+void configure(AudioProcessor& processor)
+{
+    const TranscriptionOptions options;
+    PipeTuning tuning;
+    tuning.setLowA_Hz(480.0f);
+    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
+    processor.setTranscriptionParams(options.filterCorner_Hz, options.snacPeakThreshold, options.minimumSnacPeak);
+    processor.setMinimumVolume_normalized(options.minimumVolume_normalized);
+    processor.setTuning(tuning);
+    processor.setTranscribeInterval_s(options.transcriptionInterval_s);
+    processor.resetTranscription();
+    processor.enableTranscription(true);
+}
+
+void BM_ProcessingThreadBlock4096B(benchmark::State& state)
+{
+    const std::vector<short> audio = utils::toPcm16(synth::renderSegments(tune(60.0f), kRate_Hz,
+                                                                        synth::chanterHarmonics(), 0.5f));
+    const std::vector<char> bytes = utils::encodePcm16(audio);
+    const QByteArray recording(bytes.data(), static_cast<int>(bytes.size()));
+    double worst_ms = 0.0;
+    double total_ms = 0.0;
+    long blocks = 0;
+    for (auto _ : state) {
+        AudioProcessor processor;
+        configure(processor);
+        // One level per block: the time between two is one block's work.
+        QElapsedTimer clock;
+        QObject::connect(&processor, &AudioProcessor::transcriptionVolume, [&](float) {
+            const double block_ms = clock.nsecsElapsed() * 1e-6;
+            worst_ms = std::max(worst_ms, block_ms);
+            total_ms += block_ms;
+            ++blocks;
+            clock.restart();
+        });
+        clock.start();
+        processor.playbackData(recording, 4096);
+    }
+    const double block_s = 2048.0 / kRate_Hz;
+    state.counters["mean_block_ms"] = total_ms / static_cast<double>(blocks);
+    state.counters["worst_block_ms"] = worst_ms;
+    state.counters["headroom_x"] = block_s * 1e3 / (total_ms / static_cast<double>(blocks));
+    reportTimesRealtime(state, 60.0);
+}
+BENCHMARK(BM_ProcessingThreadBlock4096B)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Plays a 20 s tune through the file input at real time into the recorder
+// and the processor, as the application records, and takes for every note
+// the time from its end in the audio to the first result holding it.
+void BM_NoteLatencyThroughTheLivePath(benchmark::State& state)
+{
+    const std::vector<synth::Segment> segments = tune(20.0f);
+    const std::vector<short> audio =
+        utils::toPcm16(synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f));
+    QTemporaryDir dir;
+    QFile file(dir.filePath("tune.wav"));
+    file.open(QIODevice::WriteOnly);
+    file.write(waveFileBytes(audio, kRate_Hz));
+    file.close();
+    audioDevices::setInputFile(file.fileName());
+
+    std::vector<double> latencies_ms;
+    for (auto _ : state) {
+        AudioRecorder recorder;
+        AudioProcessor processor;
+        configure(processor);
+        processor.setAudioRecorder(&recorder);
+        QObject::connect(&recorder, &AudioRecorder::dataReceived, &processor, &AudioProcessor::processData);
+        std::vector<float> ends;
+        float end_s = 0.0f;
+        for (const synth::Segment& segment : segments)
+            ends.push_back(end_s += segment.duration_s);
+        std::vector<bool> seen(ends.size(), false);
+        QElapsedTimer clock;
+        QObject::connect(&processor, &AudioProcessor::transcriptionResult,
+                         [&](float, const NoteMap& melody, const NoteMap&, const PipeTuning&, bool) {
+                             const double now_s = clock.nsecsElapsed() * 1e-9;
+                             // A note is held once a melody note ends within 50 ms of its end.
+                             for (std::size_t k = 0; k + 1 < ends.size(); ++k) {
+                                 if (seen[k])
+                                     continue;
+                                 for (const auto& entry : melody) {
+                                     if (std::abs(entry.second.getEnd_s() - ends[k]) < 0.05f) {
+                                         seen[k] = true;
+                                         latencies_ms.push_back((now_s - ends[k]) * 1e3);
+                                         break;
+                                     }
+                                 }
+                             }
+                         });
+        recorder.enableHistoricRecording(true);
+        clock.start();
+        recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
+        QEventLoop loop;
+        QTimer::singleShot(static_cast<int>(ends.back() * 1000.0f) + 1500, &loop, &QEventLoop::quit);
+        loop.exec();
+        recorder.stop();
+    }
+    std::sort(latencies_ms.begin(), latencies_ms.end());
+    if (!latencies_ms.empty()) {
+        state.counters["notes"] = static_cast<double>(latencies_ms.size());
+        state.counters["latency_min_ms"] = latencies_ms.front();
+        state.counters["latency_median_ms"] = latencies_ms[latencies_ms.size() / 2];
+        state.counters["latency_p90_ms"] = latencies_ms[latencies_ms.size() * 9 / 10];
+        state.counters["latency_max_ms"] = latencies_ms.back();
+    }
+}
+BENCHMARK(BM_NoteLatencyThroughTheLivePath)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    registerAudioMetaTypes();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
