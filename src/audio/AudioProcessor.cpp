@@ -87,27 +87,36 @@ void AudioProcessor::setAudioRecorder(AudioRecorder* recorder)
     mLiveBytesProcessed = 0;
 }
 
-void AudioProcessor::processData(qint64 totalDataSize_B, bool /*historicRecordingEnabled*/)
+void AudioProcessor::processData(qint64 totalDataSize_B, bool historicRecordingEnabled)
 {
     if (mPlaybackActive)
         return;
     QMutexLocker lock(&mRecorderMutex);
     if (mRecorder == nullptr)
         return;
+    // A signal of the other mode, queued while this thread was busy, is
+    // skipped: a late historic signal must not be taken for a live chunk
+    // (the newest "chunk" of a recording is all of it) nor start the count
+    // of transcribed bytes again.
+    // The mode is read once: the main window may switch it while a long
+    // block is being transcribed here.
+    const bool transcribing = mTranscriptionEnabled;
+    if (historicRecordingEnabled != transcribing)
+        return;
     // The totals make several queued signals collapse into one fetch.
-    if (mTranscriptionEnabled && mHistoricBytesProcessed < totalDataSize_B) {
-        const QByteArray recent = mRecorder->getRecentData(mHistoricBytesProcessed);
-        processBlock(recent);
-        mHistoricBytesProcessed += recent.size();
-    }
-    if (mTranscriptionEnabled) {
+    if (transcribing) {
+        if (mHistoricBytesProcessed < totalDataSize_B) {
+            const QByteArray recent = mRecorder->getRecentData(mHistoricBytesProcessed);
+            processBlock(recent, true);
+            mHistoricBytesProcessed += recent.size();
+        }
         mLiveBytesProcessed = 0;
         return;
     }
     if (mLiveBytesProcessed < totalDataSize_B) {
         const QByteArray newest = mRecorder->getRecentData(0);
         mLiveBytesProcessed = mRecorder->getLiveBytesReceived();
-        processBlock(newest);
+        processBlock(newest, false);
     }
     mHistoricBytesProcessed = 0;
 }
@@ -165,7 +174,7 @@ void AudioProcessor::applyPendingSettings()
     // back to its default), in transcribeBlock.
 }
 
-void AudioProcessor::processBlock(const QByteArray& block)
+void AudioProcessor::processBlock(const QByteArray& block, bool transcribing)
 {
     if (block.isEmpty()) {
         qDebug() << "No data";
@@ -173,7 +182,7 @@ void AudioProcessor::processBlock(const QByteArray& block)
     }
     try {
         applyPendingSettings();
-        if (!mTranscriptionEnabled) {
+        if (!transcribing) {
             mLiveData += block;
             const int window_B = static_cast<int>(mPitchFinder.dataParams().dataSize_B());
             if (window_B > 0 && mLiveData.size() >= window_B) {
@@ -253,7 +262,7 @@ void AudioProcessor::_playbackData(QByteArray data, int chunkSize)
 {
     const int step = std::max(chunkSize, 2);
     for (int offset = 0; offset < data.size() && mPlaybackActive; offset += step)
-        processBlock(data.mid(offset, step));
+        processBlock(data.mid(offset, step), mTranscriptionEnabled);
     // The end of a replayed recording is transcribed too.
     if (!data.isEmpty() && mTranscriptionEnabled && !mTranscriptionDisabled) {
         try {

@@ -72,7 +72,8 @@ private slots:
     void _playbackData(QByteArray data, int chunkSize);
 
 private:
-    void processBlock(const QByteArray& block);
+    // One block in the given mode: pitch only, or transcription.
+    void processBlock(const QByteArray& block, bool transcribing);
     void applyPendingSettings();
     void transcribeBlock(const QByteArray& block, bool forceRerun);
 

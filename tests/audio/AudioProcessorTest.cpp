@@ -6,7 +6,9 @@
 #include "AudioDevices.h"
 #include "AudioMetaTypes.h"
 #include "AudioProcessor.h"
+#include "AudioProcessorWrapper.h"
 #include "AudioRecorder.h"
+#include "AudioRecorderWrapper.h"
 #include "FileAudioInput.h"
 #include "ProjectContents.h"
 #include "RecordingTranscriber.h"
@@ -17,6 +19,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -192,6 +195,77 @@ TEST_F(AudioProcessorTest, AResetKeepsTheRunningTuningAndADisabledTranscriberIsS
     processor.playbackData(recording, 4096);
     EXPECT_TRUE(results.isEmpty());
     EXPECT_TRUE(volumes.isEmpty());
+}
+
+TEST_F(AudioProcessorTest, InThreadsOfTheirOwnABurstIsCaughtUpWithNothingLost)
+{
+    // Ten seconds arriving almost at once: the processor's thread falls
+    // behind, fetches every byte recorded since its last fetch, skips the
+    // signals still queued when transcription is switched off, and after
+    // Stop its result covers the whole recording, once.
+    std::vector<synth::Segment> tune;
+    const PipeTuning tuning = chanter();
+    for (int k = 0; k < 20; ++k)
+        tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::noteIndexToReferenceNote(k % 9)), 0.5f});
+    useFileInput(testsignals::pcm(synth::renderSegments(tune, kRate_Hz, synth::chanterHarmonics(), 0.5f)), 200.0);
+
+    QThread captureThread;
+    QThread processingThread;
+    auto* recorderWrapper = new AudioRecorderWrapper;
+    auto* processorWrapper = new AudioProcessorWrapper;
+    recorderWrapper->moveToThread(&captureThread);
+    processorWrapper->moveToThread(&processingThread);
+    QObject::connect(&captureThread, &QThread::finished, recorderWrapper, &QObject::deleteLater);
+    QObject::connect(&processingThread, &QThread::finished, processorWrapper, &QObject::deleteLater);
+    captureThread.start();
+    processingThread.start();
+    recorderWrapper->initialise();
+    processorWrapper->initialise();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorderWrapper->recorder() && processorWrapper->processor(); }, 10000));
+
+    AudioProcessor* processor = processorWrapper->processor();
+    QObject receiver;
+    float covered_s = 0.0f;
+    int chunks = 0;
+    QObject::connect(processor, &AudioProcessor::transcriptionResult, &receiver,
+                     [&](float duration_s, const NoteMap&, const NoteMap&, const PipeTuning&, bool) {
+                         covered_s = duration_s;
+                     });
+    QObject::connect(recorderWrapper, &AudioRecorderWrapper::dataReceived, &receiver, [&] { ++chunks; });
+    QObject::connect(recorderWrapper, &AudioRecorderWrapper::dataReceived, processor, &AudioProcessor::processData);
+    processor->setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
+    processor->setTuning(tuning);
+    processor->setTranscribeInterval_s(0.5f);
+    processor->setAudioRecorder(recorderWrapper->recorder());
+    processor->resetTranscription();
+    processor->enableTranscription(true);
+    recorderWrapper->enableHistoricRecording(true);
+    recorderWrapper->start(audioDevices::fileInputName(), kRate_Hz, 2048);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorderWrapper->getElapsed_s() >= 10.0f; }, 30000));
+    recorderWrapper->stop();
+    // Stop is queued behind the burst: wait until the recording stops growing.
+    float recorded_s = -1.0f;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const float now_s = recorderWrapper->getElapsed_s();
+        const bool settled = now_s == recorded_s;
+        recorded_s = now_s;
+        QTest::qWait(100);
+        return settled;
+    }, 30000));
+    processor->enableTranscription(false);
+    recorderWrapper->enableHistoricRecording(false);
+    processor->finishTranscription();
+    // The last result covers every sample recorded, to the analysis step.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return covered_s > recorded_s - 0.05f; }, 30000))
+        << covered_s << " of " << recorded_s;
+    EXPECT_LE(covered_s, recorded_s);
+    EXPECT_GT(chunks, 100);
+
+    processor->setAudioRecorder(nullptr);
+    captureThread.quit();
+    processingThread.quit();
+    ASSERT_TRUE(captureThread.wait(5000));
+    ASSERT_TRUE(processingThread.wait(5000));
 }
 
 } // namespace
