@@ -22,7 +22,6 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <random>
 
 namespace {
 
@@ -33,17 +32,7 @@ std::vector<synth::Segment> tune(float seconds)
 {
     PipeTuning tuning;
     tuning.setLowA_Hz(480.0f);
-    std::mt19937 random(7);
-    std::uniform_int_distribution<int> note(0, 8);
-    std::uniform_real_distribution<float> length(0.2f, 0.6f);
-    std::vector<synth::Segment> segments;
-    for (float total = 0.0f; total < seconds;) {
-        const float duration = std::min(length(random), seconds - total);
-        segments.push_back({tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::noteIndexToReferenceNote(note(random))),
-                            duration});
-        total += duration;
-    }
-    return segments;
+    return synth::randomWalk(tuning, seconds, 0.2f, 0.6f, 7);
 }
 
 void configure(AudioProcessor& processor)

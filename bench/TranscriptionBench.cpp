@@ -13,7 +13,6 @@
 #include <malloc.h>
 
 #include <map>
-#include <random>
 
 namespace {
 
@@ -26,17 +25,8 @@ std::vector<short> chanterRecording(float seconds)
 {
     PipeTuning tuning;
     tuning.setLowA_Hz(kLowA_Hz);
-    const auto centres = tuning.getNoteCentreFrequencies();
-    std::mt19937 random(42);
-    std::uniform_int_distribution<int> note(0, 8);
-    std::uniform_real_distribution<float> length(0.15f, 0.6f);
-    std::vector<synth::Segment> segments;
-    for (float total = 0.0f; total < seconds;) {
-        const float duration = std::min(length(random), seconds - total);
-        segments.push_back({centres.at(PipeTuning::noteIndexToReferenceNote(note(random))), duration});
-        total += duration;
-    }
-    return utils::toPcm16(synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f));
+    return utils::toPcm16(synth::renderSegments(synth::randomWalk(tuning, seconds, 0.15f, 0.6f, 42), kRate_Hz,
+                                                synth::chanterHarmonics(), 0.5f));
 }
 
 PipeTuning chanter()

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 
 namespace synth {
 
@@ -71,6 +72,22 @@ std::vector<Segment> scale(const PipeTuning& tuning, float noteDuration_s)
     std::vector<Segment> segments;
     for (const auto& [note, centre_Hz] : tuning.getNoteCentreFrequencies())
         segments.push_back({centre_Hz, noteDuration_s});
+    return segments;
+}
+
+std::vector<Segment> randomWalk(const PipeTuning& tuning, float seconds, float shortest_s, float longest_s,
+                                unsigned int seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> note(0, 8);
+    std::uniform_real_distribution<float> length(shortest_s, longest_s);
+    std::vector<Segment> segments;
+    for (float total = 0.0f; total < seconds;) {
+        const float duration = std::min(length(random), seconds - total);
+        segments.push_back(
+            {tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::noteIndexToReferenceNote(note(random))), duration});
+        total += duration;
+    }
     return segments;
 }
 

@@ -33,4 +33,9 @@ std::vector<float> renderSegments(const std::vector<Segment>& segments, float sa
 // The nine notes Low G .. High A of tuning, each held for noteDuration_s.
 std::vector<Segment> scale(const PipeTuning& tuning, float noteDuration_s);
 
+// A seeded random walk over the nine notes of tuning, each note lasting
+// from shortest_s to longest_s, seconds long in all.
+std::vector<Segment> randomWalk(const PipeTuning& tuning, float seconds, float shortest_s, float longest_s,
+                                unsigned int seed);
+
 } // namespace synth
