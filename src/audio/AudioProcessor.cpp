@@ -226,11 +226,8 @@ void AudioProcessor::transcribeBlock(const QByteArray& block, bool forceRerun)
         const std::vector<short> fresh =
             utils::decodePcm16(mTranscriptionData.constData() + 2 * static_cast<std::size_t>(mSamplesTranscribed),
                                2 * static_cast<std::size_t>(total - mSamplesTranscribed));
-        bool changed = false;
-        if (!fresh.empty())
-            changed = mTranscriber.progressiveTranscribe(fresh.data(), static_cast<unsigned int>(fresh.size()), false);
-        if (forceRerun)
-            changed = mTranscriber.progressiveTranscribe(nullptr, 0, true);
+        const bool changed =
+            advanceTranscriber(fresh.data(), static_cast<unsigned int>(fresh.size()), forceRerun);
         emit transcriptionVolume(mTranscriber.getLastRmsAverage_normalized(kVolumeWindows));
         if (changed)
             emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mTranscriber.notes(),
@@ -238,13 +235,28 @@ void AudioProcessor::transcribeBlock(const QByteArray& block, bool forceRerun)
         mSamplesTranscribed = total;
     } catch (const std::exception& exception) {
         qDebug() << "Proc thread STD EXCEPTION! :" << exception.what();
-        emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mTranscriber.notes(), mTranscriber.graceNotes(),
-                                 mTranscriber.tuning(), true);
+        reportFailedRun();
     } catch (...) {
         qDebug() << "Proc thread UNKNOWN EXCEPTION!";
-        emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mTranscriber.notes(), mTranscriber.graceNotes(),
-                                 mTranscriber.tuning(), true);
+        reportFailedRun();
     }
+}
+
+void AudioProcessor::reportFailedRun()
+{
+    // The last good results, flagged, so the main window learns of the failure.
+    emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mTranscriber.notes(), mTranscriber.graceNotes(),
+                             mTranscriber.tuning(), true);
+}
+
+bool AudioProcessor::advanceTranscriber(const short* samples, unsigned int count, bool forceRerun)
+{
+    bool changed = false;
+    if (count > 0)
+        changed = mTranscriber.progressiveTranscribe(samples, count, false);
+    if (forceRerun)
+        changed = mTranscriber.progressiveTranscribe(nullptr, 0, true);
+    return changed;
 }
 
 void AudioProcessor::playbackData(QByteArray data, int chunkSize)

@@ -35,6 +35,7 @@ class AudioProcessor : public QObject
     Q_OBJECT
 public:
     explicit AudioProcessor(QObject* parent = nullptr);
+    ~AudioProcessor() override = default;
 
     // Any thread.
     void setDataParams(PitchFinder::DataParams params);
@@ -71,11 +72,17 @@ signals:
 private slots:
     void _playbackData(QByteArray data, int chunkSize);
 
+protected:
+    // Hands samples to the transcriber (and re-runs it when forced); true
+    // when it has re-run. A test overrides it to make the transcriber fail.
+    virtual bool advanceTranscriber(const short* samples, unsigned int count, bool forceRerun);
+
 private:
     // One block in the given mode: pitch only, or transcription.
     void processBlock(const QByteArray& block, bool transcribing);
     void applyPendingSettings();
     void transcribeBlock(const QByteArray& block, bool forceRerun);
+    void reportFailedRun();
 
     ProgressiveVantor mTranscriber;
     PitchFinder mPitchFinder;

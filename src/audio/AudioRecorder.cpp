@@ -162,9 +162,15 @@ float AudioRecorder::getElapsed_s() const
 void AudioRecorder::audioStateChanged(QAudio::State state)
 {
     qDebug() << QString("Audio state changed to: %1").arg(stateText(state));
-    if (state == QAudio::StoppedState)
-        qDebug() << QString("Audio stopped. Error was: %1")
-                        .arg(mInput ? errorText(mInput->error()) : QString("Unknown (Null mAudioInput)"));
+    if (state != QAudio::StoppedState)
+        return;
+    qDebug() << QString("Audio stopped. Error was: %1")
+                    .arg(mInput ? errorText(mInput->error()) : QString("Unknown (Null mAudioInput)"));
+    if (mRecording && mInput && mInput->error() != QAudio::NoError) {
+        const QString message = QString("The audio input \"%1\" stopped: %2").arg(mDeviceName, errorText(mInput->error()));
+        qWarning().noquote() << message << QString("(%1 s recorded are kept)").arg(getElapsed_s(), 0, 'f', 1);
+        emit inputFailed(message);
+    }
 }
 
 void AudioRecorder::audioDataReady()

@@ -20,6 +20,7 @@ void AudioRecorderWrapper::initialise()
         auto* recorder = new AudioRecorder(this);
         connect(recorder, &AudioRecorder::dataReceived, this, &AudioRecorderWrapper::dataReceived);
         connect(recorder, &AudioRecorder::firstDataReceived, this, &AudioRecorderWrapper::firstDataReceived);
+        connect(recorder, &AudioRecorder::inputFailed, this, &AudioRecorderWrapper::inputFailed);
         mRecorder = recorder;
     }
     emit initialised();

@@ -35,6 +35,7 @@ signals:
     void initialised();
     void firstDataReceived();
     void dataReceived(qint64 totalDataReceived_B, bool historicRecordingEnabled);
+    void inputFailed(QString message);
 
 private:
     bool inOwnThread() const;

@@ -102,6 +102,13 @@ void FileAudioInput::stop()
     setState(QAudio::StoppedState);
 }
 
+void FileAudioInput::disconnectDevice()
+{
+    mTimer.stop();
+    mError = QAudio::IOError;
+    setState(QAudio::StoppedState);
+}
+
 void FileAudioInput::deliverDue()
 {
     if (mReader == nullptr)

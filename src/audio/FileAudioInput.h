@@ -35,6 +35,9 @@ public:
     // Whether the whole recording has been delivered.
     bool finished() const { return mPosition_B >= mRecording.size(); }
 
+    // Ends delivery as an unplugged device does: stopped, with an I/O error.
+    void disconnectDevice();
+
     QIODevice* start() override;
     void stop() override;
     QAudio::State state() const override { return mState; }

@@ -158,6 +158,80 @@ TEST_F(AudioProcessorTest, AReplayTranscribesTheWholeRecordingAndSaysWhenItHasFi
     EXPECT_EQ(expected.melody.size(), 5u);
 }
 
+QByteArray bytesOf(const std::vector<short>& samples)
+{
+    const std::vector<char> bytes = utils::encodePcm16(samples);
+    return QByteArray(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+QByteArray walk(float seconds)
+{
+    return bytesOf(testsignals::pcm(synth::renderSegments(synth::randomWalk(chanter(), seconds, 0.2f, 0.6f, 3),
+                                                          kRate_Hz, synth::chanterHarmonics(), 0.5f)));
+}
+
+TEST_F(AudioProcessorTest, TheUsersIntervalHoldsFromTheFirstBlockOfARecording)
+{
+    // The interval is applied after the per-recording reset, so re-runs come
+    // at the user's 0.5 s and not at the reset's default.
+    AudioProcessor processor;
+    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
+    processor.setTuning(chanter());
+    processor.setTranscribeInterval_s(0.5f);
+    QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
+    processor.resetTranscription();
+    processor.enableTranscription(true);
+    processor.playbackData(walk(6.0f), 4096);
+    ASSERT_GE(results.count(), 10);
+    // The last result is the forced one at the end of the replay.
+    for (int k = 1; k + 1 < results.count(); ++k)
+        EXPECT_GE(results[k][0].toFloat() - results[k - 1][0].toFloat(), 0.5f) << k;
+    EXPECT_LE(results.count(), 13);
+}
+
+// A transcriber that fails once, on its third block.
+class FailingProcessor : public AudioProcessor
+{
+protected:
+    bool advanceTranscriber(const short* samples, unsigned int count, bool forceRerun) override
+    {
+        if (++mCalls == 3)
+            throw std::runtime_error("out of range");
+        return AudioProcessor::advanceTranscriber(samples, count, forceRerun);
+    }
+
+private:
+    int mCalls = 0;
+};
+
+TEST_F(AudioProcessorTest, AFailingRunReportsTheLastGoodResultsFlaggedAndTheNextBlockCarriesOn)
+{
+    FailingProcessor processor;
+    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
+    processor.setTuning(chanter());
+    processor.setTranscribeInterval_s(0.05f);
+    QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
+    processor.resetTranscription();
+    processor.enableTranscription(true);
+    const QByteArray recording = walk(2.0f);
+    processor.playbackData(recording, 4096);
+
+    int failures = 0;
+    for (int k = 0; k < results.count(); ++k) {
+        if (!results[k][4].toBool())
+            continue;
+        ++failures;
+        // The failed block repeats the results before it.
+        ASSERT_GT(k, 0);
+        EXPECT_EQ(results[k][0].toFloat(), results[k - 1][0].toFloat());
+        EXPECT_EQ(results[k][1].value<NoteMap>(), results[k - 1][1].value<NoteMap>());
+    }
+    EXPECT_EQ(failures, 1);
+    EXPECT_FALSE(results.last()[4].toBool());
+    // Nothing of the recording was lost by the failure.
+    EXPECT_NEAR(results.last()[0].toFloat(), recording.size() / (2.0f * kRate_Hz), 0.05f);
+}
+
 TEST_F(AudioProcessorTest, AResetKeepsTheRunningTuningAndADisabledTranscriberIsSilent)
 {
     // A chanter at 490 Hz moves the running estimate away from the 480 Hz it

@@ -5,8 +5,10 @@
 #include "AudioDevices.h"
 #include "AudioRecorder.h"
 #include "AudioRecorderWrapper.h"
+#include "FileAudioInput.h"
 #include "ProjectContents.h"
 #include "TestSignals.h"
+#include "utils.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -22,19 +24,19 @@ constexpr int kRate_Hz = 44100;
 class AudioRecorderTest : public ::testing::Test
 {
 protected:
-    // A second of chanter tone as a WAVE file, played in by the file input
-    // twenty times faster than real time, periodSamples a delivery.
-    void useFileInput(int periodSamples)
+    // A recording as a WAVE file, played in by the file input speed times
+    // faster than real time, periodSamples a delivery; a second of chanter
+    // tone by default.
+    void useFileInput(int periodSamples, std::vector<short> samples = {}, double speed = 20.0)
     {
-        const std::string path = dir.filePath("tone.wav").toStdString();
-        std::string error;
-        ProjectContents tone;
-        tone.samples = testsignals::pcm(testsignals::chanterTone(480.0f, kRate_Hz));
-        QFile file(QString::fromStdString(path));
+        if (samples.empty())
+            samples = testsignals::pcm(testsignals::chanterTone(480.0f, kRate_Hz));
+        const QString path = dir.filePath("input.wav");
+        QFile file(path);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(waveFileBytes(tone.samples, kRate_Hz));
+        file.write(waveFileBytes(samples, kRate_Hz));
         file.close();
-        audioDevices::setInputFile(QString::fromStdString(path), 20.0, periodSamples);
+        audioDevices::setInputFile(path, speed, periodSamples);
     }
     void TearDown() override { audioDevices::setInputFile(QString()); }
 
@@ -90,6 +92,56 @@ TEST_F(AudioRecorderTest, AFileOfAnotherRateIsRefusedNotPlayedAtTheWrongSpeed)
     recorder.restart(audioDevices::fileInputName(), 48000, 2048);
     EXPECT_EQ(recorder.input(), nullptr);
     EXPECT_FALSE(data.wait(300));
+}
+
+TEST_F(AudioRecorderTest, AThreeMinuteRecordingKeepsEverySampleInOrder)
+{
+    // 181 s of a ramp, played in 400 times faster than real time: the
+    // recording passes the 179.9 s limit the main window stops at, and holds
+    // the file's samples exactly, chunk after chunk.
+    std::vector<short> ramp(181 * kRate_Hz);
+    for (std::size_t k = 0; k < ramp.size(); ++k)
+        ramp[k] = static_cast<short>(k % 30011 - 15000);
+    useFileInput(2048, ramp, 400.0);
+    AudioRecorder recorder;
+    QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
+    recorder.enableHistoricRecording(true);
+    recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.getElapsed_s() > 179.9f; }, 60000));
+    recorder.stop();
+    const QByteArray recorded = recorder.recordedData();
+    EXPECT_EQ(recorded.size(), 4096LL * data.count());
+    EXPECT_EQ(data.last()[0].toLongLong(), recorded.size());
+    const std::vector<char> expected = utils::encodePcm16(ramp);
+    // After its end the file input delivers silence.
+    const int fromFile = std::min(recorded.size(), static_cast<int>(expected.size()));
+    EXPECT_EQ(recorded.left(fromFile), QByteArray(expected.data(), fromFile));
+    EXPECT_EQ(recorded.mid(fromFile), QByteArray(recorded.size() - fromFile, '\0'));
+}
+
+TEST_F(AudioRecorderTest, ADeviceThatGoesAwayKeepsWhatWasRecorded)
+{
+    useFileInput(2048);
+    AudioRecorder recorder;
+    QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
+    QSignalSpy failed(&recorder, &AudioRecorder::inputFailed);
+    recorder.enableHistoricRecording(true);
+    recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return data.count() >= 5; }, 10000));
+    auto* input = qobject_cast<FileAudioInput*>(recorder.input());
+    ASSERT_NE(input, nullptr);
+    input->disconnectDevice();
+    ASSERT_EQ(failed.count(), 1);
+    EXPECT_TRUE(failed.first()[0].toString().contains("An error occurred during read/write of audio device"));
+    const int chunks = data.count();
+    EXPECT_FALSE(data.wait(200)); // nothing more arrives
+    EXPECT_EQ(recorder.recordedData().size(), 4096 * chunks);
+    recorder.stop();
+    EXPECT_EQ(recorder.recordedData().size(), 4096 * chunks);
+    // Choosing the input again opens it afresh.
+    recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
+    EXPECT_TRUE(data.wait(10000));
+    recorder.stop();
 }
 
 TEST_F(AudioRecorderTest, WrapperRunsTheRecorderInItsOwnThread)
