@@ -22,10 +22,16 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <malloc.h>
 
 namespace {
 
 constexpr int kRate_Hz = 44100;
+
+double heapInUse_MB()
+{
+    return static_cast<double>(mallinfo2().uordblks) / (1 << 20);
+}
 
 // A seeded walk over the chanter scale, notes of 0.2 to 0.6 s.
 std::vector<synth::Segment> tune(float seconds)
@@ -80,6 +86,54 @@ void BM_ProcessingThreadBlock4096B(benchmark::State& state)
     reportTimesRealtime(state, 60.0);
 }
 BENCHMARK(BM_ProcessingThreadBlock4096B)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A three-minute recording replayed through the processor as the live path
+// feeds it: the heap in use at 10, 60 and 179 s, beside the recording the
+// processor holds (two bytes a sample), and the block time at the end, where
+// every re-run covers the longest recording.
+void BM_ProcessingThreadOverThreeMinutes(benchmark::State& state)
+{
+    const std::vector<short> audio = utils::toPcm16(synth::renderSegments(tune(179.5f), kRate_Hz,
+                                                                        synth::chanterHarmonics(), 0.5f));
+    const std::vector<char> bytes = utils::encodePcm16(audio);
+    const QByteArray recording(bytes.data(), static_cast<int>(bytes.size()));
+    const double block_s = 2048.0 / kRate_Hz;
+    for (auto _ : state) {
+        const double heapBefore_MB = heapInUse_MB();
+        AudioProcessor processor;
+        configure(processor);
+        long blocks = 0;
+        double lastTen_ms = 0.0;
+        long lastTenBlocks = 0;
+        double worstLastTen_ms = 0.0;
+        std::vector<double> marks_s{10.0, 60.0, 179.0};
+        QElapsedTimer clock;
+        QObject::connect(&processor, &AudioProcessor::transcriptionVolume, [&](float) {
+            ++blocks;
+            const double recorded_s = blocks * block_s;
+            if (recorded_s > 169.0) {
+                lastTen_ms += clock.nsecsElapsed() * 1e-6;
+                worstLastTen_ms = std::max(worstLastTen_ms, clock.nsecsElapsed() * 1e-6);
+                ++lastTenBlocks;
+            }
+            clock.restart();
+            if (!marks_s.empty() && recorded_s >= marks_s.front()) {
+                const std::string at = std::to_string(static_cast<int>(marks_s.front())) + "s";
+                const double recording_MB = recorded_s * kRate_Hz * 2.0 / (1 << 20);
+                state.counters["heap_MB_at_" + at] = heapInUse_MB() - heapBefore_MB;
+                state.counters["heap_beside_recording_MB_at_" + at] = heapInUse_MB() - heapBefore_MB - recording_MB;
+                marks_s.erase(marks_s.begin());
+            }
+        });
+        clock.start();
+        processor.playbackData(recording, 4096);
+        state.counters["mean_block_ms_last_10s"] = lastTen_ms / static_cast<double>(lastTenBlocks);
+        state.counters["worst_block_ms_last_10s"] = worstLastTen_ms;
+        state.counters["headroom_x_last_10s"] = block_s * 1e3 * static_cast<double>(lastTenBlocks) / lastTen_ms;
+    }
+    reportTimesRealtime(state, 179.5);
+}
+BENCHMARK(BM_ProcessingThreadOverThreeMinutes)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 // Plays a 20 s tune through the file input at real time into the recorder
 // and the processor, as the application records, and takes for every note
