@@ -5,7 +5,7 @@
 
 #include <QDebug>
 #include <QMetaObject>
-#include <QMutexLocker>
+#include <mutex>
 #include <QThread>
 
 #include <algorithm>
@@ -23,7 +23,7 @@ AudioProcessor::AudioProcessor(QObject* parent) : QObject(parent) {}
 void AudioProcessor::setDataParams(PitchFinder::DataParams params)
 {
     {
-        QMutexLocker lock(&mSettingsMutex);
+        std::unique_lock<std::mutex> lock(mSettingsMutex);
         mPendingDataParams = params;
     }
     mDataParamsPending = true;
@@ -32,7 +32,7 @@ void AudioProcessor::setDataParams(PitchFinder::DataParams params)
 void AudioProcessor::setParams(PitchFinder::ProcessingParams params)
 {
     {
-        QMutexLocker lock(&mSettingsMutex);
+        std::unique_lock<std::mutex> lock(mSettingsMutex);
         mPendingProcessingParams = params;
     }
     mProcessingParamsPending = true;
@@ -42,7 +42,7 @@ void AudioProcessor::setTranscriptionParams(float filterCornerFrequency_Hz, floa
                                             float minimumSnacPeak)
 {
     {
-        QMutexLocker lock(&mSettingsMutex);
+        std::unique_lock<std::mutex> lock(mSettingsMutex);
         mFilterCornerFrequency_Hz = filterCornerFrequency_Hz;
         mSnacPeakThreshold = snacPeakThreshold;
         mMinimumSnacPeak = minimumSnacPeak;
@@ -53,7 +53,7 @@ void AudioProcessor::setTranscriptionParams(float filterCornerFrequency_Hz, floa
 void AudioProcessor::setMinimumVolume_normalized(float volume_normalized)
 {
     {
-        QMutexLocker lock(&mSettingsMutex);
+        std::unique_lock<std::mutex> lock(mSettingsMutex);
         if (volume_normalized == mMinimumVolume_normalized)
             return;
         mMinimumVolume_normalized = volume_normalized;
@@ -64,7 +64,7 @@ void AudioProcessor::setMinimumVolume_normalized(float volume_normalized)
 void AudioProcessor::setTuning(const PipeTuning& tuning)
 {
     {
-        QMutexLocker lock(&mSettingsMutex);
+        std::unique_lock<std::mutex> lock(mSettingsMutex);
         mPendingTuning = tuning;
     }
     mTuningPending = true;
@@ -73,7 +73,7 @@ void AudioProcessor::setTuning(const PipeTuning& tuning)
 void AudioProcessor::setTranscribeInterval_s(float interval_s)
 {
     {
-        QMutexLocker lock(&mSettingsMutex);
+        std::unique_lock<std::mutex> lock(mSettingsMutex);
         mTranscribeInterval_s = interval_s;
     }
     mIntervalPending = true;
@@ -81,7 +81,7 @@ void AudioProcessor::setTranscribeInterval_s(float interval_s)
 
 void AudioProcessor::setAudioRecorder(AudioRecorder* recorder)
 {
-    QMutexLocker lock(&mRecorderMutex);
+    std::unique_lock<std::mutex> lock(mRecorderMutex);
     mRecorder = recorder;
     mHistoricBytesProcessed = 0;
     mLiveBytesProcessed = 0;
@@ -91,7 +91,7 @@ void AudioProcessor::processData(qint64 totalDataSize_B, bool historicRecordingE
 {
     if (mPlaybackActive)
         return;
-    QMutexLocker lock(&mRecorderMutex);
+    std::unique_lock<std::mutex> lock(mRecorderMutex);
     if (mRecorder == nullptr)
         return;
     // A signal of the other mode, queued while this thread was busy, is
@@ -129,7 +129,7 @@ void AudioProcessor::finishTranscription()
     }
     QByteArray rest;
     {
-        QMutexLocker lock(&mRecorderMutex);
+        std::unique_lock<std::mutex> lock(mRecorderMutex);
         if (mRecorder != nullptr) {
             rest = mRecorder->getRecentData(mHistoricBytesProcessed);
             mHistoricBytesProcessed += rest.size();
@@ -147,7 +147,7 @@ void AudioProcessor::finishTranscription()
 
 void AudioProcessor::applyPendingSettings()
 {
-    QMutexLocker lock(&mSettingsMutex);
+    std::unique_lock<std::mutex> lock(mSettingsMutex);
     if (mDataParamsPending.exchange(false)) {
         mPitchFinder.setDataParams(mPendingDataParams);
         mTranscriber.setSamplingFrequency_Hz(static_cast<float>(mPendingDataParams.samplingFrequency_Hz));
@@ -215,7 +215,7 @@ void AudioProcessor::transcribeBlock(const QByteArray& block, bool forceRerun)
         mIntervalPending = true;
     }
     if (mIntervalPending.exchange(false)) {
-        QMutexLocker lock(&mSettingsMutex);
+        std::unique_lock<std::mutex> lock(mSettingsMutex);
         mTranscriber.setTranscriptionInterval_s(std::max(mTranscribeInterval_s, kMinimumInterval_s));
     }
     if (mTranscriptionDisabled)

@@ -23,7 +23,7 @@
 #include "ProgressiveVantor.h"
 
 #include <QByteArray>
-#include <QMutex>
+#include <mutex>
 #include <QObject>
 
 #include <atomic>
@@ -89,7 +89,7 @@ private:
     // The setters' values; a flag is raised after its value is stored and
     // cleared before it is read. The values sit under mSettingsMutex, so
     // that a setter writing again while a block reads them is no data race.
-    QMutex mSettingsMutex;
+    std::mutex mSettingsMutex;
     PitchFinder::DataParams mPendingDataParams;
     PitchFinder::ProcessingParams mPendingProcessingParams;
     PipeTuning mPendingTuning;
@@ -111,7 +111,7 @@ private:
     QByteArray mTranscriptionData;
     QByteArray mLiveData;
     int mSamplesTranscribed = 0;
-    QMutex mRecorderMutex; // guards the three below; taken before the recorder's lock
+    std::mutex mRecorderMutex; // guards the three below; taken before the recorder's lock
     AudioRecorder* mRecorder = nullptr;
     qint64 mHistoricBytesProcessed = 0;
     qint64 mLiveBytesProcessed = 0;

@@ -3,7 +3,7 @@
 #include "AudioDevices.h"
 
 #include <QDebug>
-#include <QMutexLocker>
+#include <mutex>
 
 namespace {
 
@@ -62,7 +62,7 @@ bool AudioRecorder::initialise(int sampleRate_Hz, int numNotifySamples)
         mInput->setParent(this);
     mChunkSize_B = mFormat.channelCount() * numNotifySamples * mFormat.sampleSize() / 8;
     mPending.clear();
-    QMutexLocker lock(&mMutex);
+    std::unique_lock<std::mutex> lock(mMutex);
     mRecorded.clear();
     mLiveBytesReceived = 0;
     mFirstDataSignalled = false;
@@ -72,7 +72,7 @@ bool AudioRecorder::initialise(int sampleRate_Hz, int numNotifySamples)
 void AudioRecorder::start()
 {
     {
-        QMutexLocker lock(&mMutex);
+        std::unique_lock<std::mutex> lock(mMutex);
         mRecorded.clear();
         mLiveBytesReceived = 0;
     }
@@ -121,7 +121,7 @@ void AudioRecorder::setAudioDevice(const QString& deviceName)
 
 void AudioRecorder::enableHistoricRecording(bool enable)
 {
-    QMutexLocker lock(&mMutex);
+    std::unique_lock<std::mutex> lock(mMutex);
     if (enable) {
         mRecorded.clear();
         mFirstDataSignalled = false;
@@ -132,19 +132,19 @@ void AudioRecorder::enableHistoricRecording(bool enable)
 
 QByteArray AudioRecorder::recordedData() const
 {
-    QMutexLocker lock(&mMutex);
+    std::unique_lock<std::mutex> lock(mMutex);
     return mRecorded;
 }
 
 qint64 AudioRecorder::getLiveBytesReceived() const
 {
-    QMutexLocker lock(&mMutex);
+    std::unique_lock<std::mutex> lock(mMutex);
     return mLiveBytesReceived;
 }
 
 QByteArray AudioRecorder::getRecentData(qint64 fromByte) const
 {
-    QMutexLocker lock(&mMutex);
+    std::unique_lock<std::mutex> lock(mMutex);
     if (mRecorded.size() <= fromByte)
         return QByteArray();
     return mRecorded.mid(static_cast<int>(fromByte));
@@ -155,7 +155,7 @@ float AudioRecorder::getElapsed_s() const
     const int rate_Hz = mFormat.sampleRate();
     if (rate_Hz == 0)
         return 0.0f;
-    QMutexLocker lock(&mMutex);
+    std::unique_lock<std::mutex> lock(mMutex);
     return static_cast<float>(static_cast<double>(mRecorded.size()) / (2.0 * rate_Hz));
 }
 
@@ -179,7 +179,7 @@ void AudioRecorder::audioDataReady()
         return;
     mPending += mInputDevice->readAll();
     {
-        QMutexLocker lock(&mMutex);
+        std::unique_lock<std::mutex> lock(mMutex);
         if (!mPending.isEmpty() && !mFirstDataSignalled && mHistoricRecording) {
             mFirstDataSignalled = true;
             lock.unlock();
@@ -194,7 +194,7 @@ void AudioRecorder::audioDataReady()
         qint64 total = 0;
         const bool historic = mHistoricRecording;
         {
-            QMutexLocker lock(&mMutex);
+            std::unique_lock<std::mutex> lock(mMutex);
             if (historic) {
                 mRecorded += chunk;
                 total = mRecorded.size();

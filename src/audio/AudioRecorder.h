@@ -13,7 +13,7 @@
 
 #include <QAudioFormat>
 #include <QByteArray>
-#include <QMutex>
+#include <mutex>
 #include <QObject>
 #include <QString>
 
@@ -62,7 +62,7 @@ public slots:
     void audioDataReady();
 
 private:
-    mutable QMutex mMutex; // guards mRecorded, mLiveBytesReceived
+    mutable std::mutex mMutex; // guards mRecorded, mLiveBytesReceived
     std::unique_ptr<AudioInputBackend> mInput;
     QIODevice* mInputDevice = nullptr; // owned by mInput
     QString mDeviceName;
