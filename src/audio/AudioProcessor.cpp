@@ -1,6 +1,7 @@
 #include "AudioProcessor.h"
 
 #include "AudioRecorder.h"
+#include "LowAEstimator.h"
 #include "utils.h"
 
 #include <QDebug>
@@ -9,12 +10,16 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
 #include <exception>
 
 namespace {
 
 constexpr float kMinimumInterval_s = 0.05f;
 constexpr int kVolumeWindows = 10;
+// Seconds of a recording the chanter's Low A is estimated from when no
+// calibration is given.
+constexpr float kLowAEstimateWindow_s = 3.0f;
 
 } // namespace
 
@@ -70,6 +75,11 @@ void AudioProcessor::setTuning(const PipeTuning& tuning)
     mTuningPending = true;
 }
 
+void AudioProcessor::setEstimateLowA(bool estimate)
+{
+    mEstimateLowA = estimate;
+}
+
 void AudioProcessor::setTranscribeInterval_s(float interval_s)
 {
     {
@@ -121,20 +131,15 @@ void AudioProcessor::processData(qint64 totalDataSize_B, bool historicRecordingE
     mHistoricBytesProcessed = 0;
 }
 
-void AudioProcessor::finishTranscription()
+void AudioProcessor::finishTranscription(QByteArray recording)
 {
     if (QThread::currentThread() != thread()) {
-        QMetaObject::invokeMethod(this, "finishTranscription", Qt::AutoConnection);
+        QMetaObject::invokeMethod(this, "finishTranscription", Qt::AutoConnection, Q_ARG(QByteArray, recording));
         return;
     }
-    QByteArray rest;
-    {
-        std::unique_lock<std::mutex> lock(mRecorderMutex);
-        if (mRecorder != nullptr) {
-            rest = mRecorder->getRecentData(mHistoricBytesProcessed);
-            mHistoricBytesProcessed += rest.size();
-        }
-    }
+    // The recorder may be back in live mode by now, so the rest comes from
+    // the recording the main window took at Stop.
+    const QByteArray rest = recording.mid(mTranscriptionData.size());
     try {
         applyPendingSettings();
         transcribeBlock(rest, true);
@@ -213,6 +218,8 @@ void AudioProcessor::transcribeBlock(const QByteArray& block, bool forceRerun)
         mTranscriber.setHistoricalTuning(historic);
         mSamplesTranscribed = 0;
         mIntervalPending = true;
+        mLowAKnown = false;
+        mNextEstimateAt_s = kLowAEstimateWindow_s;
     }
     if (mIntervalPending.exchange(false)) {
         std::unique_lock<std::mutex> lock(mSettingsMutex);
@@ -226,8 +233,24 @@ void AudioProcessor::transcribeBlock(const QByteArray& block, bool forceRerun)
         const std::vector<short> fresh =
             utils::decodePcm16(mTranscriptionData.constData() + 2 * static_cast<std::size_t>(mSamplesTranscribed),
                                2 * static_cast<std::size_t>(total - mSamplesTranscribed));
-        const bool changed =
-            advanceTranscriber(fresh.data(), static_cast<unsigned int>(fresh.size()), forceRerun);
+        bool changed = false;
+        if (mEstimateLowA && !mLowAKnown) {
+            // Nothing is transcribed until the chanter's Low A is known.
+            if (!estimateLowA(forceRerun)) {
+                emit transcriptionVolume(levelOf(fresh.data(), fresh.size()));
+                return;
+            }
+            // What waited is fed as the live blocks would have been.
+            const std::size_t piece = std::max<std::size_t>(1, mPitchFinder.dataParams().windowSize);
+            for (std::size_t start = 0; start < fresh.size(); start += piece) {
+                const std::size_t count = std::min(piece, fresh.size() - start);
+                changed = advanceTranscriber(fresh.data() + start, static_cast<unsigned int>(count), false) || changed;
+            }
+            if (forceRerun)
+                changed = advanceTranscriber(nullptr, 0, true);
+        } else {
+            changed = advanceTranscriber(fresh.data(), static_cast<unsigned int>(fresh.size()), forceRerun);
+        }
         emit transcriptionVolume(mTranscriber.getLastRmsAverage_normalized(kVolumeWindows));
         if (changed)
             emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mTranscriber.notes(),
@@ -247,6 +270,49 @@ void AudioProcessor::reportFailedRun()
     // The last good results, flagged, so the main window learns of the failure.
     emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mTranscriber.notes(), mTranscriber.graceNotes(),
                              mTranscriber.tuning(), true);
+}
+
+bool AudioProcessor::estimateLowA(bool lastChance)
+{
+    const float rate_Hz = static_cast<float>(mPitchFinder.dataParams().samplingFrequency_Hz);
+    const float recorded_s = rate_Hz > 0.0f ? static_cast<float>(mTranscriptionData.size() / 2) / rate_Hz : 0.0f;
+    if (recorded_s < mNextEstimateAt_s && !lastChance)
+        return false;
+    const std::vector<short> samples = utils::decodePcm16(mTranscriptionData.constData(),
+                                                          static_cast<std::size_t>(mTranscriptionData.size()));
+    const LowAEstimate estimate = ::estimateLowA(samples, rate_Hz);
+    if (!(estimate.lowA_Hz > 0.0f) && !lastChance) {
+        // No chanter heard yet: try again a second later.
+        mNextEstimateAt_s = recorded_s + 1.0f;
+        return false;
+    }
+    // Without any pitch the running estimate starts from where it is.
+    if (estimate.lowA_Hz > 0.0f) {
+        PipeTuning reference;
+        reference.setLowA_Hz(estimate.lowA_Hz);
+        HistoricPipeTuning historic = mTranscriber.historicTuning();
+        historic.setCalibratedTuning(reference, true);
+        mTranscriber.setHistoricalTuning(historic);
+        qDebug().noquote() << QString("Low A estimated from the first %1 s: %2 Hz")
+                                  .arg(static_cast<double>(recorded_s), 0, 'f', 1)
+                                  .arg(static_cast<double>(estimate.lowA_Hz), 0, 'f', 1);
+        emit lowAEstimated(estimate.lowA_Hz);
+    }
+    mLowAKnown = true;
+    return true;
+}
+
+float AudioProcessor::levelOf(const short* samples, std::size_t count)
+{
+    // As the transcriber reports it: 0 at -120 dB or below, 1 at full scale.
+    if (count == 0)
+        return 0.0f;
+    double sum = 0.0;
+    for (std::size_t k = 0; k < count; ++k)
+        sum += static_cast<double>(samples[k]) * samples[k];
+    const double rms = std::sqrt(sum / static_cast<double>(count)) / 32768.0;
+    const double dB = rms > 0.0 ? 20.0 * std::log10(rms) : -120.0;
+    return static_cast<float>(std::clamp((dB + 120.0) / 120.0, 0.0, 1.0));
 }
 
 bool AudioProcessor::advanceTranscriber(const short* samples, unsigned int count, bool forceRerun)

@@ -44,6 +44,9 @@ public:
     void setMinimumVolume_normalized(float volume_normalized);
     void setTuning(const PipeTuning& tuning);
     void setTranscribeInterval_s(float interval_s);
+    // With no calibration, each recording's Low A is estimated from its first
+    // seconds (transcription waits for it) and seeds the running tuning.
+    void setEstimateLowA(bool estimate);
     void enableTranscription(bool enable) { mTranscriptionEnabled = enable; }
     void resetTranscription() { mResetPending = true; }
     void setDebugDisable() { mTranscriptionDisabled = true; }
@@ -58,16 +61,18 @@ public:
 
 public slots:
     void processData(qint64 totalDataSize_B, bool historicRecordingEnabled);
-    // After Stop: transcribes what is left of the recording and re-runs the
-    // transcription once more over it, so that the result covers the whole
-    // recording.
-    void finishTranscription();
+    // After Stop, with the whole recording: transcribes what of it was not
+    // transcribed yet and re-runs the transcription once more, so that the
+    // result covers all of it.
+    void finishTranscription(QByteArray recording);
 
 signals:
     void dataProcessed(PitchFinder::AnalysisResults analysisResults);
     void transcriptionResult(float duration_s, NoteMap melodyNotes, NoteMap graceNotes, PipeTuning tuning, bool error);
     void transcriptionVolume(float volume_normalized);
     void playbackFinised();
+    // The Low A a recording is transcribed from, when estimated.
+    void lowAEstimated(float lowA_Hz);
 
 private slots:
     void _playbackData(QByteArray data, int chunkSize);
@@ -83,6 +88,10 @@ private:
     void applyPendingSettings();
     void transcribeBlock(const QByteArray& block, bool forceRerun);
     void reportFailedRun();
+    // Estimates the Low A from the recording so far, once enough is there
+    // (or at once when lastChance); true when transcription may start.
+    bool estimateLowA(bool lastChance);
+    static float levelOf(const short* samples, std::size_t count);
 
     ProgressiveVantor mTranscriber;
     PitchFinder mPitchFinder;
@@ -108,6 +117,9 @@ private:
     std::atomic<bool> mIntervalPending{false};
     std::atomic<bool> mPlaybackActive{false};
     std::atomic<bool> mTranscriptionDisabled{false};
+    std::atomic<bool> mEstimateLowA{false};
+    bool mLowAKnown = false;
+    float mNextEstimateAt_s = 0.0f;
     QByteArray mTranscriptionData;
     QByteArray mLiveData;
     int mSamplesTranscribed = 0;

@@ -56,10 +56,12 @@ bool AudioRecorder::initialise(int sampleRate_Hz, int numNotifySamples)
     mFormat.setSampleRate(sampleRate_Hz);
     QString error;
     mInput = audioDevices::openInput(mDeviceName, mFormat, error);
-    if (!mInput)
+    if (!mInput) {
         qWarning() << "No audio input:" << error;
-    else
+        emit inputFailed(QString("The audio input \"%1\" cannot be opened: %2").arg(mDeviceName, error));
+    } else {
         mInput->setParent(this);
+    }
     mChunkSize_B = mFormat.channelCount() * numNotifySamples * mFormat.sampleSize() / 8;
     mPending.clear();
     std::unique_lock<std::mutex> lock(mMutex);

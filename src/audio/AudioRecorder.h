@@ -53,8 +53,9 @@ public:
 signals:
     void firstDataReceived();
     void dataReceived(qint64 totalDataSize_B, bool historicRecordingEnabled);
-    // The input stopped by itself with an error while recording (unplugged,
-    // taken by another program); what was recorded is kept.
+    // The input cannot be opened, or stopped by itself with an error while
+    // recording (unplugged, taken by another program); what was recorded is
+    // kept.
     void inputFailed(QString message);
 
 public slots:

@@ -105,7 +105,7 @@ TEST_F(AudioProcessorTest, ALiveTranscriptionEqualsTheCommandLineOneNoteForNote)
     recorder.stop();
     processor.enableTranscription(false);
     const int before = results.count();
-    processor.finishTranscription();
+    processor.finishTranscription(recorder.recordedData());
     ASSERT_GT(results.count(), before); // the forced last re-run
 
     const QByteArray recorded = recorder.recordedData();
@@ -328,7 +328,7 @@ TEST_F(AudioProcessorTest, InThreadsOfTheirOwnABurstIsCaughtUpWithNothingLost)
     }, 30000));
     processor->enableTranscription(false);
     recorderWrapper->enableHistoricRecording(false);
-    processor->finishTranscription();
+    processor->finishTranscription(recorderWrapper->recordedData());
     // The last result covers every sample recorded, to the analysis step.
     ASSERT_TRUE(QTest::qWaitFor([&] { return covered_s > recorded_s - 0.05f; }, 30000))
         << covered_s << " of " << recorded_s;

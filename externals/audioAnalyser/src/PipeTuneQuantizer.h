@@ -48,6 +48,9 @@ public:
     // Rebuilds the model from the maps, shifted by timeShift_s.
     void quantize(float timeShift_s, const NoteMap& melody, const NoteMap& gracenotes);
     PipeTuneModel getModel() const { return mModel; }
+    // Groups per bar and the length of one in seconds, set by quantize.
+    std::int32_t beatsPerBar() const { return mBeatsPerBar; }
+    float beatDuration_s() const { return mBeatDuration_s; }
 
     // Adds a melody note (with its gracing) to the open beat and returns the
     // beats it completed, a note running past the beat continuing into the

@@ -1,0 +1,25 @@
+#include "AppResources.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace appResources {
+
+QString folder()
+{
+    const QDir executable(QCoreApplication::applicationDirPath());
+    for (const QString& candidate : {QString("resources"), QString("../share/vantor")}) {
+        const QString folder = executable.filePath(candidate);
+        if (QFileInfo(folder).isDir())
+            return QDir::cleanPath(folder);
+    }
+    return executable.filePath("resources");
+}
+
+QString path(const QString& relative)
+{
+    return QDir(folder()).filePath(relative);
+}
+
+} // namespace appResources

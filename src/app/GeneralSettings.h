@@ -1,0 +1,55 @@
+#pragma once
+
+// Everything the piper can set, with its settings key and default, and the
+// calibrated chanter tuning; loaded from and saved to a QSettings store.
+// Values edited by hand outside their ranges are brought back into them on
+// load. GUI thread.
+
+#include "PipeTuning.h"
+
+#include <QSettings>
+#include <QString>
+
+struct GeneralSettings {
+    float bpm = 72.0f;
+    int timeSignature = 0;
+    int calibrationCountdown_s = 3;
+    float calibrationDuration_s = 0.5f;
+    int volumeCutoff_percent = 30;
+    float scoreRefreshRate_Hz = 2.0f;
+    bool metronomeEnabled = true;
+    bool subBeatsEnabled = false;
+    bool isRounded = false;
+    int barsPerRow = 4;
+    float timeShift_s = 0.0f;
+    float secsPerRow_s = 5.0f;
+    bool differentBarBeginClick = true;
+    int volumeWarning_percent = 70;
+    int recordingFrequency_Hz = 44100;
+    bool enabledAutoUpdate = true;
+    int maxClickCompensation_ms = 20;
+    QString audioDevice;
+    QString audioOutputDevice;
+    float filterCornerFrequency_Hz = 2500.0f;
+    QString tuneName = "Your Tune";
+    QString tuneType = "March";
+    QString composer = "Your Name";
+    QString autoSaveDir = defaultAutoSaveDir();
+    int autoSaveCount = 100;
+    float pitchPeakThreshold = 0.97f;
+    float minimumPitchPeak = 0.3f;
+
+    // Read only: never written back.
+    bool debugDisable = false;
+
+    static QString defaultAutoSaveDir();
+
+    // Every key with its default when missing.
+    static GeneralSettings load(QSettings& store);
+    void save(QSettings& store) const;
+};
+
+// The calibrated tuning from the "Tuning_<note>" keys; false (and the tuning
+// untouched) when no calibration was ever stored.
+bool loadCalibratedTuning(QSettings& store, PipeTuning& tuning);
+void saveCalibratedTuning(QSettings& store, const PipeTuning& tuning);

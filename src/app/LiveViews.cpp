@@ -1,0 +1,137 @@
+#include "LiveViews.h"
+
+#include "PipeTuneQuantizer.h"
+#include "PipeTuneRenderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+void LiveViews::update(const NoteMap& melody, const NoteMap& gracenotes, const ScoreSettings& settings, bool score,
+                       bool timing)
+{
+    int numerator = 4;
+    int denominator = 4;
+    timeSignatureComponents(settings.timeSignature, numerator, denominator);
+    PipeTuneQuantizer quantizer;
+    quantizer.setTimeSignature(numerator, denominator);
+    quantizer.setCrotchetDuration_s(getCrotchetDuration_s(settings.bpm, numerator, denominator));
+    quantizer.setRounding(settings.rounded);
+    quantizer.setBarsPerRow(settings.barsPerRow);
+    quantizer.quantize(settings.timeShift_s, melody, gracenotes);
+    mRowsRendered = 0;
+    if (score)
+        updateScore(quantizer.getModel());
+    if (timing)
+        updateTiming(melody, gracenotes, settings, quantizer.beatDuration_s(), quantizer.beatsPerBar());
+}
+
+void LiveViews::updateScore(const PipeTuneModel& model)
+{
+    const std::vector<std::int32_t> changed = getChangedRows(model, mModel);
+    PipeTuneRenderer renderer;
+    renderer.setLastRowPadded(false);
+    std::set<int> rendered;
+    for (std::int32_t row : changed) {
+        storeRow(mScoreRows, mScaledScoreRows, row, renderer.render(model, row));
+        rendered.insert(row);
+    }
+    if (!rendered.empty()) {
+        // A wider widest row re-justifies every row; otherwise only new rows
+        // need drawing.
+        int first = mLastRowCount;
+        if (std::abs(renderer.biggestRowWidth() - mLastBiggestRowWidth) > 0.5f) {
+            mLastBiggestRowWidth = renderer.biggestRowWidth();
+            first = 0;
+        }
+        mLastRowCount = renderer.numRows();
+        for (int row = first; row < mLastRowCount; ++row) {
+            if (rendered.insert(row).second)
+                storeRow(mScoreRows, mScaledScoreRows, row, renderer.render(model, row));
+        }
+        // A revised transcription can end a row earlier: rows past the end go.
+        mScoreRows.erase(mScoreRows.lower_bound(mLastRowCount), mScoreRows.end());
+        mScaledScoreRows.erase(mScaledScoreRows.lower_bound(mLastRowCount), mScaledScoreRows.end());
+    }
+    mRowsRendered = static_cast<int>(rendered.size());
+    mModel = model;
+}
+
+void LiveViews::updateTiming(const NoteMap& melody, const NoteMap& gracenotes, const ScoreSettings& settings,
+                             float beatDuration_s, int beatsPerBar)
+{
+    PipeTuneRenderer renderer;
+    const QPixmap last = renderer.render(melody, gracenotes, settings.timeShift_s, beatDuration_s, beatsPerBar,
+                                         settings.secondsPerRow, -2);
+    const int lastRow = renderer.numRows() - 1;
+    if (lastRow < 0 || last.isNull())
+        return;
+    storeRow(mTimingRows, mScaledTimingRows, lastRow, last);
+    // The rows the growing row has left since the last result are drawn
+    // complete.
+    for (int row = mLastTimingRow; row < lastRow; ++row)
+        storeRow(mTimingRows, mScaledTimingRows, row,
+                 renderer.render(melody, gracenotes, settings.timeShift_s, beatDuration_s, beatsPerBar,
+                                 settings.secondsPerRow, row));
+    mLastTimingRow = std::max(lastRow, 0);
+}
+
+void LiveViews::storeRow(std::map<int, QPixmap>& rows, std::map<int, QPixmap>& scaled, int row,
+                         const QPixmap& pixmap)
+{
+    rows[row] = pixmap;
+    scaled[row] = viewComposer::scaleByZoom(pixmap, mZoom, false);
+}
+
+void LiveViews::setZoom(double zoom)
+{
+    mZoom = zoom;
+    for (auto& [rows, scaled] : {std::pair(&mScoreRows, &mScaledScoreRows), std::pair(&mTimingRows, &mScaledTimingRows)}) {
+        scaled->clear();
+        for (const auto& entry : *rows)
+            (*scaled)[entry.first] = viewComposer::scaleByZoom(entry.second, mZoom, false);
+    }
+    dropHeaders();
+}
+
+void LiveViews::clear()
+{
+    mModel = PipeTuneModel();
+    mScoreRows.clear();
+    mTimingRows.clear();
+    mScaledScoreRows.clear();
+    mScaledTimingRows.clear();
+    mLastRowCount = 0;
+    mLastBiggestRowWidth = 0.0f;
+    mLastTimingRow = 0;
+    dropHeaders();
+}
+
+void LiveViews::dropHeaders()
+{
+    mScoreHeader = Header();
+    mTimingHeader = Header();
+}
+
+QPixmap LiveViews::compose(Header& header, const std::map<int, QPixmap>& rows, const std::map<int, QPixmap>& scaled,
+                           const TuneDetails& details, const QPixmap& emptyPicture)
+{
+    int width = viewComposer::kMinimumHeaderWidth;
+    for (const auto& entry : rows)
+        width = std::max(width, entry.second.width());
+    if (width != header.width) {
+        header.width = width;
+        header.scaled = viewComposer::scaleByZoom(viewComposer::generateHeaderPixmap(width, details), mZoom, true);
+    }
+    return viewComposer::combineRowPixmaps(scaled, header.scaled, emptyPicture);
+}
+
+QPixmap LiveViews::scoreView(const TuneDetails& details, const QPixmap& emptyPicture)
+{
+    return compose(mScoreHeader, mScoreRows, mScaledScoreRows, details, emptyPicture);
+}
+
+QPixmap LiveViews::timingView(const TuneDetails& details, const QPixmap& emptyPicture)
+{
+    return compose(mTimingHeader, mTimingRows, mScaledTimingRows, details, emptyPicture);
+}

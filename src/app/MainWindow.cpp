@@ -1,0 +1,435 @@
+#include "MainWindow.h"
+
+#include "AppResources.h"
+#include "AudioDevices.h"
+#include "AudioProcessor.h"
+#include "AudioProcessorWrapper.h"
+#include "AudioRecorderWrapper.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QDockWidget>
+#include <QDoubleSpinBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QProgressDialog>
+#include <QScrollArea>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QSpinBox>
+#include <QUuid>
+
+#include <cmath>
+
+// The icons and the empty-view picture are compiled into this library.
+static void initialiseResources()
+{
+    Q_INIT_RESOURCE(vantor);
+}
+
+namespace {
+
+constexpr int kNotifySamples = 2048;
+constexpr int kStateVersion = 1;
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+{
+    initialiseResources();
+    mUi.setup(this);
+
+    mRecorderWrapper = new AudioRecorderWrapper;
+    mProcessorWrapper = new AudioProcessorWrapper;
+    mCalibrationDialog = new QProgressDialog("Calibrating", "Cancel", 0, CalibrationFlow::kNoteCount, this);
+    mCalibrationDialog->setObjectName("calibrationDialog");
+    mCalibrationDialog->setWindowTitle("Calibration of chanter notes");
+    mCalibrationDialog->setWindowModality(Qt::WindowModal);
+    mCalibrationDialog->setMinimumWidth(400);
+    mCalibrationDialog->setAutoReset(false);
+    mCalibrationDialog->setAutoClose(false);
+    mCalibrationDialog->setMinimumDuration(0);
+    mCalibrationDialog->reset();
+    mCalibrationDialog->hide();
+    // The progress bar shows notes found, not a percentage.
+    if (auto* bar = mCalibrationDialog->findChild<QProgressBar*>())
+        bar->setTextVisible(false);
+
+    loadSettings();
+
+    mRecorderWrapper->moveToThread(&mCaptureThread);
+    mProcessorWrapper->moveToThread(&mProcessingThread);
+    connect(&mCaptureThread, &QThread::finished, mRecorderWrapper, &QObject::deleteLater);
+    connect(&mProcessingThread, &QThread::finished, mProcessorWrapper, &QObject::deleteLater);
+    mCaptureThread.start(QThread::InheritPriority);
+    mProcessingThread.start(QThread::InheritPriority);
+    connect(mRecorderWrapper, &AudioRecorderWrapper::initialised, this, &MainWindow::onAudioRecordingInitalised);
+    mRecorderWrapper->initialise();
+    connect(mProcessorWrapper, &AudioProcessorWrapper::initialised, this, &MainWindow::onAudioProcessingInitialised);
+    mProcessorWrapper->initialise();
+
+    connectActions();
+
+    for (auto [sound, file] : {std::make_pair(&mClick, "sounds/click1.wav"),
+                               std::make_pair(&mBarClick, "sounds/click2.wav")}) {
+        sound->setSource(QUrl::fromLocalFile(appResources::path(file)));
+        sound->setLoopCount(1);
+    }
+    mFancyPipes = QPixmap(":/fancy_pipes");
+
+    applyGeneralSettings();
+    setActionStates(false);
+    QTimer::singleShot(127, this, &MainWindow::initialise);
+}
+
+MainWindow::~MainWindow()
+{
+    mCalibrationTimer.stop();
+    mClickTimer.stop();
+    // The recorder stops in its own thread before the threads end; the
+    // processor lets go of it first.
+    if (mProcessor != nullptr)
+        mProcessor->setAudioRecorder(nullptr);
+    QMetaObject::invokeMethod(mRecorderWrapper, "stop", Qt::BlockingQueuedConnection);
+    mCaptureThread.quit();
+    mProcessingThread.quit();
+    mCaptureThread.wait();
+    mProcessingThread.wait();
+    saveSettings();
+}
+
+void MainWindow::connectActions()
+{
+    connect(mUi.exit, &QAction::triggered, this, &QWidget::close);
+    connect(mUi.calibrate, &QAction::triggered, this, &MainWindow::onCalibrate);
+    connect(mUi.zoom100, &QAction::triggered, this, &MainWindow::onZoom100);
+    connect(mUi.zoom50, &QAction::triggered, this, &MainWindow::onZoom50);
+    connect(mUi.record, &QAction::triggered, this, &MainWindow::onStartRecording);
+    connect(mUi.stop, &QAction::triggered, this, &MainWindow::onStop);
+    connect(mUi.clear, &QAction::triggered, this, &MainWindow::onClear);
+    connect(mRecorderWrapper, &AudioRecorderWrapper::firstDataReceived, this, &MainWindow::onFirstAudioDataReceived);
+    connect(mRecorderWrapper, &AudioRecorderWrapper::inputFailed, this, &MainWindow::onInputFailed);
+    connect(&mCalibrationTimer, &QTimer::timeout, this, &MainWindow::onCalibrationTimer);
+    connect(&mClickLabelTimer, &QTimer::timeout, this, &MainWindow::onClickLabelTimer);
+    connect(mUi.timeSignature, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &MainWindow::onTimeSignatureChanged);
+    connect(mUi.bpm, QOverload<int>::of(&QSpinBox::valueChanged), this, &MainWindow::onBpmChanged);
+    connect(&mClickTimer, &QTimer::timeout, this, &MainWindow::onClickTimer);
+    connect(mUi.scoreDock, &QDockWidget::visibilityChanged, this, &MainWindow::scoreVisibilityChanged);
+    connect(mUi.timingDock, &QDockWidget::visibilityChanged, this, &MainWindow::scoreVisibilityChanged);
+    connect(mUi.playedRound, &QCheckBox::toggled, this, &MainWindow::onRoundingToggled);
+    connect(mUi.timeShift, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            &MainWindow::onTimeShiftChanged);
+    for (QWidget* widget : std::initializer_list<QWidget*>{mUi.bpm, mUi.timeSignature, mUi.playedRound, mUi.timeShift})
+        widget->installEventFilter(this);
+    mClickLabelTimer.setInterval(kClickIndicator_ms);
+    mClickTimer.setTimerType(Qt::PreciseTimer);
+}
+
+void MainWindow::loadSettings()
+{
+    QSettings store;
+    if (!restoreGeometry(store.value("geometry").toByteArray()))
+        tabifyDockWidget(mUi.timingDock, mUi.scoreDock);
+    restoreState(store.value("state").toByteArray(), kStateVersion);
+    mSettings = GeneralSettings::load(store);
+    mZoom = store.value("zoom", 1.0).toDouble();
+    if (!(mZoom > 0.0 && mZoom <= 1.0))
+        mZoom = 1.0;
+    mViews.setZoom(mZoom);
+    if (!QDir().mkpath(mSettings.autoSaveDir)) {
+        qWarning() << "Cannot create the autosave folder" << mSettings.autoSaveDir << "- using the default";
+        mSettings.autoSaveDir = GeneralSettings::defaultAutoSaveDir();
+        QDir().mkpath(mSettings.autoSaveDir);
+    }
+    PipeTuning stored;
+    if (loadCalibratedTuning(store, stored)) {
+        setCalibratedTuning(stored);
+    } else {
+        // No calibration yet: each recording's Low A is estimated from the
+        // audio until the piper calibrates.
+        mCalibrated = false;
+        mUi.lowALabel->clear();
+        mUi.notCalibratedLabel->show();
+    }
+    if (!store.contains("installId"))
+        store.setValue("installId", QUuid::createUuid().toString(QUuid::WithoutBraces));
+    mInstallId = store.value("installId").toString();
+    if (!store.contains("FirstRun")) {
+        qDebug() << "Recording first run time";
+        store.setValue("FirstRun", QDateTime::currentDateTimeUtc());
+    }
+}
+
+void MainWindow::saveSettings()
+{
+    QSettings store;
+    store.setValue("geometry", saveGeometry());
+    store.setValue("state", saveState(kStateVersion));
+    store.setValue("zoom", mZoom);
+    mSettings.save(store);
+    // Only a calibration the piper made is stored: without one the next
+    // start estimates the Low A again.
+    if (mCalibrated)
+        saveCalibratedTuning(store, mCalibratedTuning);
+}
+
+void MainWindow::initialise()
+{
+    setActionStates(mRecording || mPlayback);
+    startAudio();
+}
+
+void MainWindow::startAudio()
+{
+    mInputError.clear();
+    const QString device = audioDevices::chooseInput(mSettings.audioDevice);
+    if (device.isEmpty()) {
+        mInputError = "No audio input device was found.";
+        qWarning() << "No audio input device";
+        return;
+    }
+    mRecorderWrapper->start(device, mSettings.recordingFrequency_Hz, kNotifySamples);
+}
+
+void MainWindow::onAudioRecordingInitalised()
+{
+    if (mProcessor != nullptr)
+        mProcessor->setAudioRecorder(mRecorderWrapper->recorder());
+}
+
+void MainWindow::onAudioProcessingInitialised()
+{
+    qDebug() << "Initialising processing connections";
+    mProcessor = mProcessorWrapper->processor();
+    connect(mProcessor, &AudioProcessor::dataProcessed, this, &MainWindow::onDataProcessed);
+    connect(mProcessor, &AudioProcessor::transcriptionResult, this, &MainWindow::onTranscriptionResult);
+    connect(mProcessor, &AudioProcessor::transcriptionVolume, this, &MainWindow::updateVolumeBar);
+    connect(mProcessor, &AudioProcessor::playbackFinised, this, &MainWindow::onPlaybackFinished);
+    connect(mProcessor, &AudioProcessor::lowAEstimated, this, &MainWindow::onLowAEstimated);
+    connect(mRecorderWrapper, &AudioRecorderWrapper::dataReceived, mProcessor, &AudioProcessor::processData,
+            Qt::UniqueConnection);
+    initProcessing();
+    emit audioReady();
+}
+
+void MainWindow::initProcessing()
+{
+    if (mProcessor == nullptr)
+        return;
+    mProcessor->setAudioRecorder(mRecorderWrapper->recorder());
+    if (mCalibrated)
+        mProcessor->setTuning(mCalibratedTuning);
+    mProcessor->setEstimateLowA(!mCalibrated);
+    mProcessor->setDataParams(
+        PitchFinder::DataParams(kNotifySamples, static_cast<std::uint32_t>(mSettings.recordingFrequency_Hz)));
+    mProcessor->setParams(PitchFinder::ProcessingParams());
+    mProcessor->setMinimumVolume_normalized(static_cast<float>(mSettings.volumeCutoff_percent) / 100.0f);
+    mProcessor->setTranscribeInterval_s(1.0f / mSettings.scoreRefreshRate_Hz);
+    mProcessor->setTranscriptionParams(mSettings.filterCornerFrequency_Hz, mSettings.pitchPeakThreshold,
+                                       mSettings.minimumPitchPeak);
+}
+
+void MainWindow::onStartRecording()
+{
+    if (mRecording || mPlayback || mProcessor == nullptr)
+        return;
+    const QString device = audioDevices::chooseInput(mSettings.audioDevice);
+    if (device.isEmpty() || !mInputError.isEmpty()) {
+        QMessageBox::warning(this, "No audio input",
+                             QString("Vantor cannot record: %1\n\nConnect a microphone and choose it in "
+                                     "Tools->Settings->Audio, or start Vantor with --input-file FILE to play a "
+                                     "recording in.")
+                                 .arg(mInputError.isEmpty() ? "no audio input device was found." : mInputError));
+        return;
+    }
+    reset();
+    setActionStates(true);
+    mUi.scoreLabel->clear();
+    mUi.timingLabel->clear();
+    mProcessor->resetTranscription();
+    mProcessor->enableTranscription(true);
+    if (mSettings.debugDisable)
+        mProcessor->setDebugDisable();
+    mMetronome.start(mSettings.bpm, currentTimeSignature(), mSettings.subBeatsEnabled);
+    mFullRerender = true;
+    mClickTimer.setInterval(mMetronome.nominalInterval_ms());
+    mRecorderWrapper->enableHistoricRecording(true);
+    mRecording = true;
+    // A recording played in starts from its beginning with the recording.
+    if (device == audioDevices::fileInputName())
+        startAudio();
+}
+
+void MainWindow::onFirstAudioDataReceived()
+{
+    if (!mRecording)
+        return;
+    mMetronome.firstClick(mRecorderWrapper->getElapsed_s());
+    mClickTimer.start();
+    playClick();
+}
+
+void MainWindow::playClick()
+{
+    mUi.clickLabel->setPixmap(mUi.clickOn);
+    mClickLabelTimer.start();
+    if (!mSettings.metronomeEnabled)
+        return;
+    const bool barStart = mMetronome.nextClick();
+    QSoundEffect& sound = mSettings.differentBarBeginClick && barStart ? mBarClick : mClick;
+    sound.play();
+}
+
+void MainWindow::onClickLabelTimer()
+{
+    mUi.clickLabel->setPixmap(mUi.clickOff);
+    mClickLabelTimer.stop();
+}
+
+void MainWindow::onClickTimer()
+{
+    const float elapsed_s = mRecorderWrapper->getElapsed_s();
+    const Metronome::Tick tick =
+        mMetronome.tick(elapsed_s, mClickTimer.interval(), mSettings.maxClickCompensation_ms);
+    if (tick.refused)
+        qDebug() << "****************************************************** Max interval reached";
+    else if (tick.interval_ms != mClickTimer.interval())
+        mClickTimer.setInterval(tick.interval_ms);
+    qDebug().nospace() << "PID: " << tick.correction_ms << " for Diff " << tick.difference_s
+                       << " Interval: " << mClickTimer.interval() << (tick.overdue ? " **********" : "");
+    playClick();
+    if (elapsed_s > kMaximumRecordingTime_s) {
+        onStop();
+        QMessageBox::information(this, "Recording stopped",
+                                 QString("Recording stopped as maximum time (%1 seconds) reached%2")
+                                     .arg(std::lround(kMaximumRecordingTime_s))
+                                     .arg(QString()));
+    }
+}
+
+void MainWindow::onStop()
+{
+    if (mProcessor == nullptr)
+        return;
+    mProcessor->enableTranscription(false);
+    if (mPlayback) {
+        mProcessor->stopPlayback();
+        mPlayback = false;
+        mRecordingData = mSavedPlaybackData;
+        mNextRenderTime_s = 0.0f;
+        mSavedPlaybackData.clear();
+        connect(mRecorderWrapper, &AudioRecorderWrapper::dataReceived, mProcessor, &AudioProcessor::processData,
+                Qt::UniqueConnection);
+    } else if (mRecording) {
+        // (A replay keeps the recording it replayed: the recorder holds only
+        // live audio then.)
+        mRecordingData = mRecorderWrapper->recordedData();
+        // The audio after the last scheduled re-run is transcribed too.
+        mProcessor->finishTranscription(mRecordingData);
+    }
+    mRecorderWrapper->enableHistoricRecording(false);
+    mClickTimer.stop();
+    mRecording = false;
+    mFullRerender = true;
+    redeliverLastResult();
+    mFullRerender = true;
+    setActionStates(false);
+}
+
+void MainWindow::redeliverLastResult()
+{
+    onTranscriptionResult(mLastResultTime_s, NoteMap(mLastMelody), NoteMap(mLastGracenotes), PipeTuning(mLastTuning),
+                          false);
+}
+
+void MainWindow::onInputFailed(QString message)
+{
+    mInputError = message;
+    if (!mRecording)
+        return;
+    onStop();
+    QMessageBox::warning(this, "Recording stopped",
+                         QString("%1\n\nThe recording so far is kept.").arg(message));
+}
+
+void MainWindow::setActionStates(bool busy)
+{
+    mUi.stop->setEnabled(busy);
+    for (QAction* action : {mUi.record, mUi.calibrate, mUi.zoom100, mUi.zoom50, mUi.settings, mUi.tuneDetails,
+                            mUi.help, mUi.about, mUi.clear, mUi.retranscribe, mUi.openExample, mUi.playAudio,
+                            mUi.open, mUi.openAutosave, mUi.saveAs})
+        action->setEnabled(!busy);
+    mUi.bpm->setEnabled(!busy);
+}
+
+TimeSignature MainWindow::currentTimeSignature() const
+{
+    const int index = mUi.timeSignature->currentIndex();
+    return index >= 0 && index <= SixEight ? static_cast<TimeSignature>(index) : FourFour;
+}
+
+void MainWindow::applyGeneralSettings()
+{
+    (mZoom > 0.9 ? mUi.zoom100 : mUi.zoom50)->setChecked(true);
+    {
+        // The stored tempo and round state stand: no preset here.
+        const QSignalBlocker blocker(mUi.timeSignature);
+        const int index = mSettings.timeSignature;
+        mUi.timeSignature->setCurrentIndex(index >= 0 && index <= SixEight ? index : 0);
+    }
+    mUi.bpm->setValue(static_cast<int>(std::lround(mSettings.bpm)));
+    mUi.playedRound->setChecked(mSettings.isRounded);
+    mUi.timeShift->setValue(mSettings.timeShift_s);
+}
+
+void MainWindow::onTimeSignatureChanged(int index)
+{
+    if (index > SixEight || index < 0)
+        return;
+    mSettings.timeSignature = index;
+    int bpm = 72;
+    bool roundOff = false;
+    if (metronome::tempoPreset(static_cast<TimeSignature>(index), bpm, roundOff)) {
+        mSettings.bpm = static_cast<float>(bpm);
+        if (roundOff)
+            mSettings.isRounded = false;
+    }
+    mUi.bpm->setValue(static_cast<int>(std::lround(mSettings.bpm)));
+    mUi.playedRound->setChecked(mSettings.isRounded);
+}
+
+void MainWindow::onBpmChanged(int value)
+{
+    mSettings.bpm = static_cast<float>(value);
+}
+
+void MainWindow::onTimeShiftChanged(double value)
+{
+    mSettings.timeShift_s = static_cast<float>(value);
+}
+
+void MainWindow::onRoundingToggled(bool checked)
+{
+    mSettings.isRounded = checked;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The tool-bar inputs would swallow Space, which records and stops.
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
+        qDebug() << "Space!";
+        if (mUi.record->isEnabled())
+            mUi.record->trigger();
+        else if (mUi.stop->isEnabled())
+            mUi.stop->trigger();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}

@@ -1,0 +1,173 @@
+#pragma once
+
+// The application's controller and only top-level window. It owns the
+// capture and processing workers, each in a thread of its own, keeps the
+// input running from start-up (level meter, calibration), and turns Record
+// and Stop into a metronome kept on the audio clock, a recording, a
+// progressive transcription and live sheet-music and timing views. The
+// arithmetic lives beside it: Metronome, LiveViews, CalibrationFlow,
+// GeneralSettings. GUI thread; the workers are reached through queued
+// signals and their thread-safe setters only.
+
+#include "CalibrationFlow.h"
+#include "GeneralSettings.h"
+#include "LiveViews.h"
+#include "MainWindowUi.h"
+#include "Metronome.h"
+#include "PipeNote.h"
+#include "PipeTuning.h"
+#include "PitchFinder.h"
+#include "ProjectContents.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QMainWindow>
+#include <QSoundEffect>
+#include <QThread>
+#include <QTimer>
+
+class AudioProcessor;
+class AudioProcessorWrapper;
+class AudioRecorderWrapper;
+class QProgressDialog;
+
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The longest recording; Record stops by itself after it.
+    static constexpr float kMaximumRecordingTime_s = 179.9f;
+    // The click timer of the metronome, in milliseconds.
+    static constexpr int kClickIndicator_ms = 100;
+    // The version written into project files.
+    static constexpr int kAppVersion = 8;
+
+    // State, for the status of the window and for tests.
+    bool isRecording() const { return mRecording; }
+    bool isPlayingBack() const { return mPlayback; }
+    bool isCalibrated() const { return mCalibrated; }
+    const QByteArray& recording() const { return mRecordingData; }
+    const NoteMap& lastMelody() const { return mLastMelody; }
+    const NoteMap& lastGracenotes() const { return mLastGracenotes; }
+    const PipeTuning& calibratedTuning() const { return mCalibratedTuning; }
+    const GeneralSettings& settings() const { return mSettings; }
+    const LiveViews& views() const { return mViews; }
+    const Metronome& metronome() const { return mMetronome; }
+    int clickTimerInterval_ms() const { return mClickTimer.interval(); }
+    // The capture worker (tests pace a file input through it).
+    AudioRecorderWrapper* recorderWrapper() const { return mRecorderWrapper; }
+    AudioProcessor* processor() const { return mProcessor; }
+
+signals:
+    // Both workers are up and connected.
+    void audioReady();
+    // A result was shown (rendered or stored).
+    void resultShown(float time_s);
+
+public slots:
+    void onStartRecording();
+    void onStop();
+    void onClickTimer();
+    void onFirstAudioDataReceived();
+    void playClick();
+    void onClickLabelTimer();
+    void onDataProcessed(PitchFinder::AnalysisResults analysisResults);
+    void updateVolumeBar(float volume_normalized);
+    void onTranscriptionResult(float time_s, NoteMap melody, NoteMap grace, PipeTuning tuning, bool error);
+    void onInternalError(QString text);
+    void onAudioRecordingInitalised();
+    void onAudioProcessingInitialised();
+    void initProcessing();
+    void startAudio();
+    void initialise();
+    void reset();
+    void resetViews();
+    void onClear();
+    void setActionStates(bool busy);
+    void applyGeneralSettings();
+    void onTimeSignatureChanged(int index);
+    void onBpmChanged(int value);
+    void onTimeShiftChanged(double value);
+    void onRoundingToggled(bool checked);
+    void scoreVisibilityChanged(bool visible);
+    void onZoom100();
+    void onZoom50();
+    void displayPixmaps();
+    void onCalibrate();
+    void onCalibrationTimer();
+    void setCalibratedTuning(const PipeTuning& tuning);
+    void onPlaybackFinished();
+
+public:
+    // Saves the recording as a project file; errors in a box when showErrors,
+    // else in the log. True on success.
+    bool saveVnt(const QString& name, bool showErrors);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    void onLowAEstimated(float lowA_Hz);
+    void onInputFailed(QString message);
+
+private:
+    void loadSettings();
+    void saveSettings();
+    void connectActions();
+    void redeliverLastResult();
+    void renderResult();
+    void logTuning(const PipeTuning& tuning) const;
+    void showLowA(float lowA_Hz);
+    bool hasVisibleRegion(const QWidget* view) const;
+    TimeSignature currentTimeSignature() const;
+    TuneDetails tuneDetails() const;
+
+    MainWindowUi mUi;
+    GeneralSettings mSettings;
+    PipeTuning mCalibratedTuning;
+    bool mCalibrated = false;
+
+    QThread mCaptureThread;
+    QThread mProcessingThread;
+    AudioRecorderWrapper* mRecorderWrapper = nullptr;
+    AudioProcessorWrapper* mProcessorWrapper = nullptr;
+    AudioProcessor* mProcessor = nullptr;
+    QString mInputError;
+    QString mInstallId;
+    // The project opened last (no audio); empty for a recording of this run.
+    ProjectContents mLoadedProject;
+
+    bool mRecording = false;
+    bool mPlayback = false;
+    QByteArray mRecordingData;
+    QByteArray mSavedPlaybackData;
+
+    Metronome mMetronome;
+    QTimer mClickTimer;
+    QTimer mClickLabelTimer;
+    QSoundEffect mClick;
+    QSoundEffect mBarClick;
+
+    NoteMap mLastMelody;
+    NoteMap mLastGracenotes;
+    PipeTuning mLastTuning;
+    float mLastResultTime_s = 0.0f;
+    float mNextRenderTime_s = 0.0f;
+    bool mFullRerender = false;
+    bool mForceRender = false;
+    bool mVolumeWarning = false;
+    bool mInternalErrorShown = false;
+    QElapsedTimer mTuningLogClock;
+
+    LiveViews mViews;
+    QPixmap mFancyPipes;
+    double mZoom = 1.0;
+
+    CalibrationFlow mCalibration;
+    QTimer mCalibrationTimer;
+    QElapsedTimer mCalibrationClock;
+    QProgressDialog* mCalibrationDialog = nullptr;
+};

@@ -1,0 +1,195 @@
+#include "MainWindowUi.h"
+
+#include "PipeTuneModel.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QDoubleSpinBox>
+#include <QIcon>
+#include <QKeySequence>
+#include <QLabel>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+
+QAction* action(QMainWindow* window, const char* objectName, const QString& text, const QString& icon,
+                const QKeySequence& shortcut, const QString& toolTip)
+{
+    auto* result = new QAction(text, window);
+    result->setObjectName(objectName);
+    if (!icon.isEmpty())
+        result->setIcon(QIcon(icon));
+    if (!shortcut.isEmpty())
+        result->setShortcut(shortcut);
+    result->setToolTip(toolTip);
+    return result;
+}
+
+QDockWidget* view(QMainWindow* window, const char* name, const QString& title, QScrollArea*& scroll, QLabel*& label)
+{
+    auto* dock = new QDockWidget(title, window);
+    dock->setObjectName(name);
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    scroll = new QScrollArea(dock);
+    scroll->setObjectName(QString(name) + "Scroll");
+    scroll->setBackgroundRole(QPalette::Base);
+    scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label = new QLabel(scroll);
+    label->setObjectName(QString(name) + "Label");
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    scroll->setWidget(label);
+    scroll->setWidgetResizable(false);
+    dock->setWidget(scroll);
+    return dock;
+}
+
+} // namespace
+
+void MainWindowUi::setup(QMainWindow* window)
+{
+    window->setWindowTitle("Vantor");
+    window->setWindowIcon(QIcon(":/icons/vantor.svg"));
+
+    scoreDock = view(window, "scoreDock", "Sheet Music", scoreScroll, scoreLabel);
+    timingDock = view(window, "timingDock", "Timing", timingScroll, timingLabel);
+    window->addDockWidget(Qt::TopDockWidgetArea, scoreDock);
+    window->addDockWidget(Qt::TopDockWidgetArea, timingDock);
+    window->setDockNestingEnabled(true);
+
+    record = action(window, "recordAction", "Record", ":/icons/record.svg", QKeySequence(Qt::Key_Space),
+                    "Start recording to the metronome (Space)");
+    stop = action(window, "stopAction", "Stop", ":/icons/stop.svg", QKeySequence(Qt::Key_Space),
+                  "Stop recording (Space)");
+    playAudio = action(window, "playAudioAction", "Play audio", ":/icons/play.svg", QKeySequence("Ctrl+A"),
+                       "Listen to the recording (Ctrl+A)");
+    retranscribe = action(window, "retranscribeAction", "Re-transcribe", ":/icons/retranscribe.svg",
+                          QKeySequence(Qt::Key_F5), "Transcribe the recording again with the current settings (F5)");
+    clear = action(window, "clearAction", "Clear", ":/icons/clear.svg", QKeySequence(Qt::Key_Delete),
+                   "Clear the views (Del)");
+    openAutosave = action(window, "openAutosaveAction", "Open autosave", ":/icons/open_autosave.svg",
+                          QKeySequence("Ctrl+O"), "Open an autosaved recording (Ctrl+O)");
+    open = action(window, "openAction", "Open", ":/icons/open.svg", QKeySequence("Shift+Ctrl+O"),
+                  "Open a Vantor file (Shift+Ctrl+O)");
+    openExample = action(window, "openExampleAction", "Open example", ":/icons/open_example.svg", QKeySequence(),
+                         "Open one of the example tunes");
+    saveAs = action(window, "saveAsAction", "Save as", ":/icons/save.svg", QKeySequence("Ctrl+S"),
+                    "Save the recording, its sheet music or timing view (Ctrl+S)");
+    stop->setEnabled(false);
+    playAudio->setEnabled(false);
+    retranscribe->setEnabled(false);
+
+    auto* tools = window->addToolBar("Tools");
+    tools->setObjectName("toolBar");
+    tools->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    tools->setIconSize(QSize(28, 28));
+    for (QAction* item : {record, stop, playAudio, retranscribe, clear, openAutosave, open, openExample, saveAs})
+        tools->addAction(item);
+    tools->addSeparator();
+
+    bpm = new QSpinBox(tools);
+    bpm->setObjectName("bpmSpinBox");
+    bpm->setRange(20, 200);
+    bpm->setToolTip("The metronome's tempo in beats per minute");
+    tools->addWidget(new QLabel("BPM: ", tools));
+    tools->addWidget(bpm);
+    tools->addSeparator();
+
+    timeSignature = new QComboBox(tools);
+    timeSignature->setObjectName("timeSignatureCombo");
+    for (TimeSignature signature : {FourFour, ThreeFour, TwoFour, CutCommon, SixEight})
+        timeSignature->addItem(toQString(signature));
+    timeSignature->setToolTip("The tune's time signature");
+    tools->addWidget(new QLabel("Time Signature: ", tools));
+    tools->addWidget(timeSignature);
+    tools->addSeparator();
+
+    playedRound = new QCheckBox("Played Round", tools);
+    playedRound->setObjectName("playedRoundCheckBox");
+    playedRound->setToolTip("The tune is played round: quantise to a coarser grid");
+    tools->addWidget(playedRound);
+    tools->addSeparator();
+
+    timeShift = new QDoubleSpinBox(tools);
+    timeShift->setObjectName("timeShiftSpinBox");
+    timeShift->setRange(-100.0, 100.0);
+    timeShift->setSingleStep(0.01);
+    timeShift->setDecimals(2);
+    timeShift->setSuffix(" s");
+    timeShift->setToolTip("Shifts the recording against the beat");
+    tools->addWidget(new QLabel("Time Shift: ", tools));
+    tools->addWidget(timeShift);
+
+    exit = action(window, "exitAction", "E&xit", QString(), QKeySequence::Quit, "Quit Vantor");
+    tuneDetails = action(window, "tuneDetailsAction", "&Tune details...", QString(), QKeySequence(),
+                         "The tune's name, type and composer");
+    settings = action(window, "settingsAction", "&Settings...", QString(), QKeySequence(), "Vantor's settings");
+    calibrate = action(window, "calibrateAction", "&Calibrate chanter notes...", QString(), QKeySequence(),
+                       "Learn your chanter's notes by playing its scale");
+    zoom100 = action(window, "zoom100Action", "Zoom &100 %", QString(), QKeySequence(), "Full size views");
+    zoom50 = action(window, "zoom50Action", "Zoom &50 %", QString(), QKeySequence(), "Half size views");
+    help = action(window, "helpAction", "Vantor &help", QString(), QKeySequence::HelpContents, "The user guide");
+    about = action(window, "aboutAction", "&About Vantor", QString(), QKeySequence(), "About Vantor");
+    zoom100->setCheckable(true);
+    zoom50->setCheckable(true);
+    auto* zoomGroup = new QActionGroup(window);
+    zoomGroup->addAction(zoom100);
+    zoomGroup->addAction(zoom50);
+
+    QMenu* file = window->menuBar()->addMenu("&File");
+    for (QAction* item : {open, openAutosave, openExample, saveAs})
+        file->addAction(item);
+    file->addSeparator();
+    file->addAction(exit);
+    QMenu* tune = window->menuBar()->addMenu("&Tune");
+    for (QAction* item : {record, stop, playAudio, retranscribe, clear})
+        tune->addAction(item);
+    tune->addSeparator();
+    tune->addAction(tuneDetails);
+    QMenu* viewMenu = window->menuBar()->addMenu("&View");
+    viewMenu->addAction(zoom100);
+    viewMenu->addAction(zoom50);
+    viewMenu->addSeparator();
+    viewMenu->addAction(scoreDock->toggleViewAction());
+    viewMenu->addAction(timingDock->toggleViewAction());
+    QMenu* toolsMenu = window->menuBar()->addMenu("T&ools");
+    toolsMenu->addAction(calibrate);
+    toolsMenu->addAction(settings);
+    QMenu* helpMenu = window->menuBar()->addMenu("&Help");
+    helpMenu->addAction(help);
+    helpMenu->addAction(about);
+
+    volumeBar = new QProgressBar(window);
+    volumeBar->setObjectName("volumeBar");
+    volumeBar->setRange(0, 100);
+    volumeBar->setMaximumWidth(100);
+    volumeBar->setTextVisible(false);
+    lowALabel = new QLabel(window);
+    lowALabel->setObjectName("lowALabel");
+    notCalibratedLabel = new QLabel("Not calibrated", window);
+    notCalibratedLabel->setObjectName("notCalibratedLabel");
+    notCalibratedLabel->setToolTip("Each recording's Low A is estimated from its first seconds. "
+                                   "Calibrate your chanter for the best results.");
+    notCalibratedLabel->setStyleSheet("color: #a04000;");
+    clickOff = QPixmap(15, 15);
+    clickOff.fill(Qt::white);
+    clickOn = QPixmap(15, 15);
+    clickOn.fill(Qt::red);
+    clickLabel = new QLabel(window);
+    clickLabel->setObjectName("clickLabel");
+    clickLabel->setPixmap(clickOff);
+    QStatusBar* status = window->statusBar();
+    status->addPermanentWidget(notCalibratedLabel);
+    status->addPermanentWidget(lowALabel);
+    status->addPermanentWidget(new QLabel("Volume:", window));
+    status->addPermanentWidget(volumeBar);
+    status->addPermanentWidget(clickLabel);
+}

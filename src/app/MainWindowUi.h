@@ -1,0 +1,64 @@
+#pragma once
+
+// The main window's widgets: the two docked views, menus, the tool bar with
+// its actions and controls, and the status bar. Built once by setup(); the
+// main window wires them. Every widget has an object name, by which tests
+// find it.
+
+#include <QPixmap>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QDockWidget;
+class QDoubleSpinBox;
+class QLabel;
+class QMainWindow;
+class QProgressBar;
+class QScrollArea;
+class QSpinBox;
+
+struct MainWindowUi {
+    void setup(QMainWindow* window);
+
+    // Tool bar, in order.
+    QAction* record = nullptr;
+    QAction* stop = nullptr;
+    QAction* playAudio = nullptr;
+    QAction* retranscribe = nullptr;
+    QAction* clear = nullptr;
+    QAction* openAutosave = nullptr;
+    QAction* open = nullptr;
+    QAction* openExample = nullptr;
+    QAction* saveAs = nullptr;
+    QSpinBox* bpm = nullptr;
+    QComboBox* timeSignature = nullptr;
+    QCheckBox* playedRound = nullptr;
+    QDoubleSpinBox* timeShift = nullptr;
+
+    // Menus.
+    QAction* exit = nullptr;
+    QAction* tuneDetails = nullptr;
+    QAction* settings = nullptr;
+    QAction* calibrate = nullptr;
+    QAction* zoom100 = nullptr;
+    QAction* zoom50 = nullptr;
+    QAction* help = nullptr;
+    QAction* about = nullptr;
+
+    // Views.
+    QDockWidget* scoreDock = nullptr;
+    QDockWidget* timingDock = nullptr;
+    QScrollArea* scoreScroll = nullptr;
+    QScrollArea* timingScroll = nullptr;
+    QLabel* scoreLabel = nullptr;
+    QLabel* timingLabel = nullptr;
+
+    // Status bar.
+    QProgressBar* volumeBar = nullptr;
+    QLabel* lowALabel = nullptr;
+    QLabel* notCalibratedLabel = nullptr;
+    QLabel* clickLabel = nullptr;
+    QPixmap clickOff;
+    QPixmap clickOn;
+};

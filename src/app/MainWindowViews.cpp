@@ -1,0 +1,198 @@
+// The main window's live views: each transcription result quantised and the
+// changed rows rendered (throttled to the refresh rate, hidden views
+// skipped), the views composed and shown, zoom, clearing, and the internal
+// error report.
+
+#include "MainWindow.h"
+
+#include "AudioProcessor.h"
+#include "AudioRecorderWrapper.h"
+#include "ProjectContents.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QDebug>
+#include <QDockWidget>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStandardPaths>
+
+#include <exception>
+
+namespace {
+
+constexpr qint64 kTuningLogInterval_ms = 5000;
+
+} // namespace
+
+void MainWindow::onTranscriptionResult(float time_s, NoteMap melody, NoteMap grace, PipeTuning tuning, bool error)
+{
+    if (error) {
+        onInternalError("Transcription calculation");
+        return;
+    }
+    mLastMelody = std::move(melody);
+    mLastGracenotes = std::move(grace);
+    mLastTuning = tuning;
+    mLastResultTime_s = time_s;
+    if (!mForceRender && !mFullRerender && time_s < mNextRenderTime_s)
+        return;
+    try {
+        renderResult();
+    } catch (const std::exception& exception) {
+        qCritical() << "STD EXCEPTION in transcribe result! : " << exception.what();
+        onInternalError("Transcription rendering");
+    } catch (...) {
+        qCritical() << "UNKNOWN EXCEPTION! in transcribe result";
+        onInternalError("Transcription rendering");
+    }
+    if (mNextRenderTime_s > -1.0f)
+        mNextRenderTime_s = time_s + 1.0f / mSettings.scoreRefreshRate_Hz;
+    mFullRerender = false;
+    mForceRender = false;
+    emit resultShown(time_s);
+}
+
+void MainWindow::renderResult()
+{
+    LiveViews::ScoreSettings score;
+    score.timeSignature = currentTimeSignature();
+    score.bpm = mSettings.bpm;
+    score.rounded = mSettings.isRounded;
+    score.barsPerRow = mSettings.barsPerRow;
+    score.timeShift_s = mSettings.timeShift_s;
+    score.secondsPerRow = mSettings.secsPerRow_s;
+    mViews.update(mLastMelody, mLastGracenotes, score, mForceRender || hasVisibleRegion(mUi.scoreDock),
+                  mForceRender || hasVisibleRegion(mUi.timingDock));
+    displayPixmaps();
+    if (!mTuningLogClock.isValid() || mTuningLogClock.elapsed() >= kTuningLogInterval_ms) {
+        logTuning(mLastTuning);
+        mTuningLogClock.restart();
+    }
+}
+
+bool MainWindow::hasVisibleRegion(const QWidget* view) const
+{
+    return view->isVisible() && !view->visibleRegion().isEmpty();
+}
+
+TuneDetails MainWindow::tuneDetails() const
+{
+    return TuneDetails{mSettings.tuneName, mSettings.tuneType, mSettings.composer};
+}
+
+void MainWindow::displayPixmaps()
+{
+    const TuneDetails details = tuneDetails();
+    for (auto [label, scroll, pixmap] :
+         {std::make_tuple(mUi.scoreLabel, mUi.scoreScroll, mViews.scoreView(details, mFancyPipes)),
+          std::make_tuple(mUi.timingLabel, mUi.timingScroll, mViews.timingView(details, mFancyPipes))}) {
+        label->setPixmap(pixmap);
+        label->resize(pixmap.size());
+        if (mRecording)
+            scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
+    }
+}
+
+void MainWindow::logTuning(const PipeTuning& tuning) const
+{
+    for (const auto& entry : tuning.getNoteCentreFrequencies())
+        qDebug().noquote() << QString("%1: %2 Hz").arg(QString::fromStdString(toString(entry.first))).arg(entry.second);
+}
+
+void MainWindow::onZoom100()
+{
+    mZoom = 1.0;
+    mUi.zoom100->setChecked(true);
+    mViews.setZoom(mZoom);
+    displayPixmaps();
+}
+
+void MainWindow::onZoom50()
+{
+    mZoom = 0.5;
+    mUi.zoom50->setChecked(true);
+    mViews.setZoom(mZoom);
+    displayPixmaps();
+}
+
+void MainWindow::scoreVisibilityChanged(bool /*visible*/)
+{
+    mFullRerender = true;
+    redeliverLastResult();
+}
+
+void MainWindow::reset()
+{
+    mRecording = false;
+    mPlayback = false;
+    mClickTimer.stop();
+    mMetronome.reset();
+    mRecordingData.clear();
+    mSavedPlaybackData.clear();
+    mNextRenderTime_s = 0.0f;
+    mFullRerender = false;
+    mForceRender = false;
+    resetViews();
+}
+
+void MainWindow::resetViews()
+{
+    mLastResultTime_s = 0.0f;
+    mLastMelody.clear();
+    mLastGracenotes.clear();
+    mViews.clear();
+    displayPixmaps();
+}
+
+void MainWindow::onClear()
+{
+    resetViews();
+}
+
+void MainWindow::onPlaybackFinished()
+{
+    if (mPlayback)
+        onStop();
+}
+
+void MainWindow::onInternalError(QString text)
+{
+    if (mInternalErrorShown)
+        return;
+    mInternalErrorShown = true;
+    qWarning().noquote() << "!main:codeerr:Internal err: " + text;
+    mClickTimer.stop();
+    if (mProcessor != nullptr)
+        mProcessor->setAudioRecorder(nullptr);
+    QMetaObject::invokeMethod(mRecorderWrapper, "stop");
+    QByteArray recording = mRecording ? mRecorderWrapper->recordedData() : mRecordingData;
+    if (mPlayback)
+        recording = mSavedPlaybackData;
+    mRecording = false;
+    mPlayback = false;
+    const QString details = text.isEmpty() ? QString() : "\n\nAdditional details: " + text;
+    QMessageBox::warning(this, "Internal error",
+                         QString("There was an internal error in processing. A dump of the audio being recored has "
+                                 "been taken, and you will be prompted to save it.\n\nIt would be really helpful if "
+                                 "you could email this file to support@vantor.app so we can investigate.%2")
+                             .arg(details));
+    if (recording.isEmpty()) {
+        QMessageBox::warning(this, "Nothing to save", "You have not recorded anything yet");
+    } else {
+        const QString proposed =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+            + QString("/vantorError_%1.%2").arg(QDateTime::currentDateTime().toString("yyyyMMdd_hh-mm-ss"), "vnt");
+        QString name = QFileDialog::getSaveFileName(this, "Save current recording as...", proposed, "*.vnt");
+        if (!name.isEmpty()) {
+            if (QFileInfo(name).suffix().isEmpty())
+                name += ".vnt";
+            mRecordingData = recording;
+            saveVnt(name, true);
+        }
+    }
+    close();
+}

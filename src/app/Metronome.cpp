@@ -1,0 +1,88 @@
+#include "Metronome.h"
+
+#include <cmath>
+
+namespace metronome {
+
+int beatsPerBar(TimeSignature signature)
+{
+    switch (signature) {
+    case FourFour: return 4;
+    case ThreeFour: return 3;
+    case TwoFour: return 2;
+    case CutCommon: return 2;
+    case SixEight: return 2;
+    default: return 2;
+    }
+}
+
+int subBeatDivisor(TimeSignature signature, bool subBeatsEnabled)
+{
+    if (!subBeatsEnabled)
+        return 1;
+    switch (signature) {
+    case TwoFour:
+    case CutCommon: return 2;
+    case SixEight: return 3;
+    default: return 1;
+    }
+}
+
+bool tempoPreset(TimeSignature signature, int& bpm, bool& switchRoundOff)
+{
+    switch (signature) {
+    case FourFour: bpm = 72; switchRoundOff = true; return true;
+    case ThreeFour: bpm = 72; switchRoundOff = true; return true;
+    case TwoFour: bpm = 52; switchRoundOff = true; return true;
+    case CutCommon: bpm = 62; switchRoundOff = false; return true;
+    case SixEight: bpm = 72; switchRoundOff = false; return true;
+    default: return false;
+    }
+}
+
+} // namespace metronome
+
+void Metronome::start(float bpm, TimeSignature signature, bool subBeatsEnabled)
+{
+    mBeatInterval_s = 1.0 / (bpm / 60.0);
+    mDivisor = metronome::subBeatDivisor(signature, subBeatsEnabled);
+    mClicksPerBar = metronome::beatsPerBar(signature) * mDivisor;
+    mClickCount = 0;
+    mExpectedClick_s = 0.0;
+    // Corrections of at most 2 ms a click, on the click interval's time step.
+    mController = Pid(clickInterval_s(), 2.0, -2.0, 20.0, 10.0, 0.0);
+}
+
+Metronome::Tick Metronome::tick(double elapsed_s, int currentInterval_ms, int maxCompensation_ms)
+{
+    Tick tick;
+    mExpectedClick_s += clickInterval_s();
+    tick.difference_s = elapsed_s - mExpectedClick_s;
+    tick.correction_ms = static_cast<int>(mController.calculate(0.0, tick.difference_s));
+    tick.interval_ms = currentInterval_ms;
+    tick.overdue = std::abs(tick.difference_s) > 0.05;
+    if (tick.correction_ms == 0)
+        return tick;
+    const int nominal_ms = nominalInterval_ms();
+    const int proposed_ms = currentInterval_ms + tick.correction_ms;
+    if (nominal_ms - maxCompensation_ms <= proposed_ms && proposed_ms < nominal_ms + maxCompensation_ms)
+        tick.interval_ms = proposed_ms;
+    else
+        tick.refused = true;
+    return tick;
+}
+
+bool Metronome::nextClick()
+{
+    const bool barStart = mClicksPerBar > 0 && mClickCount % mClicksPerBar == 0;
+    ++mClickCount;
+    return barStart;
+}
+
+void Metronome::reset()
+{
+    mExpectedClick_s = 0.0;
+    mClickCount = 0;
+    mClicksPerBar = 4;
+    mController = Pid();
+}

@@ -1,0 +1,70 @@
+// Vantor: records a piper playing to a metronome and writes the tune down.
+
+#include "AppResources.h"
+#include "AudioDevices.h"
+#include "AudioMetaTypes.h"
+#include "MainWindow.h"
+#include "MessageLog.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDebug>
+#include <QFileInfo>
+
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+// The recording the file-backed input plays: --input-file, else the
+// environment's, else (no sound card) the bundled example.
+void chooseInputFile(const QString& given)
+{
+    QString path = given;
+    if (path.isEmpty())
+        path = qEnvironmentVariable(audioDevices::kInputFileVariable);
+    if (path.isEmpty() && audioDevices::inputNames().isEmpty()) {
+        path = appResources::path("examples/scotland_the_brave.wav");
+        qInfo().noquote() << "No audio input device: the file input plays" << path;
+    }
+    if (path.isEmpty())
+        return;
+    if (!QFileInfo(path).isFile()) {
+        qWarning().noquote() << "The input file" << path << "does not exist";
+        return;
+    }
+    audioDevices::setInputFile(path);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    installMessageLog();
+    QApplication application(argc, argv);
+    QCoreApplication::setOrganizationName("Norla Technology");
+    QCoreApplication::setOrganizationDomain("vantor.app");
+    registerAudioMetaTypes();
+    qRegisterMetaType<QtMsgType>("QtMsgType");
+    QCoreApplication::setApplicationName("Vantor");
+    QCoreApplication::setApplicationVersion("1.8");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Records a piper playing to a metronome and writes the tune down.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption inputFile(
+        "input-file",
+        "Plays FILE (WAVE, FLAC, Ogg or a Vantor project) into Vantor as if it were the audio input; also "
+        "VANTOR_INPUT_FILE.",
+        "FILE");
+    parser.addOption(inputFile);
+    parser.process(application);
+    chooseInputFile(parser.value(inputFile));
+
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    const int code = application.exec();
+    window.reset();
+    return code;
+}

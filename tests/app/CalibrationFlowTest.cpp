@@ -1,0 +1,150 @@
+// The calibration state machine: the countdown, collecting the scale, the
+// success message and its two seconds, cancelling, and the hint for a scale
+// whose notes do not fit a chanter.
+
+#include "CalibrationFlow.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+PitchFinder::AnalysisResults window(float frequency_Hz)
+{
+    PitchFinder::AnalysisResults results;
+    results.frequency_Hz = frequency_Hz;
+    results.volume_normalized = 0.6f;
+    results.quality = 0.99f;
+    return results;
+}
+
+// n windows of each frequency, as the processing thread reports a scale.
+void play(CalibrationFlow& flow, const std::vector<float>& frequencies_Hz, int windows)
+{
+    for (float frequency : frequencies_Hz)
+        for (int k = 0; k < windows; ++k)
+            flow.add(window(frequency));
+}
+
+std::vector<float> scaleOf(float lowA_Hz)
+{
+    PipeTuning tuning;
+    tuning.setLowA_Hz(lowA_Hz);
+    std::vector<float> frequencies;
+    for (int index = 0; index < PipeTuning::kMelodyNoteCount; ++index)
+        frequencies.push_back(tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::noteIndexToReferenceNote(index)));
+    return frequencies;
+}
+
+TEST(CalibrationFlowTest, CountsDownCollectsTheScaleAndSucceeds)
+{
+    const CalibrationFlow::Settings settings; // 3 s, 0.5 s, 30 %, 44100 Hz
+    EXPECT_EQ(CalibrationFlow::minimumAverageCount(settings), 10);
+    CalibrationFlow flow;
+    PipeTuning tuning;
+    flow.begin();
+    EXPECT_FALSE(flow.tick(0, false, settings, tuning));
+    EXPECT_TRUE(flow.dialogVisible());
+    EXPECT_TRUE(flow.label().endsWith("<big><b>3</b></big>"));
+    const std::pair<qint64, QString> countdown[] = {{100, "3"}, {1100, "2"}, {2100, "1"}, {2999, "1"}};
+    for (const auto& [now_ms, shown] : countdown) {
+        flow.tick(now_ms, false, settings, tuning);
+        EXPECT_EQ(flow.label(), "<big><b>Play Scale now</b></big><br><br>Countdown - Get ready<br><br><big><b>"
+                                    + shown + "</b></big>")
+            << now_ms;
+    }
+    // Pitches before collecting starts do not count.
+    play(flow, scaleOf(480.0f), 20);
+    flow.tick(3001, false, settings, tuning);
+    EXPECT_EQ(flow.state(), CalibrationFlow::Collecting);
+    EXPECT_EQ(flow.label(), "<big><b>Play Scale now</b></big><br><br>Notes detected: 0 of 9<br>");
+    flow.tick(3100, false, settings, tuning);
+    EXPECT_EQ(flow.progress(), 0);
+
+    play(flow, scaleOf(480.0f), 9); // one window short of the minimum
+    flow.tick(3200, false, settings, tuning);
+    EXPECT_EQ(flow.progress(), 0);
+    play(flow, scaleOf(480.0f), 1);
+    ASSERT_TRUE(flow.tick(3300, false, settings, tuning));
+    EXPECT_EQ(flow.progress(), 9);
+    EXPECT_EQ(tuning.tuningScheme(), PipeTuning::Calibrated);
+    EXPECT_NEAR(tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA), 480.0f, 1.0f);
+
+    flow.tick(3400, false, settings, tuning);
+    EXPECT_TRUE(flow.label().startsWith("<big><b>SUCCESS - All notes detected</b</big><br><br>Low A = 480."));
+    flow.tick(5300, false, settings, tuning);
+    EXPECT_EQ(flow.state(), CalibrationFlow::Success);
+    flow.tick(5301, false, settings, tuning);
+    EXPECT_EQ(flow.state(), CalibrationFlow::Finished);
+    EXPECT_TRUE(flow.dialogVisible());
+    flow.tick(5400, false, settings, tuning);
+    EXPECT_FALSE(flow.dialogVisible());
+}
+
+TEST(CalibrationFlowTest, CancellingEndsItWithoutATuning)
+{
+    const CalibrationFlow::Settings settings;
+    for (qint64 cancelAt_ms : {1000LL, 3500LL}) { // during the countdown, while collecting
+        CalibrationFlow flow;
+        PipeTuning tuning;
+        flow.begin();
+        for (qint64 now_ms = 0; now_ms < cancelAt_ms; now_ms += 100)
+            flow.tick(now_ms, false, settings, tuning);
+        play(flow, scaleOf(480.0f), 5);
+        EXPECT_FALSE(flow.tick(cancelAt_ms, true, settings, tuning));
+        EXPECT_EQ(flow.state(), CalibrationFlow::Finished);
+        flow.tick(cancelAt_ms + 100, true, settings, tuning);
+        EXPECT_FALSE(flow.dialogVisible());
+        EXPECT_EQ(tuning, PipeTuning());
+    }
+}
+
+TEST(CalibrationFlowTest, QuietOrUncertainPitchesDoNotCount)
+{
+    CalibrationFlow::Settings settings;
+    settings.countdown_s = 0;
+    CalibrationFlow flow;
+    PipeTuning tuning;
+    flow.begin();
+    flow.tick(0, false, settings, tuning);
+    flow.tick(100, false, settings, tuning);
+    ASSERT_TRUE(flow.collecting());
+    for (float frequency : scaleOf(480.0f)) {
+        for (int k = 0; k < 20; ++k) {
+            PitchFinder::AnalysisResults quiet = window(frequency);
+            quiet.volume_normalized = 0.2f; // below the 30 % cut-off
+            flow.add(quiet);
+            PitchFinder::AnalysisResults unsure = window(frequency);
+            unsure.quality = 0.9f;
+            flow.add(unsure);
+        }
+    }
+    flow.tick(200, false, settings, tuning);
+    EXPECT_EQ(flow.progress(), 0);
+}
+
+TEST(CalibrationFlowTest, AScaleThatNoChanterPlaysGetsTheHint)
+{
+    CalibrationFlow::Settings settings;
+    settings.countdown_s = 0;
+    CalibrationFlow flow;
+    PipeTuning tuning;
+    flow.begin();
+    flow.tick(0, false, settings, tuning);
+    flow.tick(100, false, settings, tuning);
+    // Nine clear notes 60 cents apart: nine notes, but a range of five
+    // semitones, which no chanter has.
+    std::vector<float> squeezed;
+    for (int k = 0; k < 9; ++k)
+        squeezed.push_back(480.0f * std::pow(2.0f, k * 0.6f / 12.0f));
+    play(flow, squeezed, 15);
+    EXPECT_FALSE(flow.tick(200, false, settings, tuning));
+    EXPECT_EQ(flow.progress(), 9);
+    EXPECT_EQ(flow.label(), "<big><b>Play Scale now</b></big><br><br>Notes detected: 9 of 9<br>"
+                            "<br><big><b>9 notes detected, but the overall range is too large or too small</b></big>"
+                            "<br>(Probably a good idea to Cancel and try again)<br>");
+    EXPECT_EQ(flow.state(), CalibrationFlow::Collecting);
+}
+
+} // namespace

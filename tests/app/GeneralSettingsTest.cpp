@@ -1,0 +1,95 @@
+// Settings in a scratch store: defaults on a first start, a save/load
+// cycle, values edited out of range by hand, and the calibrated tuning.
+
+#include "GeneralSettings.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+class GeneralSettingsTest : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    QSettings store{dir.filePath("settings.ini"), QSettings::IniFormat};
+};
+
+TEST_F(GeneralSettingsTest, AFirstStartHasTheDefaults)
+{
+    const GeneralSettings settings = GeneralSettings::load(store);
+    EXPECT_EQ(settings.bpm, 72.0f);
+    EXPECT_EQ(settings.timeSignature, 0);
+    EXPECT_EQ(settings.volumeCutoff_percent, 30);
+    EXPECT_EQ(settings.recordingFrequency_Hz, 44100);
+    EXPECT_EQ(settings.scoreRefreshRate_Hz, 2.0f);
+    EXPECT_EQ(settings.tuneName, "Your Tune");
+    EXPECT_TRUE(settings.autoSaveDir.endsWith("/Vantor/autosave/"));
+    PipeTuning tuning;
+    EXPECT_FALSE(loadCalibratedTuning(store, tuning));
+}
+
+TEST_F(GeneralSettingsTest, SurvivesASaveAndLoadCycle)
+{
+    GeneralSettings settings;
+    settings.bpm = 84.0f;
+    settings.timeSignature = 4;
+    settings.subBeatsEnabled = true;
+    settings.secsPerRow_s = 7.5f;
+    settings.audioDevice = "File input: tune.wav";
+    settings.tuneName = "The Brown Haired Maiden";
+    settings.pitchPeakThreshold = 0.95f;
+    settings.debugDisable = true;
+    settings.save(store);
+    const GeneralSettings loaded = GeneralSettings::load(store);
+    EXPECT_EQ(loaded.bpm, 84.0f);
+    EXPECT_EQ(loaded.timeSignature, 4);
+    EXPECT_TRUE(loaded.subBeatsEnabled);
+    EXPECT_EQ(loaded.secsPerRow_s, 7.5f);
+    EXPECT_EQ(loaded.audioDevice, "File input: tune.wav");
+    EXPECT_EQ(loaded.tuneName, "The Brown Haired Maiden");
+    EXPECT_FLOAT_EQ(loaded.pitchPeakThreshold, 0.95f);
+    // Read only: never written back.
+    EXPECT_FALSE(loaded.debugDisable);
+}
+
+TEST_F(GeneralSettingsTest, ValuesEditedOutOfRangeAreBroughtBack)
+{
+    const std::pair<const char*, QVariant> edits[] = {
+        {"bpm", 900},           {"timeSignature", 9},     {"barsPerRow", 0},     {"secsPerRow_s", -3},
+        {"volumeCutoff_percent", 150}, {"scoreRefreshRate_Hz", 0}, {"autoSaveCount", -1},
+        {"pitchPeakThreshold", "0.5"}, {"recordingFrequency_Hz", "lots"},
+    };
+    for (const auto& [key, value] : edits)
+        store.setValue(key, value);
+    const GeneralSettings loaded = GeneralSettings::load(store);
+    EXPECT_EQ(loaded.bpm, 200.0f);
+    EXPECT_EQ(loaded.timeSignature, 4);
+    EXPECT_EQ(loaded.barsPerRow, 1);
+    EXPECT_EQ(loaded.secsPerRow_s, 1.0f);
+    EXPECT_EQ(loaded.volumeCutoff_percent, 99);
+    EXPECT_FLOAT_EQ(loaded.scoreRefreshRate_Hz, 0.01f);
+    EXPECT_EQ(loaded.autoSaveCount, 0);
+    EXPECT_FLOAT_EQ(loaded.pitchPeakThreshold, 0.8f);
+    EXPECT_EQ(loaded.recordingFrequency_Hz, 44100);
+}
+
+TEST_F(GeneralSettingsTest, TheCalibratedTuningIsStoredNoteByNote)
+{
+    PipeTuning tuning;
+    std::map<PipeTuning::ReferenceNote, float> notes;
+    PipeTuning standard;
+    standard.setLowA_Hz(482.0f);
+    notes = standard.getNoteCentreFrequencies();
+    notes[PipeTuning::HighG] *= 1.01f; // a sharp High G
+    tuning.setTuningScheme(PipeTuning::Calibrated, notes);
+    saveCalibratedTuning(store, tuning);
+    EXPECT_EQ(store.value("Tuning_Low A").toFloat(), tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA));
+    PipeTuning loaded;
+    ASSERT_TRUE(loadCalibratedTuning(store, loaded));
+    EXPECT_EQ(loaded.tuningScheme(), PipeTuning::Calibrated);
+    for (const auto& [note, frequency] : tuning.getNoteCentreFrequencies())
+        EXPECT_NEAR(loaded.getReferenceNoteCentreFrequency_Hz(note), frequency, 0.01f) << toString(note);
+}
+
+} // namespace

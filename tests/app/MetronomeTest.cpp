@@ -1,0 +1,120 @@
+// The metronome's arithmetic: clicks per bar for every time signature, the
+// bar-start clicks, the PID correction and its bounds, and the click timer
+// kept on an audio clock that drifts.
+
+#include "Metronome.h"
+#include "Pid.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+TEST(MetronomeTest, ClicksPerBarForEveryTimeSignatureWithAndWithoutSubBeats)
+{
+    struct Case {
+        TimeSignature signature;
+        bool subBeats;
+        int divisor;
+        int clicksPerBar;
+        int bpmPreset;
+    };
+    const Case cases[] = {
+        {FourFour, false, 1, 4, 72},  {FourFour, true, 1, 4, 72},   {ThreeFour, false, 1, 3, 72},
+        {ThreeFour, true, 1, 3, 72},  {TwoFour, false, 1, 2, 52},   {TwoFour, true, 2, 4, 52},
+        {CutCommon, false, 1, 2, 62}, {CutCommon, true, 2, 4, 62},  {SixEight, false, 1, 2, 72},
+        {SixEight, true, 3, 6, 72},
+    };
+    for (const Case& c : cases) {
+        Metronome metronome;
+        metronome.start(60.0f, c.signature, c.subBeats);
+        EXPECT_EQ(metronome.divisor(), c.divisor) << c.signature << c.subBeats;
+        EXPECT_EQ(metronome.clicksPerBar(), c.clicksPerBar) << c.signature << c.subBeats;
+        EXPECT_EQ(metronome.nominalInterval_ms(), 1000 / c.divisor) << c.signature << c.subBeats;
+        int bpm = 0;
+        bool roundOff = false;
+        ASSERT_TRUE(metronome::tempoPreset(c.signature, bpm, roundOff));
+        EXPECT_EQ(bpm, c.bpmPreset);
+        EXPECT_EQ(roundOff, c.signature == FourFour || c.signature == ThreeFour || c.signature == TwoFour);
+    }
+    EXPECT_EQ(metronome::beatsPerBar(static_cast<TimeSignature>(7)), 2);
+    int bpm = 0;
+    bool roundOff = false;
+    EXPECT_FALSE(metronome::tempoPreset(static_cast<TimeSignature>(5), bpm, roundOff));
+}
+
+TEST(MetronomeTest, TheBarStartClickSoundsEveryBar)
+{
+    Metronome metronome;
+    metronome.start(72.0f, SixEight, true);
+    for (int click = 0; click < 20; ++click)
+        EXPECT_EQ(metronome.nextClick(), click % 6 == 0) << click;
+}
+
+TEST(MetronomeTest, PidClampsItsOutputAndADefaultOneAnswersZero)
+{
+    Pid pid(0.5, 2.0, -2.0, 20.0, 10.0, 0.0);
+    // error 0.01: 20 x 0.01 + 10 x 0.01 / 0.5 = 0.4
+    EXPECT_NEAR(pid.calculate(0.0, -0.01), 0.4, 1e-9);
+    // The same error again: no change, so only the proportional term.
+    EXPECT_NEAR(pid.calculate(0.0, -0.01), 0.2, 1e-9);
+    EXPECT_EQ(pid.calculate(0.0, -1.0), 2.0);
+    EXPECT_EQ(pid.calculate(0.0, 5.0), -2.0);
+    Pid integral(1.0, 100.0, -100.0, 0.0, 0.0, 1.0);
+    integral.calculate(3.0, 1.0);
+    EXPECT_NEAR(integral.calculate(3.0, 1.0), 4.0, 1e-9);
+    EXPECT_EQ(Pid().calculate(1.0, 0.0), 0.0);
+}
+
+TEST(MetronomeTest, ACorrectionOutsideTheAllowedBandIsRefused)
+{
+    Metronome metronome;
+    metronome.start(60.0f, FourFour, false); // 1000 ms a click
+    metronome.firstClick(0.0);
+    // The audio runs late by 100 ms: the correction asks for 2 ms more, but
+    // the timer is already at the edge of nominal +- 20 ms.
+    Metronome::Tick tick = metronome.tick(1.1, 1019, 20);
+    EXPECT_EQ(tick.correction_ms, -2);
+    EXPECT_EQ(tick.interval_ms, 1017);
+    EXPECT_FALSE(tick.refused);
+    EXPECT_TRUE(tick.overdue);
+    tick = metronome.tick(1.9, 981, 20);
+    EXPECT_EQ(tick.correction_ms, 2);
+    EXPECT_EQ(tick.interval_ms, 983);
+    tick = metronome.tick(3.2, 980, 20);
+    EXPECT_LT(tick.correction_ms, 0);
+    EXPECT_TRUE(tick.refused);
+    EXPECT_EQ(tick.interval_ms, 980);
+}
+
+TEST(MetronomeTest, TheClicksFollowAnAudioClockThatDrifts)
+{
+    // The sound card's clock runs 1 % slow or fast against the timer: left
+    // alone, the clicks would be 1.6 s off the audio's beat after 200 clicks.
+    // The controller answers 1 ms per 50 ms of error, so the clicks stay
+    // within about 50 ms of the beat, and the timer within the allowed
+    // compensation.
+    for (double drift : {0.99, 1.0, 1.01}) {
+        Metronome metronome;
+        metronome.start(72.0f, FourFour, false);
+        const int nominal_ms = metronome.nominalInterval_ms();
+        int interval_ms = nominal_ms;
+        double wall_s = 0.0;
+        metronome.firstClick(0.0);
+        double worst_s = 0.0;
+        for (int click = 1; click <= 200; ++click) {
+            wall_s += interval_ms / 1000.0;
+            const double audio_s = wall_s * drift;
+            const Metronome::Tick tick = metronome.tick(audio_s, interval_ms, 20);
+            interval_ms = tick.interval_ms;
+            ASSERT_GE(interval_ms, nominal_ms - 20);
+            ASSERT_LT(interval_ms, nominal_ms + 20);
+            if (click > 50)
+                worst_s = std::max(worst_s, std::abs(tick.difference_s));
+        }
+        EXPECT_LT(worst_s, 0.08) << drift;
+    }
+}
+
+} // namespace
