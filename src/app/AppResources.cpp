@@ -8,6 +8,9 @@ namespace appResources {
 
 QString folder()
 {
+    const QString given = qEnvironmentVariable(kFolderVariable);
+    if (!given.isEmpty())
+        return given;
     const QDir executable(QCoreApplication::applicationDirPath());
     for (const QString& candidate : {QString("resources"), QString("../share/vantor")}) {
         const QString folder = executable.filePath(candidate);

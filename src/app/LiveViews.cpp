@@ -31,6 +31,7 @@ void LiveViews::updateScore(const PipeTuneModel& model)
     const std::vector<std::int32_t> changed = getChangedRows(model, mModel);
     PipeTuneRenderer renderer;
     renderer.setLastRowPadded(false);
+    renderer.setStaffSignatures(true);
     std::set<int> rendered;
     for (std::int32_t row : changed) {
         storeRow(mScoreRows, mScaledScoreRows, row, renderer.render(model, row));

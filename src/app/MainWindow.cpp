@@ -90,6 +90,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 
 MainWindow::~MainWindow()
 {
+    // The docks report being hidden while the window is taken down; this
+    // window must not hear it any more.
+    for (QObject* sender : std::initializer_list<QObject*>{mUi.scoreDock, mUi.timingDock, mProcessor})
+        if (sender != nullptr)
+            disconnect(sender, nullptr, this, nullptr);
     mCalibrationTimer.stop();
     mClickTimer.stop();
     // The recorder stops in its own thread before the threads end; the

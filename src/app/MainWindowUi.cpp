@@ -93,7 +93,12 @@ void MainWindowUi::setup(QMainWindow* window)
     tools->setIconSize(QSize(28, 28));
     for (QAction* item : {record, stop, playAudio, retranscribe, clear, openAutosave, open, openExample, saveAs})
         tools->addAction(item);
-    tools->addSeparator();
+
+    // The metronome's controls on a row of their own, so that none hides
+    // behind the tool bar's overflow on a small screen.
+    window->addToolBarBreak();
+    tools = window->addToolBar("Metronome");
+    tools->setObjectName("metronomeToolBar");
 
     bpm = new QSpinBox(tools);
     bpm->setObjectName("bpmSpinBox");
@@ -108,6 +113,8 @@ void MainWindowUi::setup(QMainWindow* window)
     for (TimeSignature signature : {FourFour, ThreeFour, TwoFour, CutCommon, SixEight})
         timeSignature->addItem(toQString(signature));
     timeSignature->setToolTip("The tune's time signature");
+    timeSignature->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    timeSignature->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     tools->addWidget(new QLabel("Time Signature: ", tools));
     tools->addWidget(timeSignature);
     tools->addSeparator();
@@ -186,6 +193,8 @@ void MainWindowUi::setup(QMainWindow* window)
     clickLabel = new QLabel(window);
     clickLabel->setObjectName("clickLabel");
     clickLabel->setPixmap(clickOff);
+    clickLabel->setFrameShape(QFrame::Box);
+    clickLabel->setToolTip("The metronome's click");
     QStatusBar* status = window->statusBar();
     status->addPermanentWidget(notCalibratedLabel);
     status->addPermanentWidget(lowALabel);

@@ -233,29 +233,28 @@ void AudioProcessor::transcribeBlock(const QByteArray& block, bool forceRerun)
         const std::vector<short> fresh =
             utils::decodePcm16(mTranscriptionData.constData() + 2 * static_cast<std::size_t>(mSamplesTranscribed),
                                2 * static_cast<std::size_t>(total - mSamplesTranscribed));
-        bool changed = false;
-        if (mEstimateLowA && !mLowAKnown) {
+        if (mEstimateLowA && !mLowAKnown && !estimateLowA(forceRerun)) {
             // Nothing is transcribed until the chanter's Low A is known.
-            if (!estimateLowA(forceRerun)) {
-                emit transcriptionVolume(levelOf(fresh.data(), fresh.size()));
-                return;
-            }
-            // What waited is fed as the live blocks would have been.
-            const std::size_t piece = std::max<std::size_t>(1, mPitchFinder.dataParams().windowSize);
-            for (std::size_t start = 0; start < fresh.size(); start += piece) {
-                const std::size_t count = std::min(piece, fresh.size() - start);
-                changed = advanceTranscriber(fresh.data() + start, static_cast<unsigned int>(count), false) || changed;
-            }
-            if (forceRerun)
-                changed = advanceTranscriber(nullptr, 0, true);
-        } else {
-            changed = advanceTranscriber(fresh.data(), static_cast<unsigned int>(fresh.size()), forceRerun);
+            emit transcriptionVolume(levelOf(fresh.data(), fresh.size()));
+            return;
         }
+        // Fed a chunk at a time, as the recorder delivers them: the result
+        // does not depend on how far behind this thread has fallen (a burst,
+        // the wait for the Low A), and re-runs still come once an interval.
+        const std::size_t piece = std::max<std::size_t>(1, mPitchFinder.dataParams().windowSize);
+        bool changed = false;
+        for (std::size_t start = 0; start < fresh.size(); start += piece) {
+            const std::size_t count = std::min(piece, fresh.size() - start);
+            changed = advanceTranscriber(fresh.data() + start, static_cast<unsigned int>(count), false) || changed;
+            // What the transcriber took is not handed to it again after a failure.
+            mSamplesTranscribed += static_cast<int>(count);
+        }
+        if (forceRerun)
+            changed = advanceTranscriber(nullptr, 0, true);
         emit transcriptionVolume(mTranscriber.getLastRmsAverage_normalized(kVolumeWindows));
         if (changed)
             emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mTranscriber.notes(),
                                      mTranscriber.graceNotes(), mTranscriber.tuning(), false);
-        mSamplesTranscribed = total;
     } catch (const std::exception& exception) {
         qDebug() << "Proc thread STD EXCEPTION! :" << exception.what();
         reportFailedRun();
@@ -278,8 +277,12 @@ bool AudioProcessor::estimateLowA(bool lastChance)
     const float recorded_s = rate_Hz > 0.0f ? static_cast<float>(mTranscriptionData.size() / 2) / rate_Hz : 0.0f;
     if (recorded_s < mNextEstimateAt_s && !lastChance)
         return false;
-    const std::vector<short> samples = utils::decodePcm16(mTranscriptionData.constData(),
-                                                          static_cast<std::size_t>(mTranscriptionData.size()));
+    // The newest seconds only: a piper who waits before playing costs no
+    // more than one who starts at once.
+    const int window_B = 2 * static_cast<int>(2.0f * kLowAEstimateWindow_s * rate_Hz);
+    const QByteArray recent = mTranscriptionData.right(window_B);
+    const std::vector<short> samples =
+        utils::decodePcm16(recent.constData(), static_cast<std::size_t>(recent.size()));
     const LowAEstimate estimate = ::estimateLowA(samples, rate_Hz);
     if (!(estimate.lowA_Hz > 0.0f) && !lastChance) {
         // No chanter heard yet: try again a second later.

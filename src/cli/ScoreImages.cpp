@@ -71,6 +71,7 @@ QImage scoreImage(const TranscriptionResult& result, const ScoreOptions& options
         return QImage();
     }
     renderer.setLastRowPadded(false);
+    renderer.setStaffSignatures(true);
     const QImage image = withHeader(renderer.render(model, -1), options);
     if (image.isNull())
         error = "there are no notes to draw";

@@ -149,7 +149,8 @@ TEST_F(AudioProcessorTest, AReplayTranscribesTheWholeRecordingAndSaysWhenItHasFi
     ASSERT_EQ(finished.count(), 1);
     ASSERT_FALSE(results.isEmpty());
 
-    options.blockSize_B = 8192;
+    // Replayed blocks are transcribed a chunk (2048 samples) at a time.
+    options.blockSize_B = 4096;
     options.tuningSource = TuningSource::GivenLowA;
     options.lowA_Hz = 480.0f;
     const TranscriptionResult expected = transcribeRecording(audio, kRate_Hz, options);

@@ -37,6 +37,10 @@ public:
     float biggestRowWidth() const { return mBiggestRowWidth; }
     void setLastRowPadded(bool padded) { mLastRowPadded = padded; }
     void setMinimumScoreWidth(float width) { mMinimumScoreWidth = width; }
+    // Starts every row with the treble clef and pipe music's key signature
+    // (F and C sharp), and the first row with the time signature; off by
+    // default.
+    void setStaffSignatures(bool drawn) { mStaffSignatures = drawn; }
 
     int rowPitch() const { return mStaffHeight + 2 * mTopMargin; }
     int topMargin() const { return mTopMargin; }
@@ -61,6 +65,10 @@ public:
     void drawShortFlag(QPainter* painter, int fromLevel, int toLevel, NoteFlag flag, float x, float y);
     float calcBarWidth(const PipeTuneModel::Bar& bar, float spacingFactor);
 
+    // The width of what starts row (clef, key and time signatures), drawn
+    // at x on the staff whose top line is y when a painter is given.
+    float drawStaffSignatures(QPainter* painter, const PipeTuneModel& model, int row, float x, float y);
+
 private:
     // Small notes for the gracenotes of names, 2 pixels apart, beamed when
     // there are several; returns their width.
@@ -77,5 +85,6 @@ private:
     float mMinimumScoreWidth = 0.0f;
     int mRowCount = 0;
     bool mLastRowPadded = true;
+    bool mStaffSignatures = false;
     float mBiggestRowWidth = 0.0f;
 };

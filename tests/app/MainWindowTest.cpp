@@ -1,0 +1,356 @@
+// The real main window, offscreen, with the file-backed input and a scratch
+// settings store: a live recording of the bundled example against the
+// command-line tool, Space, a missing input, the time limit, calibration
+// from a played scale, and the internal-error report. Screenshots of what a
+// piper sees go to the build tree (and to docs/ with VANTOR_UPDATE_DOCS=1).
+
+#include "AppResources.h"
+#include "AudioDevices.h"
+#include "AudioMetaTypes.h"
+#include "AudioProcessor.h"
+#include "AudioRecorderWrapper.h"
+#include "ChanterSynth.h"
+#include "MainWindow.h"
+#include "ModalCloser.h"
+#include "ProjectContents.h"
+#include "RecordingTranscriber.h"
+#include "TestSignals.h"
+#include "utils.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QPainter>
+#include <QProgressDialog>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+
+namespace {
+
+constexpr int kRate_Hz = 44100;
+const QString kExample = QString(VANTOR_EXAMPLES_DIR) + "/scotland_the_brave.wav";
+
+// Every warning logged while a window lives, to find shutdown faults.
+QStringList gWarnings;
+std::mutex gWarningsMutex;
+QtMessageHandler gPreviousHandler = nullptr;
+
+void collectWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type >= QtWarningMsg) {
+        std::lock_guard<std::mutex> lock(gWarningsMutex);
+        gWarnings << message;
+    }
+    if (type != QtDebugMsg && gPreviousHandler != nullptr)
+        gPreviousHandler(type, context, message);
+}
+
+class MainWindowTest : public ::testing::Test
+{
+protected:
+    static void SetUpTestSuite()
+    {
+        QCoreApplication::setOrganizationName("Norla Technology");
+        QCoreApplication::setApplicationName("Vantor");
+        QStandardPaths::setTestModeEnabled(true);
+        qputenv(appResources::kFolderVariable, QByteArray(VANTOR_EXAMPLES_DIR) + "/..");
+        registerAudioMetaTypes();
+    }
+
+    void SetUp() override
+    {
+        for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+            QSettings::setPath(format, QSettings::UserScope, settingsDir.path());
+        gWarnings.clear();
+        gPreviousHandler = qInstallMessageHandler(collectWarnings);
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        qInstallMessageHandler(gPreviousHandler);
+        audioDevices::setInputFile(QString());
+        for (const QString& warning : gWarnings) {
+            EXPECT_FALSE(warning.contains("Destroyed while thread")) << warning.toStdString();
+            EXPECT_FALSE(warning.contains("Cannot open file")) << warning.toStdString();
+        }
+    }
+
+    void store(const char* key, const QVariant& value) { QSettings().setValue(key, value); }
+
+    // Opens the window with the file input playing path at speed.
+    void open(const QString& path, double speed)
+    {
+        if (!path.isEmpty())
+            audioDevices::setInputFile(path, speed, 2048);
+        window = std::make_unique<MainWindow>();
+        window->resize(1280, 860);
+        window->show();
+        QSignalSpy ready(window.get(), &MainWindow::audioReady);
+        ASSERT_TRUE(ready.wait(10000));
+        QTest::qWait(200); // the input starts 127 ms after the window
+    }
+
+    template <typename T>
+    T* find(const char* name) const
+    {
+        T* widget = window->findChild<T*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    void screenshot(const QString& name) const
+    {
+        QDir().mkpath(QString(VANTOR_SCREENSHOT_DIR) + "/screenshots");
+        // Dialogs are windows of their own: drawn over the main window, centred.
+        QPixmap shot = window->grab();
+        QPainter painter(&shot);
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (top != window.get() && top->isVisible() && qobject_cast<QDialog*>(top) != nullptr) {
+                const QPixmap dialog = top->grab();
+                painter.drawPixmap((shot.width() - dialog.width()) / 2, (shot.height() - dialog.height()) / 3, dialog);
+            }
+        }
+        painter.end();
+        shot.save(QString(VANTOR_SCREENSHOT_DIR) + "/screenshots/" + name + ".png");
+        if (qEnvironmentVariableIsSet("VANTOR_UPDATE_DOCS"))
+            shot.save(QString(VANTOR_DOCS_DIR) + "/" + name + ".png");
+    }
+
+    QString writeWave(const QString& name, const std::vector<short>& samples)
+    {
+        const QString path = fileDir.filePath(name);
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(waveFileBytes(samples, kRate_Hz));
+        return path;
+    }
+
+    QTemporaryDir settingsDir;
+    QTemporaryDir fileDir;
+    ModalCloser closer;
+    std::unique_ptr<MainWindow> window;
+};
+
+// (name, onset) of each note of the example's true melody.
+std::vector<std::pair<QString, float>> trueMelody()
+{
+    QFile file(QString(VANTOR_EXAMPLES_DIR) + "/scotland_the_brave.truth.json");
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+    std::vector<std::pair<QString, float>> notes;
+    for (const QJsonValue& note : QJsonDocument::fromJson(file.readAll()).object()["notes"].toArray())
+        notes.emplace_back(note["name"].toString(), static_cast<float>(note["start_s"].toDouble()));
+    return notes;
+}
+
+TEST_F(MainWindowTest, RecordShowsTheExampleLiveAndStopGivesTheCommandLinesNotes)
+{
+    open(kExample, 2.0);
+    auto* record = find<QAction>("recordAction");
+    auto* stop = find<QAction>("stopAction");
+    auto* scoreLabel = find<QLabel>("scoreDockLabel");
+    // Not calibrated: the Low A comes from the recording.
+    EXPECT_TRUE(find<QLabel>("notCalibratedLabel")->isVisible());
+    EXPECT_FALSE(window->isCalibrated());
+    screenshot("idle");
+
+    // The processor lives in its own thread: its signal is taken here queued.
+    QObject receiver;
+    std::vector<float> estimates;
+    QObject::connect(window->processor(), &AudioProcessor::lowAEstimated, &receiver,
+                     [&](float lowA_Hz) { estimates.push_back(lowA_Hz); });
+    QSignalSpy shown(window.get(), &MainWindow::resultShown);
+    record->trigger();
+    ASSERT_TRUE(window->isRecording());
+    EXPECT_TRUE(stop->isEnabled());
+    EXPECT_FALSE(record->isEnabled());
+    // Rows appear while the tune plays.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->views().scoreRowCount() >= 1; }, 20000));
+    EXPECT_TRUE(window->isRecording());
+    screenshot("recording");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->recorderWrapper()->getElapsed_s() > 15.2f; }, 30000));
+    stop->trigger();
+    EXPECT_FALSE(window->isRecording());
+    EXPECT_TRUE(record->isEnabled());
+    // The last result covers the whole recording.
+    const float recorded_s = static_cast<float>(window->recording().size()) / (2.0f * kRate_Hz);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty() && shown.last()[0].toFloat() > recorded_s - 0.05f; },
+                                20000));
+    QTest::qWait(100);
+    screenshot("after_stop");
+
+    ASSERT_EQ(estimates.size(), 1u);
+    const float lowA_Hz = estimates.front();
+    EXPECT_NEAR(lowA_Hz, 480.0f, 4.0f);
+    EXPECT_EQ(find<QLabel>("lowALabel")->text(), QString("Low A = %1 Hz  ").arg(static_cast<double>(lowA_Hz), 0, 'f', 1));
+
+    // vantor-transcribe's progressive transcription of the same audio, from
+    // the same Low A, note for note.
+    const QByteArray recording = window->recording();
+    const std::vector<short> samples =
+        utils::decodePcm16(recording.constData(), static_cast<std::size_t>(recording.size()));
+    TranscriptionOptions options;
+    options.tuningSource = TuningSource::GivenLowA;
+    options.lowA_Hz = lowA_Hz;
+    const TranscriptionResult expected = transcribeRecording(samples, kRate_Hz, options);
+    EXPECT_EQ(window->lastMelody(), expected.melody);
+    EXPECT_EQ(window->lastGracenotes(), expected.gracing);
+
+    // And it is the tune: the true melody's notes are found at their onsets
+    // (the recording starts where the file input was at Record).
+    const std::vector<std::pair<QString, float>> truth = trueMelody();
+    int found = 0;
+    for (const auto& [name, onset_s] : truth) {
+        for (const auto& entry : window->lastMelody()) {
+            if (QString::fromStdString(toString(entry.second.noteName())) == name
+                && std::abs(entry.second.start_s() - onset_s) < 0.1f) {
+                ++found;
+                break;
+            }
+        }
+    }
+    EXPECT_GE(found, static_cast<int>(truth.size() * 0.85)) << found << " of " << truth.size();
+    EXPECT_FALSE(scoreLabel->pixmap(Qt::ReturnByValue).isNull());
+
+    find<QAction>("zoom50Action")->trigger();
+    const QSize half = scoreLabel->pixmap(Qt::ReturnByValue).size();
+    find<QAction>("zoom100Action")->trigger();
+    EXPECT_NEAR(half.width(), scoreLabel->pixmap(Qt::ReturnByValue).width() / 2, 1);
+    find<QAction>("zoom50Action")->trigger();
+    screenshot("zoom50");
+    find<QAction>("zoom100Action")->trigger();
+}
+
+TEST_F(MainWindowTest, SpaceRecordsAndStopsEvenWithTheFocusInTheBpmBox)
+{
+    open(kExample, 1.0);
+    QApplication::setActiveWindow(window.get());
+    auto* bpm = find<QSpinBox>("bpmSpinBox");
+    bpm->setFocus();
+    QTest::keyClick(bpm, Qt::Key_Space);
+    EXPECT_TRUE(window->isRecording());
+    EXPECT_FALSE(bpm->isEnabled());
+    QTest::qWait(300);
+    // The disabled spin box has lost the focus: Space reaches Stop through
+    // its shortcut.
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_FALSE(window->isRecording());
+    EXPECT_TRUE(bpm->isEnabled());
+    EXPECT_EQ(bpm->value(), 72);
+    bpm->setFocus();
+    QTest::keyClick(bpm, Qt::Key_Space);
+    EXPECT_TRUE(window->isRecording());
+    find<QAction>("stopAction")->trigger();
+}
+
+TEST_F(MainWindowTest, RecordIsRefusedWithoutAnAudioInput)
+{
+    if (!audioDevices::inputNames().isEmpty())
+        GTEST_SKIP() << "this machine has an audio input";
+    open(QString(), 1.0);
+    find<QAction>("recordAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !closer.seen().isEmpty(); }, 5000));
+    EXPECT_TRUE(closer.seen().first().startsWith("No audio input: Vantor cannot record: "));
+    EXPECT_FALSE(window->isRecording());
+    EXPECT_TRUE(find<QAction>("recordAction")->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheMaximumRecordingTimeStopsTheRecording)
+{
+    // Three minutes of tone played in 40 times faster than real time, to a
+    // metronome at 200 BPM, which checks the time at every click; the
+    // transcriber is switched off so that only the capture is timed.
+    constexpr double kSpeed = 40.0;
+    store("debugDisable", true);
+    store("bpm", 200);
+    std::vector<short> tone = testsignals::pcm(testsignals::chanterTone(480.0f, kRate_Hz));
+    std::vector<short> long_;
+    while (long_.size() < 200u * kRate_Hz)
+        long_.insert(long_.end(), tone.begin(), tone.end());
+    open(writeWave("long.wav", long_), kSpeed);
+    find<QAction>("recordAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !closer.seen().isEmpty(); }, 30000));
+    EXPECT_EQ(closer.seen().first(), "Recording stopped: Recording stopped as maximum time (180 seconds) reached");
+    EXPECT_FALSE(window->isRecording());
+    const float recorded_s = static_cast<float>(window->recording().size()) / (2.0f * kRate_Hz);
+    EXPECT_GT(recorded_s, MainWindow::kMaximumRecordingTime_s);
+    // At most a click (0.3 s of wall time) later.
+    EXPECT_LT(recorded_s, MainWindow::kMaximumRecordingTime_s + 0.3f * kSpeed + 2.0f);
+}
+
+TEST_F(MainWindowTest, CalibrationFromAPlayedScaleSetsTheLowA)
+{
+    // A second of silence, then the scale of a chanter at 490 Hz, each note
+    // held 0.8 s, played in twice as fast as real time.
+    PipeTuning chanter;
+    chanter.setLowA_Hz(490.0f);
+    std::vector<synth::Segment> scale{{0.0f, 1.0f}};
+    for (const synth::Segment& note : synth::scale(chanter, 0.8f))
+        scale.push_back(note);
+    store("calibrationCountdown_s", 0);
+    open(writeWave("scale.wav", testsignals::pcm(synth::renderSegments(scale, kRate_Hz, synth::chanterHarmonics(), 0.5f))),
+         2.0);
+    auto* dialog = find<QProgressDialog>("calibrationDialog");
+    find<QAction>("calibrateAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->labelText().contains("Notes detected"); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->labelText().contains("SUCCESS"); }, 20000))
+        << dialog->labelText().toStdString();
+    screenshot("calibration_success");
+    EXPECT_TRUE(window->isCalibrated());
+    EXPECT_FALSE(find<QLabel>("notCalibratedLabel")->isVisible());
+    const float lowA_Hz = window->calibratedTuning().getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA);
+    EXPECT_NEAR(lowA_Hz, 490.0f, 3.0f);
+    EXPECT_EQ(find<QLabel>("lowALabel")->text(), QString("Low A = %1 Hz  ").arg(static_cast<double>(lowA_Hz), 0, 'f', 1));
+    // The dialog closes two seconds after the success.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, 5000));
+    // The calibration is kept for the next start.
+    window.reset();
+    PipeTuning stored;
+    QSettings settings;
+    ASSERT_TRUE(loadCalibratedTuning(settings, stored));
+    EXPECT_NEAR(stored.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA), lowA_Hz, 0.01f);
+}
+
+TEST_F(MainWindowTest, CancellingCalibrationKeepsTheTuning)
+{
+    open(kExample, 1.0);
+    auto* dialog = find<QProgressDialog>("calibrationDialog");
+    find<QAction>("calibrateAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->isVisible() && dialog->labelText().contains("Countdown"); },
+                                5000));
+    screenshot("calibration_countdown");
+    dialog->cancel();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dialog->isVisible(); }, 2000));
+    QTest::qWait(300);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_FALSE(window->isCalibrated());
+}
+
+TEST_F(MainWindowTest, AnInternalErrorIsReportedOnceAndClosesTheWindow)
+{
+    open(kExample, 1.0);
+    window->onInternalError("Transcription calculation");
+    ASSERT_GE(closer.seen().size(), 2);
+    EXPECT_TRUE(closer.seen()[0].startsWith("Internal error: There was an internal error in processing."));
+    EXPECT_TRUE(closer.seen()[0].endsWith("Additional details: Transcription calculation"));
+    EXPECT_EQ(closer.seen()[1], "Nothing to save: You have not recorded anything yet");
+    EXPECT_FALSE(window->isVisible());
+    closer.clear();
+    window->onInternalError("again");
+    QTest::qWait(100);
+    EXPECT_TRUE(closer.seen().isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,58 @@
+#pragma once
+
+// Answers the message boxes and file dialogs a test provokes: every few
+// milliseconds the active modal window is noted (title and text) and
+// closed, a message box with its default button, a file dialog cancelled.
+// Progress dialogs (calibration) are left alone.
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QStringList>
+#include <QTimer>
+
+class ModalCloser
+{
+public:
+    ModalCloser()
+    {
+        QObject::connect(&mTimer, &QTimer::timeout, [this] { closeActive(); });
+        mTimer.start(20);
+    }
+
+    // "title: text" of each window closed, in order.
+    const QStringList& seen() const { return mSeen; }
+    void clear() { mSeen.clear(); }
+    // A file name to answer the next file dialog with instead of cancelling.
+    void answerFileDialogWith(const QString& name) { mFileAnswer = name; }
+
+private:
+    void closeActive()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || qobject_cast<QProgressDialog*>(modal) != nullptr)
+            return;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            mSeen << box->windowTitle() + ": " + box->text();
+            box->done(box->defaultButton() != nullptr ? box->standardButton(box->defaultButton()) : QMessageBox::Ok);
+        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            mSeen << dialog->windowTitle() + ": " + mFileAnswer;
+            if (mFileAnswer.isEmpty()) {
+                dialog->reject();
+            } else {
+                dialog->selectFile(mFileAnswer);
+                static_cast<QDialog*>(dialog)->accept();
+                mFileAnswer.clear();
+            }
+        } else {
+            mSeen << modal->windowTitle();
+            modal->close();
+        }
+    }
+
+    QTimer mTimer;
+    QStringList mSeen;
+    QString mFileAnswer;
+};
