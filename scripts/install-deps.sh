@@ -16,6 +16,10 @@ packages=(
     libgtest-dev
     libbenchmark-dev
     libsndfile1-dev
+    libqt5svg5
+    libqt5multimedia5-plugins
+    xvfb
+    xauth
 )
 
 missing=()

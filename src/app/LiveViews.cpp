@@ -114,25 +114,34 @@ void LiveViews::dropHeaders()
     mTimingHeader = Header();
 }
 
-QPixmap LiveViews::compose(Header& header, const std::map<int, QPixmap>& rows, const std::map<int, QPixmap>& scaled,
-                           const TuneDetails& details, const QPixmap& emptyPicture)
+const QPixmap& LiveViews::header(Header& cached, const std::map<int, QPixmap>& rows, const TuneDetails& details)
 {
     int width = viewComposer::kMinimumHeaderWidth;
     for (const auto& entry : rows)
         width = std::max(width, entry.second.width());
-    if (width != header.width) {
-        header.width = width;
-        header.scaled = viewComposer::scaleByZoom(viewComposer::generateHeaderPixmap(width, details), mZoom, true);
+    if (width != cached.width) {
+        cached.width = width;
+        cached.scaled = viewComposer::scaleByZoom(viewComposer::generateHeaderPixmap(width, details), mZoom, true);
     }
-    return viewComposer::combineRowPixmaps(scaled, header.scaled, emptyPicture);
+    return cached.scaled;
+}
+
+const QPixmap& LiveViews::scoreHeader(const TuneDetails& details)
+{
+    return header(mScoreHeader, mScoreRows, details);
+}
+
+const QPixmap& LiveViews::timingHeader(const TuneDetails& details)
+{
+    return header(mTimingHeader, mTimingRows, details);
 }
 
 QPixmap LiveViews::scoreView(const TuneDetails& details, const QPixmap& emptyPicture)
 {
-    return compose(mScoreHeader, mScoreRows, mScaledScoreRows, details, emptyPicture);
+    return viewComposer::combineRowPixmaps(mScaledScoreRows, scoreHeader(details), emptyPicture);
 }
 
 QPixmap LiveViews::timingView(const TuneDetails& details, const QPixmap& emptyPicture)
 {
-    return compose(mTimingHeader, mTimingRows, mScaledTimingRows, details, emptyPicture);
+    return viewComposer::combineRowPixmaps(mScaledTimingRows, timingHeader(details), emptyPicture);
 }

@@ -38,9 +38,15 @@ public:
     // The headers are drawn again at the next composition (new tune details).
     void dropHeaders();
 
-    // The views as shown: header and rows, scaled by the zoom.
+    // The views as shown: header and rows, scaled by the zoom, composed
+    // into one picture (exports)...
     QPixmap scoreView(const TuneDetails& details, const QPixmap& emptyPicture);
     QPixmap timingView(const TuneDetails& details, const QPixmap& emptyPicture);
+    // ...or in parts, for a view that draws what is visible.
+    const QPixmap& scoreHeader(const TuneDetails& details);
+    const QPixmap& timingHeader(const TuneDetails& details);
+    const std::map<int, QPixmap>& scaledScoreRows() const { return mScaledScoreRows; }
+    const std::map<int, QPixmap>& scaledTimingRows() const { return mScaledTimingRows; }
 
     const PipeTuneModel& model() const { return mModel; }
     const std::map<int, QPixmap>& scoreRows() const { return mScoreRows; }
@@ -58,8 +64,8 @@ private:
     void updateTiming(const NoteMap& melody, const NoteMap& gracenotes, const ScoreSettings& settings,
                       float beatDuration_s, int beatsPerBar);
     void storeRow(std::map<int, QPixmap>& rows, std::map<int, QPixmap>& scaled, int row, const QPixmap& pixmap);
-    QPixmap compose(Header& header, const std::map<int, QPixmap>& rows, const std::map<int, QPixmap>& scaled,
-                    const TuneDetails& details, const QPixmap& emptyPicture);
+    // The header for rows, drawn again only when its width changes.
+    const QPixmap& header(Header& cached, const std::map<int, QPixmap>& rows, const TuneDetails& details);
 
     double mZoom = 1.0;
     PipeTuneModel mModel;

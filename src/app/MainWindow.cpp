@@ -5,6 +5,7 @@
 #include "AudioProcessor.h"
 #include "AudioProcessorWrapper.h"
 #include "AudioRecorderWrapper.h"
+#include "RowsView.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -256,8 +257,8 @@ void MainWindow::onStartRecording()
     }
     reset();
     setActionStates(true);
-    mUi.scoreLabel->clear();
-    mUi.timingLabel->clear();
+    mUi.scoreView->clear();
+    mUi.timingView->clear();
     mProcessor->resetTranscription();
     mProcessor->enableTranscription(true);
     if (mSettings.debugDisable)

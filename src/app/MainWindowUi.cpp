@@ -1,6 +1,7 @@
 #include "MainWindowUi.h"
 
 #include "PipeTuneModel.h"
+#include "RowsView.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -34,7 +35,7 @@ QAction* action(QMainWindow* window, const char* objectName, const QString& text
     return result;
 }
 
-QDockWidget* view(QMainWindow* window, const char* name, const QString& title, QScrollArea*& scroll, QLabel*& label)
+QDockWidget* view(QMainWindow* window, const char* name, const QString& title, QScrollArea*& scroll, RowsView*& rows)
 {
     auto* dock = new QDockWidget(title, window);
     dock->setObjectName(name);
@@ -43,10 +44,9 @@ QDockWidget* view(QMainWindow* window, const char* name, const QString& title, Q
     scroll->setObjectName(QString(name) + "Scroll");
     scroll->setBackgroundRole(QPalette::Base);
     scroll->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label = new QLabel(scroll);
-    label->setObjectName(QString(name) + "Label");
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    scroll->setWidget(label);
+    rows = new RowsView(scroll);
+    rows->setObjectName(QString(name) + "View");
+    scroll->setWidget(rows);
     scroll->setWidgetResizable(false);
     dock->setWidget(scroll);
     return dock;
@@ -59,8 +59,8 @@ void MainWindowUi::setup(QMainWindow* window)
     window->setWindowTitle("Vantor");
     window->setWindowIcon(QIcon(":/icons/vantor.svg"));
 
-    scoreDock = view(window, "scoreDock", "Sheet Music", scoreScroll, scoreLabel);
-    timingDock = view(window, "timingDock", "Timing", timingScroll, timingLabel);
+    scoreDock = view(window, "scoreDock", "Sheet Music", scoreScroll, scoreView);
+    timingDock = view(window, "timingDock", "Timing", timingScroll, timingView);
     window->addDockWidget(Qt::TopDockWidgetArea, scoreDock);
     window->addDockWidget(Qt::TopDockWidgetArea, timingDock);
     window->setDockNestingEnabled(true);

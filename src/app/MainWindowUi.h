@@ -13,6 +13,7 @@ class QComboBox;
 class QDockWidget;
 class QDoubleSpinBox;
 class QLabel;
+class RowsView;
 class QMainWindow;
 class QProgressBar;
 class QScrollArea;
@@ -51,8 +52,8 @@ struct MainWindowUi {
     QDockWidget* timingDock = nullptr;
     QScrollArea* scoreScroll = nullptr;
     QScrollArea* timingScroll = nullptr;
-    QLabel* scoreLabel = nullptr;
-    QLabel* timingLabel = nullptr;
+    RowsView* scoreView = nullptr;
+    RowsView* timingView = nullptr;
 
     // Status bar.
     QProgressBar* volumeBar = nullptr;

@@ -8,6 +8,7 @@
 #include "AudioProcessor.h"
 #include "AudioRecorderWrapper.h"
 #include "ProjectContents.h"
+#include "RowsView.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -87,12 +88,10 @@ TuneDetails MainWindow::tuneDetails() const
 void MainWindow::displayPixmaps()
 {
     const TuneDetails details = tuneDetails();
-    for (auto [label, scroll, pixmap] :
-         {std::make_tuple(mUi.scoreLabel, mUi.scoreScroll, mViews.scoreView(details, mFancyPipes)),
-          std::make_tuple(mUi.timingLabel, mUi.timingScroll, mViews.timingView(details, mFancyPipes))}) {
-        label->setPixmap(pixmap);
-        label->resize(pixmap.size());
-        if (mRecording)
+    mUi.scoreView->setContent(mViews.scoreHeader(details), mViews.scaledScoreRows(), mFancyPipes);
+    mUi.timingView->setContent(mViews.timingHeader(details), mViews.scaledTimingRows(), mFancyPipes);
+    if (mRecording) {
+        for (QScrollArea* scroll : {mUi.scoreScroll, mUi.timingScroll})
             scroll->verticalScrollBar()->setValue(scroll->verticalScrollBar()->maximum());
     }
 }

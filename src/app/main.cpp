@@ -23,7 +23,8 @@ void chooseInputFile(const QString& given)
     QString path = given;
     if (path.isEmpty())
         path = qEnvironmentVariable(audioDevices::kInputFileVariable);
-    if (path.isEmpty() && audioDevices::inputNames().isEmpty()) {
+    const bool chosen = !path.isEmpty();
+    if (!chosen && audioDevices::chooseInput(QString()).isEmpty()) {
         path = appResources::path("examples/scotland_the_brave.wav");
         qInfo().noquote() << "No audio input device: the file input plays" << path;
     }
@@ -33,7 +34,7 @@ void chooseInputFile(const QString& given)
         qWarning().noquote() << "The input file" << path << "does not exist";
         return;
     }
-    audioDevices::setInputFile(path);
+    audioDevices::setInputFile(path, 1.0, 2048, chosen);
 }
 
 } // namespace

@@ -13,15 +13,18 @@ namespace audioDevices {
 namespace {
 
 QString registeredFile;
+// Asked for (command line, environment, tests): it comes before any device.
+bool fileChosen = false;
 double fileSpeed = 1.0;
 int filePeriodSamples = 2048;
 double silentSpeed = 1.0;
 
 } // namespace
 
-void setInputFile(const QString& path, double speed, int periodSamples)
+void setInputFile(const QString& path, double speed, int periodSamples, bool chosen)
 {
     registeredFile = path;
+    fileChosen = chosen;
     fileSpeed = speed;
     filePeriodSamples = periodSamples;
 }
@@ -48,11 +51,13 @@ QStringList inputNames()
 
 QString chooseInput(const QString& name)
 {
+    if (fileChosen && !registeredFile.isEmpty())
+        return fileInputName();
     const QStringList names = inputNames();
-    if (names.contains(name))
+    if (!name.isEmpty() && names.contains(name))
         return name;
     const QAudioDeviceInfo preferred = QAudioDeviceInfo::defaultInputDevice();
-    if (!preferred.isNull())
+    if (!preferred.isNull() && !preferred.deviceName().isEmpty())
         return preferred.deviceName();
     return fileInputName();
 }

@@ -20,16 +20,19 @@ constexpr const char* kInputFileVariable = "VANTOR_INPUT_FILE";
 
 // Registers the recording played by the file input; an empty path removes
 // it. speed > 1 plays it faster than real time and periodSamples sets how
-// much each delivery holds (tests).
-void setInputFile(const QString& path, double speed = 1.0, int periodSamples = 2048);
+// much each delivery holds (tests). A chosen file (--input-file, the
+// environment) is the input whatever device is stored; one registered only
+// because the system has no input stands in when nothing else is there.
+void setInputFile(const QString& path, double speed = 1.0, int periodSamples = 2048, bool chosen = true);
 QString inputFile();
 // "File input: NAME" for the registered file, empty without one.
 QString fileInputName();
 
 // Every input device name, the system's first.
 QStringList inputNames();
-// The device to use for name: the named one if it exists, else the system
-// default input, else the file input. Empty when there is none at all.
+// The device to use for name: a chosen file input, else the named device if
+// it exists, else the system default input, else the file input. Empty when
+// there is none at all.
 QString chooseInput(const QString& name);
 
 // Opens the named input for format; null with the reason in error.

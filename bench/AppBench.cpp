@@ -1,0 +1,207 @@
+// The application's GUI thread: what one live result costs it (quantise,
+// render the changed rows, compose both views) through a three-minute tune,
+// with the heap beside it; and the note-to-screen latency of the real main
+// window recording a tune from the file-backed input at real-time pace.
+
+#include "AppResources.h"
+#include "AudioDevices.h"
+#include "AudioMetaTypes.h"
+#include "BenchReport.h"
+#include "ChanterSynth.h"
+#include "LiveViews.h"
+#include "MainWindow.h"
+#include "ProgressiveVantor.h"
+#include "ProjectContents.h"
+#include "RowsView.h"
+#include "RecordingTranscriber.h"
+#include "utils.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <malloc.h>
+
+namespace {
+
+constexpr int kRate_Hz = 44100;
+
+double heapInUse_MB()
+{
+    return static_cast<double>(mallinfo2().uordblks) / (1 << 20);
+}
+
+std::vector<synth::Segment> tune(float seconds)
+{
+    PipeTuning tuning;
+    tuning.setLowA_Hz(480.0f);
+    return synth::randomWalk(tuning, seconds, 0.2f, 0.6f, 11);
+}
+
+struct Result {
+    float time_s;
+    NoteMap melody;
+    NoteMap grace;
+};
+
+// Every result the processing thread would send while a tune is recorded.
+std::vector<Result> liveResults(float seconds)
+{
+    const std::vector<short> audio =
+        utils::toPcm16(synth::renderSegments(tune(seconds), kRate_Hz, synth::chanterHarmonics(), 0.5f));
+    PipeTuning reference;
+    reference.setLowA_Hz(480.0f);
+    ProgressiveVantor engine;
+    prepareProgressiveEngine(engine, kRate_Hz, TranscriptionOptions(), reference);
+    std::vector<Result> results;
+    for (std::size_t start = 0; start < audio.size(); start += 2048) {
+        const unsigned int count = static_cast<unsigned int>(std::min<std::size_t>(2048, audio.size() - start));
+        if (engine.progressiveTranscribe(audio.data() + start, count, false))
+            results.push_back({engine.lastTranscribeTime_s(), engine.notes(), engine.graceNotes()});
+    }
+    return results;
+}
+
+void BM_LiveResultOnTheGuiThread(benchmark::State& state)
+{
+    const std::vector<Result> results = liveResults(179.0f);
+    const TuneDetails details{"Benchmark Tune", "March", "Vantor"};
+    const QPixmap picture(400, 200);
+    for (auto _ : state) {
+        const double heapBefore_MB = heapInUse_MB();
+        LiveViews views;
+        RowsView scoreView;
+        RowsView timingView;
+        QPixmap viewport(1280, 700);
+        double total_ms = 0.0;
+        double worst_ms = 0.0;
+        double worstLastMinute_ms = 0.0;
+        double update_ms = 0.0;
+        std::vector<double> marks_s{10.0, 60.0, 179.0};
+        for (const Result& result : results) {
+            QElapsedTimer clock;
+            clock.start();
+            views.update(result.melody, result.grace, LiveViews::ScoreSettings(), true, true);
+            update_ms += clock.nsecsElapsed() * 1e-6;
+            // As the window shows them: the parts handed to the views, and
+            // the visible part of each drawn (a 1280 x 700 viewport at the
+            // bottom, where a recording scrolls to).
+            scoreView.setContent(views.scoreHeader(details), views.scaledScoreRows(), picture);
+            timingView.setContent(views.timingHeader(details), views.scaledTimingRows(), picture);
+            for (RowsView* view : {&scoreView, &timingView}) {
+                const QRect visible(0, std::max(0, view->height() - 700), 1280, 700);
+                view->render(&viewport, QPoint(), QRegion(visible));
+            }
+            const double ms = clock.nsecsElapsed() * 1e-6;
+            total_ms += ms;
+            worst_ms = std::max(worst_ms, ms);
+            if (result.time_s > 119.0f)
+                worstLastMinute_ms = std::max(worstLastMinute_ms, ms);
+            if (!marks_s.empty() && result.time_s >= marks_s.front() - 0.5) {
+                state.counters["heap_MB_at_" + std::to_string(static_cast<int>(marks_s.front())) + "s"] =
+                    heapInUse_MB() - heapBefore_MB;
+                marks_s.erase(marks_s.begin());
+            }
+        }
+        state.counters["results"] = static_cast<double>(results.size());
+        state.counters["mean_update_ms"] = update_ms / static_cast<double>(results.size());
+        state.counters["mean_ms"] = total_ms / static_cast<double>(results.size());
+        state.counters["worst_ms"] = worst_ms;
+        state.counters["worst_ms_last_minute"] = worstLastMinute_ms;
+    }
+}
+BENCHMARK(BM_LiveResultOnTheGuiThread)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The real window records a 20 s tune played in at real-time pace: for each
+// note, the time from its end in the audio to the first result shown that
+// holds it.
+void BM_NoteToScreenLatency(benchmark::State& state)
+{
+    const std::vector<synth::Segment> segments = tune(20.0f);
+    const std::vector<short> audio =
+        utils::toPcm16(synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f));
+    QTemporaryDir dir;
+    QFile file(dir.filePath("tune.wav"));
+    file.open(QIODevice::WriteOnly);
+    file.write(waveFileBytes(audio, kRate_Hz));
+    file.close();
+    audioDevices::setInputFile(file.fileName());
+    for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, dir.path());
+    // A calibrated chanter: transcription starts with the first note.
+    PipeTuning chanter;
+    chanter.setLowA_Hz(480.0f);
+    {
+        QSettings settings;
+        saveCalibratedTuning(settings, chanter);
+    }
+    std::vector<double> latencies_ms;
+    for (auto _ : state) {
+        MainWindow window;
+        window.show();
+        QEventLoop ready;
+        QObject::connect(&window, &MainWindow::audioReady, &ready, &QEventLoop::quit);
+        ready.exec();
+        std::vector<float> ends;
+        float end_s = 0.0f;
+        for (const synth::Segment& segment : segments)
+            ends.push_back(end_s += segment.duration_s);
+        std::vector<bool> seen(ends.size(), false);
+        QElapsedTimer clock;
+        QObject::connect(&window, &MainWindow::resultShown, [&](float) {
+            // The audio clock starts with the recording's first data.
+            const double now_s = clock.nsecsElapsed() * 1e-9;
+            for (std::size_t k = 0; k + 1 < ends.size(); ++k) {
+                if (seen[k])
+                    continue;
+                for (const auto& entry : window.lastMelody()) {
+                    if (std::abs(entry.second.getEnd_s() - ends[k]) < 0.05f) {
+                        seen[k] = true;
+                        latencies_ms.push_back((now_s - ends[k]) * 1e3);
+                        break;
+                    }
+                }
+            }
+        });
+        QTimer::singleShot(300, [&] {
+            window.findChild<QAction*>("recordAction")->trigger();
+            clock.start();
+        });
+        QEventLoop loop;
+        QTimer::singleShot(static_cast<int>(ends.back() * 1000.0f) + 2000, &loop, &QEventLoop::quit);
+        loop.exec();
+        window.findChild<QAction*>("stopAction")->trigger();
+    }
+    std::sort(latencies_ms.begin(), latencies_ms.end());
+    if (!latencies_ms.empty()) {
+        state.counters["notes"] = static_cast<double>(latencies_ms.size());
+        state.counters["latency_median_ms"] = latencies_ms[latencies_ms.size() / 2];
+        state.counters["latency_p90_ms"] = latencies_ms[latencies_ms.size() * 9 / 10];
+        state.counters["latency_max_ms"] = latencies_ms.back();
+    }
+}
+BENCHMARK(BM_NoteToScreenLatency)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QCoreApplication::setOrganizationName("Norla Technology");
+    QCoreApplication::setApplicationName("Vantor");
+    QStandardPaths::setTestModeEnabled(true);
+    registerAudioMetaTypes();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
