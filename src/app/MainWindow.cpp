@@ -14,6 +14,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QDockWidget>
+#include <QFile>
 #include <QDoubleSpinBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -36,7 +37,6 @@ static void initialiseResources()
 
 namespace {
 
-constexpr int kNotifySamples = 2048;
 constexpr int kStateVersion = 1;
 
 } // namespace
@@ -86,6 +86,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 
     applyGeneralSettings();
     setActionStates(false);
+    displayPixmaps();
     QTimer::singleShot(127, this, &MainWindow::initialise);
 }
 
@@ -108,6 +109,7 @@ MainWindow::~MainWindow()
     mCaptureThread.wait();
     mProcessingThread.wait();
     saveSettings();
+    autosave();
 }
 
 void MainWindow::connectActions()
@@ -119,6 +121,16 @@ void MainWindow::connectActions()
     connect(mUi.record, &QAction::triggered, this, &MainWindow::onStartRecording);
     connect(mUi.stop, &QAction::triggered, this, &MainWindow::onStop);
     connect(mUi.clear, &QAction::triggered, this, &MainWindow::onClear);
+    connect(mUi.saveAs, &QAction::triggered, this, &MainWindow::onSaveAs);
+    connect(mUi.open, &QAction::triggered, this, &MainWindow::onOpen);
+    connect(mUi.openAutosave, &QAction::triggered, this, &MainWindow::onOpenAutosave);
+    connect(mUi.openExample, &QAction::triggered, this, &MainWindow::onOpenExample);
+    connect(mUi.retranscribe, &QAction::triggered, this, &MainWindow::onRetranscribe);
+    connect(mUi.playAudio, &QAction::triggered, this, &MainWindow::onStartAudioPlayback);
+    connect(mUi.settings, &QAction::triggered, this, &MainWindow::onSettings);
+    connect(mUi.tuneDetails, &QAction::triggered, this, &MainWindow::onTuneDetails);
+    connect(mUi.help, &QAction::triggered, this, &MainWindow::onHelp);
+    connect(mUi.about, &QAction::triggered, this, &MainWindow::onAbout);
     connect(mRecorderWrapper, &AudioRecorderWrapper::firstDataReceived, this, &MainWindow::onFirstAudioDataReceived);
     connect(mRecorderWrapper, &AudioRecorderWrapper::inputFailed, this, &MainWindow::onInputFailed);
     connect(&mCalibrationTimer, &QTimer::timeout, this, &MainWindow::onCalibrationTimer);
@@ -145,6 +157,14 @@ void MainWindow::loadSettings()
         tabifyDockWidget(mUi.timingDock, mUi.scoreDock);
     restoreState(store.value("state").toByteArray(), kStateVersion);
     mSettings = GeneralSettings::load(store);
+    mRecordingRate_Hz = mSettings.recordingFrequency_Hz;
+    mLastSaveFileName = store.value("lastSaveFileName").toString();
+    mLastSaveRawFileName = store.value("lastSaveRawFileName").toString();
+    mLastSaveFilter = store.value("lastSaveFilter").toString();
+    mLastAutoSaveFileName = store.value("lastAutoSaveFileName").toString();
+    QFile eula(appResources::path("licenses/vantorEULA.txt"));
+    if (eula.open(QIODevice::ReadOnly))
+        mEula = QString::fromUtf8(eula.readAll());
     mZoom = store.value("zoom", 1.0).toDouble();
     if (!(mZoom > 0.0 && mZoom <= 1.0))
         mZoom = 1.0;
@@ -179,6 +199,10 @@ void MainWindow::saveSettings()
     store.setValue("geometry", saveGeometry());
     store.setValue("state", saveState(kStateVersion));
     store.setValue("zoom", mZoom);
+    store.setValue("lastSaveFileName", mLastSaveFileName);
+    store.setValue("lastSaveRawFileName", mLastSaveRawFileName);
+    store.setValue("lastSaveFilter", mLastSaveFilter);
+    store.setValue("lastAutoSaveFileName", mLastAutoSaveFileName);
     mSettings.save(store);
     // Only a calibration the piper made is stored: without one the next
     // start estimates the Low A again.
@@ -255,7 +279,11 @@ void MainWindow::onStartRecording()
                                  .arg(mInputError.isEmpty() ? "no audio input device was found." : mInputError));
         return;
     }
+    autosave();
+    mLoadedProject = ProjectContents();
+    mLoadedFromFile = false;
     reset();
+    mRecordingRate_Hz = mSettings.recordingFrequency_Hz;
     setActionStates(true);
     mUi.scoreView->clear();
     mUi.timingView->clear();
@@ -331,6 +359,9 @@ void MainWindow::onStop()
         mRecordingData = mSavedPlaybackData;
         mNextRenderTime_s = 0.0f;
         mSavedPlaybackData.clear();
+        // Live input again, at the input's rate.
+        mProcessor->setDataParams(PitchFinder::DataParams(
+            kNotifySamples, static_cast<std::uint32_t>(mSettings.recordingFrequency_Hz)));
         connect(mRecorderWrapper, &AudioRecorderWrapper::dataReceived, mProcessor, &AudioProcessor::processData,
                 Qt::UniqueConnection);
     } else if (mRecording) {

@@ -44,6 +44,12 @@ public:
     static constexpr int kClickIndicator_ms = 100;
     // The version written into project files.
     static constexpr int kAppVersion = 8;
+    // Samples a chunk of the input; bytes a block of a replayed recording.
+    static constexpr int kNotifySamples = 2048;
+    static constexpr int kPlaybackChunk_B = 8192;
+    // The save dialog's filters, in order.
+    enum FileFilter { kProjectFilter = 0, kBwwFilter, kScorePngFilter, kTimingPngFilter, kWaveFilter };
+    static const QStringList& fileFilters();
 
     // State, for the status of the window and for tests.
     bool isRecording() const { return mRecording; }
@@ -101,10 +107,38 @@ public slots:
     void setCalibratedTuning(const PipeTuning& tuning);
     void onPlaybackFinished();
 
+    void onSaveAs();
+    void onOpen();
+    void onOpenAutosave();
+    void onOpenExample();
+    void onRetranscribe();
+    void onStartAudioPlayback();
+    void onSettings();
+    void onTuneDetails();
+    void onHelp(bool checked = false);
+    void onAbout(bool checked = false);
+
 public:
-    // Saves the recording as a project file; errors in a box when showErrors,
-    // else in the log. True on success.
+    // Each save returns true on success and says why it failed in a box
+    // (saveVnt: in the log unless showErrors).
+    bool saveBww(const QString& name);
+    bool saveScorePng(const QString& name);
+    bool saveTimingPng(const QString& name);
+    bool saveWav(const QString& name);
     bool saveVnt(const QString& name, bool showErrors);
+    // Opens a project: its details, tempo, calibration and recording, which
+    // is then transcribed. False (with a box) when it cannot be read.
+    bool openVnt(const QString& name, bool remember);
+    // Keeps the recording in the autosave folder, the oldest files making
+    // room; nothing for an opened file or an empty recording.
+    void autosave();
+    QString getSuggestedFileName();
+    // Feeds a recording at rate_Hz through the processing thread as if it
+    // were being recorded; Stop-like end at playbackFinised.
+    void playbackData(QByteArray data, int rate_Hz);
+    int recordingRate_Hz() const { return mRecordingRate_Hz; }
+    const QString& lastAutoSaveFileName() const { return mLastAutoSaveFileName; }
+    const QString& eula() const { return mEula; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -122,6 +156,9 @@ private:
     void logTuning(const PipeTuning& tuning) const;
     void showLowA(float lowA_Hz);
     bool hasVisibleRegion(const QWidget* view) const;
+    bool writeFile(const QString& name, const QByteArray& bytes);
+    void renderAllViews();
+    bool savePng(const QString& name, const QPixmap& picture);
     TimeSignature currentTimeSignature() const;
     TuneDetails tuneDetails() const;
 
@@ -139,6 +176,13 @@ private:
     QString mInstallId;
     // The project opened last (no audio); empty for a recording of this run.
     ProjectContents mLoadedProject;
+    bool mLoadedFromFile = false;
+    int mRecordingRate_Hz = 44100;
+    QString mLastSaveFileName;
+    QString mLastSaveRawFileName;
+    QString mLastSaveFilter;
+    QString mLastAutoSaveFileName;
+    QString mEula;
 
     bool mRecording = false;
     bool mPlayback = false;

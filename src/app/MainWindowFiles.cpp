@@ -1,18 +1,167 @@
-// The main window's files: the recording saved as a project.
+// The main window's files: saving the recording and its transcription in
+// five formats, opening project files (saved, autosaved, examples), the
+// rotating autosaves, re-transcription through the processing thread and
+// playback. Every failure is said in a box (or the log, for autosaves) and
+// leaves the recording as it was.
 
 #include "MainWindow.h"
 
+#include "AppResources.h"
+#include "AudioPlaybackDialog.h"
+#include "AudioProcessor.h"
+#include "AudioRecorderWrapper.h"
+#include "BmwWriter.h"
+#include "FileNames.h"
+#include "RowsView.h"
 #include "utils.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDebug>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+QStringList makeFilters()
+{
+    const std::pair<const char*, const char*> filters[] = {
+        {"Vantor files (*.%1)", "vnt"},
+        {"BWW Files (*.%1)", "bww"},
+        {"PNG Image Files of Sheet Music (*.%1)", "png"},
+        {"PNG Image Files of Timing View (*.%1)", "png"},
+        {"WAVE audio files (*.%1)", "wav"}};
+    QStringList list;
+    for (const auto& [text, extension] : filters)
+        list << QString(text).arg(extension);
+    return list;
+}
+
+} // namespace
+
+const QStringList& MainWindow::fileFilters()
+{
+    static const QStringList filters = makeFilters();
+    return filters;
+}
+
+bool MainWindow::writeFile(const QString& name, const QByteArray& bytes)
+{
+    // Written aside and renamed over the old file: a full or read-only
+    // folder leaves any file that was there as it was.
+    QSaveFile file(name);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.commit())
+        return true;
+    QMessageBox::warning(this, "Unable to save file",
+                         QString("There was a problem trying to save the file: %1").arg(file.errorString()));
+    return false;
+}
+
+void MainWindow::onSaveAs()
+{
+    if (mRecordingData.isEmpty()) {
+        QMessageBox::warning(this, "Nothing to save", "You have not recorded anything yet");
+        return;
+    }
+    // Both views complete, hidden or not, for the images.
+    renderAllViews();
+    const QStringList& filters = fileFilters();
+    QString selected = filters.contains(mLastSaveFilter) ? mLastSaveFilter : filters[kProjectFilter];
+    const QString name = QFileDialog::getSaveFileName(this, "Save current recording as...", getSuggestedFileName(),
+                                                      QString("%1;;%2;;%3;;%4;;%5")
+                                                          .arg(filters[0], filters[1], filters[2], filters[3],
+                                                               filters[4]),
+                                                      &selected);
+    if (name.isEmpty())
+        return;
+    const int filter = static_cast<int>(filters.indexOf(selected));
+    bool saved = false;
+    switch (filter) {
+    case kBwwFilter: saved = saveBww(name); break;
+    case kScorePngFilter: saved = saveScorePng(name); break;
+    case kTimingPngFilter: saved = saveTimingPng(name); break;
+    case kWaveFilter: saved = saveWav(name); break;
+    default: saved = saveVnt(name, true); break;
+    }
+    if (!saved)
+        return;
+    if (filter == kProjectFilter || filter < 0) {
+        mLastSaveRawFileName = name;
+    } else {
+        mLastSaveFileName = name;
+        mLastSaveFilter = selected;
+    }
+}
+
+QString MainWindow::getSuggestedFileName()
+{
+    // The stored name keeps the stripped form. Before anything was saved,
+    // the name is proposed in the documents folder.
+    mSettings.tuneName = fileNames::strippedTuneName(mSettings.tuneName);
+    const QString last = mLastSaveFileName.isEmpty()
+                             ? QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/"
+                             : mLastSaveFileName;
+    return fileNames::suggestedFileName(last, mSettings.tuneName);
+}
+
+bool MainWindow::saveBww(const QString& name)
+{
+    BmwWriter writer;
+    writer.setTuneName(mSettings.tuneName.toStdString());
+    writer.setTuneType(mSettings.tuneType.toStdString());
+    writer.setComposer(mSettings.composer.toStdString());
+    const QString text = QString::fromStdString(writer.write(mViews.model()));
+    return writeFile(name, text.toLatin1());
+}
+
+bool MainWindow::saveScorePng(const QString& name)
+{
+    renderAllViews();
+    return savePng(name, mViews.scoreView(tuneDetails(), mFancyPipes));
+}
+
+bool MainWindow::saveTimingPng(const QString& name)
+{
+    renderAllViews();
+    return savePng(name, mViews.timingView(tuneDetails(), mFancyPipes));
+}
+
+void MainWindow::renderAllViews()
+{
+    // A hidden view is not kept up to date while recording.
+    mForceRender = true;
+    redeliverLastResult();
+}
+
+bool MainWindow::savePng(const QString& name, const QPixmap& picture)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (picture.isNull() || !picture.save(&buffer, "PNG")) {
+        QMessageBox::warning(this, "Unable to save file",
+                             "There was a problem trying to save the file: there is no picture to save");
+        return false;
+    }
+    return writeFile(name, bytes);
+}
+
+bool MainWindow::saveWav(const QString& name)
+{
+    const std::vector<short> samples =
+        utils::decodePcm16(mRecordingData.constData(), static_cast<std::size_t>(mRecordingData.size()));
+    return writeFile(name, waveFileBytes(samples, static_cast<float>(mRecordingRate_Hz)));
+}
 
 bool MainWindow::saveVnt(const QString& name, bool showErrors)
 {
     ProjectContents project;
     project.samples = utils::decodePcm16(mRecordingData.constData(), static_cast<std::size_t>(mRecordingData.size()));
-    project.samplingFrequency_Hz = static_cast<float>(mSettings.recordingFrequency_Hz);
+    project.samplingFrequency_Hz = static_cast<float>(mRecordingRate_Hz);
     project.tuneName = mSettings.tuneName.toStdString();
     project.tuneType = mSettings.tuneType.toStdString();
     project.composer = mSettings.composer.toStdString();
@@ -20,17 +169,146 @@ bool MainWindow::saveVnt(const QString& name, bool showErrors)
     project.bpm = mSettings.bpm;
     project.timeShift_s = mSettings.timeShift_s;
     project.calibration = mCalibratedTuning;
-    // An opened file keeps where its recording came from.
+    // An opened file keeps where its recording came from; a new recording
+    // is stamped by the writer.
     project.recordedAppVersion = mLoadedProject.recordedAppVersion;
     project.recordedTime = mLoadedProject.recordedTime;
     project.recordedInstallId = mLoadedProject.recordedInstallId;
     std::string error;
     if (project.write(name.toStdString(), kAppVersion, mInstallId.toStdString(), error))
         return true;
-    const QString message = QString("There was a problem trying to save the file: %1").arg(QString::fromStdString(error));
+    const QString message =
+        QString("There was a problem trying to save the file: %1").arg(QString::fromStdString(error));
     if (showErrors)
         QMessageBox::warning(this, "Unable to save file", message);
     else
         qWarning().noquote() << message;
     return false;
+}
+
+bool MainWindow::openVnt(const QString& name, bool remember)
+{
+    if (remember)
+        mLastSaveRawFileName = name;
+    autosave();
+    ProjectContents project;
+    std::string error;
+    if (!ProjectContents::read(name.toStdString(), project, error)) {
+        QMessageBox::warning(this, "Unable to open file",
+                             QString("There was a problem trying to open the file: %1")
+                                 .arg(QString::fromStdString(error)));
+        return false;
+    }
+    for (const std::string& warning : project.warnings)
+        qWarning().noquote() << QString::fromStdString(name.toStdString() + ": " + warning);
+    const int rate_Hz = static_cast<int>(project.samplingFrequency_Hz);
+    if (rate_Hz != mSettings.recordingFrequency_Hz)
+        qInfo().noquote() << QString("%1 was recorded at %2 Hz (the input runs at %3 Hz): transcribed at its own rate")
+                                 .arg(name)
+                                 .arg(rate_Hz)
+                                 .arg(mSettings.recordingFrequency_Hz);
+    mSettings.tuneName = QString::fromStdString(project.tuneName);
+    mSettings.tuneType = QString::fromStdString(project.tuneType);
+    mSettings.composer = QString::fromStdString(project.composer);
+    TimeSignature signature = FourFour;
+    if (timeSignatureFromComponents(project.timeSigNumerator, project.timeSigDenominator, signature))
+        mSettings.timeSignature = signature;
+    mSettings.bpm = project.bpm;
+    mSettings.timeShift_s = project.timeShift_s;
+    if (project.calibration)
+        setCalibratedTuning(*project.calibration);
+    applyGeneralSettings();
+    mViews.dropHeaders();
+    const std::vector<short> samples = std::move(project.samples);
+    project.samples.clear();
+    mLoadedProject = project;
+    mLoadedFromFile = true;
+    const std::vector<char> bytes = utils::encodePcm16(samples);
+    playbackData(QByteArray(bytes.data(), static_cast<int>(bytes.size())), rate_Hz);
+    return true;
+}
+
+void MainWindow::onOpen()
+{
+    const QString name = QFileDialog::getOpenFileName(this, "Select Vantor file", mLastSaveRawFileName,
+                                                      fileFilters()[kProjectFilter]);
+    if (!name.isEmpty())
+        openVnt(name, true);
+}
+
+void MainWindow::onOpenAutosave()
+{
+    qDebug() << "Last autosave:" << mLastAutoSaveFileName;
+    const QString folder = QDir(mSettings.autoSaveDir).absolutePath();
+    auto inside = [&](const QString& file) {
+        return !file.isEmpty() && QFileInfo(file).absolutePath().startsWith(folder);
+    };
+    const QString start = inside(mLastAutoSaveFileName) ? mLastAutoSaveFileName : mSettings.autoSaveDir;
+    const QString name =
+        QFileDialog::getOpenFileName(this, "Select Vantor file", start, fileFilters()[kProjectFilter]);
+    if (name.isEmpty())
+        return;
+    openVnt(name, false);
+    if (inside(name))
+        mLastAutoSaveFileName = name;
+}
+
+void MainWindow::onOpenExample()
+{
+    const QString name = QFileDialog::getOpenFileName(this, "Select Example Vantor file",
+                                                      appResources::path("examples/"), fileFilters()[kProjectFilter]);
+    if (!name.isEmpty())
+        openVnt(name, false);
+}
+
+void MainWindow::autosave()
+{
+    if (mLoadedFromFile || mRecordingData.isEmpty() || mSettings.autoSaveCount == 0)
+        return;
+    for (const QString& deleted : fileNames::makeRoomForAutosave(mSettings.autoSaveDir, mSettings.autoSaveCount))
+        qDebug() << "Autosave removed" << deleted;
+    mSettings.tuneName = fileNames::strippedTuneName(mSettings.tuneName);
+    const QString name =
+        fileNames::autosaveName(mSettings.autoSaveDir, QDateTime::currentDateTime(), mSettings.tuneName);
+    if (saveVnt(name, false))
+        mLastAutoSaveFileName = name;
+}
+
+void MainWindow::onRetranscribe()
+{
+    playbackData(mRecordingData, mRecordingRate_Hz);
+}
+
+void MainWindow::playbackData(QByteArray data, int rate_Hz)
+{
+    if (mProcessor == nullptr)
+        return;
+    mProcessor->resetTranscription();
+    const bool fromFile = mLoadedFromFile;
+    reset();
+    mLoadedFromFile = fromFile;
+    mSavedPlaybackData = data;
+    mRecordingRate_Hz = rate_Hz;
+    if (data.isEmpty())
+        return;
+    disconnect(mRecorderWrapper, &AudioRecorderWrapper::dataReceived, mProcessor, &AudioProcessor::processData);
+    // A recording made at another rate is transcribed at its own.
+    mProcessor->setDataParams(PitchFinder::DataParams(kNotifySamples, static_cast<std::uint32_t>(rate_Hz)));
+    mProcessor->enableTranscription(true);
+    mPlayback = true;
+    setActionStates(true);
+    mProcessor->playbackData(data, kPlaybackChunk_B);
+}
+
+void MainWindow::onStartAudioPlayback()
+{
+    if (mRecordingData.isEmpty()) {
+        QMessageBox::warning(this, "Nothing to play", "There is no audio to play yet");
+        return;
+    }
+    qDebug() << "Rec buff size " << mRecordingData.size();
+    AudioPlaybackDialog dialog(this);
+    dialog.setObjectName("playbackDialog");
+    dialog.initialise(mRecordingRate_Hz, mSettings.audioOutputDevice, mRecordingData);
+    dialog.exec();
 }

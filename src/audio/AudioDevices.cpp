@@ -6,6 +6,8 @@
 #include "SystemAudioInput.h"
 
 #include <QAudioDeviceInfo>
+
+#include <algorithm>
 #include <QFileInfo>
 
 namespace audioDevices {
@@ -60,6 +62,26 @@ QString chooseInput(const QString& name)
     if (!preferred.isNull() && !preferred.deviceName().isEmpty())
         return preferred.deviceName();
     return fileInputName();
+}
+
+QList<int> inputSampleRates(const QString& name)
+{
+    if (!registeredFile.isEmpty() && name == fileInputName()) {
+        int rate_Hz = 0;
+        std::string message;
+        if (FileAudioInput::readRecording(registeredFile.toStdString(), rate_Hz, message).empty())
+            return {};
+        return {rate_Hz};
+    }
+    for (const QAudioDeviceInfo& device : QAudioDeviceInfo::availableDevices(QAudio::AudioInput)) {
+        if (device.deviceName() == name) {
+            QList<int> rates = device.supportedSampleRates();
+            std::sort(rates.begin(), rates.end());
+            rates.erase(std::unique(rates.begin(), rates.end()), rates.end());
+            return rates;
+        }
+    }
+    return {};
 }
 
 std::unique_ptr<AudioInputBackend> openInput(const QString& name, const QAudioFormat& format, QString& error)

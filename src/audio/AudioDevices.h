@@ -9,6 +9,7 @@
 #include "AudioInputBackend.h"
 #include "AudioOutputBackend.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -34,6 +35,10 @@ QStringList inputNames();
 // it exists, else the system default input, else the file input. Empty when
 // there is none at all.
 QString chooseInput(const QString& name);
+
+// The sample rates the named input offers, ascending: a file input's is its
+// recording's rate. Empty for an unknown name.
+QList<int> inputSampleRates(const QString& name);
 
 // Opens the named input for format; null with the reason in error.
 std::unique_ptr<AudioInputBackend> openInput(const QString& name, const QAudioFormat& format, QString& error);

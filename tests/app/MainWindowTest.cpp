@@ -4,146 +4,26 @@
 // from a played scale, and the internal-error report. Screenshots of what a
 // piper sees go to the build tree (and to docs/ with VANTOR_UPDATE_DOCS=1).
 
-#include "AppResources.h"
-#include "AudioDevices.h"
-#include "AudioMetaTypes.h"
 #include "AudioProcessor.h"
 #include "AudioRecorderWrapper.h"
 #include "ChanterSynth.h"
-#include "MainWindow.h"
-#include "ModalCloser.h"
-#include "ProjectContents.h"
+#include "MainWindowFixture.h"
 #include "RecordingTranscriber.h"
 #include "RowsView.h"
 #include "TestSignals.h"
 #include "utils.h"
 
 #include <QAction>
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
-#include <QPainter>
 #include <QProgressDialog>
-#include <QSettings>
-#include <QSignalSpy>
 #include <QSpinBox>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
-#include <gtest/gtest.h>
-
-#include <memory>
-#include <mutex>
 
 namespace {
 
-constexpr int kRate_Hz = 44100;
-const QString kExample = QString(VANTOR_EXAMPLES_DIR) + "/scotland_the_brave.wav";
-
-// Every warning logged while a window lives, to find shutdown faults.
-QStringList gWarnings;
-std::mutex gWarningsMutex;
-QtMessageHandler gPreviousHandler = nullptr;
-
-void collectWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
-{
-    if (type >= QtWarningMsg) {
-        std::lock_guard<std::mutex> lock(gWarningsMutex);
-        gWarnings << message;
-    }
-    if (type != QtDebugMsg && gPreviousHandler != nullptr)
-        gPreviousHandler(type, context, message);
-}
-
-class MainWindowTest : public ::testing::Test
-{
-protected:
-    static void SetUpTestSuite()
-    {
-        QCoreApplication::setOrganizationName("Norla Technology");
-        QCoreApplication::setApplicationName("Vantor");
-        QStandardPaths::setTestModeEnabled(true);
-        qputenv(appResources::kFolderVariable, QByteArray(VANTOR_EXAMPLES_DIR) + "/..");
-        registerAudioMetaTypes();
-    }
-
-    void SetUp() override
-    {
-        for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
-            QSettings::setPath(format, QSettings::UserScope, settingsDir.path());
-        gWarnings.clear();
-        gPreviousHandler = qInstallMessageHandler(collectWarnings);
-    }
-
-    void TearDown() override
-    {
-        window.reset();
-        qInstallMessageHandler(gPreviousHandler);
-        audioDevices::setInputFile(QString());
-        for (const QString& warning : gWarnings) {
-            EXPECT_FALSE(warning.contains("Destroyed while thread")) << warning.toStdString();
-            EXPECT_FALSE(warning.contains("Cannot open file")) << warning.toStdString();
-        }
-    }
-
-    void store(const char* key, const QVariant& value) { QSettings().setValue(key, value); }
-
-    // Opens the window with the file input playing path at speed.
-    void open(const QString& path, double speed)
-    {
-        if (!path.isEmpty())
-            audioDevices::setInputFile(path, speed, 2048);
-        window = std::make_unique<MainWindow>();
-        window->resize(1280, 860);
-        window->show();
-        QSignalSpy ready(window.get(), &MainWindow::audioReady);
-        ASSERT_TRUE(ready.wait(10000));
-        QTest::qWait(200); // the input starts 127 ms after the window
-    }
-
-    template <typename T>
-    T* find(const char* name) const
-    {
-        T* widget = window->findChild<T*>(name);
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-
-    void screenshot(const QString& name) const
-    {
-        QDir().mkpath(QString(VANTOR_SCREENSHOT_DIR) + "/screenshots");
-        // Dialogs are windows of their own: drawn over the main window, centred.
-        QPixmap shot = window->grab();
-        QPainter painter(&shot);
-        for (QWidget* top : QApplication::topLevelWidgets()) {
-            if (top != window.get() && top->isVisible() && qobject_cast<QDialog*>(top) != nullptr) {
-                const QPixmap dialog = top->grab();
-                painter.drawPixmap((shot.width() - dialog.width()) / 2, (shot.height() - dialog.height()) / 3, dialog);
-            }
-        }
-        painter.end();
-        shot.save(QString(VANTOR_SCREENSHOT_DIR) + "/screenshots/" + name + ".png");
-        if (qEnvironmentVariableIsSet("VANTOR_UPDATE_DOCS"))
-            shot.save(QString(VANTOR_DOCS_DIR) + "/" + name + ".png");
-    }
-
-    QString writeWave(const QString& name, const std::vector<short>& samples)
-    {
-        const QString path = fileDir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(waveFileBytes(samples, kRate_Hz));
-        return path;
-    }
-
-    QTemporaryDir settingsDir;
-    QTemporaryDir fileDir;
-    ModalCloser closer;
-    std::unique_ptr<MainWindow> window;
-};
+using MainWindowTest = MainWindowFixture;
 
 // (name, onset) of each note of the example's true melody.
 std::vector<std::pair<QString, float>> trueMelody()

@@ -13,6 +13,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 class ModalCloser
 {
 public:
@@ -27,6 +29,9 @@ public:
     void clear() { mSeen.clear(); }
     // A file name to answer the next file dialog with instead of cancelling.
     void answerFileDialogWith(const QString& name) { mFileAnswer = name; }
+    // Called with each window before it is closed (to look at it, fill it
+    // in); returning true means the inspector has closed it itself.
+    void inspectWith(std::function<bool(QWidget*)> inspect) { mInspect = std::move(inspect); }
 
 private:
     void closeActive()
@@ -34,18 +39,23 @@ private:
         QWidget* modal = QApplication::activeModalWidget();
         if (modal == nullptr || qobject_cast<QProgressDialog*>(modal) != nullptr)
             return;
+        if (mInspect && mInspect(modal))
+            return;
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             mSeen << box->windowTitle() + ": " + box->text();
             box->done(box->defaultButton() != nullptr ? box->standardButton(box->defaultButton()) : QMessageBox::Ok);
-        } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
-            mSeen << dialog->windowTitle() + ": " + mFileAnswer;
+        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            mSeen << files->windowTitle() + ": " + mFileAnswer;
             if (mFileAnswer.isEmpty()) {
-                dialog->reject();
+                files->reject();
             } else {
-                dialog->selectFile(mFileAnswer);
-                static_cast<QDialog*>(dialog)->accept();
+                files->selectFile(mFileAnswer);
+                static_cast<QDialog*>(files)->accept();
                 mFileAnswer.clear();
             }
+        } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+            mSeen << dialog->windowTitle();
+            dialog->reject();
         } else {
             mSeen << modal->windowTitle();
             modal->close();
@@ -55,4 +65,5 @@ private:
     QTimer mTimer;
     QStringList mSeen;
     QString mFileAnswer;
+    std::function<bool(QWidget*)> mInspect;
 };

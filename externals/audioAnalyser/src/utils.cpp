@@ -159,4 +159,10 @@ std::vector<char> encodePcm16(const std::vector<short>& samples)
     return bytes;
 }
 
+void getVersionComponents(int version, int& major, int& minor)
+{
+    major = version / 1000 + 1;
+    minor = version % 1000;
+}
+
 } // namespace utils

@@ -54,4 +54,8 @@ std::vector<short> decodePcm16(const char* bytes, std::size_t size_B);
 // Samples as 16-bit little-endian PCM bytes.
 std::vector<char> encodePcm16(const std::vector<short>& samples);
 
+// The version the user sees for an application version number: major =
+// version / 1000 + 1, minor = version % 1000 (8 is 1.8).
+void getVersionComponents(int version, int& major, int& minor);
+
 } // namespace utils

@@ -1,0 +1,348 @@
+// The main window's files, offscreen with a scratch settings store: every
+// bundled example opens and transcribes as vantor-transcribe transcribes
+// it, every save format is checked by content, autosaves rotate, bad files
+// and unwritable places are refused with nothing lost, and the dialogs
+// (settings, tune details, about, playback, save) are looked at.
+
+#include "AudioProcessor.h"
+#include "Golden.h"
+#include "MainWindowFixture.h"
+#include "RecordingTranscriber.h"
+#include "RowsView.h"
+#include "SettingsDialog.h"
+#include "WaveFile.h"
+#include "utils.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDirIterator>
+#include <QFileDialog>
+#include <QImage>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTabWidget>
+#include <QTextBrowser>
+
+#include <cstring>
+
+namespace {
+
+class MainWindowFilesTest : public MainWindowFixture
+{
+protected:
+    // Opens a project and waits until its transcription has been shown.
+    void openAndTranscribe(const QString& path)
+    {
+        ASSERT_TRUE(window->openVnt(path, false));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isPlayingBack(); }, 30000));
+        QTest::qWait(100);
+    }
+
+    static QStringList examples()
+    {
+        return QDir(QString(VANTOR_EXAMPLES_DIR)).entryList({"*.vnt"}, QDir::Files, QDir::Name);
+    }
+    static QString example(const QString& name) { return QString(VANTOR_EXAMPLES_DIR) + "/" + name; }
+};
+
+TEST_F(MainWindowFilesTest, EveryExampleOpensAndTranscribesAsTheCommandLineDoes)
+{
+    ASSERT_GE(examples().size(), 3);
+    QStringList signatures;
+    for (const QString& name : examples()) {
+        open(kExample, 1.0);
+        openAndTranscribe(example(name));
+        ProjectContents project;
+        std::string error;
+        ASSERT_TRUE(ProjectContents::read(example(name).toStdString(), project, error)) << error;
+        ASSERT_TRUE(project.calibration.has_value());
+        TranscriptionOptions options;
+        options.tuningSource = TuningSource::Calibrated;
+        options.calibratedTuning = *project.calibration;
+        const TranscriptionResult expected = transcribeRecording(project.samples, project.samplingFrequency_Hz, options);
+        EXPECT_EQ(window->lastMelody(), expected.melody) << name.toStdString();
+        EXPECT_EQ(window->lastGracenotes(), expected.gracing) << name.toStdString();
+        EXPECT_GT(expected.melody.size(), 20u) << name.toStdString();
+        // The tune's details and metre are the window's now, and the file is
+        // never autosaved as a new recording.
+        EXPECT_EQ(window->settings().tuneName.toStdString(), project.tuneName);
+        EXPECT_EQ(window->settings().bpm, project.bpm);
+        EXPECT_EQ(window->recording().size(), static_cast<int>(2 * project.samples.size()));
+        signatures << window->findChild<QComboBox*>("timeSignatureCombo")->currentText();
+        screenshot("example_" + QFileInfo(name).baseName());
+        window.reset();
+    }
+    signatures.removeDuplicates();
+    EXPECT_GE(signatures.size(), 3) << signatures.join(", ").toStdString();
+}
+
+TEST_F(MainWindowFilesTest, EverySaveFormatWritesWhatTheWindowHolds)
+{
+    open(kExample, 1.0);
+    const QString source = example("barren_rocks_of_aden.vnt");
+    openAndTranscribe(source);
+    const QString dir = fileDir.path();
+
+    // BWW: the score as text, kept as a golden file.
+    ASSERT_TRUE(window->saveBww(dir + "/tune.bww"));
+    QFile bww(dir + "/tune.bww");
+    ASSERT_TRUE(bww.open(QIODevice::ReadOnly));
+    expectMatchesGolden("barren_rocks_of_aden.bww", QString::fromLatin1(bww.readAll()).toStdString());
+
+    // PNG: the views as shown, at 100 % and 50 %.
+    auto* scoreView = window->findChild<RowsView*>("scoreDockView");
+    ASSERT_TRUE(window->saveScorePng(dir + "/score.png"));
+    const QSize full = QImage(dir + "/score.png").size();
+    EXPECT_EQ(full, scoreView->composite().size());
+    ASSERT_TRUE(window->saveTimingPng(dir + "/timing.png"));
+    EXPECT_EQ(QImage(dir + "/timing.png").width(), 1280);
+    window->onZoom50();
+    ASSERT_TRUE(window->saveScorePng(dir + "/score50.png"));
+    const QSize half = QImage(dir + "/score50.png").size();
+    EXPECT_NEAR(half.width(), full.width() / 2, 1);
+    EXPECT_NEAR(half.height(), full.height() / 2, 2);
+    window->onZoom100();
+
+    // WAVE: a 44-byte header for the recording's rate and length, then it.
+    ASSERT_TRUE(window->saveWav(dir + "/tune.wav"));
+    QFile wave(dir + "/tune.wav");
+    ASSERT_TRUE(wave.open(QIODevice::ReadOnly));
+    const QByteArray bytes = wave.readAll();
+    const QByteArray& recording = window->recording();
+    ASSERT_EQ(bytes.size(), 44 + recording.size());
+    EXPECT_TRUE(bytes.startsWith("RIFF"));
+    EXPECT_EQ(bytes.mid(8, 8), QByteArray("WAVEfmt "));
+    std::uint32_t rate = 0;
+    std::memcpy(&rate, bytes.constData() + 24, 4);
+    EXPECT_EQ(rate, 44100u);
+    EXPECT_EQ(bytes.mid(44), recording);
+
+    // Project: the same recording, details and calibration, and where the
+    // recording first came from.
+    ASSERT_TRUE(window->saveVnt(dir + "/again.vnt", true));
+    ProjectContents original;
+    ProjectContents saved;
+    std::string error;
+    ASSERT_TRUE(ProjectContents::read(source.toStdString(), original, error));
+    ASSERT_TRUE(ProjectContents::read((dir + "/again.vnt").toStdString(), saved, error)) << error;
+    EXPECT_EQ(saved.samples, original.samples);
+    EXPECT_EQ(saved.tuneName, original.tuneName);
+    EXPECT_EQ(saved.timeSigNumerator, 2);
+    EXPECT_EQ(saved.timeSigDenominator, 4);
+    EXPECT_EQ(saved.bpm, original.bpm);
+    ASSERT_TRUE(saved.calibration.has_value());
+    EXPECT_NEAR(saved.calibration->lowA_Hz(), original.calibration->lowA_Hz(), 0.01f);
+    EXPECT_EQ(saved.recordedTime, original.recordedTime);
+    EXPECT_EQ(saved.recordedInstallId, original.recordedInstallId);
+    EXPECT_TRUE(closer.seen().isEmpty()) << closer.seen().join("\n").toStdString();
+}
+
+TEST_F(MainWindowFilesTest, SaveAsOffersFiveFormatsAndRefusesAnEmptyRecording)
+{
+    open(kExample, 1.0);
+    find<QAction>("saveAsAction")->trigger();
+    ASSERT_EQ(closer.seen().size(), 1);
+    EXPECT_EQ(closer.seen().first(), "Nothing to save: You have not recorded anything yet");
+    closer.clear();
+
+    openAndTranscribe(example("amazing_grace.vnt"));
+    QStringList filters;
+    closer.inspectWith([&](QWidget* modal) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            filters = dialog->nameFilters();
+            screenshot("save_dialog");
+        }
+        return false;
+    });
+    closer.answerFileDialogWith(fileDir.filePath("Amazing Grace.vnt"));
+    find<QAction>("saveAsAction")->trigger();
+    EXPECT_EQ(filters, MainWindow::fileFilters());
+    EXPECT_EQ(filters.size(), 5);
+    // The tune name, stripped, is the name proposed; the project was saved.
+    EXPECT_TRUE(QFileInfo::exists(fileDir.filePath("Amazing Grace.vnt")));
+}
+
+TEST_F(MainWindowFilesTest, AutosavesKeepTheNewestAndNameThemByTimeAndTune)
+{
+    const QString folder = fileDir.filePath("autosave");
+    QDir().mkpath(folder);
+    store("autoSaveDir", folder);
+    store("autoSaveCount", 3);
+    store("tuneName", "Piper's Tune!");
+    // Three older autosaves, a minute apart.
+    for (int k = 0; k < 3; ++k) {
+        QFile file(folder + QString("/old%1.vnt").arg(k));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("x");
+        file.flush();
+        file.setFileTime(QDateTime::currentDateTime().addSecs(-600 + 60 * k), QFileDevice::FileModificationTime);
+    }
+    open(kExample, 4.0);
+    find<QAction>("recordAction")->trigger();
+    QTest::qWait(600);
+    find<QAction>("stopAction")->trigger();
+    ASSERT_FALSE(window->recording().isEmpty());
+    window->autosave();
+    const QStringList files = QDir(folder).entryList({"*.vnt"}, QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 3) << files.join(", ").toStdString();
+    EXPECT_FALSE(files.contains("old0.vnt"));
+    EXPECT_TRUE(files.contains("old2.vnt"));
+    const QString newest = QFileInfo(window->lastAutoSaveFileName()).fileName();
+    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-[A-Z][a-z]{2}-\d{2}_\d{2}-\d{2}-\d{2}_Pipers Tune\.vnt$)").match(newest).hasMatch())
+        << newest.toStdString();
+    EXPECT_EQ(window->settings().tuneName, "Pipers Tune");
+    EXPECT_EQ(window->getSuggestedFileName(),
+              QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/Pipers Tune");
+}
+
+TEST_F(MainWindowFilesTest, BadFilesAndUnwritablePlacesChangeNothing)
+{
+    open(kExample, 1.0);
+    openAndTranscribe(example("atholl_highlanders.vnt"));
+    const QByteArray recording = window->recording();
+    const NoteMap melody = window->lastMelody();
+
+    QFile truncated(fileDir.filePath("truncated.vnt"));
+    QFile source(example("atholl_highlanders.vnt"));
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly) && truncated.open(QIODevice::WriteOnly));
+    truncated.write(source.read(200));
+    truncated.close();
+    for (const QString& bad : {truncated.fileName(), kExample, fileDir.filePath("missing.vnt")}) {
+        closer.clear();
+        EXPECT_FALSE(window->openVnt(bad, false)) << bad.toStdString();
+        ASSERT_EQ(closer.seen().size(), 1);
+        EXPECT_TRUE(closer.seen().first().startsWith("Unable to open file: There was a problem trying to open the file: "))
+            << closer.seen().first().toStdString();
+        EXPECT_EQ(window->recording(), recording);
+        EXPECT_EQ(window->lastMelody(), melody);
+    }
+    closer.clear();
+    const QString nowhere = fileDir.filePath("no/such/folder/tune");
+    EXPECT_FALSE(window->saveBww(nowhere + ".bww"));
+    EXPECT_FALSE(window->saveWav(nowhere + ".wav"));
+    EXPECT_FALSE(window->saveVnt(nowhere + ".vnt", true));
+    ASSERT_EQ(closer.seen().size(), 3);
+    for (const QString& seen : closer.seen())
+        EXPECT_TRUE(seen.startsWith("Unable to save file: There was a problem trying to save the file: "));
+    EXPECT_EQ(window->recording(), recording);
+}
+
+TEST_F(MainWindowFilesTest, AProjectAtAnotherRateIsTranscribedAtItsOwn)
+{
+    ProjectContents project;
+    std::string error;
+    ASSERT_TRUE(ProjectContents::read(example("barren_rocks_of_aden.vnt").toStdString(), project, error));
+    // Every other sample: the same tune at 22050 Hz.
+    std::vector<short> half;
+    for (std::size_t k = 0; k < project.samples.size(); k += 2)
+        half.push_back(project.samples[k]);
+    project.samples = half;
+    project.samplingFrequency_Hz = 22050.0f;
+    const QString path = fileDir.filePath("half.vnt");
+    ASSERT_TRUE(project.write(path.toStdString(), 8, "test", error)) << error;
+
+    open(kExample, 1.0);
+    openAndTranscribe(path);
+    EXPECT_TRUE(closer.seen().isEmpty());
+    EXPECT_EQ(window->recordingRate_Hz(), 22050);
+    TranscriptionOptions options;
+    options.tuningSource = TuningSource::Calibrated;
+    options.calibratedTuning = *project.calibration;
+    const TranscriptionResult expected = transcribeRecording(project.samples, 22050.0f, options);
+    EXPECT_EQ(window->lastMelody(), expected.melody);
+    EXPECT_GT(expected.melody.size(), 20u);
+    ASSERT_TRUE(window->saveWav(fileDir.filePath("half.wav")));
+    QFile wave(fileDir.filePath("half.wav"));
+    ASSERT_TRUE(wave.open(QIODevice::ReadOnly));
+    std::uint32_t rate = 0;
+    std::memcpy(&rate, wave.readAll().constData() + 24, 4);
+    EXPECT_EQ(rate, 22050u);
+}
+
+TEST(SettingsDialogTest, TheRateNearest44100IsPreferred)
+{
+    const std::pair<QList<int>, int> cases[] = {
+        {{8000, 16000, 48000, 96000}, 48000}, {{22050, 44100, 48000}, 44100}, {{8000, 11025}, 11025},
+        {{96000, 192000}, 96000}, {{}, 0}};
+    for (const auto& [rates, nearest] : cases)
+        EXPECT_EQ(nearestRate(rates, 44100), nearest);
+}
+
+TEST_F(MainWindowFilesTest, TheSettingsDialogKeepsWhatItIsNotGiven)
+{
+    open(kExample, 1.0);
+    SettingsDialog dialog(window.get());
+    dialog.settings = window->settings();
+    dialog.settings.audioDevice = "A microphone that was unplugged";
+    dialog.settings.autoSaveDir = "/kept/folder";
+    dialog.initialise();
+    // The stored device is gone: the input in use is offered instead, with
+    // its rate.
+    auto* devices = dialog.findChild<QComboBox*>("mInputDevicesComboBox");
+    EXPECT_EQ(devices->currentText(), audioDevices::fileInputName());
+    EXPECT_EQ(dialog.findChild<QComboBox*>("mFrequencyCombo")->currentText(), "44100");
+    dialog.findChild<QLineEdit*>("autoSaveLocation")->setText("   ");
+    dialog.show();
+    auto* tabs = dialog.findChild<QTabWidget*>("settingsTabs");
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        tabs->setCurrentIndex(tab);
+        QTest::qWait(20);
+        screenshot("settings_" + tabs->tabText(tab).toLower());
+    }
+    dialog.accept();
+    EXPECT_EQ(dialog.settings.autoSaveDir, "/kept/folder");
+    EXPECT_EQ(dialog.settings.audioDevice, audioDevices::fileInputName());
+    EXPECT_EQ(dialog.settings.recordingFrequency_Hz, 44100);
+    EXPECT_EQ(dialog.settings.volumeCutoff_percent, window->settings().volumeCutoff_percent);
+}
+
+TEST_F(MainWindowFilesTest, TuneDetailsAboutPlaybackAndHelpAreThere)
+{
+    open(kExample, 1.0);
+    QStringList titles;
+    closer.inspectWith([&](QWidget* modal) {
+        titles << modal->windowTitle();
+        if (auto* details = modal->findChild<QLineEdit*>("tuneName")) {
+            details->setText("The Piper's Farewell");
+            screenshot("tune_details");
+            static_cast<QDialog*>(modal)->accept();
+            return true;
+        }
+        if (modal->objectName() == "aboutBox") {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            EXPECT_TRUE(box->informativeText().startsWith("<p><b>Vantor</b></p><p>Version: 1.8</p>"));
+            EXPECT_TRUE(box->detailedText().startsWith("Vantor End-User Licence Agreement"));
+            screenshot("about");
+        } else if (modal->objectName() == "playbackDialog") {
+            screenshot("playback");
+        }
+        return false;
+    });
+    find<QAction>("tuneDetailsAction")->trigger();
+    EXPECT_EQ(window->settings().tuneName, "The Piper's Farewell");
+    find<QAction>("aboutAction")->trigger();
+    find<QAction>("playAudioAction")->trigger(); // nothing recorded yet
+    openAndTranscribe(example("amazing_grace.vnt"));
+    find<QAction>("playAudioAction")->trigger();
+    EXPECT_EQ(titles, (QStringList{"Tune Details", "About Vantor", "Nothing to play", "Audio Playback"}))
+        << titles.join(", ").toStdString();
+
+    // The user guide and every picture it shows are in the resource folder.
+    const QString guide = appResources::path("help/index.html");
+    QFile file(guide);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    const QRegularExpression image("<img src=\"([^\"]+)\"");
+    for (auto match = image.globalMatch(html); match.hasNext();) {
+        const QString picture = match.next().captured(1);
+        EXPECT_TRUE(QFileInfo::exists(QFileInfo(guide).dir().filePath(picture))) << picture.toStdString();
+    }
+    QTextBrowser browser;
+    browser.setSearchPaths({QFileInfo(guide).path()});
+    browser.setSource(QUrl::fromLocalFile(guide));
+    browser.resize(900, 1200);
+    QDir().mkpath(QString(VANTOR_SCREENSHOT_DIR) + "/screenshots");
+    browser.grab().save(QString(VANTOR_SCREENSHOT_DIR) + "/screenshots/help.png");
+}
+
+} // namespace
