@@ -60,11 +60,18 @@ int main(int argc, char* argv[])
         "VANTOR_INPUT_FILE.",
         "FILE");
     parser.addOption(inputFile);
+    parser.addPositionalArgument("file", "A Vantor project (.vnt) to open.", "[file]");
     parser.process(application);
     chooseInputFile(parser.value(inputFile));
 
     auto window = std::make_unique<MainWindow>();
     window->show();
+    if (!parser.positionalArguments().isEmpty()) {
+        // Opened once the processing thread is there to transcribe it.
+        const QString project = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
+        QObject::connect(window.get(), &MainWindow::audioReady, window.get(),
+                         [&window, project] { window->openVnt(project, true); }, Qt::QueuedConnection);
+    }
     const int code = application.exec();
     window.reset();
     return code;
