@@ -7,6 +7,7 @@
 #include "AudioDevices.h"
 #include "AudioMetaTypes.h"
 #include "BenchReport.h"
+#include "LiveTune.h"
 #include "ChanterSynth.h"
 #include "LiveViews.h"
 #include "MainWindow.h"
@@ -28,23 +29,11 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <malloc.h>
 
 namespace {
 
-constexpr int kRate_Hz = 44100;
-
-double heapInUse_MB()
-{
-    return static_cast<double>(mallinfo2().uordblks) / (1 << 20);
-}
-
-std::vector<synth::Segment> tune(float seconds)
-{
-    PipeTuning tuning;
-    tuning.setLowA_Hz(480.0f);
-    return synth::randomWalk(tuning, seconds, 0.2f, 0.6f, 11);
-}
+using liveTune::heapInUse_MB;
+using liveTune::kRate_Hz;
 
 struct Result {
     float time_s;
@@ -55,8 +44,7 @@ struct Result {
 // Every result the processing thread would send while a tune is recorded.
 std::vector<Result> liveResults(float seconds)
 {
-    const std::vector<short> audio =
-        utils::toPcm16(synth::renderSegments(tune(seconds), kRate_Hz, synth::chanterHarmonics(), 0.5f));
+    const std::vector<short> audio = liveTune::render(liveTune::tune(seconds, 11));
     PipeTuning reference;
     reference.setLowA_Hz(480.0f);
     ProgressiveVantor engine;
@@ -125,15 +113,9 @@ BENCHMARK(BM_LiveResultOnTheGuiThread)->Unit(benchmark::kMillisecond)->Iteration
 // holds it.
 void BM_NoteToScreenLatency(benchmark::State& state)
 {
-    const std::vector<synth::Segment> segments = tune(20.0f);
-    const std::vector<short> audio =
-        utils::toPcm16(synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f));
+    const std::vector<synth::Segment> segments = liveTune::tune(20.0f, 11);
     QTemporaryDir dir;
-    QFile file(dir.filePath("tune.wav"));
-    file.open(QIODevice::WriteOnly);
-    file.write(waveFileBytes(audio, kRate_Hz));
-    file.close();
-    audioDevices::setInputFile(file.fileName());
+    liveTune::playIn(dir, segments);
     for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
         QSettings::setPath(format, QSettings::UserScope, dir.path());
     // A calibrated chanter: transcription starts with the first note.
@@ -143,50 +125,27 @@ void BM_NoteToScreenLatency(benchmark::State& state)
         QSettings settings;
         saveCalibratedTuning(settings, chanter);
     }
-    std::vector<double> latencies_ms;
+    liveTune::NoteLatencies latencies(segments);
     for (auto _ : state) {
         MainWindow window;
         window.show();
         QEventLoop ready;
         QObject::connect(&window, &MainWindow::audioReady, &ready, &QEventLoop::quit);
         ready.exec();
-        std::vector<float> ends;
-        float end_s = 0.0f;
-        for (const synth::Segment& segment : segments)
-            ends.push_back(end_s += segment.duration_s);
-        std::vector<bool> seen(ends.size(), false);
+        // The audio clock starts with Record (the file input plays from its start).
         QElapsedTimer clock;
-        QObject::connect(&window, &MainWindow::resultShown, [&](float) {
-            // The audio clock starts with the recording's first data.
-            const double now_s = clock.nsecsElapsed() * 1e-9;
-            for (std::size_t k = 0; k + 1 < ends.size(); ++k) {
-                if (seen[k])
-                    continue;
-                for (const auto& entry : window.lastMelody()) {
-                    if (std::abs(entry.second.getEnd_s() - ends[k]) < 0.05f) {
-                        seen[k] = true;
-                        latencies_ms.push_back((now_s - ends[k]) * 1e3);
-                        break;
-                    }
-                }
-            }
-        });
+        QObject::connect(&window, &MainWindow::resultShown,
+                         [&](float) { latencies.observe(window.lastMelody(), clock.nsecsElapsed() * 1e-9); });
         QTimer::singleShot(300, [&] {
             window.findChild<QAction*>("recordAction")->trigger();
             clock.start();
         });
         QEventLoop loop;
-        QTimer::singleShot(static_cast<int>(ends.back() * 1000.0f) + 2000, &loop, &QEventLoop::quit);
+        QTimer::singleShot(static_cast<int>(latencies.end_s() * 1000.0f) + 2000, &loop, &QEventLoop::quit);
         loop.exec();
         window.findChild<QAction*>("stopAction")->trigger();
     }
-    std::sort(latencies_ms.begin(), latencies_ms.end());
-    if (!latencies_ms.empty()) {
-        state.counters["notes"] = static_cast<double>(latencies_ms.size());
-        state.counters["latency_median_ms"] = latencies_ms[latencies_ms.size() / 2];
-        state.counters["latency_p90_ms"] = latencies_ms[latencies_ms.size() * 9 / 10];
-        state.counters["latency_max_ms"] = latencies_ms.back();
-    }
+    latencies.report(state);
 }
 BENCHMARK(BM_NoteToScreenLatency)->Unit(benchmark::kMillisecond)->Iterations(1);
 

@@ -8,6 +8,7 @@
 #include "AudioProcessor.h"
 #include "AudioRecorder.h"
 #include "BenchReport.h"
+#include "LiveTune.h"
 #include "ChanterSynth.h"
 #include "ProjectContents.h"
 #include "RecordingTranscriber.h"
@@ -22,23 +23,15 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <malloc.h>
 
 namespace {
 
-constexpr int kRate_Hz = 44100;
+using liveTune::heapInUse_MB;
+using liveTune::kRate_Hz;
 
-double heapInUse_MB()
-{
-    return static_cast<double>(mallinfo2().uordblks) / (1 << 20);
-}
-
-// A seeded walk over the chanter scale, notes of 0.2 to 0.6 s.
 std::vector<synth::Segment> tune(float seconds)
 {
-    PipeTuning tuning;
-    tuning.setLowA_Hz(480.0f);
-    return synth::randomWalk(tuning, seconds, 0.2f, 0.6f, 7);
+    return liveTune::tune(seconds, 7);
 }
 
 void configure(AudioProcessor& processor)
@@ -140,61 +133,30 @@ BENCHMARK(BM_ProcessingThreadOverThreeMinutes)->Unit(benchmark::kMillisecond)->I
 // the time from its end in the audio to the first result holding it.
 void BM_NoteLatencyThroughTheLivePath(benchmark::State& state)
 {
-    const std::vector<synth::Segment> segments = tune(20.0f);
-    const std::vector<short> audio =
-        utils::toPcm16(synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f));
+    const std::vector<synth::Segment> segments = liveTune::tune(20.0f, 7);
     QTemporaryDir dir;
-    QFile file(dir.filePath("tune.wav"));
-    file.open(QIODevice::WriteOnly);
-    file.write(waveFileBytes(audio, kRate_Hz));
-    file.close();
-    audioDevices::setInputFile(file.fileName());
-
-    std::vector<double> latencies_ms;
+    liveTune::playIn(dir, segments);
+    liveTune::NoteLatencies latencies(segments);
     for (auto _ : state) {
         AudioRecorder recorder;
         AudioProcessor processor;
         configure(processor);
         processor.setAudioRecorder(&recorder);
         QObject::connect(&recorder, &AudioRecorder::dataReceived, &processor, &AudioProcessor::processData);
-        std::vector<float> ends;
-        float end_s = 0.0f;
-        for (const synth::Segment& segment : segments)
-            ends.push_back(end_s += segment.duration_s);
-        std::vector<bool> seen(ends.size(), false);
         QElapsedTimer clock;
         QObject::connect(&processor, &AudioProcessor::transcriptionResult,
                          [&](float, const NoteMap& melody, const NoteMap&, const PipeTuning&, bool) {
-                             const double now_s = clock.nsecsElapsed() * 1e-9;
-                             // A note is held once a melody note ends within 50 ms of its end.
-                             for (std::size_t k = 0; k + 1 < ends.size(); ++k) {
-                                 if (seen[k])
-                                     continue;
-                                 for (const auto& entry : melody) {
-                                     if (std::abs(entry.second.getEnd_s() - ends[k]) < 0.05f) {
-                                         seen[k] = true;
-                                         latencies_ms.push_back((now_s - ends[k]) * 1e3);
-                                         break;
-                                     }
-                                 }
-                             }
+                             latencies.observe(melody, clock.nsecsElapsed() * 1e-9);
                          });
         recorder.enableHistoricRecording(true);
         clock.start();
         recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
         QEventLoop loop;
-        QTimer::singleShot(static_cast<int>(ends.back() * 1000.0f) + 1500, &loop, &QEventLoop::quit);
+        QTimer::singleShot(static_cast<int>(latencies.end_s() * 1000.0f) + 1500, &loop, &QEventLoop::quit);
         loop.exec();
         recorder.stop();
     }
-    std::sort(latencies_ms.begin(), latencies_ms.end());
-    if (!latencies_ms.empty()) {
-        state.counters["notes"] = static_cast<double>(latencies_ms.size());
-        state.counters["latency_min_ms"] = latencies_ms.front();
-        state.counters["latency_median_ms"] = latencies_ms[latencies_ms.size() / 2];
-        state.counters["latency_p90_ms"] = latencies_ms[latencies_ms.size() * 9 / 10];
-        state.counters["latency_max_ms"] = latencies_ms.back();
-    }
+    latencies.report(state);
 }
 BENCHMARK(BM_NoteLatencyThroughTheLivePath)->Unit(benchmark::kMillisecond)->Iterations(1);
 

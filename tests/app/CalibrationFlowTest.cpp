@@ -37,6 +37,15 @@ std::vector<float> scaleOf(float lowA_Hz)
     return frequencies;
 }
 
+// With no countdown, the second tick starts collecting.
+void startCollecting(CalibrationFlow& flow, const CalibrationFlow::Settings& settings)
+{
+    PipeTuning unused;
+    flow.begin();
+    flow.tick(0, false, settings, unused);
+    flow.tick(100, false, settings, unused);
+}
+
 TEST(CalibrationFlowTest, CountsDownCollectsTheScaleAndSucceeds)
 {
     const CalibrationFlow::Settings settings; // 3 s, 0.5 s, 30 %, 44100 Hz
@@ -106,9 +115,7 @@ TEST(CalibrationFlowTest, QuietOrUncertainPitchesDoNotCount)
     settings.countdown_s = 0;
     CalibrationFlow flow;
     PipeTuning tuning;
-    flow.begin();
-    flow.tick(0, false, settings, tuning);
-    flow.tick(100, false, settings, tuning);
+    startCollecting(flow, settings);
     ASSERT_TRUE(flow.collecting());
     for (float frequency : scaleOf(480.0f)) {
         for (int k = 0; k < 20; ++k) {
@@ -130,9 +137,7 @@ TEST(CalibrationFlowTest, AScaleThatNoChanterPlaysGetsTheHint)
     settings.countdown_s = 0;
     CalibrationFlow flow;
     PipeTuning tuning;
-    flow.begin();
-    flow.tick(0, false, settings, tuning);
-    flow.tick(100, false, settings, tuning);
+    startCollecting(flow, settings);
     // Nine clear notes 60 cents apart: nine notes, but a range of five
     // semitones, which no chanter has.
     std::vector<float> squeezed;
