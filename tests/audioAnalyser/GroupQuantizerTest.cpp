@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using Item = PipeTuneModel::Item;
@@ -9,7 +11,7 @@ using Item = PipeTuneModel::Item;
 constexpr double k32 = 0.05; // seconds per 32nd in these tests
 
 // A beat of beat32 32nds with notes of the given lengths in 32nds.
-QuantizerGroup beat(double beat32, std::initializer_list<double> notes32)
+QuantizerGroup beat(double beat32, const std::vector<double>& notes32)
 {
     QuantizerGroup group;
     group.start_s = 0.0f;
@@ -60,16 +62,51 @@ TEST(GroupQuantizer, SpellsThirtySecondsAsNoteValues)
     EXPECT_EQ(getItemsFrom32s(3).front().name, Unknown);
 }
 
+TEST(GroupQuantizer, EveryBeatAddsUpAndALeadInIsNoNoteOfItsOwn)
+{
+    GroupQuantizer quantizer(k32);
+    // Rounded one by one these come to 9, 7 and 10 32nds in a beat of 8.
+    const std::pair<std::vector<double>, int> beats[] = {
+        {{3.4, 3.4, 1.2}, 8}, {{2.6, 2.6, 2.8}, 8}, {{1.4, 1.4, 1.4, 1.4, 1.4, 1.0}, 8}, {{5, 5, 6}, 16}};
+    for (const auto& [notes, beat32] : beats) {
+        const std::vector<int> fitted = lengths(quantizer.quantize(beat(beat32, notes)));
+        int sum = 0;
+        for (int length : fitted) {
+            EXPECT_GT(length, 0);
+            sum += length;
+        }
+        EXPECT_EQ(sum, beat32);
+    }
+    // A throw's lead-in D, a 32nd, before the D it leads into: not written;
+    // its gracing goes with the D.
+    QuantizerGroup throwOnD = beat(8, {1, 8});
+    throwOnD.noteWrappers[0].gracenotes.push_back(PipeNote(gg, 0.0f, 0.02f));
+    throwOnD.noteWrappers[1].gracenotes.push_back(PipeNote(strc, 0.05f, 0.02f));
+    const auto items = quantizer.quantize(throwOnD);
+    EXPECT_EQ(lengths(items), (std::vector<int>{0, 8}));
+    ASSERT_EQ(items.at(1).size(), 3u);
+    EXPECT_EQ(items.at(1)[0].name, gg);
+    EXPECT_EQ(items.at(1)[1].name, strc);
+}
+
 TEST(GroupQuantizer, SetPatternChoosesCompoundRhythms)
 {
     GroupQuantizer quantizer(k32);
     quantizer.setQuantizationType(SetPattern);
     EXPECT_EQ(lengths(quantizer.quantize(beat(12, {12}))), (std::vector<int>{12}));
     EXPECT_EQ(lengths(quantizer.quantize(beat(12, {8, 4}))), (std::vector<int>{8, 4}));
-    EXPECT_EQ(lengths(quantizer.quantize(beat(12, {6, 6}))), (std::vector<int>{4, 4})); // not above 6
+    // Two even notes fill the beat as two dotted quavers.
+    EXPECT_EQ(lengths(quantizer.quantize(beat(12, {6, 6}))), (std::vector<int>{6, 6}));
+    // A crotchet and two semiquavers: the pattern's dotted quaver would
+    // leave the beat two 32nds short.
+    EXPECT_EQ(lengths(quantizer.quantize(beat(12, {8, 2, 2}))), (std::vector<int>{8, 2, 2}));
     EXPECT_EQ(lengths(quantizer.quantize(beat(12, {4, 4, 4}))), (std::vector<int>{4, 4, 4}));
     EXPECT_EQ(lengths(quantizer.quantize(beat(12, {6, 2, 4}))), (std::vector<int>{6, 2, 4}));
-    EXPECT_EQ(lengths(quantizer.quantize(beat(12, {3, 3, 3, 3}))), (std::vector<int>{4, 4, 4, 4}));
+    // Four notes: every one kept, the beat exactly full.
+    const std::vector<int> four = lengths(quantizer.quantize(beat(12, {3, 3, 3, 3})));
+    ASSERT_EQ(four.size(), 4u);
+    EXPECT_EQ(four[0] + four[1] + four[2] + four[3], 12);
+    EXPECT_EQ(std::count(four.begin(), four.end(), 0), 0);
     quantizer.setMinQuantizationLevel(4);
     EXPECT_EQ(lengths(quantizer.quantize(beat(12, {6, 2, 4}))), (std::vector<int>{4, 4, 4}));
 }

@@ -3,11 +3,15 @@
 #include "utils.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
 // A 6/8 beat is a dotted crotchet: 12 32nds.
 constexpr int kCompoundBeat32 = 12;
+// A note shorter than this many 32nds that alone overfills its beat is an
+// embellishment's lead-in, not a note to write.
+constexpr double kLeadIn32 = 2.5;
 
 } // namespace
 
@@ -73,21 +77,16 @@ std::vector<PipeTuneModel::Item> GroupQuantizer::noteItems(const NoteWrapper& wr
 
 std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantizeAbsolute()
 {
-    std::map<int, std::vector<PipeTuneModel::Item>> result;
     const int count = static_cast<int>(mGroup.noteWrappers.size());
     // One or two notes in a beat are never finer than semiquavers.
     const int step = count < 3 ? std::max(mMinQuantizationLevel, 2) : mMinQuantizationLevel;
     std::vector<int> lengths(static_cast<std::size_t>(count));
-    std::vector<double> residuals(static_cast<std::size_t>(count));
     int sum = 0;
     for (int i = 0; i < count; ++i) {
-        const NoteWrapper& wrapper = mGroup.noteWrappers[static_cast<std::size_t>(i)];
-        const double duration_s = wrapper.note.duration_s();
+        const double duration_s = mGroup.noteWrappers[static_cast<std::size_t>(i)].note.duration_s();
         int length = utils::roundToInt(duration_s / (step * mThirtySecond_s)) * step;
         length = std::max(length, mMinQuantizationLevel);
         lengths[static_cast<std::size_t>(i)] = length;
-        residuals[static_cast<std::size_t>(i)] = duration_s - length * mThirtySecond_s;
-        result[i] = noteItems(wrapper, length);
         sum += length;
     }
 
@@ -98,20 +97,130 @@ std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantizeAbsolute
         int chosen = 0;
         double largest = 0.0;
         for (int i = 0; i < count; ++i) {
-            if (residuals[static_cast<std::size_t>(i)] > largest) {
-                largest = residuals[static_cast<std::size_t>(i)];
+            if (residual(i, lengths[static_cast<std::size_t>(i)]) > largest) {
+                largest = residual(i, lengths[static_cast<std::size_t>(i)]);
                 chosen = i;
             }
         }
-        result[chosen] = noteItems(mGroup.noteWrappers[static_cast<std::size_t>(chosen)],
-                                   lengths[static_cast<std::size_t>(chosen)] + mMinQuantizationLevel);
+        lengths[static_cast<std::size_t>(chosen)] += mMinQuantizationLevel;
+    }
+    fitToBeat(lengths, target, step);
+    return items(lengths);
+}
+
+double GroupQuantizer::residual(int note, int length32) const
+{
+    return mGroup.noteWrappers[static_cast<std::size_t>(note)].note.duration_s() - length32 * mThirtySecond_s;
+}
+
+void GroupQuantizer::fitToBeat(std::vector<int>& lengths, int target, int step) const
+{
+    // Rounding each note on its own can leave the beat short or long; a bar
+    // must hold exactly its time signature, so the notes rounded furthest
+    // are moved until the beat adds up. A note that is all the excess and no
+    // longer than a semiquaver is the lead-in of an embellishment the
+    // transcription kept as a note: it goes (its gracing passes to the next
+    // note).
+    const int count = static_cast<int>(lengths.size());
+    if (count == 0 || target <= 0)
+        return;
+    auto total = [&] {
+        int sum = 0;
+        for (int length : lengths)
+            sum += length;
+        return sum;
+    };
+    for (int guard = 0; guard < 4 * target && total() != target; ++guard) {
+        const int excess = total() - target;
+        const int unit = std::min(step, std::abs(excess));
+        int chosen = -1;
+        double best = 0.0;
+        if (excess > 0) {
+            for (int i = 0; i < count; ++i) {
+                const int length = lengths[static_cast<std::size_t>(i)];
+                if (length > 0 && length == excess && residual(i, 0) < kLeadIn32 * mThirtySecond_s) {
+                    chosen = i;
+                    break;
+                }
+            }
+            if (chosen >= 0) {
+                lengths[static_cast<std::size_t>(chosen)] = 0;
+                continue;
+            }
+            // The note rounded up most gives a quantum back.
+            for (int i = 0; i < count; ++i) {
+                const int length = lengths[static_cast<std::size_t>(i)];
+                if (length - unit < 1)
+                    continue;
+                const double r = residual(i, length);
+                if (chosen < 0 || r < best) {
+                    chosen = i;
+                    best = r;
+                }
+            }
+            if (chosen < 0) {
+                // Every note at its least: the shortest goes.
+                for (int i = 0; i < count; ++i)
+                    if (lengths[static_cast<std::size_t>(i)] > 0
+                        && (chosen < 0 || residual(i, 0) < residual(chosen, 0)))
+                        chosen = i;
+                lengths[static_cast<std::size_t>(chosen)] = 0;
+                continue;
+            }
+            lengths[static_cast<std::size_t>(chosen)] -= unit;
+        } else {
+            // The note rounded down most takes a quantum more.
+            for (int i = 0; i < count; ++i) {
+                const int length = lengths[static_cast<std::size_t>(i)];
+                if (length == 0)
+                    continue;
+                const double r = residual(i, length);
+                if (chosen < 0 || r > best) {
+                    chosen = i;
+                    best = r;
+                }
+            }
+            if (chosen < 0)
+                return;
+            lengths[static_cast<std::size_t>(chosen)] += unit;
+        }
+    }
+}
+
+std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::items(const std::vector<int>& lengths) const
+{
+    std::map<int, std::vector<PipeTuneModel::Item>> result;
+    std::vector<PipeNote> carried;
+    const int count = static_cast<int>(lengths.size());
+    for (int i = 0; i < count; ++i) {
+        NoteWrapper wrapper = mGroup.noteWrappers[static_cast<std::size_t>(i)];
+        wrapper.gracenotes.insert(wrapper.gracenotes.begin(), carried.begin(), carried.end());
+        carried.clear();
+        if (lengths[static_cast<std::size_t>(i)] == 0) {
+            // A dropped note's gracing goes with the next note; the last
+            // note of a beat never goes (it holds the beat's end).
+            carried = wrapper.gracenotes;
+            result[i] = {};
+            continue;
+        }
+        result[i] = noteItems(wrapper, lengths[static_cast<std::size_t>(i)]);
+    }
+    if (!carried.empty()) {
+        // The last note went: its gracing stays with the note before it.
+        for (int i = count - 1; i >= 0; --i) {
+            if (lengths[static_cast<std::size_t>(i)] > 0) {
+                std::vector<PipeTuneModel::Item>& before = result[i];
+                for (const PipeNote& grace : carried)
+                    before.emplace_back(grace.noteName(), 32, 0, FlagNone);
+                break;
+            }
+        }
     }
     return result;
 }
 
 std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantizeSetPattern()
 {
-    std::map<int, std::vector<PipeTuneModel::Item>> result;
     const auto& wrappers = mGroup.noteWrappers;
     const int count = static_cast<int>(wrappers.size());
     const float short_s = static_cast<float>(3.0 * mThirtySecond_s);
@@ -134,6 +243,7 @@ std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantizeSetPatte
         }
     }
 
+    std::vector<int> lengths(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         const NoteWrapper& wrapper = wrappers[static_cast<std::size_t>(i)];
         int length = 4;
@@ -143,7 +253,10 @@ std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantizeSetPatte
             length = utils::roundToInt(wrapper.note.duration_s() / mThirtySecond_s) > 6 ? 8 : 4;
         else if (patternNote >= 0)
             length = wrapper.note.duration_s() <= short_s ? 2 : (i == patternNote ? 6 : 4);
-        result[i] = noteItems(wrapper, length);
+        lengths[static_cast<std::size_t>(i)] = length;
     }
-    return result;
+    // The patterns fill a beat for one note, two of unlike lengths and three
+    // with at most one short; anything else is fitted to the beat.
+    fitToBeat(lengths, kCompoundBeat32, 2);
+    return items(lengths);
 }

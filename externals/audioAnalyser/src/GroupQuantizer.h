@@ -2,7 +2,8 @@
 
 // Decides the note values inside one beat: the notes are scaled to fill the
 // beat exactly, then either rounded to a grid of 32nds (simple time) or given
-// one of a few fixed rhythm patterns (6/8). Each note's items are its gracing
+// one of a few fixed rhythm patterns (6/8); the values always add up to the
+// beat. Each note's items are its gracing
 // (duration 32 each) followed by its own note values. Owned by the tune
 // quantizer; GUI thread.
 
@@ -40,6 +41,12 @@ public:
 
 private:
     std::vector<PipeTuneModel::Item> noteItems(const NoteWrapper& wrapper, int length32) const;
+    // The note's scaled duration minus length32 32nds, in seconds.
+    double residual(int note, int length32) const;
+    // Moves note lengths (32nds) in steps until they add up to target.
+    void fitToBeat(std::vector<int>& lengths, int target, int step) const;
+    // Each note's items for its length; notes of length 0 are left out.
+    std::map<int, std::vector<PipeTuneModel::Item>> items(const std::vector<int>& lengths) const;
 
     QuantizerGroup mGroup;
     int mMinQuantizationLevel = 1;
