@@ -1,3 +1,4 @@
+#include "BmwWriter.h"
 #include "PipeTuneQuantizer.h"
 
 #include <gtest/gtest.h>
@@ -117,6 +118,47 @@ TEST_F(PipeTuneQuantizerTest, HoursOfSilenceOrOneLongNoteAreWalkedBeatByBeat)
     EXPECT_EQ(items.back().name, E);
     const PipeTuneModel held = quantize({PipeNote(D, 0.0f, 30000.0f)}, {}, 100.0f);
     EXPECT_GT(allItems(held).size(), 10000u);
+}
+
+} // namespace
+
+namespace {
+
+// The score as BWW, from the time signature on, with tabs and line ends as
+// single spaces.
+std::string bwwBody(const PipeTuneModel& model)
+{
+    std::string text = BmwWriter().write(model);
+    text = text.substr(text.find("& sharpf sharpc"));
+    std::string body;
+    for (char c : text) {
+        if (c == '\r')
+            continue;
+        const char spaced = (c == '\t' || c == '\n') ? ' ' : c;
+        if (spaced == ' ' && !body.empty() && body.back() == ' ')
+            continue;
+        body += spaced;
+    }
+    return body;
+}
+
+TEST_F(PipeTuneQuantizerTest, APickUpKeepsItsValueInAShortFirstBar)
+{
+    // 2/4, a crotchet 0.5 s: a quaver E before the first bar line, the time
+    // shift putting it at the end of the score's first bar.
+    quantizer.setTimeSignature(2, 4);
+    const PipeTuneModel model =
+        quantize({PipeNote(E, 0.0f, 0.25f), PipeNote(LA, 0.25f, 0.5f), PipeNote(B, 0.75f, 0.5f),
+                  PipeNote(C, 1.25f, 0.5f), PipeNote(D, 1.75f, 0.5f)},
+                 {}, 0.75f);
+    EXPECT_EQ(bwwBody(model), "& sharpf sharpc 2_4 I! E_8 ! LA_4 B_4 ! C_4 D_4 !I ");
+    // A semiquaver pick-up in 6/8.
+    quantizer.setTimeSignature(6, 8);
+    quantizer.setCrotchetDuration_s(0.5f);
+    const PipeTuneModel jig = quantize({PipeNote(LA, 0.0f, 0.25f), PipeNote(B, 0.25f, 0.75f),
+                                        PipeNote(C, 1.0f, 0.75f)},
+                                       {}, 1.25f);
+    EXPECT_EQ(bwwBody(jig), "& sharpf sharpc 6_8 I! LA_8 ! B_4 'b C_4 'c !I ");
 }
 
 } // namespace

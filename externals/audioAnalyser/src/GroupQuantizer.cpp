@@ -52,12 +52,23 @@ std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantize(const Q
     return {};
 }
 
+float GroupQuantizer::filledDuration_s() const
+{
+    // A pick-up fills the beat from its first note, in whole quanta.
+    if (!(mGroup.pickUp_s > 0.0f))
+        return mGroup.duration_s;
+    const double quantum_s = mMinQuantizationLevel * mThirtySecond_s;
+    const int quanta = utils::roundToInt((mGroup.duration_s - mGroup.pickUp_s) / quantum_s);
+    return static_cast<float>(std::max(quanta, 1) * quantum_s);
+}
+
 void GroupQuantizer::normalizeGroup()
 {
     const float total_s = mGroup.getNoteWrapperDuration_s();
-    if (!(total_s > 0.0f) || !(mGroup.duration_s > 0.0f))
+    const float filled_s = filledDuration_s();
+    if (!(total_s > 0.0f) || !(filled_s > 0.0f))
         return;
-    const float scale = total_s / mGroup.duration_s;
+    const float scale = total_s / filled_s;
     for (NoteWrapper& wrapper : mGroup.noteWrappers)
         wrapper.note.setDuration_s(wrapper.note.duration_s() / scale);
 }
@@ -92,7 +103,7 @@ std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantizeAbsolute
 
     // Notes that fall a quantum or more short of the beat: the one rounded
     // down most gets one quantum more.
-    const int target = utils::roundToInt(mGroup.duration_s / mThirtySecond_s);
+    const int target = utils::roundToInt(filledDuration_s() / mThirtySecond_s);
     if (count > 0 && target - sum >= mMinQuantizationLevel) {
         int chosen = 0;
         double largest = 0.0;
@@ -223,6 +234,14 @@ std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantizeSetPatte
 {
     const auto& wrappers = mGroup.noteWrappers;
     const int count = static_cast<int>(wrappers.size());
+    // A pick-up is shorter than the patterns: its notes keep their values.
+    if (mGroup.pickUp_s > 0.0f) {
+        std::vector<int> lengths;
+        for (const NoteWrapper& wrapper : wrappers)
+            lengths.push_back(std::max(2, utils::roundToInt(wrapper.note.duration_s() / (2.0 * mThirtySecond_s)) * 2));
+        fitToBeat(lengths, utils::roundToInt(filledDuration_s() / mThirtySecond_s), 2);
+        return items(lengths);
+    }
     const float short_s = static_cast<float>(3.0 * mThirtySecond_s);
 
     // With one very short note among three, the longest of the other two is

@@ -41,6 +41,9 @@ public:
 
 private:
     std::vector<PipeTuneModel::Item> noteItems(const NoteWrapper& wrapper, int length32) const;
+    // The part of the beat the notes fill: all of it, or from a pick-up's
+    // first note.
+    float filledDuration_s() const;
     // The note's scaled duration minus length32 32nds, in seconds.
     double residual(int note, int length32) const;
     // Moves note lengths (32nds) in steps until they add up to target.

@@ -12,6 +12,9 @@ namespace {
 constexpr float kSameNote_s = 0.001f;
 // A note may begin up to two 32nds before its beat.
 constexpr double kEarlyStart32 = 2.0;
+// Of its beat, the least silence before a tune's first note that makes it a
+// pick-up.
+constexpr float kPickUpGap = 0.25f;
 
 } // namespace
 
@@ -42,6 +45,7 @@ void PipeTuneQuantizer::quantize(float timeShift_s, const NoteMap& melody, const
     mModel.setTimeSigNumerator(mTimeSigNumerator);
     mModel.setTimeSigDenominator(mTimeSigDenominator);
     mBeatsPerBar = 0;
+    mNoteSeen = false;
     mShiftedMelody.clear();
     mShiftedGracenotes.clear();
 
@@ -128,6 +132,7 @@ std::vector<PipeTuneQuantizer::Group> PipeTuneQuantizer::addNoteWapperToGroup(Gr
         finaliseGroup(group);
         completed.push_back(group);
         group.start_s += group.duration_s;
+        group.pickUp_s = 0.0f;
         group.noteWrappers.clear();
         group.items.clear();
     };
@@ -147,6 +152,7 @@ std::vector<PipeTuneQuantizer::Group> PipeTuneQuantizer::addNoteWapperToGroup(Gr
             return completed;
 
         if (end_s < group.start_s + group.duration_s + half_s) {
+            markPickUp(group, note);
             group.noteWrappers.push_back(wrapper);
             if (isFinal)
                 finalise();
@@ -166,6 +172,7 @@ std::vector<PipeTuneQuantizer::Group> PipeTuneQuantizer::addNoteWapperToGroup(Gr
             // Long enough on both sides: split at the beat.
             NoteWrapper first = wrapper;
             first.note.setDuration_s(inside_s);
+            markPickUp(group, first.note);
             group.noteWrappers.push_back(first);
             wrapper.gracenotes.clear();
             wrapper.note.setStart_s(groupEnd_s);
@@ -175,11 +182,25 @@ std::vector<PipeTuneQuantizer::Group> PipeTuneQuantizer::addNoteWapperToGroup(Gr
             finalise();
         } else {
             // The overhang is absorbed by this beat.
+            markPickUp(group, note);
             group.noteWrappers.push_back(wrapper);
             finalise();
             return completed;
         }
     }
+}
+
+void PipeTuneQuantizer::markPickUp(Group& group, const PipeNote& note)
+{
+    // The tune's first note starting a quarter of a beat or more into its
+    // beat is a pick-up: the silence before it is no part of the notes.
+    // (Less is a late start, not a shorter beat.)
+    if (mNoteSeen)
+        return;
+    mNoteSeen = true;
+    const float gap_s = note.start_s() - group.start_s;
+    if (gap_s >= kPickUpGap * group.duration_s)
+        group.pickUp_s = gap_s;
 }
 
 void PipeTuneQuantizer::finaliseGroup(Group& group)

@@ -60,6 +60,7 @@ public:
     void finaliseGroup(Group& group);
 
 private:
+    void markPickUp(Group& group, const PipeNote& note);
     double thirtySecond_s() const { return static_cast<double>(mCrotchetDuration_s) * 0.125; }
 
     std::int32_t mTimeSigNumerator = 4;
@@ -70,6 +71,7 @@ private:
     NoteMap mShiftedMelody;
     NoteMap mShiftedGracenotes;
     std::int32_t mBeatsPerBar = 0;
+    bool mNoteSeen = false;
     float mBeatDuration_s = 0.0f;
     std::unique_ptr<GroupQuantizer> mGroupQuantizer;
     std::int32_t mBarsPerRow = 4;

@@ -34,6 +34,9 @@ public:
 
     float start_s = 0.0f;
     float duration_s = 0.0f;
+    // The silence before the tune's first note when it starts inside this
+    // beat (a pick-up): the notes keep their values and the beat is short.
+    float pickUp_s = 0.0f;
     std::vector<NoteWrapper> noteWrappers;
     std::vector<PipeTuneModel::Item> items;
 };
