@@ -44,9 +44,11 @@ protected:
 
 TEST_F(PipeTuneQuantizerTest, LongNoteIsSplitAtTheBeat)
 {
+    // A minim D split at the beat is one note: tied.
     const PipeTuneModel model = quantize({PipeNote(D, 0.0f, 1.0f), PipeNote(E, 1.0f, 0.5f)});
-    EXPECT_EQ(allItems(model), (std::vector<Item>{Item(D, 4, 0, FlagNone), Item(D, 4, 0, FlagNone),
-                                                  Item(E, 4, 0, FlagNone)}));
+    Item tiedD(D, 4, 0, FlagNone);
+    tiedD.tied = true;
+    EXPECT_EQ(allItems(model), (std::vector<Item>{tiedD, Item(D, 4, 0, FlagNone), Item(E, 4, 0, FlagNone)}));
     ASSERT_EQ(model.parts.size(), 1u);
     ASSERT_EQ(model.parts[0].bars.size(), 1u);
     EXPECT_TRUE(model.parts[0].bars[0].rowBreak);
@@ -140,6 +142,21 @@ std::string bwwBody(const PipeTuneModel& model)
         body += spaced;
     }
     return body;
+}
+
+TEST_F(PipeTuneQuantizerTest, NotesHeldOverABeatOrBarLineAreTied)
+{
+    // 2/4, a crotchet 0.5 s: a minim LA after a gracing, a note held from
+    // the last beat of a bar into the next, and a beat of an E of five 32nds
+    // (a quaver tied to a 32nd), a semiquaver D and a 32nd C.
+    quantizer.setTimeSignature(2, 4);
+    const PipeTuneModel model =
+        quantize({PipeNote(LA, 0.0f, 1.0f), PipeNote(B, 1.0f, 0.5f), PipeNote(C, 1.5f, 1.0f),
+                  PipeNote(E, 2.5f, 0.3125f), PipeNote(D, 2.8125f, 0.125f), PipeNote(C, 2.9375f, 0.0625f),
+                  PipeNote(E, 3.0f, 1.0f)},
+                 {PipeNote(gg, 0.0f, 0.03f)});
+    EXPECT_EQ(bwwBody(model), "& sharpf sharpc 2_4 I! gg ^ts LA_4 LA_4 ^te ! B_4 ^ts C_4 ! C_4 ^te "
+                              "^ts Er_8 El_32 ^te Dl_16 Cl_32 ! ^ts E_4 E_4 ^te !I ");
 }
 
 TEST_F(PipeTuneQuantizerTest, APickUpKeepsItsValueInAShortFirstBar)

@@ -91,6 +91,7 @@ std::string BmwWriter::write(const PipeTuneModel& model) const
     std::string text = generateHeaders();
     text += std::string(kStaffStart) + " " + std::to_string(numerator) + "_" + std::to_string(denominator);
 
+    bool tieOpen = false;
     for (std::size_t p = 0; p < model.parts.size(); ++p) {
         const PipeTuneModel::Part& part = model.parts[p];
         const bool lastPart = p + 1 == model.parts.size();
@@ -111,8 +112,18 @@ std::string BmwWriter::write(const PipeTuneModel& model) const
             for (const PipeTuneModel::Item& item : bar.items) {
                 text += beginsBeat ? "\t" : " ";
                 beginsBeat = false;
+                const bool melody = isMelodyNote(item.name);
+                // A tie runs from "^ts" before its first note to "^te" after its last.
+                if (melody && item.tied && !tieOpen) {
+                    text += "^ts ";
+                    tieOpen = true;
+                }
                 text += itemToBmw(item);
-                if (isMelodyNote(item.name)) {
+                if (melody && tieOpen && !item.tied) {
+                    text += " ^te";
+                    tieOpen = false;
+                }
+                if (melody) {
                     beatCount32 += item.totalDuration32();
                     if (beatCount32 >= beat32) {
                         beatCount32 = 0;

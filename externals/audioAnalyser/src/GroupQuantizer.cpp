@@ -79,8 +79,12 @@ std::vector<PipeTuneModel::Item> GroupQuantizer::noteItems(const NoteWrapper& wr
     std::vector<PipeTuneModel::Item> items;
     for (const PipeNote& grace : wrapper.gracenotes)
         items.emplace_back(grace.noteName(), 32, 0, FlagNone);
-    for (PipeTuneModel::Item item : getItemsFrom32s(length32)) {
+    const std::vector<PipeTuneModel::Item> values = getItemsFrom32s(length32);
+    for (std::size_t k = 0; k < values.size(); ++k) {
+        PipeTuneModel::Item item = values[k];
         item.name = wrapper.note.noteName();
+        // One note in several values, or held into the next beat: tied on.
+        item.tied = k + 1 < values.size() || wrapper.continues;
         items.push_back(item);
     }
     return items;

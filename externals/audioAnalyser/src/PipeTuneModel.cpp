@@ -57,7 +57,8 @@ int PipeTuneModel::Item::totalDuration32() const
 
 bool PipeTuneModel::Item::operator==(const Item& other) const
 {
-    return name == other.name && duration == other.duration && dots == other.dots && flag == other.flag;
+    return name == other.name && duration == other.duration && dots == other.dots && flag == other.flag
+           && tied == other.tied;
 }
 
 int PipeTuneModel::Bar::totalDuration32() const
@@ -109,7 +110,8 @@ std::ostream& operator<<(std::ostream& stream, NoteFlag flag)
 
 std::ostream& operator<<(std::ostream& stream, const PipeTuneModel::Item& item)
 {
-    return stream << "{" << item.name << item.duration << ",d:" << item.dots << ",f:" << item.flag << "}";
+    return stream << "{" << item.name << item.duration << ",d:" << item.dots << ",f:" << item.flag
+                  << (item.tied ? ",tied" : "") << "}";
 }
 
 std::ostream& operator<<(std::ostream& stream, const PipeTuneModel::Bar& bar)

@@ -53,6 +53,9 @@ public:
         std::int32_t duration = 0;
         std::int32_t dots = 0;
         NoteFlag flag = FlagNone;
+        // Tied to the next melody item: one note held across a beat or bar
+        // line, or spelled in several values.
+        bool tied = false;
     };
 
     class Bar

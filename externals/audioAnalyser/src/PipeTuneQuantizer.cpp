@@ -172,6 +172,7 @@ std::vector<PipeTuneQuantizer::Group> PipeTuneQuantizer::addNoteWapperToGroup(Gr
             // Long enough on both sides: split at the beat.
             NoteWrapper first = wrapper;
             first.note.setDuration_s(inside_s);
+            first.continues = true;
             markPickUp(group, first.note);
             group.noteWrappers.push_back(first);
             wrapper.gracenotes.clear();

@@ -210,6 +210,8 @@ std::pair<float, float> PipeTuneRenderer::drawBar(QPainter* painter, const PipeT
         float stemEndY = 0.0f;
         const float width = drawItem(painter, item, current, y, stemX, stemEndY);
         const bool melody = noteTypeFromName(item.name) == MelodyNote;
+        if (melody)
+            drawTie(painter, item, stemX + mNoteHeadRadius, y + getNoteYOffset(item.name));
         if (melody) {
             const int levels = flagsForDuration(item.duration);
             if (item.flag == FlagNone || item.duration < 5) {
@@ -332,6 +334,8 @@ QPixmap PipeTuneRenderer::render(const PipeTuneModel& model, int row)
     auto startRow = [&](int index) {
         x = left;
         x += drawStaffSignatures(&painter, model, index, x, y);
+        // A tie does not reach over a row break.
+        mTieFrom.reset();
     };
     startRow(row < 0 ? 0 : row);
 
@@ -457,6 +461,29 @@ QPixmap PipeTuneRenderer::render(const NoteMap& melody, const NoteMap& gracenote
         drawGraceGroup(&painter, getNoteNames(note.noteName()), x, rowTop(r));
     }
     return pixmap;
+}
+
+void PipeTuneRenderer::drawTie(QPainter* painter, const PipeTuneModel::Item& item, float headX, float headY)
+{
+    if (painter == nullptr)
+        return;
+    if (mTieFrom) {
+        // Over the heads (the stems point down), from one head to the next.
+        const QPointF from(mTieFrom->x() + mNoteHeadRadius, mTieFrom->y() - mNoteHeadRadius - 1.0);
+        const QPointF to(headX - mNoteHeadRadius, headY - mNoteHeadRadius - 1.0);
+        const double lift = std::min(8.0, 4.0 + 0.05 * (to.x() - from.x()));
+        QPainterPath arc(from);
+        arc.cubicTo(from + QPointF((to.x() - from.x()) * 0.25, -lift), to + QPointF((from.x() - to.x()) * 0.25, -lift),
+                    to);
+        painter->save();
+        painter->setPen(QPen(Qt::black, 1.3));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawPath(arc);
+        painter->restore();
+        mTieFrom.reset();
+    }
+    if (item.tied)
+        mTieFrom = QPointF(headX, headY);
 }
 
 namespace {

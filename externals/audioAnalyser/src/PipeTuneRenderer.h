@@ -13,6 +13,9 @@
 #include "PipeTuneModel.h"
 
 #include <QPixmap>
+#include <QPointF>
+
+#include <optional>
 
 #include <utility>
 #include <vector>
@@ -65,6 +68,9 @@ public:
     void drawShortFlag(QPainter* painter, int fromLevel, int toLevel, NoteFlag flag, float x, float y);
     float calcBarWidth(const PipeTuneModel::Bar& bar, float spacingFactor);
 
+    // A tie from the last tied note to the melody note whose head is at
+    // (headX, headY), and the start of the next when item is tied on.
+    void drawTie(QPainter* painter, const PipeTuneModel::Item& item, float headX, float headY);
     // The width of what starts row (clef, key and time signatures), drawn
     // at x on the staff whose top line is y when a painter is given.
     float drawStaffSignatures(QPainter* painter, const PipeTuneModel& model, int row, float x, float y);
@@ -86,5 +92,7 @@ private:
     int mRowCount = 0;
     bool mLastRowPadded = true;
     bool mStaffSignatures = false;
+    // The head of a note whose tie is still to be drawn.
+    std::optional<QPointF> mTieFrom;
     float mBiggestRowWidth = 0.0f;
 };

@@ -18,6 +18,8 @@ public:
 
     PipeNote note;
     std::vector<PipeNote> gracenotes;
+    // The note goes on in the next beat (it was split at the beat line).
+    bool continues = false;
 };
 
 // One beat.
