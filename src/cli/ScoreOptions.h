@@ -4,11 +4,13 @@
 // shift, rounding, layout and the tune details, with the application's
 // defaults.
 
+#include "MetreEstimator.h"
 #include "PipeTuneModel.h"
 #include "PipeTuning.h"
 #include "ProjectContents.h"
 #include "RecordingTranscriber.h"
 
+#include <optional>
 #include <string>
 
 struct ScoreOptions {
@@ -21,7 +23,14 @@ struct ScoreOptions {
     std::string tuneName = "Your Tune";
     std::string tuneType = "March";
     std::string composer = "Your Name";
+    // Beats followed through the recording: the notes are laid on a steady
+    // grid at bpm, beat for beat, before they are quantised.
+    std::optional<MetreEstimate> followedBeats;
 };
+
+// What was found and chosen, for people: "tempo 76 bpm (72-79), 2/4,
+// pick-up 1 quaver".
+std::string describeMetre(const MetreEstimate& metre);
 
 // A project's own tune details, tempo, time signature and time shift; the
 // layout options at their defaults.

@@ -32,6 +32,21 @@ Option textOption(std::string name, std::string help, std::optional<std::string>
             }};
 }
 
+// A value option that also takes "auto", recorded in autoMember (a value
+// given records false there).
+template <typename Apply>
+std::function<Refusal(const std::string&, Command&)> orAuto(std::optional<bool> Command::*autoMember, Apply apply)
+{
+    return [autoMember, apply](const std::string& value, Command& command) -> Refusal {
+        if (value == "auto") {
+            command.*autoMember = true;
+            return std::nullopt;
+        }
+        command.*autoMember = false;
+        return apply(value, command);
+    };
+}
+
 std::vector<Option> makeOptions()
 {
     auto inRange = [](const bounds::Range& range, const std::string& unit) {
@@ -97,22 +112,24 @@ std::vector<Option> makeOptions()
          numberOption<Command>(bounds::kSecondsPerRow_s.minimum, bounds::kSecondsPerRow_s.maximum,
                                inRange(bounds::kSecondsPerRow_s, "seconds"),
                                [](Command& c, double v) { c.secondsPerRow = static_cast<float>(v); })},
-        {"--bpm", "N", "tempo, 20..200 (default 72)",
-         numberOption<Command>(bounds::kBpm.minimum, bounds::kBpm.maximum, inRange(bounds::kBpm, "BPM"),
-                               [](Command& c, double v) { c.bpm = static_cast<float>(v); })},
-        {"--time-signature", "S", "4/4 (default), 3/4, 2/4, 2/2 or 6/8",
-         [](const std::string& value, Command& command) -> Refusal {
+        {"--bpm", "N|auto", "tempo, 20..200; auto: followed through the recording (default for audio)",
+         orAuto(&Command::bpmAuto,
+                numberOption<Command>(bounds::kBpm.minimum, bounds::kBpm.maximum, inRange(bounds::kBpm, "BPM"),
+                                      [](Command& c, double v) { c.bpm = static_cast<float>(v); }))},
+        {"--time-signature", "S|auto", "4/4, 3/4, 2/4, 2/2 or 6/8; auto: found from the recording (default for audio)",
+         orAuto(&Command::timeSignatureAuto, [](const std::string& value, Command& command) -> Refusal {
              int numerator = 4;
              int denominator = 4;
              if (!parseTimeSignature(value, numerator, denominator))
                  return "takes 4/4, 3/4, 2/4, 2/2 or 6/8, not \"" + value + "\"";
              command.timeSignature = std::make_pair(numerator, denominator);
              return std::nullopt;
-         }},
-        {"--time-shift", "S", "seconds added to every note, -100..100 (default 0)",
-         numberOption<Command>(bounds::kTimeShift_s.minimum, bounds::kTimeShift_s.maximum,
-                               inRange(bounds::kTimeShift_s, "seconds"),
-                               [](Command& c, double v) { c.timeShift_s = static_cast<float>(v); })},
+         })},
+        {"--time-shift", "S|auto", "seconds added to every note, -100..100; auto: the first bar line found (default for audio)",
+         orAuto(&Command::timeShiftAuto,
+                numberOption<Command>(bounds::kTimeShift_s.minimum, bounds::kTimeShift_s.maximum,
+                                      inRange(bounds::kTimeShift_s, "seconds"),
+                                      [](Command& c, double v) { c.timeShift_s = static_cast<float>(v); }))},
         {"--round", "", "a coarser rhythm grid",
          [](const std::string&, Command& command) -> Refusal {
              command.rounding = true;

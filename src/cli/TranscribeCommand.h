@@ -28,6 +28,11 @@ struct TranscribeCommand {
     std::optional<float> bpm;
     std::optional<std::pair<int, int>> timeSignature;
     std::optional<float> timeShift_s;
+    // "auto": found from the transcription (the default for plain audio;
+    // a project has its own).
+    std::optional<bool> bpmAuto;
+    std::optional<bool> timeSignatureAuto;
+    std::optional<bool> timeShiftAuto;
     bool rounding = false;
     std::optional<int> barsPerRow;
     std::optional<std::string> tuneName;

@@ -43,7 +43,8 @@ QJsonArray noteArray(const NoteMap& notes, bool gracing)
 
 } // namespace
 
-std::string toPipeNotesJson(const TranscriptionResult& result, const std::string& source, float samplingFrequency_Hz)
+std::string toPipeNotesJson(const TranscriptionResult& result, const std::string& source, float samplingFrequency_Hz,
+                            const MetreEstimate* metre, const ScoreOptions* score)
 {
     QJsonObject tuning;
     for (const auto& [note, centre_Hz] : result.tuning.getNoteCentreFrequencies())
@@ -59,6 +60,21 @@ std::string toPipeNotesJson(const TranscriptionResult& result, const std::string
     document["tuning"] = tuning;
     document["wall_s"] = rounded(result.wall_s, 1e3);
     document["audio_s"] = rounded(result.audio_s);
+    if (metre != nullptr && score != nullptr) {
+        QJsonObject found;
+        found["bpm"] = rounded(metre->bpm, 10.0);
+        found["bpm_range"] = QJsonArray{rounded(metre->bpmLow, 10.0), rounded(metre->bpmHigh, 10.0)};
+        found["time_signature"] = QString("%1/%2").arg(metre->numerator).arg(metre->denominator);
+        found["pick_up_beats"] = rounded(metre->pickUp_beats, 100.0);
+        found["description"] = QString::fromStdString(describeMetre(*metre));
+        document["metre"] = found;
+        QJsonObject written;
+        written["bpm"] = rounded(score->bpm, 10.0);
+        written["time_signature"] = QString("%1/%2").arg(score->timeSigNumerator).arg(score->timeSigDenominator);
+        written["time_shift_s"] = rounded(score->timeShift_s, 1e3);
+        written["follows_beats"] = score->followedBeats.has_value();
+        document["score"] = written;
+    }
     return QJsonDocument(document).toJson(QJsonDocument::Indented).toStdString();
 }
 

@@ -3,9 +3,14 @@
 // Writes a transcription as a pipe-notes/1 JSON document (melody notes,
 // gracing, the tuning as note name to Hz, timings) or as readable text.
 
+#include "MetreEstimator.h"
 #include "RecordingTranscriber.h"
+#include "ScoreOptions.h"
 
 #include <string>
 
-std::string toPipeNotesJson(const TranscriptionResult& result, const std::string& source, float samplingFrequency_Hz);
+// With metre (found from the recording), the tempo, metre and pick-up found
+// and the score's settings are written too.
+std::string toPipeNotesJson(const TranscriptionResult& result, const std::string& source, float samplingFrequency_Hz,
+                            const MetreEstimate* metre = nullptr, const ScoreOptions* score = nullptr);
 std::string toText(const TranscriptionResult& result);

@@ -5,6 +5,8 @@
 // the recording as a project file or as WAVE.
 
 #include "AudioFileReader.h"
+#include "InputBounds.h"
+#include "MetreEstimator.h"
 #include "ProjectContents.h"
 #include "RecordingTranscriber.h"
 #include "ScoreImages.h"
@@ -19,7 +21,9 @@
 #include <QSaveFile>
 #include <QString>
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <exception>
 #include <functional>
 #include <iostream>
@@ -111,6 +115,38 @@ ScoreOptions scoreOptions(const TranscribeCommand& command, const ProjectContent
     return score;
 }
 
+// Tempo, time signature and time shift given as "auto" (for plain audio,
+// those not given at all) are found from the transcription and written into
+// score; what was found is said on standard error. Nothing when none is auto
+// or too few notes were heard.
+std::optional<MetreEstimate> chooseMetre(const TranscribeCommand& command, bool plainAudio,
+                                         const TranscriptionResult& result, ScoreOptions& score)
+{
+    const bool bpmAuto = command.bpmAuto.value_or(plainAudio);
+    const bool signatureAuto = command.timeSignatureAuto.value_or(plainAudio);
+    const bool shiftAuto = command.timeShiftAuto.value_or(plainAudio);
+    if (!bpmAuto && !signatureAuto && !shiftAuto)
+        return std::nullopt;
+    MetreEstimate metre = estimateMetre(result.melody, result.gracing);
+    if (!metre.valid) {
+        std::cerr << "vantor-transcribe: too few notes to find the tempo; the score is written at " << score.bpm
+                  << " bpm in " << score.timeSigNumerator << "/" << score.timeSigDenominator << "\n";
+        return std::nullopt;
+    }
+    if (signatureAuto) {
+        score.timeSigNumerator = metre.numerator;
+        score.timeSigDenominator = metre.denominator;
+    }
+    if (bpmAuto) {
+        score.bpm = std::clamp(metre.bpm, static_cast<float>(bounds::kBpm.minimum), static_cast<float>(bounds::kBpm.maximum));
+        score.followedBeats = metre;
+    }
+    if (shiftAuto)
+        score.timeShift_s = barTimeShift_s(metre, score.followedBeats.has_value());
+    std::cerr << "vantor-transcribe: " << describeMetre(metre) << "\n";
+    return metre;
+}
+
 int run(int argc, char** argv)
 {
     const auto parsed = parseTranscribeCommand(std::vector<std::string>(argv + 1, argv + argc));
@@ -160,7 +196,7 @@ int run(int argc, char** argv)
         project.samples = std::move(audio.samples);
         project.samplingFrequency_Hz = audio.samplingFrequency_Hz;
     }
-    const ScoreOptions score = scoreOptions(command, fromProject ? &project : nullptr);
+    ScoreOptions score = scoreOptions(command, fromProject ? &project : nullptr);
 
     const float audio_s = static_cast<float>(project.samples.size()) / project.samplingFrequency_Hz;
     ProgressCallback progress;
@@ -168,6 +204,7 @@ int run(int argc, char** argv)
         progress = showProgress;
     const TranscriptionResult result =
         transcribeRecording(project.samples, project.samplingFrequency_Hz, command.options, progress);
+    const std::optional<MetreEstimate> metre = chooseMetre(command, !fromProject, result, score);
 
     // Every output requested is attempted; each failure is reported by file.
     int failures = 0;
@@ -221,7 +258,8 @@ int run(int argc, char** argv)
     }
     attempt(command.jsonPath, [&](std::string& message) {
         return writeOutput(command.jsonPath,
-                           QByteArray::fromStdString(toPipeNotesJson(result, command.input, project.samplingFrequency_Hz)),
+                           QByteArray::fromStdString(toPipeNotesJson(result, command.input, project.samplingFrequency_Hz,
+                                                                     metre ? &*metre : nullptr, &score)),
                            message);
     });
     if (command.printsListing()) {

@@ -1,0 +1,295 @@
+#include "MetreEstimator.h"
+
+#include "VantorUtils.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numeric>
+
+namespace {
+
+// Beat periods looked at, seconds: 43 to 150 BPM, the tempi of pipe music's
+// beats (crotchet, minim, dotted crotchet).
+constexpr float kShortestBeat_s = 0.4f;
+constexpr float kLongestBeat_s = 1.4f;
+// The beat a piper's tunes most often have (about 77 BPM) and how far,
+// in octaves, the prior for others falls off.
+constexpr float kTypicalBeat_s = 0.78f;
+constexpr float kPriorWidth_octaves = 0.35f;
+// A gracing ending this close before its melody note leads into it: the
+// note's beat is where the gracing starts.
+constexpr float kLeadIn_s = 0.04f;
+// The onset envelope: its step and the width of each onset's bump.
+constexpr float kEnvelopeStep_s = 0.01f;
+constexpr float kOnsetWidth_s = 0.02f;
+// How strongly the tracked beat keeps its period (larger: steadier).
+constexpr float kTightness = 100.0f;
+// Where in the beat an onset counts as on a half or quarter (simple time)
+// or a third (compound time), in beats.
+constexpr float kSubdivisionTolerance = 0.06f;
+// A first note this much of a beat before a bar line is a pick-up.
+constexpr float kPickUpLead_beats = 0.25f;
+
+struct Onset {
+    float time_s;
+    float weight;
+};
+
+std::vector<Onset> onsetsOf(const NoteMap& melody, const NoteMap& gracenotes)
+{
+    std::vector<Onset> onsets;
+    for (const auto& entry : melody) {
+        const PipeNote& note = entry.second;
+        float time_s = note.start_s();
+        // The gracing leading into the note starts its beat.
+        auto grace = gracenotes.upper_bound(note.start_s());
+        while (grace != gracenotes.begin()) {
+            --grace;
+            const PipeNote& g = grace->second;
+            if (g.getEnd_s() < note.start_s() - kLeadIn_s)
+                break;
+            time_s = std::min(time_s, g.start_s());
+        }
+        // Long notes carry the beat.
+        onsets.push_back({time_s, std::clamp(note.duration_s(), 0.05f, 1.0f)});
+    }
+    return onsets;
+}
+
+// How closely the onsets gather at one phase of period_s (0..1), and that
+// phase's time.
+std::pair<float, float> salience(const std::vector<Onset>& onsets, float period_s)
+{
+    std::complex<double> sum = 0.0;
+    double total = 0.0;
+    for (const Onset& onset : onsets) {
+        sum += static_cast<double>(onset.weight)
+               * std::polar(1.0, 2.0 * M_PI * static_cast<double>(onset.time_s / period_s));
+        total += onset.weight;
+    }
+    if (total <= 0.0)
+        return {0.0f, 0.0f};
+    const double phase = std::arg(sum) / (2.0 * M_PI);
+    return {static_cast<float>(std::abs(sum) / total), static_cast<float>(phase * period_s)};
+}
+
+float globalBeat_s(const std::vector<Onset>& onsets)
+{
+    float best = 0.0f;
+    float bestScore = -1.0f;
+    for (float period = kShortestBeat_s; period <= kLongestBeat_s; period *= 1.005f) {
+        const float octaves = std::log2(period / kTypicalBeat_s) / kPriorWidth_octaves;
+        const float score = salience(onsets, period).first * std::exp(-0.5f * octaves * octaves);
+        if (score > bestScore) {
+            bestScore = score;
+            best = period;
+        }
+    }
+    return best;
+}
+
+// Beats through the onset envelope (dynamic programming: each beat is an
+// onset peak and about a period after the one before).
+std::vector<float> trackBeats(const std::vector<Onset>& onsets, float period_s, float end_s)
+{
+    const int count = static_cast<int>(end_s / kEnvelopeStep_s) + 1;
+    std::vector<float> envelope(static_cast<std::size_t>(count), 0.0f);
+    const int reach = static_cast<int>(3.0f * kOnsetWidth_s / kEnvelopeStep_s);
+    for (const Onset& onset : onsets) {
+        const int centre = static_cast<int>(std::lround(onset.time_s / kEnvelopeStep_s));
+        for (int n = std::max(0, centre - reach); n <= std::min(count - 1, centre + reach); ++n) {
+            const float d = (static_cast<float>(n) * kEnvelopeStep_s - onset.time_s) / kOnsetWidth_s;
+            envelope[static_cast<std::size_t>(n)] += onset.weight * std::exp(-0.5f * d * d);
+        }
+    }
+    const float peak = *std::max_element(envelope.begin(), envelope.end());
+    if (!(peak > 0.0f))
+        return {};
+    for (float& value : envelope)
+        value /= peak;
+
+    const int period = std::max(1, static_cast<int>(std::lround(period_s / kEnvelopeStep_s)));
+    std::vector<float> score(envelope.begin(), envelope.end());
+    std::vector<int> previous(static_cast<std::size_t>(count), -1);
+    for (int n = 0; n < count; ++n) {
+        float best = 0.0f;
+        int from = -1;
+        for (int t = n - 2 * period; t <= n - period / 2; ++t) {
+            if (t < 0)
+                continue;
+            const float stretch = std::log(static_cast<float>(n - t) / static_cast<float>(period));
+            const float candidate = score[static_cast<std::size_t>(t)] - kTightness * stretch * stretch;
+            if (from < 0 || candidate > best) {
+                best = candidate;
+                from = t;
+            }
+        }
+        if (from >= 0 && best > 0.0f) {
+            score[static_cast<std::size_t>(n)] += best;
+            previous[static_cast<std::size_t>(n)] = from;
+        }
+    }
+    // The last beat: the best in the last period.
+    int last = count - 1;
+    for (int n = std::max(0, count - period); n < count; ++n)
+        if (score[static_cast<std::size_t>(n)] > score[static_cast<std::size_t>(last)])
+            last = n;
+    std::vector<float> beats;
+    for (int n = last; n >= 0; n = previous[static_cast<std::size_t>(n)])
+        beats.push_back(static_cast<float>(n) * kEnvelopeStep_s);
+    std::reverse(beats.begin(), beats.end());
+    return beats;
+}
+
+bool compoundMetre(const std::vector<Onset>& onsets, const std::vector<float>& beats)
+{
+    int thirds = 0;
+    int halvesAndQuarters = 0;
+    for (const Onset& onset : onsets) {
+        const auto next = std::upper_bound(beats.begin(), beats.end(), onset.time_s);
+        if (next == beats.begin() || next == beats.end())
+            continue;
+        const float from = *(next - 1);
+        const float phase = (onset.time_s - from) / (*next - from);
+        auto near = [&](float at) { return std::abs(phase - at) < kSubdivisionTolerance; };
+        if (near(1.0f / 3.0f) || near(2.0f / 3.0f))
+            ++thirds;
+        else if (near(0.25f) || near(0.5f) || near(0.75f))
+            ++halvesAndQuarters;
+    }
+    return thirds > halvesAndQuarters;
+}
+
+// Beats per bar and the phase of the bar lines: the bar whose first beats
+// are most accented against its others.
+std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<float>& beats, bool compound)
+{
+    std::vector<float> accents(beats.size(), 0.0f);
+    for (const Onset& onset : onsets) {
+        const auto next = std::lower_bound(beats.begin(), beats.end(), onset.time_s);
+        std::size_t nearest = static_cast<std::size_t>(next - beats.begin());
+        if (nearest > 0 && (nearest == beats.size() || onset.time_s - beats[nearest - 1] < beats[nearest] - onset.time_s))
+            --nearest;
+        if (nearest < beats.size() && std::abs(beats[nearest] - onset.time_s) < 0.15f * kTypicalBeat_s)
+            accents[nearest] += onset.weight;
+    }
+    int bestBeats = 2;
+    int bestPhase = 0;
+    float bestContrast = -1e9f;
+    for (int perBar : compound ? std::vector<int>{2} : std::vector<int>{2, 3, 4}) {
+        for (int phase = 0; phase < perBar; ++phase) {
+            float on = 0.0f;
+            float off = 0.0f;
+            int onCount = 0;
+            int offCount = 0;
+            for (std::size_t k = 0; k < accents.size(); ++k) {
+                if (static_cast<int>(k) % perBar == phase) {
+                    on += accents[k];
+                    ++onCount;
+                } else {
+                    off += accents[k];
+                    ++offCount;
+                }
+            }
+            if (onCount == 0 || offCount == 0)
+                continue;
+            // Longer bars must show their accent more clearly to be chosen.
+            const float contrast = on / static_cast<float>(onCount) - off / static_cast<float>(offCount)
+                                   - 0.05f * static_cast<float>(perBar - 2);
+            if (contrast > bestContrast) {
+                bestContrast = contrast;
+                bestBeats = perBar;
+                bestPhase = phase;
+            }
+        }
+    }
+    return {bestBeats, bestPhase};
+}
+
+float warp(const MetreEstimate& estimate, float time_s)
+{
+    const std::vector<float>& beats = estimate.beats_s;
+    const float beat_s = 60.0f / estimate.bpm;
+    if (time_s <= beats.front())
+        return time_s - beats.front();
+    if (time_s >= beats.back())
+        return static_cast<float>(beats.size() - 1) * beat_s + (time_s - beats.back());
+    const auto next = std::upper_bound(beats.begin(), beats.end(), time_s);
+    const std::size_t k = static_cast<std::size_t>(next - beats.begin()) - 1;
+    return (static_cast<float>(k) + (time_s - beats[k]) / (beats[k + 1] - beats[k])) * beat_s;
+}
+
+} // namespace
+
+MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes)
+{
+    MetreEstimate estimate;
+    const std::vector<Onset> onsets = onsetsOf(melody, gracenotes);
+    if (onsets.size() < 8)
+        return estimate;
+    const float period_s = globalBeat_s(onsets);
+    const float end_s = std::prev(melody.end())->second.getEnd_s() + period_s;
+    estimate.beats_s = trackBeats(onsets, period_s, end_s);
+    if (estimate.beats_s.size() < 4)
+        return estimate;
+
+    std::vector<float> intervals;
+    for (std::size_t k = 1; k < estimate.beats_s.size(); ++k)
+        intervals.push_back(estimate.beats_s[k] - estimate.beats_s[k - 1]);
+    std::vector<float> sorted = intervals;
+    std::sort(sorted.begin(), sorted.end());
+    auto percentile = [&](float p) { return sorted[static_cast<std::size_t>(p * static_cast<float>(sorted.size() - 1))]; };
+    estimate.bpm = 60.0f / percentile(0.5f);
+    estimate.bpmLow = 60.0f / percentile(0.9f);
+    estimate.bpmHigh = 60.0f / percentile(0.1f);
+
+    const bool compound = compoundMetre(onsets, estimate.beats_s);
+    const auto [perBar, phase] = barOf(onsets, estimate.beats_s, compound);
+    estimate.numerator = compound ? 6 : perBar;
+    estimate.denominator = compound ? 8 : 4;
+
+    // The first bar line: the first beat of the bar's phase not before the
+    // first note (less a pick-up's lead).
+    const float first_s = onsets.front().time_s;
+    int firstBar = phase;
+    while (firstBar + perBar < static_cast<int>(estimate.beats_s.size())
+           && estimate.beats_s[static_cast<std::size_t>(firstBar)] < first_s - kPickUpLead_beats * period_s)
+        firstBar += perBar;
+    estimate.firstBarBeat = firstBar;
+    const float lead_beats = (warp(estimate, estimate.beats_s[static_cast<std::size_t>(firstBar)])
+                              - warp(estimate, first_s)) / (60.0f / estimate.bpm);
+    estimate.pickUp_beats = lead_beats > kPickUpLead_beats ? lead_beats : 0.0f;
+    estimate.valid = true;
+    return estimate;
+}
+
+void warpToBeats(const MetreEstimate& estimate, const NoteMap& melody, const NoteMap& gracenotes,
+                 NoteMap& warpedMelody, NoteMap& warpedGracenotes)
+{
+    warpedMelody.clear();
+    warpedGracenotes.clear();
+    for (auto [in, out] : {std::pair(&melody, &warpedMelody), std::pair(&gracenotes, &warpedGracenotes)}) {
+        for (const auto& entry : *in) {
+            PipeNote note = entry.second;
+            if (estimate.valid) {
+                const float start_s = warp(estimate, note.start_s());
+                const float end_s = warp(estimate, note.getEnd_s());
+                note.setStart_s(start_s);
+                note.setDuration_s(std::max(end_s - start_s, 0.0f));
+            }
+            out->emplace(note.start_s(), note);
+        }
+    }
+}
+
+float barTimeShift_s(const MetreEstimate& estimate, bool warped)
+{
+    if (!estimate.valid)
+        return 0.0f;
+    const float beat_s = 60.0f / estimate.bpm;
+    const int perBar = estimate.denominator == 8 ? 2 : estimate.numerator;
+    const float barLine_s = warped ? static_cast<float>(estimate.firstBarBeat) * beat_s
+                                   : estimate.beats_s[static_cast<std::size_t>(estimate.firstBarBeat)];
+    return estimate.pickUp_beats > 0.0f ? static_cast<float>(perBar) * beat_s - barLine_s : -barLine_s;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+// Finds the tempo, the metre and the pick-up of a transcription played
+// without (or off) a click, from its melody onsets: the beat period that
+// best gathers the onsets (long notes weigh most), beats followed through
+// the tune by dynamic programming (a tempo curve, not one number), the
+// metre family from where the onsets fall inside the beat (halves and
+// quarters, or thirds), the bar from the accents of the beats, and the
+// first bar line. warpToBeats then lays the notes on a steady grid, beat
+// for beat, so that the quantizer writes the bars the player meant.
+// Plain functions over values; any thread.
+
+#include "PipeNote.h"
+
+#include <vector>
+
+struct MetreEstimate {
+    bool valid = false;
+    float bpm = 0.0f;     // of the score's beat (crotchet, minim or dotted crotchet)
+    float bpmLow = 0.0f;  // the tracked tempo's range, 10th to 90th percentile
+    float bpmHigh = 0.0f;
+    int numerator = 4;
+    int denominator = 4;
+    // Beats played before the first bar line (0: none), in beats.
+    float pickUp_beats = 0.0f;
+    // The tracked beat times, seconds, in order.
+    std::vector<float> beats_s;
+    // Index in beats_s of the first bar line.
+    int firstBarBeat = 0;
+};
+
+MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes);
+
+// The notes with their times moved so that beat k of estimate falls at
+// k x beat_s (beat_s: the estimate's nominal beat); before the first and
+// after the last tracked beat at the nominal pace.
+void warpToBeats(const MetreEstimate& estimate, const NoteMap& melody, const NoteMap& gracenotes,
+                 NoteMap& warpedMelody, NoteMap& warpedGracenotes);
+
+// The time shift that puts the first bar line one bar from the start (the
+// pick-up then ends the first, short bar) or, with no pick-up, at 0; of the
+// warped notes, or of the notes as played.
+float barTimeShift_s(const MetreEstimate& estimate, bool warped);
