@@ -28,6 +28,9 @@ constexpr float kTightness = 100.0f;
 // Where in the beat an onset counts as on a half or quarter (simple time)
 // or a third (compound time), in beats.
 constexpr float kSubdivisionTolerance = 0.06f;
+// How much clearer, against the mean accent, the accent of a bar one beat
+// longer must be.
+constexpr float kLongerBarMargin = 0.1f;
 // A first note this much of a beat before a bar line is a pick-up.
 constexpr float kPickUpLead_beats = 0.25f;
 
@@ -52,7 +55,7 @@ std::vector<Onset> onsetsOf(const NoteMap& melody, const NoteMap& gracenotes)
             time_s = std::min(time_s, g.start_s());
         }
         // Long notes carry the beat.
-        onsets.push_back({time_s, std::clamp(note.duration_s(), 0.05f, 1.0f)});
+        onsets.push_back({time_s, std::clamp(note.duration_s(), 0.05f, 2.0f)});
     }
     return onsets;
 }
@@ -174,6 +177,12 @@ std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<fl
         if (nearest < beats.size() && std::abs(beats[nearest] - onset.time_s) < 0.15f * kTypicalBeat_s)
             accents[nearest] += onset.weight;
     }
+    float mean = 0.0f;
+    for (float accent : accents)
+        mean += accent;
+    mean = accents.empty() ? 0.0f : mean / static_cast<float>(accents.size());
+    if (!(mean > 0.0f))
+        return {2, 0};
     int bestBeats = 2;
     int bestPhase = 0;
     float bestContrast = -1e9f;
@@ -194,9 +203,11 @@ std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<fl
             }
             if (onCount == 0 || offCount == 0)
                 continue;
-            // Longer bars must show their accent more clearly to be chosen.
-            const float contrast = on / static_cast<float>(onCount) - off / static_cast<float>(offCount)
-                                   - 0.05f * static_cast<float>(perBar - 2);
+            // How much more the bar's first beats are accented than its
+            // others, against the tune's mean accent; a longer bar must show
+            // it more clearly to be chosen.
+            const float contrast = (on / static_cast<float>(onCount) - off / static_cast<float>(offCount)) / mean
+                                   - kLongerBarMargin * static_cast<float>(perBar - 2);
             if (contrast > bestContrast) {
                 bestContrast = contrast;
                 bestBeats = perBar;

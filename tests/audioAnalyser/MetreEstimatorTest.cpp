@@ -1,0 +1,120 @@
+// Tempo, metre and pick-up from melody onsets alone: tunes written as note
+// lengths in beats, played with a drifting tempo and a little jitter; and
+// the warp that lays them back on a steady grid.
+
+#include "MetreEstimator.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+struct Played {
+    NoteMap melody;
+    std::vector<float> beatTimes_s; // where each whole beat fell
+};
+
+// Plays lengths (in beats, from the pick-up on) at bpm, the tempo drifting
+// by drift (0.04: 4 %) over the tune and each onset off by up to jitter_s.
+Played play(const std::vector<float>& lengths_beats, float bpm, float drift, float jitter_s)
+{
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> offset(-jitter_s, jitter_s);
+    const PipeNoteName names[] = {LA, B, C, D, E, F, HG, HA};
+    Played played;
+    float total_beats = 0.0f;
+    for (float length : lengths_beats)
+        total_beats += length;
+    // Time at a position in beats: the beat's length follows a slow sine.
+    auto timeAt = [&](float beats) {
+        float t = 0.0f;
+        const float step = 0.01f;
+        for (float b = 0.0f; b < beats; b += step)
+            t += step * 60.0f / bpm * (1.0f + drift * std::sin(2.0f * static_cast<float>(M_PI) * b / total_beats));
+        return t;
+    };
+    float position = 0.0f;
+    for (std::size_t k = 0; k < lengths_beats.size(); ++k) {
+        const float start_s = 0.5f + timeAt(position) + offset(random);
+        const float end_s = 0.5f + timeAt(position + lengths_beats[k]);
+        played.melody.emplace(start_s, PipeNote(names[k % 8], start_s, end_s - start_s));
+        position += lengths_beats[k];
+    }
+    return played;
+}
+
+std::vector<float> repeat(const std::vector<float>& pickUp, const std::vector<std::vector<float>>& bars, int times)
+{
+    std::vector<float> lengths = pickUp;
+    for (int k = 0; k < times; ++k)
+        for (const std::vector<float>& bar : bars)
+            lengths.insert(lengths.end(), bar.begin(), bar.end());
+    return lengths;
+}
+
+TEST(MetreEstimator, FindsTempoMetreAndPickUpOfTunesPlayedWithoutAClick)
+{
+    struct Case {
+        const char* name;
+        std::vector<float> lengths;
+        float bpm;
+        int numerator;
+        int denominator;
+        float pickUp_beats;
+    };
+    const float q = 1.0f / 3.0f; // a quaver in 6/8, in dotted-crotchet beats
+    const Case cases[] = {
+        {"2/4 march, a quaver pick-up", repeat({0.5f}, {{0.75f, 0.25f, 0.5f, 0.5f}, {1.0f, 0.5f, 0.5f}}, 8), 80.0f, 2,
+         4, 0.5f},
+        {"3/4 air, a crotchet pick-up", repeat({1.0f}, {{2.0f, 1.0f}, {1.5f, 0.5f, 1.0f}}, 6), 72.0f, 3, 4, 1.0f},
+        {"6/8 jig, a quaver pick-up", repeat({q}, {{2 * q, q, q, q, q}, {3 * q, q, q, q}}, 8), 90.0f, 6, 8, q},
+        {"4/4 march, no pick-up", repeat({}, {{2.0f, 0.5f, 0.5f, 1.0f}, {1.5f, 0.5f, 1.0f, 1.0f}}, 6), 72.0f, 4, 4,
+         0.0f},
+    };
+    for (const Case& c : cases) {
+        for (float drift : {0.0f, 0.04f}) {
+            const Played played = play(c.lengths, c.bpm, drift, 0.015f);
+            const MetreEstimate metre = estimateMetre(played.melody, NoteMap());
+            ASSERT_TRUE(metre.valid) << c.name;
+            EXPECT_NEAR(metre.bpm, c.bpm, 0.03f * c.bpm) << c.name << " drift " << drift;
+            EXPECT_EQ(metre.numerator, c.numerator) << c.name << " drift " << drift;
+            EXPECT_EQ(metre.denominator, c.denominator) << c.name << " drift " << drift;
+            EXPECT_NEAR(metre.pickUp_beats, c.pickUp_beats, 0.1f) << c.name << " drift " << drift;
+        }
+    }
+}
+
+TEST(MetreEstimator, TheWarpPutsEveryNoteOnTheBeatItWasPlayedOn)
+{
+    // Crotchets in 2/4 drifting 4 %: warped, each lands on a multiple of the
+    // nominal beat.
+    const Played played = play(repeat({}, {{1.0f, 1.0f}, {1.5f, 0.5f}}, 10), 80.0f, 0.04f, 0.0f);
+    const MetreEstimate metre = estimateMetre(played.melody, NoteMap());
+    ASSERT_TRUE(metre.valid);
+    NoteMap warped;
+    NoteMap warpedGrace;
+    warpToBeats(metre, played.melody, NoteMap(), warped, warpedGrace);
+    ASSERT_EQ(warped.size(), played.melody.size());
+    const float beat_s = 60.0f / metre.bpm;
+    const float origin_s = warped.begin()->first;
+    float worst = 0.0f;
+    for (const auto& entry : warped) {
+        const float beats = (entry.first - origin_s) / beat_s;
+        const float halves = beats * 2.0f;
+        worst = std::max(worst, std::abs(halves - std::round(halves)) / 2.0f);
+    }
+    EXPECT_LT(worst, 0.06f); // of a beat
+}
+
+TEST(MetreEstimator, TooFewNotesFindNothing)
+{
+    NoteMap few;
+    for (int k = 0; k < 5; ++k)
+        few.emplace(0.5f * k, PipeNote(LA, 0.5f * k, 0.5f));
+    EXPECT_FALSE(estimateMetre(few, NoteMap()).valid);
+    EXPECT_FALSE(estimateMetre(NoteMap(), NoteMap()).valid);
+}
+
+} // namespace
