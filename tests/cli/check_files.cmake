@@ -5,7 +5,8 @@ set(vnt "${WORK_DIR}/files.vnt")
 set(wav "${WORK_DIR}/files.wav")
 file(REMOVE "${bww}" "${vnt}" "${wav}")
 execute_process(COMMAND ${PROGRAM} "${EXAMPLE}" --mode oneshot --bww "${bww}" --vnt "${vnt}" --wav "${wav}"
-                        --time-signature 2/4 --bpm 80 --tune-name "Scotland the Brave" --json "${WORK_DIR}/files1.json"
+                        --time-signature 2/4 --bpm 80 --time-shift 0 --tune-name "Scotland the Brave"
+                        --json "${WORK_DIR}/files1.json"
                 RESULT_VARIABLE result ERROR_VARIABLE errors)
 if(NOT result EQUAL 0)
     message(FATAL_ERROR "vantor-transcribe failed (${result}): ${errors}")

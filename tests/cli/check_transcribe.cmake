@@ -18,6 +18,15 @@ endif()
 if(lowA LESS 476 OR lowA GREATER 484)
     message(FATAL_ERROR "the Low A estimate ${lowA} is off")
 endif()
+# Plain audio: tempo, metre and pick-up are found and said (the example is
+# Scotland the Brave at 72 BPM in 4/4, from a quaver pick-up).
+string(JSON signature GET "${text}" metre time_signature)
+string(JSON bpm GET "${text}" metre bpm)
+string(JSON pickUp GET "${text}" metre pick_up_beats)
+if(NOT signature STREQUAL "4/4" OR bpm LESS 70 OR bpm GREATER 74 OR pickUp LESS 0.4 OR pickUp GREATER 0.6
+   OR NOT errors MATCHES "tempo 72 bpm \\([0-9]+-[0-9]+\\), 4/4, pick-up 1 quaver")
+    message(FATAL_ERROR "tempo, metre or pick-up not found: ${signature}, ${bpm} bpm, ${pickUp} beats; ${errors}")
+endif()
 
 set(none "${WORK_DIR}/none.json")
 file(REMOVE "${none}")
