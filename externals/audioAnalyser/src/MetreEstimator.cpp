@@ -31,6 +31,8 @@ constexpr float kSubdivisionTolerance = 0.06f;
 // How much clearer, against the mean accent, the accent of a bar one beat
 // longer must be.
 constexpr float kLongerBarMargin = 0.1f;
+// How much less likely, per beat beyond the first, a longer pick-up is.
+constexpr float kLongPickUpPenalty = 0.15f;
 // A first note this much of a beat before a bar line is a pick-up.
 constexpr float kPickUpLead_beats = 0.25f;
 
@@ -183,6 +185,15 @@ std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<fl
     mean = accents.empty() ? 0.0f : mean / static_cast<float>(accents.size());
     if (!(mean > 0.0f))
         return {2, 0};
+    // Beats from the first note to the first bar line of a phase.
+    const float first_s = onsets.front().time_s;
+    std::size_t firstBeat = 0;
+    while (firstBeat + 1 < beats.size() && beats[firstBeat + 1] <= first_s + kPickUpLead_beats * (beats[1] - beats[0]))
+        ++firstBeat;
+    auto pickUpBeats = [&](int phase, int perBar) {
+        const int offset = ((phase - static_cast<int>(firstBeat)) % perBar + perBar) % perBar;
+        return static_cast<float>(offset);
+    };
     int bestBeats = 2;
     int bestPhase = 0;
     float bestContrast = -1e9f;
@@ -205,9 +216,11 @@ std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<fl
                 continue;
             // How much more the bar's first beats are accented than its
             // others, against the tune's mean accent; a longer bar must show
-            // it more clearly to be chosen.
+            // it more clearly to be chosen, and a bar line that leaves more
+            // than a beat before it (pick-ups are a beat at most) is unlikely.
             const float contrast = (on / static_cast<float>(onCount) - off / static_cast<float>(offCount)) / mean
-                                   - kLongerBarMargin * static_cast<float>(perBar - 2);
+                                   - kLongerBarMargin * static_cast<float>(perBar - 2)
+                                   - kLongPickUpPenalty * std::max(0.0f, pickUpBeats(phase, perBar) - 1.0f);
             if (contrast > bestContrast) {
                 bestContrast = contrast;
                 bestBeats = perBar;
