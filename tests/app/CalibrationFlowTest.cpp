@@ -109,28 +109,6 @@ TEST(CalibrationFlowTest, CancellingEndsItWithoutATuning)
     }
 }
 
-TEST(CalibrationFlowTest, QuietOrUncertainPitchesDoNotCount)
-{
-    CalibrationFlow::Settings settings;
-    settings.countdown_s = 0;
-    CalibrationFlow flow;
-    PipeTuning tuning;
-    startCollecting(flow, settings);
-    ASSERT_TRUE(flow.collecting());
-    for (float frequency : scaleOf(480.0f)) {
-        for (int k = 0; k < 20; ++k) {
-            PitchFinder::AnalysisResults quiet = window(frequency);
-            quiet.volume_normalized = 0.2f; // below the 30 % cut-off
-            flow.add(quiet);
-            PitchFinder::AnalysisResults unsure = window(frequency);
-            unsure.quality = 0.9f;
-            flow.add(unsure);
-        }
-    }
-    flow.tick(200, false, settings, tuning);
-    EXPECT_EQ(flow.progress(), 0);
-}
-
 TEST(CalibrationFlowTest, AScaleThatNoChanterPlaysGetsTheHint)
 {
     CalibrationFlow::Settings settings;

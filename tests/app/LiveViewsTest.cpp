@@ -92,13 +92,4 @@ TEST(LiveViewsTest, ViewsAreComposedUnderTheHeaderAndFollowTheZoom)
     EXPECT_EQ(views.scoreView(details, picture).size(), full.size());
 }
 
-TEST(LiveViewsTest, ScalingAppliesOnlyBelowFullSize)
-{
-    QPixmap pixmap(401, 100);
-    EXPECT_EQ(viewComposer::scaleByZoom(pixmap, 1.0, true).width(), 401);
-    EXPECT_EQ(viewComposer::scaleByZoom(pixmap, 0.99995, true).width(), 401);
-    EXPECT_EQ(viewComposer::scaleByZoom(pixmap, 0.5, true).size(), QSize(200, 50));
-    EXPECT_EQ(viewComposer::generateHeaderPixmap(640, {"A", "B", "C"}).size(), QSize(640, 100));
-}
-
 } // namespace

@@ -123,42 +123,6 @@ TEST_F(AudioProcessorTest, ALiveTranscriptionEqualsTheCommandLineOneNoteForNote)
     EXPECT_EQ(melody.size(), 10u);
 }
 
-TEST_F(AudioProcessorTest, AReplayTranscribesTheWholeRecordingAndSaysWhenItHasFinished)
-{
-    std::vector<synth::Segment> tune;
-    const PipeTuning tuning = chanter();
-    for (auto note : {PipeTuning::E, PipeTuning::LowA, PipeTuning::HighG, PipeTuning::C, PipeTuning::D})
-        tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(note), 0.5f});
-    const std::vector<short> audio =
-        testsignals::pcm(synth::renderSegments(tune, kRate_Hz, synth::chanterHarmonics(), 0.5f));
-    const std::vector<char> bytes = utils::encodePcm16(audio);
-
-    AudioProcessor processor;
-    TranscriptionOptions options;
-    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
-    processor.setTranscriptionParams(options.filterCorner_Hz, options.snacPeakThreshold, options.minimumSnacPeak);
-    processor.setMinimumVolume_normalized(options.minimumVolume_normalized);
-    processor.setTuning(tuning);
-    processor.setTranscribeInterval_s(options.transcriptionInterval_s);
-    QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
-    QSignalSpy finished(&processor, &AudioProcessor::playbackFinised);
-    processor.resetTranscription();
-    processor.enableTranscription(true);
-    // The main window replays in blocks of 8192 bytes.
-    processor.playbackData(QByteArray(bytes.data(), static_cast<int>(bytes.size())), 8192);
-    ASSERT_EQ(finished.count(), 1);
-    ASSERT_FALSE(results.isEmpty());
-
-    // Replayed blocks are transcribed a chunk (2048 samples) at a time.
-    options.blockSize_B = 4096;
-    options.tuningSource = TuningSource::GivenLowA;
-    options.lowA_Hz = 480.0f;
-    const TranscriptionResult expected = transcribeRecording(audio, kRate_Hz, options);
-    EXPECT_EQ(results.last()[1].value<NoteMap>(), expected.melody);
-    EXPECT_EQ(results.last()[2].value<NoteMap>(), expected.gracing);
-    EXPECT_EQ(expected.melody.size(), 5u);
-}
-
 QByteArray bytesOf(const std::vector<short>& samples)
 {
     const std::vector<char> bytes = utils::encodePcm16(samples);
