@@ -32,7 +32,7 @@ constexpr float kSubdivisionTolerance = 0.06f;
 // longer must be.
 constexpr float kLongerBarMargin = 0.1f;
 // How much less likely, per beat beyond the first, a longer pick-up is.
-constexpr float kLongPickUpPenalty = 0.15f;
+constexpr float kLongPickUpPenalty = 1.0f;
 // A first note this much of a beat before a bar line is a pick-up.
 constexpr float kPickUpLead_beats = 0.25f;
 
@@ -166,6 +166,26 @@ bool compoundMetre(const std::vector<Onset>& onsets, const std::vector<float>& b
     return thirds > halvesAndQuarters;
 }
 
+// The first bar line of a phase not before the first note (less a
+// pick-up's lead), and the beats played before it.
+std::pair<int, float> firstBarLine(const std::vector<float>& beats, float first_s, int phase, int perBar)
+{
+    int bar = phase;
+    while (bar + perBar < static_cast<int>(beats.size()) && beats[static_cast<std::size_t>(bar)] < first_s - kPickUpLead_beats * (beats[1] - beats[0]))
+        bar += perBar;
+    float lead = 0.0f;
+    const std::size_t k = static_cast<std::size_t>(bar);
+    if (k < beats.size()) {
+        // Whole beats from the first note's beat, and the part of its own.
+        std::size_t from = 0;
+        while (from + 1 < beats.size() && beats[from + 1] <= first_s)
+            ++from;
+        const float within = from + 1 < beats.size() ? (first_s - beats[from]) / (beats[from + 1] - beats[from]) : 0.0f;
+        lead = static_cast<float>(k) - static_cast<float>(from) - within;
+    }
+    return {bar, lead};
+}
+
 // Beats per bar and the phase of the bar lines: the bar whose first beats
 // are most accented against its others.
 std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<float>& beats, bool compound)
@@ -186,13 +206,8 @@ std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<fl
     if (!(mean > 0.0f))
         return {2, 0};
     // Beats from the first note to the first bar line of a phase.
-    const float first_s = onsets.front().time_s;
-    std::size_t firstBeat = 0;
-    while (firstBeat + 1 < beats.size() && beats[firstBeat + 1] <= first_s + kPickUpLead_beats * (beats[1] - beats[0]))
-        ++firstBeat;
     auto pickUpBeats = [&](int phase, int perBar) {
-        const int offset = ((phase - static_cast<int>(firstBeat)) % perBar + perBar) % perBar;
-        return static_cast<float>(offset);
+        return firstBarLine(beats, onsets.front().time_s, phase, perBar).second;
     };
     int bestBeats = 2;
     int bestPhase = 0;
@@ -276,10 +291,7 @@ MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes)
     // The first bar line: the first beat of the bar's phase not before the
     // first note (less a pick-up's lead).
     const float first_s = onsets.front().time_s;
-    int firstBar = phase;
-    while (firstBar + perBar < static_cast<int>(estimate.beats_s.size())
-           && estimate.beats_s[static_cast<std::size_t>(firstBar)] < first_s - kPickUpLead_beats * period_s)
-        firstBar += perBar;
+    const int firstBar = firstBarLine(estimate.beats_s, first_s, phase, perBar).first;
     estimate.firstBarBeat = firstBar;
     const float lead_beats = (warp(estimate, estimate.beats_s[static_cast<std::size_t>(firstBar)])
                               - warp(estimate, first_s)) / (60.0f / estimate.bpm);
