@@ -18,7 +18,14 @@ void LiveViews::update(const NoteMap& melody, const NoteMap& gracenotes, const S
     quantizer.setCrotchetDuration_s(getCrotchetDuration_s(settings.bpm, numerator, denominator));
     quantizer.setRounding(settings.rounded);
     quantizer.setBarsPerRow(settings.barsPerRow);
-    quantizer.quantize(settings.timeShift_s, melody, gracenotes);
+    if (settings.followedBeats) {
+        NoteMap warpedMelody;
+        NoteMap warpedGracenotes;
+        warpToBeats(*settings.followedBeats, melody, gracenotes, warpedMelody, warpedGracenotes);
+        quantizer.quantize(settings.timeShift_s, warpedMelody, warpedGracenotes);
+    } else {
+        quantizer.quantize(settings.timeShift_s, melody, gracenotes);
+    }
     mRowsRendered = 0;
     if (score)
         updateScore(quantizer.getModel());

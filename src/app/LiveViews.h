@@ -8,6 +8,7 @@
 // scaled by the zoom; the views are composed under cached headers. GUI
 // thread.
 
+#include "MetreEstimator.h"
 #include "PipeNote.h"
 #include "PipeTuneModel.h"
 #include "ViewComposer.h"
@@ -15,6 +16,7 @@
 #include <QPixmap>
 
 #include <map>
+#include <optional>
 
 class LiveViews
 {
@@ -26,6 +28,9 @@ public:
         int barsPerRow = 4;
         float timeShift_s = 0.0f;
         float secondsPerRow = 5.0f;
+        // Beats followed through the recording: the notes are laid on a
+        // steady grid at bpm, beat for beat, before they are quantised.
+        std::optional<MetreEstimate> followedBeats;
     };
 
     // Quantises a result and renders the changed rows of the views asked for.

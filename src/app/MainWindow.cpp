@@ -121,6 +121,10 @@ void MainWindow::connectActions()
     connect(mUi.record, &QAction::triggered, this, &MainWindow::onStartRecording);
     connect(mUi.stop, &QAction::triggered, this, &MainWindow::onStop);
     connect(mUi.clear, &QAction::triggered, this, &MainWindow::onClear);
+    connect(mUi.followBeat, &QAction::toggled, this, [this] {
+        mFullRerender = true;
+        redeliverLastResult();
+    });
     connect(mUi.saveAs, &QAction::triggered, this, &MainWindow::onSaveAs);
     connect(mUi.open, &QAction::triggered, this, &MainWindow::onOpen);
     connect(mUi.openAutosave, &QAction::triggered, this, &MainWindow::onOpenAutosave);

@@ -138,6 +138,10 @@ void MainWindowUi::setup(QMainWindow* window)
     exit = action(window, "exitAction", "E&xit", QString(), QKeySequence::Quit, "Quit Vantor");
     tuneDetails = action(window, "tuneDetailsAction", "&Tune details...", QString(), QKeySequence(),
                          "The tune's name, type and composer");
+    followBeat = action(window, "followBeatAction", "&Follow the played beat", QString(), QKeySequence(),
+                        "For a recording not made to the metronome: find its tempo, time signature and first bar "
+                        "line from the notes, and write the bars as played");
+    followBeat->setCheckable(true);
     settings = action(window, "settingsAction", "&Settings...", QString(), QKeySequence(), "Vantor's settings");
     calibrate = action(window, "calibrateAction", "&Calibrate chanter notes...", QString(), QKeySequence(),
                        "Learn your chanter's notes by playing its scale");
@@ -160,6 +164,7 @@ void MainWindowUi::setup(QMainWindow* window)
     for (QAction* item : {record, stop, playAudio, retranscribe, clear})
         tune->addAction(item);
     tune->addSeparator();
+    tune->addAction(followBeat);
     tune->addAction(tuneDetails);
     QMenu* viewMenu = window->menuBar()->addMenu("&View");
     viewMenu->addAction(zoom100);

@@ -40,6 +40,7 @@ struct MainWindowUi {
     // Menus.
     QAction* exit = nullptr;
     QAction* tuneDetails = nullptr;
+    QAction* followBeat = nullptr;
     QAction* settings = nullptr;
     QAction* calibrate = nullptr;
     QAction* zoom100 = nullptr;

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QStandardPaths>
 
 #include <exception>
@@ -66,6 +67,18 @@ void MainWindow::renderResult()
     score.barsPerRow = mSettings.barsPerRow;
     score.timeShift_s = mSettings.timeShift_s;
     score.secondsPerRow = mSettings.secsPerRow_s;
+    if (mUi.followBeat->isChecked() && !mRecording) {
+        // A finished recording not made to the click: its own tempo, metre
+        // and first bar line.
+        const MetreEstimate metre = estimateMetre(mLastMelody, mLastGracenotes);
+        if (metre.valid) {
+            score.bpm = metre.bpm;
+            timeSignatureFromComponents(metre.numerator, metre.denominator, score.timeSignature);
+            score.followedBeats = metre;
+            score.timeShift_s = barTimeShift_s(metre, true);
+            statusBar()->showMessage(QString("Beat followed: %1").arg(QString::fromStdString(describeMetre(metre))));
+        }
+    }
     mViews.update(mLastMelody, mLastGracenotes, score, mForceRender || hasVisibleRegion(mUi.scoreDock),
                   mForceRender || hasVisibleRegion(mUi.timingDock));
     displayPixmaps();

@@ -72,20 +72,3 @@ std::string toBww(const TranscriptionResult& result, const ScoreOptions& options
     writer.setComposer(options.composer);
     return writer.write(quantizeScore(result, options));
 }
-
-std::string describeMetre(const MetreEstimate& metre)
-{
-    char text[160];
-    std::snprintf(text, sizeof text, "tempo %.0f bpm (%.0f-%.0f), %d/%d", static_cast<double>(metre.bpm),
-                  static_cast<double>(metre.bpmLow), static_cast<double>(metre.bpmHigh), metre.numerator,
-                  metre.denominator);
-    std::string description = text;
-    if (metre.pickUp_beats > 0.0f) {
-        // In the beat's own quavers: two to a crotchet, three to a dotted crotchet.
-        const int quavers = static_cast<int>(std::lround(metre.pickUp_beats * (metre.denominator == 8 ? 3.0f : 2.0f)));
-        description += ", pick-up " + std::to_string(std::max(quavers, 1)) + (quavers > 1 ? " quavers" : " quaver");
-    } else {
-        description += ", no pick-up";
-    }
-    return description;
-}

@@ -28,9 +28,6 @@ struct ScoreOptions {
     std::optional<MetreEstimate> followedBeats;
 };
 
-// What was found and chosen, for people: "tempo 76 bpm (72-79), 2/4,
-// pick-up 1 quaver".
-std::string describeMetre(const MetreEstimate& metre);
 
 // A project's own tune details, tempo, time signature and time shift; the
 // layout options at their defaults.

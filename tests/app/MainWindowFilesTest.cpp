@@ -19,6 +19,8 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
+#include <QSpinBox>
+#include <QStatusBar>
 #include <QMessageBox>
 #include <QTabWidget>
 #include <QTextBrowser>
@@ -257,6 +259,25 @@ TEST_F(MainWindowFilesTest, AProjectAtAnotherRateIsTranscribedAtItsOwn)
     std::uint32_t rate = 0;
     std::memcpy(&rate, wave.readAll().constData() + 24, 4);
     EXPECT_EQ(rate, 22050u);
+}
+
+TEST_F(MainWindowFilesTest, FollowingThePlayedBeatWritesTheTunesOwnMetre)
+{
+    open(kExample, 1.0);
+    openAndTranscribe(example("atholl_highlanders.vnt"));
+    // Set the tool bar wrong, as for a recording not made to the click.
+    window->findChild<QComboBox*>("timeSignatureCombo")->setCurrentIndex(TwoFour);
+    find<QSpinBox>("bpmSpinBox")->setValue(60);
+    window->onRetranscribe();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isPlayingBack(); }, 30000));
+    EXPECT_EQ(window->views().model().timeSigDenominator(), 4);
+    find<QAction>("followBeatAction")->setChecked(true);
+    EXPECT_EQ(window->views().model().timeSigNumerator(), 6);
+    EXPECT_EQ(window->views().model().timeSigDenominator(), 8);
+    EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("Beat followed: tempo 90 bpm"))
+        << window->statusBar()->currentMessage().toStdString();
+    find<QAction>("followBeatAction")->setChecked(false);
+    EXPECT_EQ(window->views().model().timeSigDenominator(), 4);
 }
 
 TEST(SettingsDialogTest, TheRateNearest44100IsPreferred)

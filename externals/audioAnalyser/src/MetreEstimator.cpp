@@ -3,6 +3,7 @@
 #include "VantorUtils.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <complex>
 #include <numeric>
@@ -328,4 +329,21 @@ float barTimeShift_s(const MetreEstimate& estimate, bool warped)
     const float barLine_s = warped ? static_cast<float>(estimate.firstBarBeat) * beat_s
                                    : estimate.beats_s[static_cast<std::size_t>(estimate.firstBarBeat)];
     return estimate.pickUp_beats > 0.0f ? static_cast<float>(perBar) * beat_s - barLine_s : -barLine_s;
+}
+
+std::string describeMetre(const MetreEstimate& metre)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "tempo %.0f bpm (%.0f-%.0f), %d/%d", static_cast<double>(metre.bpm),
+                  static_cast<double>(metre.bpmLow), static_cast<double>(metre.bpmHigh), metre.numerator,
+                  metre.denominator);
+    std::string description = text;
+    if (metre.pickUp_beats > 0.0f) {
+        // In the beat's own quavers: two to a crotchet, three to a dotted crotchet.
+        const int quavers = static_cast<int>(std::lround(metre.pickUp_beats * (metre.denominator == 8 ? 3.0f : 2.0f)));
+        description += ", pick-up " + std::to_string(std::max(quavers, 1)) + (quavers > 1 ? " quavers" : " quaver");
+    } else {
+        description += ", no pick-up";
+    }
+    return description;
 }

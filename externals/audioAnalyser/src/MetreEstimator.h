@@ -12,6 +12,7 @@
 
 #include "PipeNote.h"
 
+#include <string>
 #include <vector>
 
 struct MetreEstimate {
@@ -30,6 +31,9 @@ struct MetreEstimate {
 };
 
 MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes);
+
+// What was found, for people: "tempo 76 bpm (72-79), 2/4, pick-up 1 quaver".
+std::string describeMetre(const MetreEstimate& metre);
 
 // The notes with their times moved so that beat k of estimate falls at
 // k x beat_s (beat_s: the estimate's nominal beat); before the first and
