@@ -78,7 +78,8 @@ TEST(MetreEstimator, FindsTempoMetreAndPickUpOfTunesPlayedWithoutAClick)
             const Played played = play(c.lengths, c.bpm, drift, 0.015f);
             const MetreEstimate metre = estimateMetre(played.melody, NoteMap());
             ASSERT_TRUE(metre.valid) << c.name;
-            EXPECT_NEAR(metre.bpm, c.bpm, 0.03f * c.bpm) << c.name << " drift " << drift;
+            // Within the drift: the tempo moves 4 % either way.
+            EXPECT_NEAR(metre.bpm, c.bpm, (0.02f + drift) * c.bpm) << c.name << " drift " << drift;
             EXPECT_EQ(metre.numerator, c.numerator) << c.name << " drift " << drift;
             EXPECT_EQ(metre.denominator, c.denominator) << c.name << " drift " << drift;
             EXPECT_NEAR(metre.pickUp_beats, c.pickUp_beats, 0.1f) << c.name << " drift " << drift;

@@ -86,7 +86,10 @@ float globalBeat_s(const std::vector<Onset>& onsets)
     float bestScore = -1.0f;
     for (float period = kShortestBeat_s; period <= kLongestBeat_s; period *= 1.005f) {
         const float octaves = std::log2(period / kTypicalBeat_s) / kPriorWidth_octaves;
-        const float score = salience(onsets, period).first * std::exp(-0.5f * octaves * octaves);
+        // A beat stands on its subdivision: halves (simple time) or thirds
+        // (compound time) gather the onsets too.
+        const float divided = std::max(salience(onsets, period / 2.0f).first, salience(onsets, period / 3.0f).first);
+        const float score = (salience(onsets, period).first + 0.5f * divided) * std::exp(-0.5f * octaves * octaves);
         if (score > bestScore) {
             bestScore = score;
             best = period;
@@ -187,9 +190,9 @@ std::pair<int, float> firstBarLine(const std::vector<float>& beats, float first_
     return {bar, lead};
 }
 
-// Beats per bar and the phase of the bar lines: the bar whose first beats
-// are most accented against its others.
-std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<float>& beats, bool compound)
+// Beats per bar (two only when twoBeats) and the phase of the bar lines:
+// the bar whose first beats are most accented against its others.
+std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<float>& beats, bool twoBeats)
 {
     std::vector<float> accents(beats.size(), 0.0f);
     for (const Onset& onset : onsets) {
@@ -213,7 +216,7 @@ std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<fl
     int bestBeats = 2;
     int bestPhase = 0;
     float bestContrast = -1e9f;
-    for (int perBar : compound ? std::vector<int>{2} : std::vector<int>{2, 3, 4}) {
+    for (int perBar : twoBeats ? std::vector<int>{2} : std::vector<int>{2, 3, 4}) {
         for (int phase = 0; phase < perBar; ++phase) {
             float on = 0.0f;
             float off = 0.0f;
