@@ -19,7 +19,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QGuiApplication>
 #include <QProgressBar>
+#include <QScreen>
 #include <QProgressDialog>
 #include <QScrollArea>
 #include <QSettings>
@@ -27,6 +29,7 @@
 #include <QSpinBox>
 #include <QUuid>
 
+#include <algorithm>
 #include <cmath>
 
 // The icons and the empty-view picture are compiled into this library.
@@ -157,8 +160,14 @@ void MainWindow::connectActions()
 void MainWindow::loadSettings()
 {
     QSettings store;
-    if (!restoreGeometry(store.value("geometry").toByteArray()))
+    if (!restoreGeometry(store.value("geometry").toByteArray())) {
         tabifyDockWidget(mUi.timingDock, mUi.scoreDock);
+        // A first start: room for a row of four bars, within the screen.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QSize available = screen->availableSize();
+            resize(std::min(1280, available.width() * 9 / 10), std::min(860, available.height() * 9 / 10));
+        }
+    }
     restoreState(store.value("state").toByteArray(), kStateVersion);
     mSettings = GeneralSettings::load(store);
     mRecordingRate_Hz = mSettings.recordingFrequency_Hz;
