@@ -77,6 +77,7 @@ GeneralSettings GeneralSettings::load(QSettings& store)
     s.autoSaveCount = readInt(store, "autoSaveCount", s.autoSaveCount, 0, 1000);
     s.pitchPeakThreshold = readFloat(store, "pitchPeakThreshold", s.pitchPeakThreshold, 0.8f, 0.99f);
     s.minimumPitchPeak = readFloat(store, "minimumPitchPeak", s.minimumPitchPeak, 0.0f, 0.99f);
+    s.secondLook = readBool(store, "secondLook", s.secondLook);
     s.debugDisable = readBool(store, "debugDisable", s.debugDisable);
     return s;
 }
@@ -110,6 +111,7 @@ void GeneralSettings::save(QSettings& store) const
     store.setValue("autoSaveCount", autoSaveCount);
     store.setValue("pitchPeakThreshold", pitchPeakThreshold);
     store.setValue("minimumPitchPeak", minimumPitchPeak);
+    store.setValue("secondLook", secondLook);
 }
 
 bool loadCalibratedTuning(QSettings& store, PipeTuning& tuning)

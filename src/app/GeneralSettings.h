@@ -38,6 +38,8 @@ struct GeneralSettings {
     int autoSaveCount = 100;
     float pitchPeakThreshold = 0.97f;
     float minimumPitchPeak = 0.3f;
+    // The closer look at gracings and short notes after each transcription.
+    bool secondLook = true;
 
     // Read only: never written back.
     bool debugDisable = false;

@@ -277,6 +277,7 @@ void MainWindow::initProcessing()
     mProcessor->setTranscribeInterval_s(1.0f / mSettings.scoreRefreshRate_Hz);
     mProcessor->setTranscriptionParams(mSettings.filterCornerFrequency_Hz, mSettings.pitchPeakThreshold,
                                        mSettings.minimumPitchPeak);
+    mProcessor->setSecondLook(mSettings.secondLook);
 }
 
 void MainWindow::onStartRecording()

@@ -135,6 +135,10 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent)
     form->addRow(new QLabel("These are advanced transcription settings."));
     form->addRow("Pitch peak threshold:", mPitchPeakThreshold = doubleSpinBox("pitchPeakThreshold", 0.8, 0.99, 2, 0.01));
     form->addRow("Minimum pitch peak:", mMinimumPitchPeak = doubleSpinBox("minimumPitchPeak", 0.0, 0.99, 2, 0.01));
+    mSecondLook = named(new QCheckBox, "secondLook",
+                        "After each transcription, look again at every gracing and at notes too short for the "
+                        "transcription, with a finer pitch track.\nOff gives the transcription as it is.");
+    form->addRow("Second look at gracings and short notes", mSecondLook);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
@@ -163,6 +167,7 @@ void SettingsDialog::initialise()
     mAutoSaveCount->setValue(settings.autoSaveCount);
     mPitchPeakThreshold->setValue(settings.pitchPeakThreshold);
     mMinimumPitchPeak->setValue(settings.minimumPitchPeak);
+    mSecondLook->setChecked(settings.secondLook);
 
     // The stored devices when present, else the system's defaults.
     {
@@ -216,5 +221,6 @@ void SettingsDialog::accept()
     settings.autoSaveCount = mAutoSaveCount->value();
     settings.pitchPeakThreshold = static_cast<float>(mPitchPeakThreshold->value());
     settings.minimumPitchPeak = static_cast<float>(mMinimumPitchPeak->value());
+    settings.secondLook = mSecondLook->isChecked();
     QDialog::accept();
 }

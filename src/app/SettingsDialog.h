@@ -55,4 +55,5 @@ private:
     QSpinBox* mAutoSaveCount;
     QDoubleSpinBox* mPitchPeakThreshold;
     QDoubleSpinBox* mMinimumPitchPeak;
+    QCheckBox* mSecondLook;
 };

@@ -156,6 +156,7 @@ void AudioProcessor::applyPendingSettings()
     if (mDataParamsPending.exchange(false)) {
         mPitchFinder.setDataParams(mPendingDataParams);
         mTranscriber.setSamplingFrequency_Hz(static_cast<float>(mPendingDataParams.samplingFrequency_Hz));
+        mSecondLook.setSamplingFrequency_Hz(static_cast<float>(mPendingDataParams.samplingFrequency_Hz));
     }
     if (mProcessingParamsPending.exchange(false))
         mPitchFinder.setProcessingParams(mPendingProcessingParams);
@@ -171,6 +172,7 @@ void AudioProcessor::applyPendingSettings()
         mTranscriber.setHistoricalTuning(historic);
     }
     if (mTuningPending.exchange(false)) {
+        mReference = mPendingTuning;
         HistoricPipeTuning historic = mTranscriber.historicTuning();
         historic.setCalibratedTuning(mPendingTuning, true);
         mTranscriber.setHistoricalTuning(historic);
@@ -220,6 +222,11 @@ void AudioProcessor::transcribeBlock(const QByteArray& block, bool forceRerun)
         mIntervalPending = true;
         mLowAKnown = false;
         mNextEstimateAt_s = kLowAEstimateWindow_s;
+        mRecordedSamples.clear();
+        mLastMelody.clear();
+        mLastGracing.clear();
+        mSecondLook.reset();
+        mSecondLookActive = mSecondLookEnabled;
     }
     if (mIntervalPending.exchange(false)) {
         std::unique_lock<std::mutex> lock(mSettingsMutex);
@@ -248,13 +255,14 @@ void AudioProcessor::transcribeBlock(const QByteArray& block, bool forceRerun)
             changed = advanceTranscriber(fresh.data() + start, static_cast<unsigned int>(count), false) || changed;
             // What the transcriber took is not handed to it again after a failure.
             mSamplesTranscribed += static_cast<int>(count);
+            mRecordedSamples.insert(mRecordedSamples.end(), fresh.begin() + static_cast<long>(start),
+                                    fresh.begin() + static_cast<long>(start + count));
         }
         if (forceRerun)
             changed = advanceTranscriber(nullptr, 0, true);
         emit transcriptionVolume(mTranscriber.getLastRmsAverage_normalized(kVolumeWindows));
         if (changed)
-            emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mTranscriber.notes(),
-                                     mTranscriber.graceNotes(), mTranscriber.tuning(), false);
+            emitResult();
     } catch (const std::exception& exception) {
         qDebug() << "Proc thread STD EXCEPTION! :" << exception.what();
         reportFailedRun();
@@ -264,11 +272,24 @@ void AudioProcessor::transcribeBlock(const QByteArray& block, bool forceRerun)
     }
 }
 
+void AudioProcessor::emitResult()
+{
+    NoteMap melody = mTranscriber.notes();
+    NoteMap gracing = mTranscriber.graceNotes();
+    if (mSecondLookActive) {
+        mSecondLook.setTuning(mReference);
+        mSecondLook.revise(mRecordedSamples.data(), mRecordedSamples.size(), melody, gracing);
+    }
+    mLastMelody = melody;
+    mLastGracing = gracing;
+    emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), melody, gracing, mTranscriber.tuning(), false);
+}
+
 void AudioProcessor::reportFailedRun()
 {
     // The last good results, flagged, so the main window learns of the failure.
-    emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mTranscriber.notes(), mTranscriber.graceNotes(),
-                             mTranscriber.tuning(), true);
+    emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mLastMelody, mLastGracing, mTranscriber.tuning(),
+                             true);
 }
 
 bool AudioProcessor::estimateLowA(bool lastChance)
@@ -293,6 +314,7 @@ bool AudioProcessor::estimateLowA(bool lastChance)
     if (estimate.lowA_Hz > 0.0f) {
         PipeTuning reference;
         reference.setLowA_Hz(estimate.lowA_Hz);
+        mReference = reference;
         HistoricPipeTuning historic = mTranscriber.historicTuning();
         historic.setCalibratedTuning(reference, true);
         mTranscriber.setHistoricalTuning(historic);

@@ -21,6 +21,7 @@
 #include "PipeTuning.h"
 #include "PitchFinder.h"
 #include "ProgressiveVantor.h"
+#include "SecondLook.h"
 
 #include <QByteArray>
 #include <mutex>
@@ -47,6 +48,9 @@ public:
     // With no calibration, each recording's Low A is estimated from its first
     // seconds (transcription waits for it) and seeds the running tuning.
     void setEstimateLowA(bool estimate);
+    // The closer look at gracings and short notes over every result (on by
+    // default); it takes effect with the next recording.
+    void setSecondLook(bool enable) { mSecondLookEnabled = enable; }
     void enableTranscription(bool enable) { mTranscriptionEnabled = enable; }
     void resetTranscription() { mResetPending = true; }
     void setDebugDisable() { mTranscriptionDisabled = true; }
@@ -88,6 +92,9 @@ private:
     void applyPendingSettings();
     void transcribeBlock(const QByteArray& block, bool forceRerun);
     void reportFailedRun();
+    // Signals the transcriber's current result, looked at again when the
+    // second look is on.
+    void emitResult();
     // Estimates the Low A from the recording so far, once enough is there
     // (or at once when lastChance); true when transcription may start.
     bool estimateLowA(bool lastChance);
@@ -118,6 +125,17 @@ private:
     std::atomic<bool> mPlaybackActive{false};
     std::atomic<bool> mTranscriptionDisabled{false};
     std::atomic<bool> mEstimateLowA{false};
+    std::atomic<bool> mSecondLookEnabled{true};
+    // Per recording: whether the second look runs, the samples handed to the
+    // transcriber, and the tuning the transcription started from.
+    bool mSecondLookActive = true;
+    SecondLook mSecondLook;
+    std::vector<short> mRecordedSamples;
+    PipeTuning mReference;
+    // The last result signalled, reported again with the error flag when a
+    // re-run fails.
+    NoteMap mLastMelody;
+    NoteMap mLastGracing;
     bool mLowAKnown = false;
     float mNextEstimateAt_s = 0.0f;
     QByteArray mTranscriptionData;

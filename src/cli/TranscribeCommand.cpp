@@ -69,6 +69,13 @@ std::vector<Option> makeOptions()
                  return "takes progressive or oneshot, not \"" + value + "\"";
              return std::nullopt;
          }},
+        {"--second-look", "on|off", "a closer look at gracings and short notes after the transcription (default on); off gives the transcription engine's own output",
+         [](const std::string& value, Command& command) -> Refusal {
+             if (value != "on" && value != "off")
+                 return "takes on or off, not \"" + value + "\"";
+             command.options.secondLook = value == "on";
+             return std::nullopt;
+         }},
         {"--lowA", "auto|HZ", "estimate the chanter's Low A (default) or give it",
          [](const std::string& value, Command& command) -> Refusal {
              command.tuningGiven = true;

@@ -74,53 +74,65 @@ TEST_F(AudioProcessorTest, PitchOnlyModeAnalysesOneWindowPerWindowOfData)
 
 TEST_F(AudioProcessorTest, ALiveTranscriptionEqualsTheCommandLineOneNoteForNote)
 {
+    // Ten notes, every other one with a High G gracenote, so that the second
+    // look has gracings to name; with it and without, as the command line.
     std::vector<synth::Segment> tune;
     const PipeTuning tuning = chanter();
+    bool graced = false;
     for (auto note : {PipeTuning::LowA, PipeTuning::B, PipeTuning::C, PipeTuning::E, PipeTuning::HighG,
-                      PipeTuning::D, PipeTuning::LowA, PipeTuning::HighA, PipeTuning::F, PipeTuning::LowG})
+                      PipeTuning::D, PipeTuning::LowA, PipeTuning::HighA, PipeTuning::F, PipeTuning::LowG}) {
+        if (graced && note != PipeTuning::HighG && note != PipeTuning::HighA)
+            tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::HighG), 0.025f});
         tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(note), 0.45f});
+        graced = !graced;
+    }
     const std::vector<short> audio =
         testsignals::pcm(synth::renderSegments(tune, kRate_Hz, synth::chanterHarmonics(), 0.5f));
-    useFileInput(audio, 10.0);
+    for (const bool secondLook : {true, false}) {
+        useFileInput(audio, 10.0);
 
-    AudioRecorder recorder;
-    AudioProcessor processor;
-    const TranscriptionOptions options; // the application's defaults
-    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
-    processor.setTranscriptionParams(options.filterCorner_Hz, options.snacPeakThreshold, options.minimumSnacPeak);
-    processor.setMinimumVolume_normalized(options.minimumVolume_normalized);
-    processor.setTuning(tuning);
-    processor.setTranscribeInterval_s(options.transcriptionInterval_s);
-    processor.setAudioRecorder(&recorder);
-    QObject::connect(&recorder, &AudioRecorder::dataReceived, &processor, &AudioProcessor::processData);
-    QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
+        AudioRecorder recorder;
+        AudioProcessor processor;
+        const TranscriptionOptions options; // the application's defaults
+        processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
+        processor.setTranscriptionParams(options.filterCorner_Hz, options.snacPeakThreshold, options.minimumSnacPeak);
+        processor.setMinimumVolume_normalized(options.minimumVolume_normalized);
+        processor.setTuning(tuning);
+        processor.setTranscribeInterval_s(options.transcriptionInterval_s);
+        processor.setSecondLook(secondLook);
+        processor.setAudioRecorder(&recorder);
+        QObject::connect(&recorder, &AudioRecorder::dataReceived, &processor, &AudioProcessor::processData);
+        QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
 
-    recorder.enableHistoricRecording(true);
-    processor.resetTranscription();
-    processor.enableTranscription(true);
-    recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
-    auto* input = qobject_cast<FileAudioInput*>(recorder.input());
-    ASSERT_NE(input, nullptr);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return input->finished(); }, 30000));
-    recorder.stop();
-    processor.enableTranscription(false);
-    const int before = results.count();
-    processor.finishTranscription(recorder.recordedData());
-    ASSERT_GT(results.count(), before); // the forced last re-run
+        recorder.enableHistoricRecording(true);
+        processor.resetTranscription();
+        processor.enableTranscription(true);
+        recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
+        auto* input = qobject_cast<FileAudioInput*>(recorder.input());
+        ASSERT_NE(input, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return input->finished(); }, 30000));
+        recorder.stop();
+        processor.enableTranscription(false);
+        const int before = results.count();
+        processor.finishTranscription(recorder.recordedData());
+        ASSERT_GT(results.count(), before); // the forced last re-run
 
-    const QByteArray recorded = recorder.recordedData();
-    const std::vector<short> captured = utils::decodePcm16(recorded.constData(), static_cast<std::size_t>(recorded.size()));
-    TranscriptionOptions given = options;
-    given.tuningSource = TuningSource::GivenLowA;
-    given.lowA_Hz = 480.0f;
-    const TranscriptionResult expected = transcribeRecording(captured, kRate_Hz, given);
-    const QList<QVariant> last = results.last();
-    EXPECT_FALSE(last[4].toBool());
-    const NoteMap melody = last[1].value<NoteMap>();
-    const NoteMap gracing = last[2].value<NoteMap>();
-    EXPECT_EQ(melody, expected.melody);
-    EXPECT_EQ(gracing, expected.gracing);
-    EXPECT_EQ(melody.size(), 10u);
+        const QByteArray recorded = recorder.recordedData();
+        const std::vector<short> captured = utils::decodePcm16(recorded.constData(), static_cast<std::size_t>(recorded.size()));
+        TranscriptionOptions given = options;
+        given.tuningSource = TuningSource::GivenLowA;
+        given.lowA_Hz = 480.0f;
+        given.secondLook = secondLook;
+        const TranscriptionResult expected = transcribeRecording(captured, kRate_Hz, given);
+        const QList<QVariant> last = results.last();
+        EXPECT_FALSE(last[4].toBool());
+        const NoteMap melody = last[1].value<NoteMap>();
+        const NoteMap gracing = last[2].value<NoteMap>();
+        EXPECT_EQ(melody, expected.melody);
+        EXPECT_EQ(gracing, expected.gracing);
+        EXPECT_EQ(melody.size(), 10u) << "second look " << secondLook;
+        EXPECT_EQ(gracing.size(), 4u) << "second look " << secondLook;
+    }
 }
 
 QByteArray bytesOf(const std::vector<short>& samples)

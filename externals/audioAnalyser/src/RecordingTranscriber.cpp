@@ -3,6 +3,7 @@
 #include "HistoricPipeTuning.h"
 #include "LowAEstimator.h"
 #include "ProgressiveVantor.h"
+#include "SecondLook.h"
 #include "Vantor.h"
 
 #include <algorithm>
@@ -107,6 +108,15 @@ void feedRecording(ProgressiveVantor& engine, const short* samples, std::size_t 
     engine.progressiveTranscribe(nullptr, 0, true);
 }
 
+void takeSecondLook(const std::vector<short>& samples, float samplingFrequency_Hz, const PipeTuning& reference,
+                    NoteMap& melody, NoteMap& gracing)
+{
+    SecondLook look;
+    look.setSamplingFrequency_Hz(samplingFrequency_Hz);
+    look.setTuning(reference);
+    look.revise(samples.data(), samples.size(), melody, gracing);
+}
+
 TranscriptionResult transcribeRecording(const std::vector<short>& samples, float samplingFrequency_Hz,
                                         const TranscriptionOptions& options, const ProgressCallback& progress)
 {
@@ -120,6 +130,8 @@ TranscriptionResult transcribeRecording(const std::vector<short>& samples, float
         runProgressive(samples, samplingFrequency_Hz, options, reference, progress, result);
     else
         runOneShot(samples, samplingFrequency_Hz, options, reference, progress, result);
+    if (options.secondLook)
+        takeSecondLook(samples, samplingFrequency_Hz, reference, result.melody, result.gracing);
     result.wall_s = std::chrono::duration<float>(std::chrono::steady_clock::now() - started).count();
     return result;
 }

@@ -38,6 +38,9 @@ struct TranscriptionOptions {
     float minimumSnacPeak = 0.3f;
     float transcriptionInterval_s = 0.5f;
     unsigned int blockSize_B = 4096;
+    // The closer look at gracings and short notes after the transcription
+    // (SecondLook); off gives the transcription engine's output as it is.
+    bool secondLook = true;
 
     TuningSource tuningSource = TuningSource::EstimatedLowA;
     float lowA_Hz = 0.0f;       // for GivenLowA
@@ -60,6 +63,11 @@ using ProgressCallback = std::function<void(float)>;
 TranscriptionResult transcribeRecording(const std::vector<short>& samples, float samplingFrequency_Hz,
                                         const TranscriptionOptions& options,
                                         const ProgressCallback& progress = nullptr);
+
+// The closer look at a finished transcription of samples, through the tuning
+// the transcription started from.
+void takeSecondLook(const std::vector<short>& samples, float samplingFrequency_Hz, const PipeTuning& reference,
+                    NoteMap& melody, NoteMap& gracing);
 
 // Sets a progressive engine up as the application does before a recording:
 // parameters, a reset, the running tuning estimate seeded with reference, and

@@ -1,0 +1,64 @@
+#include "Phrases.h"
+
+#include "TestSignals.h"
+#include "VantorUtils.h"
+
+#include <sstream>
+#include <stdexcept>
+
+namespace phrases {
+
+namespace {
+
+constexpr float kGracenote_s = 0.025f;
+
+PipeNoteName melodyNoteNamed(const std::string& name)
+{
+    for (int value = LG; value <= HA; ++value)
+        if (toString(static_cast<PipeNoteName>(value)) == name)
+            return static_cast<PipeNoteName>(value);
+    throw std::invalid_argument("not a chanter note: " + name);
+}
+
+} // namespace
+
+PipeTuning chanter()
+{
+    PipeTuning tuning;
+    tuning.setLowA_Hz(480.0f);
+    return tuning;
+}
+
+std::vector<short> render(const std::string& text)
+{
+    std::vector<synth::Segment> segments;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        const std::size_t colon = word.find(':');
+        const PipeNoteName note = melodyNoteNamed(word.substr(0, colon));
+        const float duration_s = colon == std::string::npos ? kGracenote_s : std::stof(word.substr(colon + 1)) / 1000.0f;
+        const auto reference = PipeTuning::noteIndexToReferenceNote(melodyNoteOrdinalValue(note));
+        segments.push_back({chanter().getReferenceNoteCentreFrequency_Hz(reference), duration_s});
+    }
+    return testsignals::pcm(synth::renderSegments(segments, testsignals::kRate_Hz, synth::chanterHarmonics(), 0.5f));
+}
+
+TranscriptionResult transcribe(const std::vector<short>& pcm, TranscriptionMode mode, bool secondLook)
+{
+    TranscriptionOptions options;
+    options.mode = mode;
+    options.tuningSource = TuningSource::Calibrated;
+    options.calibratedTuning = chanter();
+    options.secondLook = secondLook;
+    return transcribeRecording(pcm, testsignals::kRate_Hz, options);
+}
+
+std::string names(const TranscriptionResult& result)
+{
+    std::string text;
+    for (const PipeNote& note : combineMelodyAndGraceNotes(result.melody, result.gracing))
+        text += (text.empty() ? "" : " ") + toString(note.noteName());
+    return text;
+}
+
+} // namespace phrases

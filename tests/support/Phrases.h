@@ -1,0 +1,20 @@
+#pragma once
+
+// Short chanter phrases written as text, rendered as audio and transcribed:
+// "LA:400 LG D LG B:400" is Low A for 400 ms, a grip of three 25 ms
+// gracenotes and B for 400 ms, on a chanter with Low A at 480 Hz.
+
+#include "RecordingTranscriber.h"
+
+#include <string>
+#include <vector>
+
+namespace phrases {
+
+PipeTuning chanter();
+std::vector<short> render(const std::string& text);
+TranscriptionResult transcribe(const std::vector<short>& pcm, TranscriptionMode mode, bool secondLook = true);
+// The melody notes and gracings in time order, by name: "LA grp B".
+std::string names(const TranscriptionResult& result);
+
+} // namespace phrases
