@@ -138,7 +138,7 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent)
     mSecondLook = named(new QCheckBox, "secondLook",
                         "After each transcription, look again at every gracing and at notes too short for the "
                         "transcription, with a finer pitch track.\nOff gives the transcription as it is.");
-    form->addRow("Second look at gracings and short notes", mSecondLook);
+    form->addRow("Second look at gracings and short notes:", mSecondLook);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);

@@ -25,6 +25,7 @@ TEST_F(GeneralSettingsTest, AFirstStartHasTheDefaults)
     EXPECT_EQ(settings.scoreRefreshRate_Hz, 2.0f);
     EXPECT_EQ(settings.tuneName, "Your Tune");
     EXPECT_TRUE(settings.autoSaveDir.endsWith("/Vantor/autosave/"));
+    EXPECT_TRUE(settings.secondLook);
     PipeTuning tuning;
     EXPECT_FALSE(loadCalibratedTuning(store, tuning));
 }
@@ -39,6 +40,7 @@ TEST_F(GeneralSettingsTest, SurvivesASaveAndLoadCycle)
     settings.audioDevice = "File input: tune.wav";
     settings.tuneName = "The Brown Haired Maiden";
     settings.pitchPeakThreshold = 0.95f;
+    settings.secondLook = false;
     settings.debugDisable = true;
     settings.save(store);
     const GeneralSettings loaded = GeneralSettings::load(store);
@@ -49,6 +51,7 @@ TEST_F(GeneralSettingsTest, SurvivesASaveAndLoadCycle)
     EXPECT_EQ(loaded.audioDevice, "File input: tune.wav");
     EXPECT_EQ(loaded.tuneName, "The Brown Haired Maiden");
     EXPECT_FLOAT_EQ(loaded.pitchPeakThreshold, 0.95f);
+    EXPECT_FALSE(loaded.secondLook);
     // Read only: never written back.
     EXPECT_FALSE(loaded.debugDisable);
 }

@@ -14,6 +14,7 @@
 #include "utils.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDirIterator>
 #include <QFileDialog>
@@ -310,7 +311,11 @@ TEST_F(MainWindowFilesTest, TheSettingsDialogKeepsWhatItIsNotGiven)
         QTest::qWait(20);
         screenshot("settings_" + tabs->tabText(tab).toLower());
     }
+    auto* secondLook = dialog.findChild<QCheckBox*>("secondLook");
+    EXPECT_TRUE(secondLook->isChecked());
+    secondLook->setChecked(false);
     dialog.accept();
+    EXPECT_FALSE(dialog.settings.secondLook);
     EXPECT_EQ(dialog.settings.autoSaveDir, "/kept/folder");
     EXPECT_EQ(dialog.settings.audioDevice, audioDevices::fileInputName());
     EXPECT_EQ(dialog.settings.recordingFrequency_Hz, 44100);

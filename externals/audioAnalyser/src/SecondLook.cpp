@@ -15,8 +15,14 @@ constexpr float kDropout_s = 0.02f;
 // The short windows are timed at their centres, the transcription's at their
 // starts: a held run belongs to a note it meets within this much.
 constexpr float kAlignment_s = 0.03f;
+// Elements this long (10 ms) are clear gracenotes; shorter ones may be the
+// crossing from one note to the next, heard through both.
+constexpr int kClearElementFrames = 5;
 // A crossing from one held note to the next this quick has no gracenote in it.
 constexpr float kCleanCrossing_s = 0.012f;
+// The transcription's own melody notes last 150 ms or more; a shorter one
+// came from its gracenote rules.
+constexpr float kShortestKeptNote_s = 0.1f;
 // Notes closer than this are played legato: the first lasts until the next.
 constexpr float kLegatoGap_s = 0.1f;
 // How far before a note a gracing that leads into it may start.
@@ -89,21 +95,56 @@ bool isHeld(const Run& run)
     return run.duration_s() >= SecondLook::kHeldNote_s;
 }
 
-// Whether the track heard only gracenotes where the transcription put a note
-// it did not hear held: gracenote elements over at least half of it, and no
-// held note. Such a note is a gracenote read as melody.
+// Whether a note of the transcription that the track did not hear held is a
+// gracenote read as melody: a note shorter than 100 ms whose pitch the track
+// heard only as a gracenote element, or one over at least half of which the
+// track heard gracenote elements, and held notes over less.
 bool heardAsGracenotes(const PipeNote& note, const std::vector<Run>& runs)
 {
-    const float start_s = note.start_s();
+    const float start_s = note.start_s() - kAlignment_s;
     const float end_s = note.getEnd_s() + kAlignment_s;
-    float covered_s = 0.0f;
+    float elements_s = 0.0f;
+    float held_s = 0.0f;
+    bool ownElement = false;
     auto run = std::partition_point(runs.begin(), runs.end(), [&](const Run& r) { return r.end_s <= start_s; });
     for (; run != runs.end() && run->start_s < end_s; ++run) {
-        if (isHeld(*run))
-            return false;
-        covered_s += overlap(start_s, end_s, run->start_s, run->end_s);
+        const float shared_s = overlap(note.start_s(), end_s, run->start_s, run->end_s);
+        (isHeld(*run) ? held_s : elements_s) += shared_s;
+        ownElement = ownElement || (!isHeld(*run) && run->note == note.noteName());
     }
-    return covered_s >= 0.5f * (end_s - start_s);
+    const float half_s = 0.5f * (end_s - note.start_s());
+    return (ownElement && note.duration_s() < kShortestKeptNote_s) || (elements_s >= half_s && held_s < half_s);
+}
+
+// The gracenotes of a crossing in playing order, repeats merged, and when
+// they sound.
+struct Spelling {
+    std::vector<PipeNoteName> elements;
+    float start_s = 0.0f;
+    float end_s = 0.0f;
+};
+
+Spelling spell(const std::vector<const Run*>& heard, int minimumFrames)
+{
+    Spelling spelling;
+    for (const Run* run : heard) {
+        if (run->frames < minimumFrames)
+            continue;
+        if (spelling.elements.empty())
+            spelling.start_s = run->start_s;
+        if (spelling.elements.empty() || spelling.elements.back() != run->note)
+            spelling.elements.push_back(run->note);
+        spelling.end_s = run->end_s;
+    }
+    return spelling;
+}
+
+// Whether the track heard no chanter note at all over a note of the
+// transcription (drones alone, say, or a noise read as a note).
+bool heardNothing(const PipeNote& note, const std::vector<Run>& runs)
+{
+    auto run = std::partition_point(runs.begin(), runs.end(), [&](const Run& r) { return r.end_s <= note.start_s(); });
+    return run == runs.end() || run->start_s >= note.getEnd_s();
 }
 
 // One melody note of the revised transcription: the held runs it is heard
@@ -116,6 +157,219 @@ struct Unit {
     std::size_t firstRun = 0;
     std::size_t lastRun = 0;
 };
+
+// Held runs given to the transcription's notes: each to the note of its
+// name it overlaps most. An orphan is a held run no note of its name meets;
+// an absorbed note is one of the same name that a run given to another note
+// holds through (the transcription split it at a dip the track did not
+// hear).
+struct Assignment {
+    std::vector<std::vector<std::size_t>> runsOfNote;
+    std::vector<std::size_t> orphans;
+    std::vector<bool> absorbed;
+};
+
+Assignment assignHeldRuns(const std::vector<Run>& runs, const std::vector<PipeNote>& notes)
+{
+    Assignment assignment{std::vector<std::vector<std::size_t>>(notes.size()), {},
+                          std::vector<bool>(notes.size(), false)};
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const Run& run = runs[r];
+        if (!isHeld(run))
+            continue;
+        // The melody's notes follow one another, so their ends rise too.
+        const auto first = static_cast<std::size_t>(
+            std::partition_point(notes.begin(), notes.end(),
+                                 [&](const PipeNote& note) { return note.getEnd_s() + kAlignment_s <= run.start_s; })
+            - notes.begin());
+        float best = 0.0f;
+        std::size_t owner = notes.size();
+        for (std::size_t n = first; n < notes.size() && notes[n].start_s() - kAlignment_s < run.end_s; ++n) {
+            if (notes[n].noteName() != run.note)
+                continue;
+            const float shared =
+                overlap(notes[n].start_s() - kAlignment_s, notes[n].getEnd_s() + kAlignment_s, run.start_s, run.end_s);
+            if (shared > best) {
+                best = shared;
+                owner = n;
+            }
+        }
+        if (owner == notes.size()) {
+            assignment.orphans.push_back(r);
+            continue;
+        }
+        assignment.runsOfNote[owner].push_back(r);
+        for (std::size_t n = first; n < notes.size() && notes[n].start_s() < run.end_s; ++n)
+            if (n != owner && notes[n].noteName() == run.note && run.start_s <= notes[n].start_s()
+                && notes[n].getEnd_s() <= run.end_s + kAlignment_s)
+                assignment.absorbed[n] = true;
+    }
+    return assignment;
+}
+
+// The melody notes as the track hears them: each note's held runs, split
+// where a gracenote of another pitch comes between two of them (a strike
+// between repeated notes); the transcription's note as it is where the track
+// heard nothing clear. Notes the track heard nothing in, or only gracenotes,
+// are left out; where the former lay goes to unheard.
+std::vector<Unit> unitsOf(const std::vector<PipeNote>& notes, const std::vector<Run>& runs,
+                          const Assignment& assignment, std::vector<TimeRange>& unheard)
+{
+    auto hasElementBetween = [&](std::size_t from, std::size_t to) {
+        for (std::size_t r = from + 1; r < to; ++r)
+            if (runs[r].note != runs[from].note)
+                return true;
+        return false;
+    };
+    std::vector<Unit> units;
+    for (std::size_t n = 0; n < notes.size(); ++n) {
+        const PipeNote& note = notes[n];
+        const std::vector<std::size_t>& held = assignment.runsOfNote[n];
+        if (held.empty()) {
+            if (assignment.absorbed[n] || heardNothing(note, runs))
+                unheard.emplace_back(note.start_s() - kAlignment_s, note.getEnd_s());
+            else if (!heardAsGracenotes(note, runs))
+                units.push_back(Unit{note.noteName(), note.start_s(), note.getEnd_s(), false, 0, 0});
+            continue;
+        }
+        std::size_t groupStart = held.front();
+        for (std::size_t k = 0; k < held.size(); ++k) {
+            const bool last = k + 1 == held.size();
+            if (last || hasElementBetween(held[k], held[k + 1])) {
+                units.push_back(Unit{note.noteName(), runs[groupStart].start_s, runs[held[k]].end_s, true, groupStart,
+                                     held[k]});
+                if (!last)
+                    groupStart = held[k + 1];
+            }
+        }
+    }
+    return units;
+}
+
+// An orphan short enough to be a note the transcription could not keep, with
+// held notes of other pitches around it, is a melody note of its own.
+void putBackShortNotes(const std::vector<Run>& runs, const std::vector<std::size_t>& orphans,
+                       std::vector<Unit>& units)
+{
+    auto nearestHeld = [&](std::size_t r, int direction) -> const Run* {
+        for (long k = static_cast<long>(r) + direction; k >= 0 && k < static_cast<long>(runs.size()); k += direction)
+            if (isHeld(runs[static_cast<std::size_t>(k)]))
+                return &runs[static_cast<std::size_t>(k)];
+        return nullptr;
+    };
+    const std::size_t heardBefore = units.size();
+    for (std::size_t r : orphans) {
+        const Run& run = runs[r];
+        if (run.duration_s() >= SecondLook::kLongestRecoveredNote_s)
+            continue;
+        const Run* before = nearestHeld(r, -1);
+        const Run* after = nearestHeld(r, +1);
+        if ((before != nullptr && before->note == run.note) || (after != nullptr && after->note == run.note))
+            continue;
+        if (before != nullptr && after != nullptr && before->note == after->note) {
+            // Inside one held note: a misreading, not a note of its own.
+            const auto inside = std::find_if(units.begin(), units.begin() + static_cast<long>(heardBefore),
+                                             [&](const Unit& unit) {
+                                                 return unit.heard && unit.start_s <= before->start_s
+                                                        && after->end_s <= unit.end_s;
+                                             });
+            if (inside != units.begin() + static_cast<long>(heardBefore))
+                continue;
+        }
+        units.push_back(Unit{run.note, run.start_s, run.end_s, true, r, r});
+    }
+}
+
+void removeGracingsIn(NoteMap& gracing, float from_s, float to_s)
+{
+    gracing.erase(gracing.lower_bound(from_s), gracing.lower_bound(to_s));
+}
+
+// The gracing between each two heard units, named from the elements heard
+// between them; the transcription's gracings there give way to it. A
+// crossing with no element and no time for one loses the gracings it had.
+void nameGracings(const std::vector<Run>& runs, const std::vector<Unit>& units, NoteMap& gracing)
+{
+    for (std::size_t u = 0; u < units.size(); ++u) {
+        const Unit& unit = units[u];
+        const Unit* previous = u > 0 ? &units[u - 1] : nullptr;
+        if (!unit.heard || (previous != nullptr && !previous->heard))
+            continue;
+        const float from_s = previous != nullptr ? previous->end_s : unit.start_s - SecondLook::kMargin_s;
+        const float to_s = unit.start_s;
+        std::vector<const Run*> heard;
+        bool blocked = false;
+        for (std::size_t r = previous != nullptr ? previous->lastRun + 1 : 0; r < unit.firstRun; ++r) {
+            const Run& run = runs[r];
+            if (run.end_s <= from_s || run.start_s >= to_s)
+                continue;
+            if (isHeld(run)) {
+                blocked = true; // a held note no unit took: leave this crossing alone
+                break;
+            }
+            heard.push_back(&run);
+        }
+        if (blocked)
+            continue;
+        if (heard.empty()) {
+            if (previous != nullptr && to_s - from_s < kCleanCrossing_s)
+                removeGracingsIn(gracing, from_s - kAlignment_s, to_s);
+            continue;
+        }
+        // Named from every element heard, or else from the clear ones only:
+        // the brief ones may be the crossing between two notes.
+        const PipeNoteName previousName = previous != nullptr ? previous->name : Unknown;
+        Spelling spelling = spell(heard, SecondLook::kMinimumElementFrames);
+        PipeNoteName name = SecondLook::identifyGracing(previousName, spelling.elements, unit.name);
+        if (name == Unknown) {
+            spelling = spell(heard, kClearElementFrames);
+            name = SecondLook::identifyGracing(previousName, spelling.elements, unit.name);
+        }
+        if (name == Unknown)
+            continue;
+        removeGracingsIn(gracing, (previous != nullptr ? from_s : spelling.start_s) - kAlignment_s,
+                         to_s + kAlignment_s);
+        PipeNote note(name, spelling.start_s, spelling.end_s - spelling.start_s);
+        if (isComplexMovement(name) && !isSingleGraceNote(name))
+            note.setMelodyNoteStartOffset_s(unit.start_s - spelling.start_s);
+        insertByStart(gracing, note);
+    }
+}
+
+// The melody notes, each starting where the gracing that leads into it
+// starts when that gracing is alone before it (several, one the vocabulary
+// has no name for read in pieces, stay where they are and so does the note),
+// and lasting until the next when they are played legato.
+NoteMap placeMelody(const std::vector<Unit>& units, const NoteMap& gracing)
+{
+    std::vector<float> starts(units.size());
+    for (std::size_t u = 0; u < units.size(); ++u) {
+        starts[u] = units[u].start_s;
+        if (!units[u].heard)
+            continue;
+        const float earliest_s = u > 0 ? std::max(units[u - 1].start_s, units[u].start_s - kLongestGracing_s)
+                                       : units[u].start_s - kLongestGracing_s;
+        const PipeNote* leading = nullptr;
+        int leadingCount = 0;
+        for (auto it = gracing.upper_bound(earliest_s); it != gracing.lower_bound(units[u].start_s); ++it) {
+            if (u == 0 || it->first >= units[u - 1].end_s - kAlignment_s) {
+                leading = leading != nullptr ? leading : &it->second;
+                ++leadingCount;
+            }
+        }
+        if (leadingCount == 1)
+            starts[u] = leading->start_s();
+    }
+    NoteMap melody;
+    for (std::size_t u = 0; u < units.size(); ++u) {
+        float end_s = units[u].end_s;
+        if (u + 1 < units.size() && starts[u + 1] - end_s < kLegatoGap_s)
+            end_s = starts[u + 1];
+        if (end_s > starts[u])
+            insertByStart(melody, PipeNote(units[u].name, starts[u], end_s - starts[u]));
+    }
+    return melody;
+}
 
 } // namespace
 
@@ -152,12 +406,9 @@ PipeNoteName SecondLook::identifyGracing(PipeNoteName previous, const std::vecto
     return found;
 }
 
-void SecondLook::revise(const short* samples, std::size_t count, NoteMap& melody, NoteMap& gracing)
+std::vector<FinePitchTrack::Run> SecondLook::readAround(const short* samples, std::size_t count,
+                                                        const NoteMap& melody, const NoteMap& gracing)
 {
-    if (samples == nullptr || melody.empty())
-        return;
-
-    // The stretches to read: every note and gracing with a margin.
     std::vector<TimeRange> spans;
     for (const NoteMap* notes : {&melody, &gracing})
         for (const auto& entry : *notes)
@@ -173,182 +424,26 @@ void SecondLook::revise(const short* samples, std::size_t count, NoteMap& melody
         raw.insert(raw.end(), part.begin(), part.end());
         readTo_s = span.second;
     }
-    const std::vector<Run> runs = cleanRuns(raw);
+    return cleanRuns(raw);
+}
 
-    // Each held run goes to the transcription's note of its name it overlaps
-    // most; a held run no note of its name meets is an orphan.
-    const std::vector<PipeNote> notes = [&] {
-        std::vector<PipeNote> list;
-        for (const auto& entry : melody)
-            list.push_back(entry.second);
-        return list;
-    }();
-    std::vector<std::vector<std::size_t>> runsOfNote(notes.size());
-    std::vector<std::size_t> orphans;
-    for (std::size_t r = 0; r < runs.size(); ++r) {
-        if (!isHeld(runs[r]))
-            continue;
-        float best = 0.0f;
-        std::size_t owner = notes.size();
-        for (std::size_t n = 0; n < notes.size(); ++n) {
-            const PipeNote& note = notes[n];
-            if (note.noteName() != runs[r].note)
-                continue;
-            const float shared = overlap(note.start_s() - kAlignment_s, note.getEnd_s() + kAlignment_s,
-                                         runs[r].start_s, runs[r].end_s);
-            if (shared > best) {
-                best = shared;
-                owner = n;
-            }
-        }
-        if (owner < notes.size())
-            runsOfNote[owner].push_back(r);
-        else
-            orphans.push_back(r);
-    }
+void SecondLook::revise(const short* samples, std::size_t count, NoteMap& melody, NoteMap& gracing)
+{
+    if (samples == nullptr || melody.empty())
+        return;
+    const std::vector<Run> runs = readAround(samples, count, melody, gracing);
+    std::vector<PipeNote> notes;
+    for (const auto& entry : melody)
+        notes.push_back(entry.second);
 
-    // Units: a note's held runs, split where a gracenote of another pitch
-    // comes between two of them (a strike between repeated notes).
-    auto hasElementBetween = [&](std::size_t from, std::size_t to) {
-        for (std::size_t r = from + 1; r < to; ++r)
-            if (runs[r].note != runs[from].note)
-                return true;
-        return false;
-    };
-    std::vector<Unit> units;
-    for (std::size_t n = 0; n < notes.size(); ++n) {
-        const std::vector<std::size_t>& held = runsOfNote[n];
-        if (held.empty()) {
-            if (!heardAsGracenotes(notes[n], runs))
-                units.push_back(Unit{notes[n].noteName(), notes[n].start_s(), notes[n].getEnd_s(), false, 0, 0});
-            continue;
-        }
-        std::size_t groupStart = held.front();
-        for (std::size_t k = 0; k < held.size(); ++k) {
-            const bool last = k + 1 == held.size();
-            if (last || hasElementBetween(held[k], held[k + 1])) {
-                units.push_back(Unit{notes[n].noteName(), runs[groupStart].start_s, runs[held[k]].end_s, true,
-                                     groupStart, held[k]});
-                if (!last)
-                    groupStart = held[k + 1];
-            }
-        }
-    }
-    // An orphan short enough to be a note the transcription could not keep,
-    // between held runs of other notes, is put back.
-    auto nearestHeld = [&](std::size_t r, int direction) -> const Run* {
-        for (long k = static_cast<long>(r) + direction; k >= 0 && k < static_cast<long>(runs.size()); k += direction)
-            if (isHeld(runs[static_cast<std::size_t>(k)]))
-                return &runs[static_cast<std::size_t>(k)];
-        return nullptr;
-    };
-    for (std::size_t r : orphans) {
-        const Run& run = runs[r];
-        if (run.duration_s() >= kLongestRecoveredNote_s)
-            continue;
-        const Run* before = nearestHeld(r, -1);
-        const Run* after = nearestHeld(r, +1);
-        if ((before != nullptr && before->note == run.note) || (after != nullptr && after->note == run.note))
-            continue;
-        if (before != nullptr && after != nullptr && before->note == after->note && before->end_s > run.start_s - kHeldNote_s
-            && after->start_s < run.end_s + kHeldNote_s) {
-            // Inside one held note: a misreading, not a note of its own.
-            bool sameUnit = false;
-            for (const Unit& unit : units)
-                if (unit.heard && unit.start_s <= before->start_s && after->end_s <= unit.end_s)
-                    sameUnit = true;
-            if (sameUnit)
-                continue;
-        }
-        units.push_back(Unit{run.note, run.start_s, run.end_s, true, r, r});
-    }
+    const Assignment assignment = assignHeldRuns(runs, notes);
+    std::vector<TimeRange> unheard;
+    std::vector<Unit> units = unitsOf(notes, runs, assignment, unheard);
+    putBackShortNotes(runs, assignment.orphans, units);
     std::stable_sort(units.begin(), units.end(), [](const Unit& a, const Unit& b) { return a.start_s < b.start_s; });
 
-    // The gracing between each two heard units, named from its elements.
-    NoteMap revisedGracing = gracing;
-    auto removeGracingsIn = [&](float from_s, float to_s) {
-        for (auto it = revisedGracing.begin(); it != revisedGracing.end();) {
-            if (from_s <= it->second.start_s() && it->second.start_s() < to_s)
-                it = revisedGracing.erase(it);
-            else
-                ++it;
-        }
-    };
-    for (std::size_t u = 0; u < units.size(); ++u) {
-        const Unit& unit = units[u];
-        const Unit* previous = u > 0 ? &units[u - 1] : nullptr;
-        if (!unit.heard || (previous != nullptr && !previous->heard))
-            continue;
-        const float from_s = previous != nullptr ? previous->end_s : unit.start_s - kMargin_s;
-        const float to_s = unit.start_s;
-        std::vector<PipeNoteName> elements;
-        float elementsStart_s = 0.0f;
-        float elementsEnd_s = 0.0f;
-        bool blocked = false;
-        for (std::size_t r = previous != nullptr ? previous->lastRun + 1 : 0; r < unit.firstRun; ++r) {
-            const Run& run = runs[r];
-            if (run.end_s <= from_s || run.start_s >= to_s)
-                continue;
-            if (isHeld(run)) {
-                blocked = true; // a held note no unit took: leave this crossing alone
-                break;
-            }
-            if (elements.empty())
-                elementsStart_s = run.start_s;
-            if (elements.empty() || elements.back() != run.note)
-                elements.push_back(run.note);
-            elementsEnd_s = run.end_s;
-        }
-        if (blocked)
-            continue;
-        if (elements.empty()) {
-            if (previous != nullptr && to_s - from_s < kCleanCrossing_s)
-                removeGracingsIn(from_s - kAlignment_s, to_s);
-            continue;
-        }
-        const PipeNoteName name = identifyGracing(previous != nullptr ? previous->name : Unknown, elements, unit.name);
-        if (name == Unknown)
-            continue;
-        removeGracingsIn(previous != nullptr ? from_s - kAlignment_s : elementsStart_s - kAlignment_s,
-                         to_s + kAlignment_s);
-        PipeNote note(name, elementsStart_s, elementsEnd_s - elementsStart_s);
-        if (isComplexMovement(name) && !isSingleGraceNote(name))
-            note.setMelodyNoteStartOffset_s(unit.start_s - elementsStart_s);
-        insertByStart(revisedGracing, note);
-    }
-
-    // Each melody note starts where the gracing leading into it starts.
-    std::vector<float> starts(units.size());
-    for (std::size_t u = 0; u < units.size(); ++u) {
-        const float earliest_s = u > 0 ? std::max(units[u - 1].start_s, units[u].start_s - kLongestGracing_s)
-                                       : units[u].start_s - kLongestGracing_s;
-        starts[u] = units[u].start_s;
-        if (!units[u].heard)
-            continue;
-        // Only a gracing alone before its note: several (one the vocabulary
-        // has no name for, read in pieces) stay where they are, and so does
-        // the note after them.
-        const auto last = revisedGracing.lower_bound(units[u].start_s);
-        const PipeNote* leading = nullptr;
-        int count = 0;
-        for (auto it = revisedGracing.upper_bound(earliest_s); it != last; ++it) {
-            if (u == 0 || it->first >= units[u - 1].end_s - kAlignment_s) {
-                leading = leading != nullptr ? leading : &it->second;
-                ++count;
-            }
-        }
-        if (count == 1)
-            starts[u] = leading->start_s();
-    }
-    NoteMap revisedMelody;
-    for (std::size_t u = 0; u < units.size(); ++u) {
-        float end_s = units[u].end_s;
-        if (u + 1 < units.size() && starts[u + 1] - end_s < kLegatoGap_s)
-            end_s = starts[u + 1];
-        if (end_s <= starts[u])
-            continue;
-        insertByStart(revisedMelody, PipeNote(units[u].name, starts[u], end_s - starts[u]));
-    }
-    melody = std::move(revisedMelody);
-    gracing = std::move(revisedGracing);
+    for (const TimeRange& span : unheard)
+        removeGracingsIn(gracing, span.first, span.second);
+    nameGracings(runs, units, gracing);
+    melody = placeMelody(units, gracing);
 }

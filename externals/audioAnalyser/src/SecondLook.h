@@ -60,5 +60,9 @@ public:
     const FinePitchTrack& track() const { return mTrack; }
 
 private:
+    // The track's runs around every note and gracing, cleaned.
+    std::vector<FinePitchTrack::Run> readAround(const short* samples, std::size_t count, const NoteMap& melody,
+                                                const NoteMap& gracing);
+
     FinePitchTrack mTrack;
 };
