@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 TEST(SecondLook, NamesAGracingFromTheElementsBetweenTwoNotes)
@@ -121,6 +123,13 @@ TEST(SecondLook, TheTrackReadsTheSameHoweverItsFramesWereReached)
         EXPECT_EQ(actual[k].frames, expected[k].frames);
     }
     EXPECT_LT(whole.framesComputed(), 700u / 2); // held notes are only probed
+
+    // Ranges beyond the recording, or not numbers, read what there is.
+    const auto all = whole.runs(pcm.data(), pcm.size(), -1e30f, 1e30f);
+    ASSERT_FALSE(all.empty());
+    EXPECT_NEAR(all.back().end_s, static_cast<float>(pcm.size()) / testsignals::kRate_Hz, 0.01f);
+    EXPECT_TRUE(whole.runs(pcm.data(), pcm.size(), std::nanf(""), 1.0f).empty());
+    EXPECT_TRUE(whole.runs(pcm.data(), 100, 0.0f, 1.0f).empty());
 }
 
 } // namespace

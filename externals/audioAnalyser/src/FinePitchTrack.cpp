@@ -81,7 +81,7 @@ std::vector<FinePitchTrack::Run> FinePitchTrack::runs(const short* samples, std:
                                                       float to_s)
 {
     std::vector<Run> result;
-    if (samples == nullptr || !(to_s > from_s))
+    if (samples == nullptr || !std::isfinite(from_s) || !std::isfinite(to_s) || !(to_s > from_s))
         return result;
     if (!mConfigured)
         configure();
@@ -89,19 +89,20 @@ std::vector<FinePitchTrack::Run> FinePitchTrack::runs(const short* samples, std:
     // Frame k's window is samples [k hop, k hop + W), its centre k hop + W/2.
     const double half = kWindowSize / 2.0;
     const double hop = static_cast<double>(mHop);
+    // Frames past the samples read nothing and are left out.
+    const std::size_t fitting = count >= kWindowSize ? (count - kWindowSize) / mHop + 1 : 0;
     auto firstFrameAt = [&](double time_s) {
         const double k = std::ceil((time_s * mSamplingFrequency_Hz - half) / hop);
-        return static_cast<std::size_t>(std::max(0.0, k));
+        return static_cast<std::size_t>(std::clamp(k, 0.0, static_cast<double>(fitting)));
     };
     const std::size_t first = firstFrameAt(from_s);
     const std::size_t end = firstFrameAt(to_s);
-    const std::size_t fitting = count >= kWindowSize ? (count - kWindowSize) / mHop + 1 : 0;
-    if (mFrames.size() < std::min(end, fitting))
-        mFrames.resize(std::min(end, fitting), kNotComputed);
+    if (first >= end)
+        return result;
+    if (mFrames.size() < end)
+        mFrames.resize(end, kNotComputed);
 
     auto label = [&](std::size_t k) {
-        if (k >= fitting)
-            return Unknown;
         std::int8_t& cached = mFrames[k];
         if (cached == kNotComputed) {
             cached = static_cast<std::int8_t>(computeFrame(samples, k));
@@ -115,10 +116,9 @@ std::vector<FinePitchTrack::Run> FinePitchTrack::runs(const short* samples, std:
     // clear for at least 8 ms, so a probe lands in it. What is assumed never
     // depends on what was read before: the runs are the same however the
     // frames were reached.
-    std::vector<PipeNoteName> labels(end > first ? end - first : 0, Unknown);
+    std::vector<PipeNoteName> labels(end - first, Unknown);
     std::size_t previous = first;
-    if (!labels.empty())
-        labels[0] = label(first);
+    labels[0] = label(first);
     while (previous + 1 < end) {
         const std::size_t next = std::min(end - 1, (previous / kProbeStride + 1) * kProbeStride);
         labels[next - first] = label(next);

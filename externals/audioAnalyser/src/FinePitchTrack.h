@@ -54,8 +54,8 @@ public:
     void clear();
 
     // The runs of the frames whose centres lie in [from_s, to_s), computed
-    // from samples[0, count) where they are not known yet. Frames whose
-    // window does not fit in the samples are Unknown and not kept.
+    // from samples[0, count) where they are not known yet; frames whose
+    // window does not fit in the samples are left out.
     std::vector<Run> runs(const short* samples, std::size_t count, float from_s, float to_s);
 
     float hop_s() const;
