@@ -67,6 +67,12 @@ std::string toPipeNotesJson(const TranscriptionResult& result, const std::string
         found["time_signature"] = QString("%1/%2").arg(metre->numerator).arg(metre->denominator);
         found["pick_up_beats"] = rounded(metre->pickUp_beats, 100.0);
         found["description"] = QString::fromStdString(describeMetre(*metre));
+        // The tracked beats: the tempo curve the score was quantised against.
+        QJsonArray beats;
+        for (float beat_s : metre->beats_s)
+            beats.append(rounded(beat_s, 1e3));
+        found["beats_s"] = beats;
+        found["first_bar_beat"] = metre->firstBarBeat;
         document["metre"] = found;
         QJsonObject written;
         written["bpm"] = rounded(score->bpm, 10.0);

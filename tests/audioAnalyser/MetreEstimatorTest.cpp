@@ -70,6 +70,10 @@ TEST(MetreEstimator, FindsTempoMetreAndPickUpOfTunesPlayedWithoutAClick)
          4, 0.5f},
         {"3/4 air, a crotchet pick-up", repeat({1.0f}, {{2.0f, 1.0f}, {1.5f, 0.5f, 1.0f}}, 6), 72.0f, 3, 4, 1.0f},
         {"6/8 jig, a quaver pick-up", repeat({q}, {{2 * q, q, q, q, q}, {3 * q, q, q, q}}, 8), 90.0f, 6, 8, q},
+        {"2/4 march from its bar line, its second beats a little heavier",
+         repeat({}, {{0.75f, 0.25f, 1.0f}}, 16), 80.0f, 2, 4, 0.0f},
+        {"3/4 air from its bar line, its first beats the lightest",
+         repeat({}, {{0.5f, 0.5f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}}, 6), 72.0f, 3, 4, 0.0f},
         {"4/4 march, no pick-up", repeat({}, {{2.0f, 0.5f, 0.5f, 1.0f}, {1.5f, 0.5f, 1.0f, 1.0f}}, 6), 72.0f, 4, 4,
          0.0f},
     };

@@ -3,6 +3,7 @@
 #include "VantorUtils.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cmath>
 #include <complex>
@@ -32,14 +33,16 @@ constexpr float kSubdivisionTolerance = 0.06f;
 // How much clearer, against the mean accent, the accent of a bar one beat
 // longer must be.
 constexpr float kLongerBarMargin = 0.1f;
-// How much less likely, per beat beyond the first, a longer pick-up is.
-constexpr float kLongPickUpPenalty = 1.0f;
+// How much less likely, per beat, a pick-up is: a tune that starts on a beat
+// starts on its bar line unless the accents clearly say otherwise.
+constexpr float kPickUpPenalty = 1.0f;
 // A first note this much of a beat before a bar line is a pick-up.
 constexpr float kPickUpLead_beats = 0.25f;
 
 struct Onset {
     float time_s;
     float weight;
+    float duration_s;
 };
 
 std::vector<Onset> onsetsOf(const NoteMap& melody, const NoteMap& gracenotes)
@@ -58,7 +61,7 @@ std::vector<Onset> onsetsOf(const NoteMap& melody, const NoteMap& gracenotes)
             time_s = std::min(time_s, g.start_s());
         }
         // Long notes carry the beat.
-        onsets.push_back({time_s, std::clamp(note.duration_s(), 0.05f, 2.0f)});
+        onsets.push_back({time_s, std::clamp(note.duration_s(), 0.05f, 2.0f), note.getEnd_s() - time_s});
     }
     return onsets;
 }
@@ -190,9 +193,64 @@ std::pair<int, float> firstBarLine(const std::vector<float>& beats, float first_
     return {bar, lead};
 }
 
-// Beats per bar (two only when twoBeats) and the phase of the bar lines:
-// the bar whose first beats are most accented against its others.
-std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<float>& beats, bool twoBeats)
+// How alike the rhythm of beats lag apart is (0..1): each beat's onsets in
+// twelfths of the beat (halves, thirds and quarters), and whether a note is
+// held past its end, compared beat with beat.
+float rhythmPeriodicity(const std::vector<Onset>& onsets, const std::vector<float>& beats, std::size_t lag)
+{
+    constexpr std::size_t kPositions = 12;
+    if (beats.size() < lag + 2)
+        return 0.0f;
+    std::vector<std::array<float, kPositions + 1>> rhythm(beats.size() - 1);
+    for (auto& beat : rhythm)
+        beat.fill(0.0f);
+    for (const Onset& onset : onsets) {
+        const auto next = std::upper_bound(beats.begin(), beats.end(), onset.time_s + kLeadIn_s);
+        if (next == beats.begin())
+            continue;
+        std::size_t k = static_cast<std::size_t>(next - beats.begin()) - 1;
+        if (k + 1 >= beats.size())
+            continue;
+        const float phase = (onset.time_s - beats[k]) / (beats[k + 1] - beats[k]);
+        std::size_t position = static_cast<std::size_t>(std::lround(std::max(0.0f, phase) * kPositions));
+        if (position >= kPositions) {
+            position = 0;
+            if (++k + 1 >= beats.size())
+                continue;
+        }
+        rhythm[k][position] += 1.0f;
+        if (onset.time_s + onset.duration_s > beats[k + 1] + kLeadIn_s)
+            rhythm[k][kPositions] += 1.0f;
+    }
+    double total = 0.0;
+    std::size_t pairs = 0;
+    for (std::size_t k = 0; k + lag < rhythm.size(); ++k) {
+        const auto& a = rhythm[k];
+        const auto& b = rhythm[k + lag];
+        const double dot = std::inner_product(a.begin(), a.end(), b.begin(), 0.0);
+        const double norms = std::sqrt(std::inner_product(a.begin(), a.end(), a.begin(), 0.0)
+                                       * std::inner_product(b.begin(), b.end(), b.begin(), 0.0));
+        total += norms > 0.0 ? dot / norms : 0.0;
+        ++pairs;
+    }
+    return pairs > 0 ? static_cast<float>(total / static_cast<double>(pairs)) : 0.0f;
+}
+
+// Whether the rhythm repeats in threes of beats (3/4) rather than in twos,
+// fours or eights (2/4, 4/4): a tune's bars and phrases repeat their rhythm.
+bool tripleMetre(const std::vector<Onset>& onsets, const std::vector<float>& beats)
+{
+    const float triple = std::max(rhythmPeriodicity(onsets, beats, 3), rhythmPeriodicity(onsets, beats, 6));
+    float duple = 0.0f;
+    for (std::size_t lag : {2, 4, 8})
+        duple = std::max(duple, rhythmPeriodicity(onsets, beats, lag));
+    return triple > duple;
+}
+
+// Beats per bar (one of candidates) and the phase of the bar lines: the bar
+// whose first beats are most accented against its others.
+std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<float>& beats,
+                          const std::vector<int>& candidates)
 {
     std::vector<float> accents(beats.size(), 0.0f);
     for (const Onset& onset : onsets) {
@@ -216,7 +274,7 @@ std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<fl
     int bestBeats = 2;
     int bestPhase = 0;
     float bestContrast = -1e9f;
-    for (int perBar : twoBeats ? std::vector<int>{2} : std::vector<int>{2, 3, 4}) {
+    for (int perBar : candidates) {
         for (int phase = 0; phase < perBar; ++phase) {
             float on = 0.0f;
             float off = 0.0f;
@@ -235,11 +293,11 @@ std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<fl
                 continue;
             // How much more the bar's first beats are accented than its
             // others, against the tune's mean accent; a longer bar must show
-            // it more clearly to be chosen, and a bar line that leaves more
-            // than a beat before it (pick-ups are a beat at most) is unlikely.
+            // it more clearly to be chosen, and the longer the pick-up a bar
+            // line leaves before it, the less likely that bar line is.
             const float contrast = (on / static_cast<float>(onCount) - off / static_cast<float>(offCount)) / mean
                                    - kLongerBarMargin * static_cast<float>(perBar - 2)
-                                   - kLongPickUpPenalty * std::max(0.0f, pickUpBeats(phase, perBar) - 1.0f);
+                                   - kPickUpPenalty * pickUpBeats(phase, perBar);
             if (contrast > bestContrast) {
                 bestContrast = contrast;
                 bestBeats = perBar;
@@ -288,7 +346,12 @@ MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes)
     estimate.bpmHigh = 60.0f / percentile(0.1f);
 
     const bool compound = compoundMetre(onsets, estimate.beats_s);
-    const auto [perBar, phase] = barOf(onsets, estimate.beats_s, compound);
+    // Compound time has two beats a bar; simple time three when its rhythm
+    // repeats in threes, else two or four.
+    const std::vector<int> candidates = compound                                ? std::vector<int>{2}
+                                        : tripleMetre(onsets, estimate.beats_s) ? std::vector<int>{3}
+                                                                                : std::vector<int>{2, 4};
+    const auto [perBar, phase] = barOf(onsets, estimate.beats_s, candidates);
     estimate.numerator = compound ? 6 : perBar;
     estimate.denominator = compound ? 8 : 4;
 
