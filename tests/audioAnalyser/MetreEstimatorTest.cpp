@@ -18,7 +18,8 @@ struct Played {
 
 // Plays lengths (in beats, from the pick-up on) at bpm, the tempo drifting
 // by drift (0.04: 4 %) over the tune and each onset off by up to jitter_s.
-Played play(const std::vector<float>& lengths_beats, float bpm, float drift, float jitter_s)
+// The melody repeats every phrase_beats, in which no note comes back.
+Played play(const std::vector<float>& lengths_beats, float bpm, float drift, float jitter_s, float phrase_beats = 8.0f)
 {
     std::mt19937 random(3);
     std::uniform_real_distribution<float> offset(-jitter_s, jitter_s);
@@ -39,7 +40,10 @@ Played play(const std::vector<float>& lengths_beats, float bpm, float drift, flo
     for (std::size_t k = 0; k < lengths_beats.size(); ++k) {
         const float start_s = 0.5f + timeAt(position) + offset(random);
         const float end_s = 0.5f + timeAt(position + lengths_beats[k]);
-        played.melody.emplace(start_s, PipeNote(names[k % 8], start_s, end_s - start_s));
+        // A note for each quaver of the phrase; half a phrase on, another.
+        const int slot = static_cast<int>(std::lround(std::fmod(position, phrase_beats) * 2.0f));
+        const PipeNoteName name = names[(slot * 3 + static_cast<int>(2.0f * slot >= phrase_beats * 2.0f)) % 8];
+        played.melody.emplace(start_s, PipeNote(name, start_s, end_s - start_s));
         position += lengths_beats[k];
     }
     return played;
@@ -63,23 +67,29 @@ TEST(MetreEstimator, FindsTempoMetreAndPickUpOfTunesPlayedWithoutAClick)
         int numerator;
         int denominator;
         float pickUp_beats;
+        float phrase_beats;
     };
     const float q = 1.0f / 3.0f; // a quaver in 6/8, in dotted-crotchet beats
     const Case cases[] = {
         {"2/4 march, a quaver pick-up", repeat({0.5f}, {{0.75f, 0.25f, 0.5f, 0.5f}, {1.0f, 0.5f, 0.5f}}, 8), 80.0f, 2,
-         4, 0.5f},
-        {"3/4 air, a crotchet pick-up", repeat({1.0f}, {{2.0f, 1.0f}, {1.5f, 0.5f, 1.0f}}, 6), 72.0f, 3, 4, 1.0f},
-        {"6/8 jig, a quaver pick-up", repeat({q}, {{2 * q, q, q, q, q}, {3 * q, q, q, q}}, 8), 90.0f, 6, 8, q},
+         4, 0.5f, 8.0f},
+        {"3/4 air, a crotchet pick-up", repeat({1.0f}, {{2.0f, 1.0f}, {1.5f, 0.5f, 1.0f}}, 6), 72.0f, 3, 4, 1.0f, 12.0f},
+        {"6/8 jig, a quaver pick-up", repeat({q}, {{2 * q, q, q, q, q}, {3 * q, q, q, q}}, 8), 90.0f, 6, 8, q, 8.0f},
         {"2/4 march from its bar line, its second beats a little heavier",
-         repeat({}, {{0.75f, 0.25f, 1.0f}}, 16), 80.0f, 2, 4, 0.0f},
+         repeat({}, {{0.75f, 0.25f, 1.0f}}, 16), 80.0f, 2, 4, 0.0f, 8.0f},
         {"3/4 air from its bar line, its first beats the lightest",
-         repeat({}, {{0.5f, 0.5f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}}, 6), 72.0f, 3, 4, 0.0f},
+         repeat({}, {{0.5f, 0.5f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}}, 6), 72.0f, 3, 4, 0.0f, 12.0f},
         {"4/4 march, no pick-up", repeat({}, {{2.0f, 0.5f, 0.5f, 1.0f}, {1.5f, 0.5f, 1.0f, 1.0f}}, 6), 72.0f, 4, 4,
-         0.0f},
+         0.0f, 16.0f},
+        // The same rhythm either way: only where the melody comes back tells
+        // two-beat bars from four.
+        {"2/4 march, its phrase eight beats", repeat({}, {{0.75f, 0.25f, 0.5f, 0.5f}}, 20), 80.0f, 2, 4, 0.0f, 8.0f},
+        {"4/4 march, its phrase sixteen beats", repeat({}, {{0.75f, 0.25f, 0.5f, 0.5f}}, 20), 80.0f, 4, 4, 0.0f,
+         16.0f},
     };
     for (const Case& c : cases) {
         for (float drift : {0.0f, 0.04f}) {
-            const Played played = play(c.lengths, c.bpm, drift, 0.015f);
+            const Played played = play(c.lengths, c.bpm, drift, 0.015f, c.phrase_beats);
             const MetreEstimate metre = estimateMetre(played.melody, NoteMap());
             ASSERT_TRUE(metre.valid) << c.name;
             // Within the drift: the tempo moves 4 % either way.

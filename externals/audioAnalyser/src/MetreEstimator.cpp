@@ -8,6 +8,7 @@
 #include <cmath>
 #include <complex>
 #include <numeric>
+#include <optional>
 
 namespace {
 
@@ -36,6 +37,10 @@ constexpr float kLongerBarMargin = 0.1f;
 // How much less likely, per beat, a pick-up is: a tune that starts on a beat
 // starts on its bar line unless the accents clearly say otherwise.
 constexpr float kPickUpPenalty = 1.0f;
+// Melodic repetition is judged over at least this many beats, and a phrase
+// is heard to come back when more of its notes than this recur.
+constexpr int kMinimumCompared_beats = 8;
+constexpr float kPhraseRepetition = 0.3f;
 // A first note this much of a beat before a bar line is a pick-up.
 constexpr float kPickUpLead_beats = 0.25f;
 
@@ -247,6 +252,49 @@ bool tripleMetre(const std::vector<Onset>& onsets, const std::vector<float>& bea
     return triple > duple;
 }
 
+// How often the melody plays the same note lag beats later (0..1), sampled
+// four times a beat; nullopt when too little of the tune is that long.
+std::optional<float> melodicRepetition(const NoteMap& melody, const std::vector<float>& beats, std::size_t lag)
+{
+    constexpr int kSamplesPerBeat = 4;
+    std::vector<PipeNoteName> sounding;
+    for (std::size_t k = 0; k + 1 < beats.size(); ++k) {
+        for (int q = 0; q < kSamplesPerBeat; ++q) {
+            const float at_s = beats[k] + (beats[k + 1] - beats[k]) * (static_cast<float>(q) + 0.5f) / kSamplesPerBeat;
+            auto next = melody.upper_bound(at_s);
+            PipeNoteName name = Unknown;
+            if (next != melody.begin() && at_s < std::prev(next)->second.getEnd_s() + kLeadIn_s)
+                name = std::prev(next)->second.noteName();
+            sounding.push_back(name);
+        }
+    }
+    const std::size_t offset = lag * kSamplesPerBeat;
+    int same = 0;
+    int compared = 0;
+    for (std::size_t n = 0; n + offset < sounding.size(); ++n) {
+        if (sounding[n] == Unknown || sounding[n + offset] == Unknown)
+            continue;
+        ++compared;
+        same += sounding[n] == sounding[n + offset] ? 1 : 0;
+    }
+    if (compared < kMinimumCompared_beats * kSamplesPerBeat)
+        return std::nullopt;
+    return static_cast<float>(same) / static_cast<float>(compared);
+}
+
+// Two or four beats a bar, from where the melody comes back: pipe tunes are
+// built of four-bar phrases, so a melody that returns after eight beats at
+// least half as clearly as after sixteen has bars of two beats, one that
+// returns only after sixteen bars of four. Both when it cannot tell.
+std::vector<int> dupleBars(const NoteMap& melody, const std::vector<float>& beats)
+{
+    const std::optional<float> afterEight = melodicRepetition(melody, beats, 8);
+    const std::optional<float> afterSixteen = melodicRepetition(melody, beats, 16);
+    if (!afterEight || !afterSixteen || !(*afterSixteen > kPhraseRepetition))
+        return {2, 4};
+    return *afterEight >= 0.5f * *afterSixteen ? std::vector<int>{2} : std::vector<int>{4};
+}
+
 // Beats per bar (one of candidates) and the phase of the bar lines: the bar
 // whose first beats are most accented against its others.
 std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<float>& beats,
@@ -271,35 +319,46 @@ std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<fl
     auto pickUpBeats = [&](int phase, int perBar) {
         return firstBarLine(beats, onsets.front().time_s, phase, perBar).second;
     };
+    // How likely bar lines every perBar beats from phase are: how much more
+    // the bar's first beats are accented than its others, against the
+    // tune's mean accent; a longer bar must show it more clearly to be
+    // chosen, and the longer the pick-up a bar line leaves before it, the
+    // less likely that bar line is.
+    auto likelihood = [&](int perBar, int phase) {
+        float on = 0.0f;
+        float off = 0.0f;
+        int onCount = 0;
+        int offCount = 0;
+        for (std::size_t k = 0; k < accents.size(); ++k) {
+            if (static_cast<int>(k) % perBar == phase) {
+                on += accents[k];
+                ++onCount;
+            } else {
+                off += accents[k];
+                ++offCount;
+            }
+        }
+        if (onCount == 0 || offCount == 0)
+            return -1e9f;
+        return (on / static_cast<float>(onCount) - off / static_cast<float>(offCount)) / mean
+               - kLongerBarMargin * static_cast<float>(perBar - 2) - kPickUpPenalty * pickUpBeats(phase, perBar);
+    };
     int bestBeats = 2;
     int bestPhase = 0;
-    float bestContrast = -1e9f;
+    float best = -1e9f;
     for (int perBar : candidates) {
-        for (int phase = 0; phase < perBar; ++phase) {
-            float on = 0.0f;
-            float off = 0.0f;
-            int onCount = 0;
-            int offCount = 0;
-            for (std::size_t k = 0; k < accents.size(); ++k) {
-                if (static_cast<int>(k) % perBar == phase) {
-                    on += accents[k];
-                    ++onCount;
-                } else {
-                    off += accents[k];
-                    ++offCount;
-                }
-            }
-            if (onCount == 0 || offCount == 0)
-                continue;
-            // How much more the bar's first beats are accented than its
-            // others, against the tune's mean accent; a longer bar must show
-            // it more clearly to be chosen, and the longer the pick-up a bar
-            // line leaves before it, the less likely that bar line is.
-            const float contrast = (on / static_cast<float>(onCount) - off / static_cast<float>(offCount)) / mean
-                                   - kLongerBarMargin * static_cast<float>(perBar - 2)
-                                   - kPickUpPenalty * pickUpBeats(phase, perBar);
-            if (contrast > bestContrast) {
-                bestContrast = contrast;
+        std::vector<int> phases(static_cast<std::size_t>(perBar));
+        std::iota(phases.begin(), phases.end(), 0);
+        if (perBar == 4) {
+            // The third beat of four is strong too: the half bar is found
+            // as a bar of two, then which half starts the bar.
+            const int half = likelihood(2, 1) > likelihood(2, 0) ? 1 : 0;
+            phases = {half, half + 2};
+        }
+        for (int phase : phases) {
+            const float value = likelihood(perBar, phase);
+            if (value > best) {
+                best = value;
                 bestBeats = perBar;
                 bestPhase = phase;
             }
@@ -350,7 +409,7 @@ MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes)
     // repeats in threes, else two or four.
     const std::vector<int> candidates = compound                                ? std::vector<int>{2}
                                         : tripleMetre(onsets, estimate.beats_s) ? std::vector<int>{3}
-                                                                                : std::vector<int>{2, 4};
+                                                                                : dupleBars(melody, estimate.beats_s);
     const auto [perBar, phase] = barOf(onsets, estimate.beats_s, candidates);
     estimate.numerator = compound ? 6 : perBar;
     estimate.denominator = compound ? 8 : 4;
