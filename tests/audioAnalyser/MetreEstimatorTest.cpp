@@ -132,4 +132,30 @@ TEST(MetreEstimator, TooFewNotesFindNothing)
     EXPECT_FALSE(estimateMetre(NoteMap(), NoteMap()).valid);
 }
 
+TEST(MetreEstimator, SaysThePickUpInItsOwnNotes)
+{
+    struct Case {
+        float pickUp_beats;
+        int numerator;
+        int denominator;
+        const char* said;
+    };
+    const Case cases[] = {
+        {0.0f, 4, 4, ", no pick-up"},          {0.5f, 2, 4, ", pick-up 1 quaver"},
+        {0.25f, 2, 4, ", pick-up 1 semiquaver"}, {0.75f, 4, 4, ", pick-up 3 semiquavers"},
+        {1.0f, 3, 4, ", pick-up 2 quavers"},    {1.0f / 3.0f, 6, 8, ", pick-up 1 quaver"},
+        {1.0f / 6.0f, 6, 8, ", pick-up 1 semiquaver"},
+    };
+    for (const Case& c : cases) {
+        MetreEstimate metre;
+        metre.valid = true;
+        metre.bpm = metre.bpmLow = metre.bpmHigh = 80.0f;
+        metre.numerator = c.numerator;
+        metre.denominator = c.denominator;
+        metre.pickUp_beats = c.pickUp_beats;
+        const std::string said = describeMetre(metre);
+        EXPECT_EQ(said.substr(said.rfind(',')), c.said) << said;
+    }
+}
+
 } // namespace

@@ -41,8 +41,9 @@ constexpr float kPickUpPenalty = 1.0f;
 // is heard to come back when more of its notes than this recur.
 constexpr int kMinimumCompared_beats = 8;
 constexpr float kPhraseRepetition = 0.3f;
-// A first note this much of a beat before a bar line is a pick-up.
-constexpr float kPickUpLead_beats = 0.25f;
+// A first note this much of a beat before a bar line is a pick-up: half the
+// shortest pick-up, a semiquaver (a sixth of a compound beat).
+constexpr float kPickUpLead_beats = 0.08f;
 
 struct Onset {
     float time_s;
@@ -464,9 +465,13 @@ std::string describeMetre(const MetreEstimate& metre)
                   metre.denominator);
     std::string description = text;
     if (metre.pickUp_beats > 0.0f) {
-        // In the beat's own quavers: two to a crotchet, three to a dotted crotchet.
-        const int quavers = static_cast<int>(std::lround(metre.pickUp_beats * (metre.denominator == 8 ? 3.0f : 2.0f)));
-        description += ", pick-up " + std::to_string(std::max(quavers, 1)) + (quavers > 1 ? " quavers" : " quaver");
+        // In the beat's own quavers (two to a crotchet, three to a dotted
+        // crotchet), or semiquavers where it is not whole quavers.
+        const int semiquavers =
+            std::max(1, static_cast<int>(std::lround(metre.pickUp_beats * (metre.denominator == 8 ? 6.0f : 4.0f))));
+        const bool quavers = semiquavers % 2 == 0;
+        const int count = quavers ? semiquavers / 2 : semiquavers;
+        description += ", pick-up " + std::to_string(count) + (quavers ? " quaver" : " semiquaver") + (count > 1 ? "s" : "");
     } else {
         description += ", no pick-up";
     }
