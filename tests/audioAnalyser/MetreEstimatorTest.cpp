@@ -123,6 +123,38 @@ TEST(MetreEstimator, TheWarpPutsEveryNoteOnTheBeatItWasPlayedOn)
     EXPECT_LT(worst, 0.06f); // of a beat
 }
 
+TEST(MetreEstimator, TheBeatFallsOnTheEmbellishments)
+{
+    // Even quavers, the rhythm alone no clue to the beat: doublings on every
+    // other quaver, from the first or the second, mark it.
+    for (int offBy : {0, 1}) {
+        const Played played = play(std::vector<float>(48, 0.5f), 80.0f, 0.0f, 0.0f);
+        NoteMap doublings;
+        std::vector<float> marked_s;
+        int k = 0;
+        for (const auto& [start_s, note] : played.melody) {
+            if (k++ % 2 != offBy)
+                continue;
+            // Played on the quaver's time, as the melody note's own start.
+            doublings.emplace(start_s, PipeNote(dbe, start_s, 0.075f));
+            marked_s.push_back(start_s);
+        }
+        const MetreEstimate metre = estimateMetre(played.melody, doublings);
+        ASSERT_TRUE(metre.valid);
+        for (float beat_s : metre.beats_s) {
+            if (beat_s > marked_s.back() + 0.03f)
+                break; // the beats after the tune
+            const auto next = std::lower_bound(marked_s.begin(), marked_s.end(), beat_s);
+            float nearest = 1.0f;
+            if (next != marked_s.end())
+                nearest = *next - beat_s;
+            if (next != marked_s.begin())
+                nearest = std::min(nearest, beat_s - *(next - 1));
+            EXPECT_LT(nearest, 0.03f) << "beat at " << beat_s << " s, doublings from quaver " << offBy;
+        }
+    }
+}
+
 TEST(MetreEstimator, TooFewNotesFindNothing)
 {
     NoteMap few;

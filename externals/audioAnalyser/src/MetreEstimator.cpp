@@ -49,6 +49,7 @@ struct Onset {
     float time_s;
     float weight;
     float duration_s;
+    bool embellished; // led into by an embellishment of several gracenotes
 };
 
 std::vector<Onset> onsetsOf(const NoteMap& melody, const NoteMap& gracenotes)
@@ -57,6 +58,7 @@ std::vector<Onset> onsetsOf(const NoteMap& melody, const NoteMap& gracenotes)
     for (const auto& entry : melody) {
         const PipeNote& note = entry.second;
         float time_s = note.start_s();
+        bool embellished = false;
         // The gracing leading into the note starts its beat.
         auto grace = gracenotes.upper_bound(note.start_s());
         while (grace != gracenotes.begin()) {
@@ -65,9 +67,10 @@ std::vector<Onset> onsetsOf(const NoteMap& melody, const NoteMap& gracenotes)
             if (g.getEnd_s() < note.start_s() - kLeadIn_s)
                 break;
             time_s = std::min(time_s, g.start_s());
+            embellished = embellished || !isSingleGraceNote(g.noteName());
         }
         // Long notes carry the beat.
-        onsets.push_back({time_s, std::clamp(note.duration_s(), 0.05f, 2.0f), note.getEnd_s() - time_s});
+        onsets.push_back({time_s, std::clamp(note.duration_s(), 0.05f, 2.0f), note.getEnd_s() - time_s, embellished});
     }
     return onsets;
 }
@@ -197,6 +200,34 @@ std::pair<int, float> firstBarLine(const std::vector<float>& beats, float first_
         lead = static_cast<float>(k) - static_cast<float>(from) - within;
     }
     return {bar, lead};
+}
+
+// Embellishments and long notes fall on the beat: when more of them fall
+// half way between the tracked beats than on them, the tracker followed the
+// off-beat, and the beats move half a beat.
+std::vector<float> onTheBeat(const std::vector<Onset>& onsets, std::vector<float> beats)
+{
+    int onBeats = 0;
+    int between = 0;
+    for (const Onset& onset : onsets) {
+        const auto next = std::upper_bound(beats.begin(), beats.end(), onset.time_s + kLeadIn_s);
+        if (next == beats.begin() || next == beats.end())
+            continue;
+        const float beat_s = *next - *(next - 1);
+        if (!onset.embellished && onset.duration_s < 0.5f * beat_s)
+            continue;
+        const float phase = (onset.time_s - *(next - 1)) / beat_s;
+        if (phase < kSubdivisionTolerance || phase > 1.0f - kSubdivisionTolerance)
+            ++onBeats;
+        else if (std::abs(phase - 0.5f) < kSubdivisionTolerance)
+            ++between;
+    }
+    if (between <= onBeats)
+        return beats;
+    std::vector<float> moved;
+    for (std::size_t k = 0; k + 1 < beats.size(); ++k)
+        moved.push_back(0.5f * (beats[k] + beats[k + 1]));
+    return moved;
 }
 
 // How alike the rhythm of beats lag apart is (0..1): each beat's onsets in
@@ -391,7 +422,7 @@ MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes)
         return estimate;
     const float period_s = globalBeat_s(onsets);
     const float end_s = std::prev(melody.end())->second.getEnd_s() + period_s;
-    estimate.beats_s = trackBeats(onsets, period_s, end_s);
+    estimate.beats_s = onTheBeat(onsets, trackBeats(onsets, period_s, end_s));
     if (estimate.beats_s.size() < 4)
         return estimate;
 
