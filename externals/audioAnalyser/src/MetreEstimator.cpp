@@ -230,15 +230,14 @@ std::vector<float> onTheBeat(const std::vector<Onset>& onsets, std::vector<float
     return moved;
 }
 
-// How alike the rhythm of beats lag apart is (0..1): each beat's onsets in
-// twelfths of the beat (halves, thirds and quarters), and whether a note is
-// held past its end, compared beat with beat.
-float rhythmPeriodicity(const std::vector<Onset>& onsets, const std::vector<float>& beats, std::size_t lag)
+// Each beat's rhythm: its onsets in twelfths of the beat (halves, thirds and
+// quarters), and whether a note is held past its end.
+using BeatRhythm = std::array<float, 13>;
+
+std::vector<BeatRhythm> beatRhythms(const std::vector<Onset>& onsets, const std::vector<float>& beats)
 {
     constexpr std::size_t kPositions = 12;
-    if (beats.size() < lag + 2)
-        return 0.0f;
-    std::vector<std::array<float, kPositions + 1>> rhythm(beats.size() - 1);
+    std::vector<BeatRhythm> rhythm(beats.empty() ? 0 : beats.size() - 1);
     for (auto& beat : rhythm)
         beat.fill(0.0f);
     for (const Onset& onset : onsets) {
@@ -259,11 +258,17 @@ float rhythmPeriodicity(const std::vector<Onset>& onsets, const std::vector<floa
         if (onset.time_s + onset.duration_s > beats[k + 1] + kLeadIn_s)
             rhythm[k][kPositions] += 1.0f;
     }
+    return rhythm;
+}
+
+// How alike the rhythm of beats lag apart is (0..1).
+float rhythmPeriodicity(const std::vector<BeatRhythm>& rhythm, std::size_t lag)
+{
     double total = 0.0;
     std::size_t pairs = 0;
     for (std::size_t k = 0; k + lag < rhythm.size(); ++k) {
-        const auto& a = rhythm[k];
-        const auto& b = rhythm[k + lag];
+        const BeatRhythm& a = rhythm[k];
+        const BeatRhythm& b = rhythm[k + lag];
         const double dot = std::inner_product(a.begin(), a.end(), b.begin(), 0.0);
         const double norms = std::sqrt(std::inner_product(a.begin(), a.end(), a.begin(), 0.0)
                                        * std::inner_product(b.begin(), b.end(), b.begin(), 0.0));
@@ -277,10 +282,11 @@ float rhythmPeriodicity(const std::vector<Onset>& onsets, const std::vector<floa
 // fours or eights (2/4, 4/4): a tune's bars and phrases repeat their rhythm.
 bool tripleMetre(const std::vector<Onset>& onsets, const std::vector<float>& beats)
 {
-    const float triple = std::max(rhythmPeriodicity(onsets, beats, 3), rhythmPeriodicity(onsets, beats, 6));
+    const std::vector<BeatRhythm> rhythm = beatRhythms(onsets, beats);
+    const float triple = std::max(rhythmPeriodicity(rhythm, 3), rhythmPeriodicity(rhythm, 6));
     float duple = 0.0f;
     for (std::size_t lag : {2, 4, 8})
-        duple = std::max(duple, rhythmPeriodicity(onsets, beats, lag));
+        duple = std::max(duple, rhythmPeriodicity(rhythm, lag));
     return triple > duple;
 }
 
