@@ -321,16 +321,22 @@ std::optional<float> melodicRepetition(const NoteMap& melody, const std::vector<
 }
 
 // Two or four beats a bar, from where the melody comes back: pipe tunes are
-// built of four-bar phrases, so a melody that returns after eight beats at
-// least half as clearly as after sixteen has bars of two beats, one that
-// returns only after sixteen bars of four. Both when it cannot tell.
+// built of four-bar phrases, so a melody that returns after eight beats about
+// as clearly as after sixteen (two thirds or more) has bars of two beats, one
+// that returns after sixteen and hardly after eight (a third or less) bars of
+// four. Between, or when it cannot tell, both: the accents decide.
 std::vector<int> dupleBars(const NoteMap& melody, const std::vector<float>& beats)
 {
     const std::optional<float> afterEight = melodicRepetition(melody, beats, 8);
     const std::optional<float> afterSixteen = melodicRepetition(melody, beats, 16);
     if (!afterEight || !afterSixteen || !(*afterSixteen > kPhraseRepetition))
         return {2, 4};
-    return *afterEight >= 0.5f * *afterSixteen ? std::vector<int>{2} : std::vector<int>{4};
+    const float ratio = *afterEight / *afterSixteen;
+    if (ratio >= 2.0f / 3.0f)
+        return {2};
+    if (ratio <= 1.0f / 3.0f)
+        return {4};
+    return {2, 4};
 }
 
 // Beats per bar (one of candidates) and the phase of the bar lines: the bar
