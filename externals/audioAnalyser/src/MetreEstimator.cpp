@@ -290,11 +290,11 @@ bool tripleMetre(const std::vector<Onset>& onsets, const std::vector<float>& bea
     return triple > duple;
 }
 
-// How often the melody plays the same note lag beats later (0..1), sampled
-// four times a beat; nullopt when too little of the tune is that long.
-std::optional<float> melodicRepetition(const NoteMap& melody, const std::vector<float>& beats, std::size_t lag)
+constexpr int kSamplesPerBeat = 4;
+
+// The melody note sounding four times a beat (Unknown in the gaps).
+std::vector<PipeNoteName> soundingNotes(const NoteMap& melody, const std::vector<float>& beats)
 {
-    constexpr int kSamplesPerBeat = 4;
     std::vector<PipeNoteName> sounding;
     for (std::size_t k = 0; k + 1 < beats.size(); ++k) {
         for (int q = 0; q < kSamplesPerBeat; ++q) {
@@ -306,6 +306,13 @@ std::optional<float> melodicRepetition(const NoteMap& melody, const std::vector<
             sounding.push_back(name);
         }
     }
+    return sounding;
+}
+
+// How often the melody plays the same note lag beats later (0..1); nullopt
+// when too little of the tune is that long.
+std::optional<float> melodicRepetition(const std::vector<PipeNoteName>& sounding, std::size_t lag)
+{
     const std::size_t offset = lag * kSamplesPerBeat;
     int same = 0;
     int compared = 0;
@@ -327,8 +334,9 @@ std::optional<float> melodicRepetition(const NoteMap& melody, const std::vector<
 // four. Between, or when it cannot tell, both: the accents decide.
 std::vector<int> dupleBars(const NoteMap& melody, const std::vector<float>& beats)
 {
-    const std::optional<float> afterEight = melodicRepetition(melody, beats, 8);
-    const std::optional<float> afterSixteen = melodicRepetition(melody, beats, 16);
+    const std::vector<PipeNoteName> sounding = soundingNotes(melody, beats);
+    const std::optional<float> afterEight = melodicRepetition(sounding, 8);
+    const std::optional<float> afterSixteen = melodicRepetition(sounding, 16);
     if (!afterEight || !afterSixteen || !(*afterSixteen > kPhraseRepetition))
         return {2, 4};
     const float ratio = *afterEight / *afterSixteen;
