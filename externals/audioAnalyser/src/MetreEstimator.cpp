@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cmath>
 #include <complex>
+#include <initializer_list>
 #include <numeric>
 #include <optional>
 
@@ -41,6 +42,9 @@ constexpr float kPickUpPenalty = 1.0f;
 // is heard to come back when more of its notes than this recur.
 constexpr int kMinimumCompared_beats = 8;
 constexpr float kPhraseRepetition = 0.3f;
+// How near an odd eighth of the beat an onset must be to count as on it, in
+// beats: nearer than a triplet's third of the beat (1/24 away).
+constexpr float kEighthTolerance = 0.04f;
 // A first note this much of a beat before a bar line is a pick-up: half the
 // shortest pick-up, a semiquaver (a sixth of a compound beat).
 constexpr float kPickUpLead_beats = 0.08f;
@@ -278,18 +282,6 @@ float rhythmPeriodicity(const std::vector<BeatRhythm>& rhythm, std::size_t lag)
     return pairs > 0 ? static_cast<float>(total / static_cast<double>(pairs)) : 0.0f;
 }
 
-// Whether the rhythm repeats in threes of beats (3/4) rather than in twos,
-// fours or eights (2/4, 4/4): a tune's bars and phrases repeat their rhythm.
-bool tripleMetre(const std::vector<Onset>& onsets, const std::vector<float>& beats)
-{
-    const std::vector<BeatRhythm> rhythm = beatRhythms(onsets, beats);
-    const float triple = std::max(rhythmPeriodicity(rhythm, 3), rhythmPeriodicity(rhythm, 6));
-    float duple = 0.0f;
-    for (std::size_t lag : {2, 4, 8})
-        duple = std::max(duple, rhythmPeriodicity(rhythm, lag));
-    return triple > duple;
-}
-
 constexpr int kSamplesPerBeat = 4;
 
 // The melody note sounding four times a beat (Unknown in the gaps).
@@ -327,14 +319,72 @@ std::optional<float> melodicRepetition(const std::vector<PipeNoteName>& sounding
     return static_cast<float>(same) / static_cast<float>(compared);
 }
 
+// Cut time (2/2): a reel's beat is a minim whose halves are pointed pairs,
+// a dotted quaver and a semiquaver, so its onsets fall three and seven
+// eighths into the beat, where a march at the same beat points the beat
+// itself (three quarters into it). When most played beats hold such a
+// pointed half, the beat is a minim.
+bool cutTime(const std::vector<Onset>& onsets, const std::vector<float>& beats)
+{
+    std::vector<char> played(beats.size(), 0);
+    std::vector<char> pointed(beats.size(), 0);
+    for (const Onset& onset : onsets) {
+        const auto next = std::upper_bound(beats.begin(), beats.end(), onset.time_s + kLeadIn_s);
+        if (next == beats.begin() || next == beats.end())
+            continue;
+        const std::size_t k = static_cast<std::size_t>(next - beats.begin()) - 1;
+        const float phase = (onset.time_s - beats[k]) / (*next - beats[k]);
+        played[k] = 1;
+        if (std::abs(phase - 0.375f) < kEighthTolerance || std::abs(phase - 0.875f) < kEighthTolerance)
+            pointed[k] = 1;
+    }
+    const int playedBeats = std::accumulate(played.begin(), played.end(), 0);
+    const int pointedBeats = std::accumulate(pointed.begin(), pointed.end(), 0);
+    return 2 * pointedBeats > playedBeats;
+}
+
+// The strongest return of the melody after any of lags beats, if the tune is
+// long enough to tell.
+std::optional<float> strongestReturn(const std::vector<PipeNoteName>& sounding, std::initializer_list<std::size_t> lags)
+{
+    std::optional<float> strongest;
+    for (std::size_t lag : lags) {
+        const std::optional<float> repetition = melodicRepetition(sounding, lag);
+        if (repetition && (!strongest || *repetition > *strongest))
+            strongest = repetition;
+    }
+    return strongest;
+}
+
+// Whether the tune goes in threes of beats (3/4) rather than in twos or
+// fours (2/4, 4/4). A tune's bars and phrases repeat their rhythm, so the
+// rhythm must repeat more closely after 3 or 6 beats than after 2, 4 or 8;
+// and where the tune is long enough to tell, its melody must come back more
+// clearly after four or eight bars of three (12 or 24 beats) than after
+// four or eight bars of two (8 or 16 beats). Beats of much the same rhythm
+// throughout repeat at every lag, so the rhythm alone cannot say three.
+bool tripleMetre(const std::vector<Onset>& onsets, const std::vector<float>& beats,
+                 const std::vector<PipeNoteName>& sounding)
+{
+    const std::vector<BeatRhythm> rhythm = beatRhythms(onsets, beats);
+    const float triple = std::max(rhythmPeriodicity(rhythm, 3), rhythmPeriodicity(rhythm, 6));
+    float duple = 0.0f;
+    for (std::size_t lag : {2, 4, 8})
+        duple = std::max(duple, rhythmPeriodicity(rhythm, lag));
+    if (!(triple > duple))
+        return false;
+    const std::optional<float> inThrees = strongestReturn(sounding, {12, 24});
+    const std::optional<float> inTwos = strongestReturn(sounding, {8, 16});
+    return !inThrees || !inTwos || *inThrees > *inTwos;
+}
+
 // Two or four beats a bar, from where the melody comes back: pipe tunes are
 // built of four-bar phrases, so a melody that returns after eight beats about
 // as clearly as after sixteen (two thirds or more) has bars of two beats, one
 // that returns after sixteen and hardly after eight (a third or less) bars of
 // four. Between, or when it cannot tell, both: the accents decide.
-std::vector<int> dupleBars(const NoteMap& melody, const std::vector<float>& beats)
+std::vector<int> dupleBars(const std::vector<PipeNoteName>& sounding)
 {
-    const std::vector<PipeNoteName> sounding = soundingNotes(melody, beats);
     const std::optional<float> afterEight = melodicRepetition(sounding, 8);
     const std::optional<float> afterSixteen = melodicRepetition(sounding, 16);
     if (!afterEight || !afterSixteen || !(*afterSixteen > kPhraseRepetition))
@@ -457,14 +507,17 @@ MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes)
     estimate.bpmHigh = 60.0f / percentile(0.1f);
 
     const bool compound = compoundMetre(onsets, estimate.beats_s);
-    // Compound time has two beats a bar; simple time three when its rhythm
-    // repeats in threes, else two or four.
-    const std::vector<int> candidates = compound                                ? std::vector<int>{2}
-                                        : tripleMetre(onsets, estimate.beats_s) ? std::vector<int>{3}
-                                                                                : dupleBars(melody, estimate.beats_s);
+    const std::vector<PipeNoteName> sounding = soundingNotes(melody, estimate.beats_s);
+    // Compound time has two beats a bar; simple time three when it goes in
+    // threes, else two minims in cut time, else two or four.
+    const bool triple = !compound && tripleMetre(onsets, estimate.beats_s, sounding);
+    const bool cut = !compound && !triple && cutTime(onsets, estimate.beats_s);
+    const std::vector<int> candidates = compound || cut ? std::vector<int>{2}
+                                        : triple        ? std::vector<int>{3}
+                                                        : dupleBars(sounding);
     const auto [perBar, phase] = barOf(onsets, estimate.beats_s, candidates);
     estimate.numerator = compound ? 6 : perBar;
-    estimate.denominator = compound ? 8 : 4;
+    estimate.denominator = compound ? 8 : cut ? 2 : 4;
 
     // The first bar line: the first beat of the bar's phase not before the
     // first note (less a pick-up's lead).
