@@ -379,22 +379,22 @@ bool tripleMetre(const std::vector<Onset>& onsets, const std::vector<float>& bea
 }
 
 // Two or four beats a bar, from where the melody comes back: pipe tunes are
-// built of four-bar phrases, so a melody that returns after sixteen beats
-// and hardly after eight (a third as clearly or less) has bars of four.
-// Otherwise bars of two: every bar line of a four-beat bar is one of theirs
-// too, so a tune in four written in two still reads bar for bar, where four
-// guessed wrongly puts a bar line in the middle of every bar. When the
-// melody does not come back after sixteen beats either, or the tune is too
-// short to tell, both: the accents decide.
+// built of four-bar phrases, so a melody that returns after eight beats about
+// as clearly as after sixteen (two thirds or more) has bars of two beats, one
+// that returns after sixteen and hardly after eight (a third or less) bars of
+// four. Between, or when it cannot tell, both: the accents decide.
 std::vector<int> dupleBars(const std::vector<PipeNoteName>& sounding)
 {
     const std::optional<float> afterEight = melodicRepetition(sounding, 8);
     const std::optional<float> afterSixteen = melodicRepetition(sounding, 16);
     if (!afterEight || !afterSixteen || !(*afterSixteen > kPhraseRepetition))
         return {2, 4};
-    if (*afterEight / *afterSixteen <= 1.0f / 3.0f)
+    const float ratio = *afterEight / *afterSixteen;
+    if (ratio >= 2.0f / 3.0f)
+        return {2};
+    if (ratio <= 1.0f / 3.0f)
         return {4};
-    return {2};
+    return {2, 4};
 }
 
 // Beats per bar (one of candidates) and the phase of the bar lines: the bar
