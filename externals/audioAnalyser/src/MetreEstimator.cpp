@@ -21,9 +21,6 @@ constexpr float kLongestBeat_s = 1.4f;
 // in octaves, the prior for others falls off.
 constexpr float kTypicalBeat_s = 0.78f;
 constexpr float kPriorWidth_octaves = 0.35f;
-// The tempo is judged over windows this long (half overlapping), within
-// which a drifting player's beat keeps its phase: eight beats or so.
-constexpr float kTempoWindow_s = 6.0f;
 // A gracing ending this close before its melody note leads into it: the
 // note's beat is where the gracing starts.
 constexpr float kLeadIn_s = 0.04f;
@@ -99,40 +96,16 @@ std::pair<float, float> salience(const std::vector<Onset>& onsets, float period_
     return {static_cast<float>(std::abs(sum) / total), static_cast<float>(phase * period_s)};
 }
 
-// How closely the onsets gather at one phase of period_s, window by window
-// (0..1): a player's tempo drifts, so the phase is only held locally.
-float localSalience(const std::vector<std::vector<Onset>>& windows, float period_s)
-{
-    float sum = 0.0f;
-    float total = 0.0f;
-    for (const std::vector<Onset>& window : windows) {
-        const float count = static_cast<float>(window.size());
-        sum += count * salience(window, period_s).first;
-        total += count;
-    }
-    return total > 0.0f ? sum / total : 0.0f;
-}
-
 float globalBeat_s(const std::vector<Onset>& onsets)
 {
-    std::vector<std::vector<Onset>> windows;
-    const float first_s = onsets.front().time_s;
-    const float last_s = onsets.back().time_s;
-    for (float from = first_s; from == first_s || from + kTempoWindow_s / 2.0f < last_s; from += kTempoWindow_s / 2.0f) {
-        std::vector<Onset> window;
-        for (const Onset& onset : onsets)
-            if (onset.time_s >= from && onset.time_s < from + kTempoWindow_s)
-                window.push_back(onset);
-        windows.push_back(std::move(window));
-    }
     float best = 0.0f;
     float bestScore = -1.0f;
     for (float period = kShortestBeat_s; period <= kLongestBeat_s; period *= 1.005f) {
         const float octaves = std::log2(period / kTypicalBeat_s) / kPriorWidth_octaves;
         // A beat stands on its subdivision: halves (simple time) or thirds
         // (compound time) gather the onsets too.
-        const float divided = std::max(localSalience(windows, period / 2.0f), localSalience(windows, period / 3.0f));
-        const float score = (localSalience(windows, period) + 0.5f * divided) * std::exp(-0.5f * octaves * octaves);
+        const float divided = std::max(salience(onsets, period / 2.0f).first, salience(onsets, period / 3.0f).first);
+        const float score = (salience(onsets, period).first + 0.5f * divided) * std::exp(-0.5f * octaves * octaves);
         if (score > bestScore) {
             bestScore = score;
             best = period;
