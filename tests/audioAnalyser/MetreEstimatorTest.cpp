@@ -88,6 +88,9 @@ TEST(MetreEstimator, FindsTempoMetreAndPickUpOfTunesPlayedWithoutAClick)
          16.0f},
         // A reel's minim beats fall in pointed halves, where a march points
         // its beats.
+        // A rhythm repeating every three beats is no 3/4 when the melody
+        // comes back after eight.
+        {"2/4 march of three-beat rhythms", repeat({}, {{0.5f, 0.5f, 0.5f, 0.5f, 1.0f}}, 10), 80.0f, 2, 4, 0.0f, 8.0f},
         {"2/2 reel", repeat({}, {{0.5f, 0.375f, 0.125f, 0.375f, 0.125f, 0.375f, 0.125f}, {0.375f, 0.125f, 0.5f, 1.0f}}, 10),
          70.0f, 2, 2, 0.0f, 8.0f},
     };
@@ -98,7 +101,7 @@ TEST(MetreEstimator, FindsTempoMetreAndPickUpOfTunesPlayedWithoutAClick)
             ASSERT_TRUE(metre.valid) << c.name;
             // Within the drift: the tempo moves 4 % either way.
             EXPECT_NEAR(metre.bpm, c.bpm, (0.02f + drift) * c.bpm) << c.name << " drift " << drift;
-            EXPECT_EQ(metre.numerator, c.numerator) << c.name << " drift " << drift;
+            EXPECT_EQ(metre.numerator, c.numerator) << c.name << " drift " << drift << ": " << describeMetre(metre);
             EXPECT_EQ(metre.denominator, c.denominator) << c.name << " drift " << drift;
             EXPECT_NEAR(metre.pickUp_beats, c.pickUp_beats, 0.1f) << c.name << " drift " << drift;
         }
