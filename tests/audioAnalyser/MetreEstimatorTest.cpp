@@ -149,6 +149,8 @@ TEST(MetreEstimator, TheBeatFallsOnTheEmbellishments)
         const MetreEstimate metre = estimateMetre(played.melody, doublings);
         ASSERT_TRUE(metre.valid);
         for (float beat_s : metre.beats_s) {
+            if (beat_s < played.melody.begin()->first)
+                continue; // the beat a pick-up leads from
             if (beat_s > marked_s.back() + 0.03f)
                 break; // the beats after the tune
             const auto next = std::lower_bound(marked_s.begin(), marked_s.end(), beat_s);

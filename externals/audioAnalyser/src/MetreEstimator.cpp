@@ -167,6 +167,17 @@ std::vector<float> trackBeats(const std::vector<Onset>& onsets, float period_s, 
     return beats;
 }
 
+// The tracker's first beat can come after the first note, even a beat or
+// more after it where the opening notes do not yet repeat: the beats are
+// carried back, a beat at a time, until the first note is on a beat or
+// after one, so that the pick-up is measured from the beat it was played
+// on and not from the next.
+void coverTheFirstNote(std::vector<float>& beats, float first_s)
+{
+    while (beats.size() >= 2 && beats[0] - first_s > kPickUpLead_beats * (beats[1] - beats[0]))
+        beats.insert(beats.begin(), beats[0] - (beats[1] - beats[0]));
+}
+
 bool compoundMetre(const std::vector<Onset>& onsets, const std::vector<float>& beats)
 {
     int thirds = 0;
@@ -515,13 +526,15 @@ MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes)
     const std::vector<int> candidates = compound || cut ? std::vector<int>{2}
                                         : triple        ? std::vector<int>{3}
                                                         : dupleBars(sounding);
+    // The bar lines lie on beats that reach back to the first note.
+    const float first_s = onsets.front().time_s;
+    coverTheFirstNote(estimate.beats_s, first_s);
     const auto [perBar, phase] = barOf(onsets, estimate.beats_s, candidates);
     estimate.numerator = compound ? 6 : perBar;
     estimate.denominator = compound ? 8 : cut ? 2 : 4;
 
     // The first bar line: the first beat of the bar's phase not before the
     // first note (less a pick-up's lead).
-    const float first_s = onsets.front().time_s;
     const int firstBar = firstBarLine(estimate.beats_s, first_s, phase, perBar).first;
     estimate.firstBarBeat = firstBar;
     const float lead_beats = (warp(estimate, estimate.beats_s[static_cast<std::size_t>(firstBar)])
