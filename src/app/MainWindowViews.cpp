@@ -40,7 +40,11 @@ void MainWindow::onTranscriptionResult(float time_s, NoteMap melody, NoteMap gra
     mLastGracenotes = std::move(grace);
     mLastTuning = tuning;
     mLastResultTime_s = time_s;
-    if (!mForceRender && !mFullRerender && time_s < mNextRenderTime_s)
+    // Live results are drawn at the refresh rate; once the audio has stopped
+    // every result is drawn, so the last, which holds the end of the
+    // recording, is never dropped behind one that came in just before it.
+    const bool live = mRecording || mPlayback;
+    if (live && !mForceRender && !mFullRerender && time_s < mNextRenderTime_s)
         return;
     try {
         renderResult();
