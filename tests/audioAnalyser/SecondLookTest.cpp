@@ -74,6 +74,8 @@ TEST(SecondLook, HearsWhatTheTranscriptionMissesAndKeepsWhatItHeardRight)
         {"dotted pair, cut note graced", "B:450 HG C:110 E D:400", "B gg C eg D"},
         {"plain gracenotes", "LA:400 HG B:400 D C:400 E LA:400", "LA gg B dg C eg LA"},
         {"doubling on E", "LA:400 HG E F E:400", "LA dbe E"},
+        {"cut note between two gracenotes", "D:400 HG B:50 D C:400", "D gg B dg C"},
+        {"cut note before a doubling", "HA:400 F:50 HG E F E:400", "HA F dbe E"},
     };
     int mended = 0;
     for (const Row& row : rows) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 namespace {
 
@@ -280,6 +281,74 @@ void putBackShortNotes(const std::vector<Run>& runs, const std::vector<std::size
     }
 }
 
+// The elements heard in the crossing between two heard units, or nothing
+// when a held note no unit took lies in it.
+std::optional<std::vector<const Run*>> crossingElements(const std::vector<Run>& runs, const Unit* previous,
+                                                        const Unit& unit)
+{
+    const float from_s = previous != nullptr ? previous->end_s : unit.start_s - SecondLook::kMargin_s;
+    std::vector<const Run*> heard;
+    for (std::size_t r = previous != nullptr ? previous->lastRun + 1 : 0; r < unit.firstRun; ++r) {
+        const Run& run = runs[r];
+        if (run.end_s <= from_s || run.start_s >= unit.start_s)
+            continue;
+        if (isHeld(run))
+            return std::nullopt;
+        heard.push_back(&run);
+    }
+    return heard;
+}
+
+// The gracing the elements spell between previous and next: from every
+// element, or else from the clear ones only (the brief ones may be the
+// crossing between two notes).
+std::pair<PipeNoteName, Spelling> nameOf(const std::vector<const Run*>& elements, PipeNoteName previous,
+                                         PipeNoteName next)
+{
+    Spelling spelling = spell(elements, SecondLook::kMinimumElementFrames);
+    PipeNoteName name = SecondLook::identifyGracing(previous, spelling.elements, next);
+    if (name == Unknown) {
+        spelling = spell(elements, kClearElementFrames);
+        name = SecondLook::identifyGracing(previous, spelling.elements, next);
+    }
+    return {name, spelling};
+}
+
+// A cut note played between two gracings (the semiquaver of a tightly
+// pointed pair, gracenote short) is heard as an element, and the crossing
+// it stands in then spells no gracing. When the crossing's longest element
+// splits it into gracings the vocabulary names on both sides (a side may be
+// empty, not both), that element is a melody note of its own.
+void putBackCutNotes(const std::vector<Run>& runs, std::vector<Unit>& units)
+{
+    std::vector<Unit> cut;
+    for (std::size_t u = 1; u < units.size(); ++u) {
+        const Unit& previous = units[u - 1];
+        const Unit& unit = units[u];
+        if (!previous.heard || !unit.heard)
+            continue;
+        const std::optional<std::vector<const Run*>> elements = crossingElements(runs, &previous, unit);
+        if (!elements || elements->size() < 2 || nameOf(*elements, previous.name, unit.name).first != Unknown)
+            continue;
+        const auto longest = std::max_element(elements->begin(), elements->end(),
+                                              [](const Run* a, const Run* b) { return a->frames < b->frames; });
+        const Run& note = **longest;
+        if (!isMelodyNote(note.note) || note.note == previous.name || note.note == unit.name
+            || note.frames < kClearElementFrames)
+            continue;
+        const std::vector<const Run*> before(elements->begin(), longest);
+        const std::vector<const Run*> after(longest + 1, elements->end());
+        const bool namedBefore = before.empty() || nameOf(before, previous.name, note.note).first != Unknown;
+        const bool namedAfter = after.empty() || nameOf(after, note.note, unit.name).first != Unknown;
+        if (!namedBefore || !namedAfter)
+            continue;
+        const std::size_t r = static_cast<std::size_t>(&note - runs.data());
+        cut.push_back(Unit{note.note, note.start_s, note.end_s, true, r, r});
+    }
+    units.insert(units.end(), cut.begin(), cut.end());
+    std::stable_sort(units.begin(), units.end(), [](const Unit& a, const Unit& b) { return a.start_s < b.start_s; });
+}
+
 void removeGracingsIn(NoteMap& gracing, float from_s, float to_s)
 {
     gracing.erase(gracing.lower_bound(from_s), gracing.lower_bound(to_s));
@@ -297,34 +366,16 @@ void nameGracings(const std::vector<Run>& runs, const std::vector<Unit>& units, 
             continue;
         const float from_s = previous != nullptr ? previous->end_s : unit.start_s - SecondLook::kMargin_s;
         const float to_s = unit.start_s;
-        std::vector<const Run*> heard;
-        bool blocked = false;
-        for (std::size_t r = previous != nullptr ? previous->lastRun + 1 : 0; r < unit.firstRun; ++r) {
-            const Run& run = runs[r];
-            if (run.end_s <= from_s || run.start_s >= to_s)
-                continue;
-            if (isHeld(run)) {
-                blocked = true; // a held note no unit took: leave this crossing alone
-                break;
-            }
-            heard.push_back(&run);
-        }
-        if (blocked)
+        // A held note no unit took: this crossing is left alone.
+        const std::optional<std::vector<const Run*>> heard = crossingElements(runs, previous, unit);
+        if (!heard)
             continue;
-        if (heard.empty()) {
+        if (heard->empty()) {
             if (previous != nullptr && to_s - from_s < kCleanCrossing_s)
                 removeGracingsIn(gracing, from_s - kAlignment_s, to_s);
             continue;
         }
-        // Named from every element heard, or else from the clear ones only:
-        // the brief ones may be the crossing between two notes.
-        const PipeNoteName previousName = previous != nullptr ? previous->name : Unknown;
-        Spelling spelling = spell(heard, SecondLook::kMinimumElementFrames);
-        PipeNoteName name = SecondLook::identifyGracing(previousName, spelling.elements, unit.name);
-        if (name == Unknown) {
-            spelling = spell(heard, kClearElementFrames);
-            name = SecondLook::identifyGracing(previousName, spelling.elements, unit.name);
-        }
+        const auto [name, spelling] = nameOf(*heard, previous != nullptr ? previous->name : Unknown, unit.name);
         if (name == Unknown)
             continue;
         removeGracingsIn(gracing, (previous != nullptr ? from_s : spelling.start_s) - kAlignment_s,
@@ -441,6 +492,7 @@ void SecondLook::revise(const short* samples, std::size_t count, NoteMap& melody
     std::vector<Unit> units = unitsOf(notes, runs, assignment, unheard);
     putBackShortNotes(runs, assignment.orphans, units);
     std::stable_sort(units.begin(), units.end(), [](const Unit& a, const Unit& b) { return a.start_s < b.start_s; });
+    putBackCutNotes(runs, units);
 
     for (const TimeRange& span : unheard)
         removeGracingsIn(gracing, span.first, span.second);
