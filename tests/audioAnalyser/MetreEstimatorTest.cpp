@@ -86,13 +86,15 @@ TEST(MetreEstimator, FindsTempoMetreAndPickUpOfTunesPlayedWithoutAClick)
         {"2/4 march, its phrase eight beats", repeat({}, {{0.75f, 0.25f, 0.5f, 0.5f}}, 20), 80.0f, 2, 4, 0.0f, 8.0f},
         {"4/4 march, its phrase sixteen beats", repeat({}, {{0.75f, 0.25f, 0.5f, 0.5f}}, 20), 80.0f, 4, 4, 0.0f,
          16.0f},
-        // A reel's minim beats fall in pointed halves, where a march points
-        // its beats.
         // A rhythm repeating every three beats is no 3/4 when the melody
         // comes back after eight.
         {"2/4 march of three-beat rhythms", repeat({}, {{0.5f, 0.5f, 0.5f, 0.5f, 1.0f}}, 10), 80.0f, 2, 4, 0.0f, 8.0f},
+        // A reel's minim beats fall in pointed halves, where a march points
+        // its beats; so they do even where its rhythm and melody go in threes.
         {"2/2 reel", repeat({}, {{0.5f, 0.375f, 0.125f, 0.375f, 0.125f, 0.375f, 0.125f}, {0.375f, 0.125f, 0.5f, 1.0f}}, 10),
          70.0f, 2, 2, 0.0f, 8.0f},
+        {"2/2 reel in threes of beats", repeat({}, {{0.375f, 0.125f, 0.375f, 0.125f, 0.375f, 0.125f, 0.5f, 1.0f}}, 14),
+         70.0f, 2, 2, 0.0f, 12.0f},
     };
     for (const Case& c : cases) {
         for (float drift : {0.0f, 0.04f}) {

@@ -519,10 +519,11 @@ MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes)
 
     const bool compound = compoundMetre(onsets, estimate.beats_s);
     const std::vector<PipeNoteName> sounding = soundingNotes(melody, estimate.beats_s);
-    // Compound time has two beats a bar; simple time three when it goes in
-    // threes, else two minims in cut time, else two or four.
-    const bool triple = !compound && tripleMetre(onsets, estimate.beats_s, sounding);
-    const bool cut = !compound && !triple && cutTime(onsets, estimate.beats_s);
+    // Compound time has two beats a bar; simple time two minims in cut time
+    // (beats of pointed halves are a reel's, whatever its phrases), else
+    // three when it goes in threes, else two or four.
+    const bool cut = !compound && cutTime(onsets, estimate.beats_s);
+    const bool triple = !compound && !cut && tripleMetre(onsets, estimate.beats_s, sounding);
     const std::vector<int> candidates = compound || cut ? std::vector<int>{2}
                                         : triple        ? std::vector<int>{3}
                                                         : dupleBars(sounding);
