@@ -29,6 +29,8 @@ constexpr float kEnvelopeStep_s = 0.01f;
 constexpr float kOnsetWidth_s = 0.02f;
 // How strongly the tracked beat keeps its period (larger: steadier).
 constexpr float kTightness = 100.0f;
+// The beats either side that each tracked beat is smoothed over.
+constexpr int kSmoothing_beats = 2;
 // Where in the beat an onset counts as on a half or quarter (simple time)
 // or a third (compound time), in beats.
 constexpr float kSubdivisionTolerance = 0.06f;
@@ -165,6 +167,34 @@ std::vector<float> trackBeats(const std::vector<Onset>& onsets, float period_s, 
         beats.push_back(static_cast<float>(n) * kEnvelopeStep_s);
     std::reverse(beats.begin(), beats.end());
     return beats;
+}
+
+// A player's beat moves slowly, while the onsets that mark it scatter by a
+// few tens of milliseconds either way: each beat is laid on the straight
+// line through the tracked beats around it (kSmoothing_beats either side),
+// which follows the tempo's drift and averages the scatter out.
+std::vector<float> smoothBeats(const std::vector<float>& beats)
+{
+    const int count = static_cast<int>(beats.size());
+    std::vector<float> smoothed(beats.size());
+    for (int k = 0; k < count; ++k) {
+        const int from = std::max(0, k - kSmoothing_beats);
+        const int to = std::min(count - 1, k + kSmoothing_beats);
+        double sumX = 0.0, sumY = 0.0, sumXX = 0.0, sumXY = 0.0;
+        for (int j = from; j <= to; ++j) {
+            const double x = j - k;
+            const double y = beats[static_cast<std::size_t>(j)];
+            sumX += x;
+            sumY += y;
+            sumXX += x * x;
+            sumXY += x * y;
+        }
+        const double n = to - from + 1;
+        const double spread = n * sumXX - sumX * sumX;
+        const double slope = spread > 0.0 ? (n * sumXY - sumX * sumY) / spread : 0.0;
+        smoothed[static_cast<std::size_t>(k)] = static_cast<float>((sumY - slope * sumX) / n);
+    }
+    return smoothed;
 }
 
 // The tracker's first beat can come after the first note, even a beat or
@@ -503,7 +533,7 @@ MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes)
         return estimate;
     const float period_s = globalBeat_s(onsets);
     const float end_s = std::prev(melody.end())->second.getEnd_s() + period_s;
-    estimate.beats_s = onTheBeat(onsets, trackBeats(onsets, period_s, end_s));
+    estimate.beats_s = smoothBeats(onTheBeat(onsets, trackBeats(onsets, period_s, end_s)));
     if (estimate.beats_s.size() < 4)
         return estimate;
 
