@@ -76,6 +76,9 @@ TEST(SecondLook, HearsWhatTheTranscriptionMissesAndKeepsWhatItHeardRight)
         {"doubling on E", "LA:400 HG E F E:400", "LA dbe E"},
         {"cut note between two gracenotes", "D:400 HG B:50 D C:400", "D gg B dg C"},
         {"cut note before a doubling", "HA:400 F:50 HG E F E:400", "HA F dbe E"},
+        {"cut note alone, twice as long as the gracenotes",
+         "LA:300 HG B:300 D C:300 E LA:300 HG C:300 HA:300 F:55 E:300 HG D:300 E C:300 HG B:300 D LA:300",
+         "LA gg B dg C eg LA gg C HA F E gg D eg C gg B dg LA"},
     };
     int mended = 0;
     for (const Row& row : rows) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <optional>
 
 namespace {
@@ -26,6 +27,11 @@ constexpr float kCleanCrossing_s = 0.012f;
 constexpr float kShortestKeptNote_s = 0.1f;
 // Notes closer than this are played legato: the first lasts until the next.
 constexpr float kLegatoGap_s = 0.1f;
+// A cut note alone between two notes lasts at least this many times the
+// player's gracenotes (played as short as the fingers allow, they vary
+// little), judged once this many elements were heard.
+constexpr float kCutNoteToGracenote = 2.0f;
+constexpr std::size_t kFewestElements = 8;
 // How far before a note a gracing that leads into it may start.
 constexpr float kLongestGracing_s = 0.3f;
 
@@ -321,6 +327,16 @@ std::pair<PipeNoteName, Spelling> nameOf(const std::vector<const Run*>& elements
 // empty, not both), that element is a melody note of its own.
 void putBackCutNotes(const std::vector<Run>& runs, std::vector<Unit>& units)
 {
+    // The player's gracenotes: the middle length of the elements heard.
+    std::vector<float> lengths_s;
+    for (const Run& run : runs)
+        if (!isHeld(run))
+            lengths_s.push_back(run.duration_s());
+    float gracenote_s = INFINITY;
+    if (lengths_s.size() >= kFewestElements) {
+        std::nth_element(lengths_s.begin(), lengths_s.begin() + static_cast<long>(lengths_s.size() / 2), lengths_s.end());
+        gracenote_s = lengths_s[lengths_s.size() / 2];
+    }
     std::vector<Unit> cut;
     for (std::size_t u = 1; u < units.size(); ++u) {
         const Unit& previous = units[u - 1];
@@ -328,7 +344,20 @@ void putBackCutNotes(const std::vector<Run>& runs, std::vector<Unit>& units)
         if (!previous.heard || !unit.heard)
             continue;
         const std::optional<std::vector<const Run*>> elements = crossingElements(runs, &previous, unit);
-        if (!elements || elements->size() < 2 || nameOf(*elements, previous.name, unit.name).first != Unknown)
+        if (!elements || elements->empty())
+            continue;
+        if (elements->size() == 1) {
+            // Alone, an element twice as long as the player's gracenotes is
+            // a cut note, whatever gracenote its pitch could have been.
+            const Run& note = *elements->front();
+            if (isMelodyNote(note.note) && note.note != previous.name && note.note != unit.name
+                && note.duration_s() >= kCutNoteToGracenote * gracenote_s) {
+                const std::size_t r = static_cast<std::size_t>(&note - runs.data());
+                cut.push_back(Unit{note.note, note.start_s, note.end_s, true, r, r});
+            }
+            continue;
+        }
+        if (nameOf(*elements, previous.name, unit.name).first != Unknown)
             continue;
         const auto longest = std::max_element(elements->begin(), elements->end(),
                                               [](const Run* a, const Run* b) { return a->frames < b->frames; });
