@@ -80,6 +80,8 @@ TEST(GroupQuantizer, EveryBeatAddsUpAndALeadInIsNoNoteOfItsOwn)
     // A throw's lead-in D, a 32nd, before the D it leads into: not written;
     // its gracing goes with the D.
     QuantizerGroup throwOnD = beat(8, {1, 8});
+    for (NoteWrapper& wrapper : throwOnD.noteWrappers)
+        wrapper.note.setNoteName(D);
     throwOnD.noteWrappers[0].gracenotes.push_back(PipeNote(gg, 0.0f, 0.02f));
     throwOnD.noteWrappers[1].gracenotes.push_back(PipeNote(strc, 0.05f, 0.02f));
     const auto items = quantizer.quantize(throwOnD);
@@ -87,6 +89,18 @@ TEST(GroupQuantizer, EveryBeatAddsUpAndALeadInIsNoNoteOfItsOwn)
     ASSERT_EQ(items.at(1).size(), 3u);
     EXPECT_EQ(items.at(1)[0].name, gg);
     EXPECT_EQ(items.at(1)[1].name, strc);
+    // A cut note as short before a note of another pitch is a note: the
+    // note rounded up most gives the excess back.
+    EXPECT_EQ(lengths(quantizer.quantize(beat(8, {1.4, 2.55, 2.55, 1.5}))), (std::vector<int>{1, 3, 3, 1}));
+    // A note started a hair before the beat it is held into: not written
+    // here.
+    QuantizerGroup early = beat(8, {3.55, 3.55, 0.9});
+    early.noteWrappers[2].continues = true;
+    EXPECT_EQ(lengths(quantizer.quantize(early)), (std::vector<int>{4, 4, 0}));
+    // Nor is the lead-in of an embellishment on the next beat's first note.
+    early.noteWrappers[2].continues = false;
+    early.following = early.noteWrappers[2].note.noteName();
+    EXPECT_EQ(lengths(quantizer.quantize(early)), (std::vector<int>{4, 4, 0}));
 }
 
 TEST(GroupQuantizer, SetPatternChoosesCompoundRhythms)

@@ -123,6 +123,15 @@ std::map<int, std::vector<PipeTuneModel::Item>> GroupQuantizer::quantizeAbsolute
     return items(lengths);
 }
 
+bool GroupQuantizer::leadsIntoItsOwnPitch(int note) const
+{
+    const auto& wrappers = mGroup.noteWrappers;
+    const std::size_t k = static_cast<std::size_t>(note);
+    if (k + 1 < wrappers.size())
+        return wrappers[k].note.noteName() == wrappers[k + 1].note.noteName();
+    return wrappers[k].continues || wrappers[k].note.noteName() == mGroup.following;
+}
+
 double GroupQuantizer::residual(int note, int length32) const
 {
     return mGroup.noteWrappers[static_cast<std::size_t>(note)].note.duration_s() - length32 * mThirtySecond_s;
@@ -132,10 +141,12 @@ void GroupQuantizer::fitToBeat(std::vector<int>& lengths, int target, int step) 
 {
     // Rounding each note on its own can leave the beat short or long; a bar
     // must hold exactly its time signature, so the notes rounded furthest
-    // are moved until the beat adds up. A note that is all the excess and no
-    // longer than a semiquaver is the lead-in of an embellishment the
-    // transcription kept as a note: it goes (its gracing passes to the next
-    // note).
+    // are moved until the beat adds up. A note that is all the excess, no
+    // longer than a semiquaver and of the pitch of the note after it is the
+    // lead-in of an embellishment on that note that the transcription kept
+    // as a note, or the early start of a note held into the next beat: it
+    // goes (its gracing passes to the next note). A short note of another
+    // pitch is a cut note, and stays.
     const int count = static_cast<int>(lengths.size());
     if (count == 0 || target <= 0)
         return;
@@ -153,7 +164,8 @@ void GroupQuantizer::fitToBeat(std::vector<int>& lengths, int target, int step) 
         if (excess > 0) {
             for (int i = 0; i < count; ++i) {
                 const int length = lengths[static_cast<std::size_t>(i)];
-                if (length > 0 && length == excess && residual(i, 0) < kLeadIn32 * mThirtySecond_s) {
+                if (length > 0 && length == excess && residual(i, 0) < kLeadIn32 * mThirtySecond_s
+                    && leadsIntoItsOwnPitch(i)) {
                     chosen = i;
                     break;
                 }

@@ -45,6 +45,9 @@ private:
     // first note.
     float filledDuration_s() const;
     // The note's scaled duration minus length32 32nds, in seconds.
+    // Whether the note is followed by one of its own pitch, in this beat or
+    // (held over, or the next beat's first) in the next.
+    bool leadsIntoItsOwnPitch(int note) const;
     double residual(int note, int length32) const;
     // Moves note lengths (32nds) in steps until they add up to target.
     void fitToBeat(std::vector<int>& lengths, int target, int step) const;

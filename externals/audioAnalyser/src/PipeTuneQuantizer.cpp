@@ -133,6 +133,7 @@ std::vector<PipeTuneQuantizer::Group> PipeTuneQuantizer::addNoteWapperToGroup(Gr
         completed.push_back(group);
         group.start_s += group.duration_s;
         group.pickUp_s = 0.0f;
+        group.following = Unknown;
         group.noteWrappers.clear();
         group.items.clear();
     };
@@ -162,6 +163,7 @@ std::vector<PipeTuneQuantizer::Group> PipeTuneQuantizer::addNoteWapperToGroup(Gr
         const float groupEnd_s = group.start_s + group.duration_s;
         if (note.start_s() > groupEnd_s - half_s) {
             // Wholly in the next beat.
+            group.following = note.noteName();
             finalise();
             continue;
         }
@@ -180,6 +182,7 @@ std::vector<PipeTuneQuantizer::Group> PipeTuneQuantizer::addNoteWapperToGroup(Gr
             wrapper.note.setDuration_s(outside_s);
             finalise();
         } else if (inside_s <= outside_s) {
+            group.following = note.noteName();
             finalise();
         } else {
             // The overhang is absorbed by this beat.

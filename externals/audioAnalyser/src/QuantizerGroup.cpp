@@ -13,6 +13,7 @@ void QuantizerGroup::clear()
     start_s = 0.0f;
     duration_s = 0.0f;
     noteWrappers.clear();
+    following = Unknown;
     items.clear();
 }
 

@@ -40,5 +40,8 @@ public:
     // beat (a pick-up): the notes keep their values and the beat is short.
     float pickUp_s = 0.0f;
     std::vector<NoteWrapper> noteWrappers;
+    // The pitch of the note the next beat starts with, when a note closed
+    // this beat by falling into the next one (Unknown otherwise).
+    PipeNoteName following = Unknown;
     std::vector<PipeTuneModel::Item> items;
 };
