@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cmath>
 #include <complex>
 #include <initializer_list>
@@ -510,19 +509,6 @@ std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<fl
     return {bestBeats, bestPhase};
 }
 
-float warp(const MetreEstimate& estimate, float time_s)
-{
-    const std::vector<float>& beats = estimate.beats_s;
-    const float beat_s = 60.0f / estimate.bpm;
-    if (time_s <= beats.front())
-        return time_s - beats.front();
-    if (time_s >= beats.back())
-        return static_cast<float>(beats.size() - 1) * beat_s + (time_s - beats.back());
-    const auto next = std::upper_bound(beats.begin(), beats.end(), time_s);
-    const std::size_t k = static_cast<std::size_t>(next - beats.begin()) - 1;
-    return (static_cast<float>(k) + (time_s - beats[k]) / (beats[k + 1] - beats[k])) * beat_s;
-}
-
 } // namespace
 
 MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes)
@@ -568,60 +554,9 @@ MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes)
     // first note (less a pick-up's lead).
     const int firstBar = firstBarLine(estimate.beats_s, first_s, phase, perBar).first;
     estimate.firstBarBeat = firstBar;
-    const float lead_beats = (warp(estimate, estimate.beats_s[static_cast<std::size_t>(firstBar)])
-                              - warp(estimate, first_s)) / (60.0f / estimate.bpm);
+    const float lead_beats = (warpedTime_s(estimate, estimate.beats_s[static_cast<std::size_t>(firstBar)])
+                              - warpedTime_s(estimate, first_s)) / (60.0f / estimate.bpm);
     estimate.pickUp_beats = lead_beats > kPickUpLead_beats ? lead_beats : 0.0f;
     estimate.valid = true;
     return estimate;
-}
-
-void warpToBeats(const MetreEstimate& estimate, const NoteMap& melody, const NoteMap& gracenotes,
-                 NoteMap& warpedMelody, NoteMap& warpedGracenotes)
-{
-    warpedMelody.clear();
-    warpedGracenotes.clear();
-    for (auto [in, out] : {std::pair(&melody, &warpedMelody), std::pair(&gracenotes, &warpedGracenotes)}) {
-        for (const auto& entry : *in) {
-            PipeNote note = entry.second;
-            if (estimate.valid) {
-                const float start_s = warp(estimate, note.start_s());
-                const float end_s = warp(estimate, note.getEnd_s());
-                note.setStart_s(start_s);
-                note.setDuration_s(std::max(end_s - start_s, 0.0f));
-            }
-            out->emplace(note.start_s(), note);
-        }
-    }
-}
-
-float barTimeShift_s(const MetreEstimate& estimate, bool warped)
-{
-    if (!estimate.valid)
-        return 0.0f;
-    const float beat_s = 60.0f / estimate.bpm;
-    const int perBar = estimate.denominator == 8 ? 2 : estimate.numerator;
-    const float barLine_s = warped ? static_cast<float>(estimate.firstBarBeat) * beat_s
-                                   : estimate.beats_s[static_cast<std::size_t>(estimate.firstBarBeat)];
-    return estimate.pickUp_beats > 0.0f ? static_cast<float>(perBar) * beat_s - barLine_s : -barLine_s;
-}
-
-std::string describeMetre(const MetreEstimate& metre)
-{
-    char text[160];
-    std::snprintf(text, sizeof text, "tempo %.0f bpm (%.0f-%.0f), %d/%d", static_cast<double>(metre.bpm),
-                  static_cast<double>(metre.bpmLow), static_cast<double>(metre.bpmHigh), metre.numerator,
-                  metre.denominator);
-    std::string description = text;
-    if (metre.pickUp_beats > 0.0f) {
-        // In the beat's own quavers (two to a crotchet, three to a dotted
-        // crotchet), or semiquavers where it is not whole quavers.
-        const int semiquavers =
-            std::max(1, static_cast<int>(std::lround(metre.pickUp_beats * (metre.denominator == 8 ? 6.0f : 4.0f))));
-        const bool quavers = semiquavers % 2 == 0;
-        const int count = quavers ? semiquavers / 2 : semiquavers;
-        description += ", pick-up " + std::to_string(count) + (quavers ? " quaver" : " semiquaver") + (count > 1 ? "s" : "");
-    } else {
-        description += ", no pick-up";
-    }
-    return description;
 }

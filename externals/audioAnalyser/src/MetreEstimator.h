@@ -35,6 +35,11 @@ MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes);
 // What was found, for people: "tempo 76 bpm (72-79), 2/4, pick-up 1 quaver".
 std::string describeMetre(const MetreEstimate& metre);
 
+// Where time_s falls on the steady grid: beat k of estimate at k x beat_s
+// (beat_s: the estimate's nominal beat); before the first and after the
+// last tracked beat at the nominal pace.
+float warpedTime_s(const MetreEstimate& estimate, float time_s);
+
 // The notes with their times moved so that beat k of estimate falls at
 // k x beat_s (beat_s: the estimate's nominal beat); before the first and
 // after the last tracked beat at the nominal pace.
