@@ -165,6 +165,11 @@ struct Unit {
     std::size_t lastRun = 0;
 };
 
+void sortByStart(std::vector<Unit>& units)
+{
+    std::stable_sort(units.begin(), units.end(), [](const Unit& a, const Unit& b) { return a.start_s < b.start_s; });
+}
+
 // Held runs given to the transcription's notes: each to the note of its
 // name it overlaps most. An orphan is a held run no note of its name meets;
 // an absorbed note is one of the same name that a run given to another note
@@ -337,7 +342,16 @@ void putBackCutNotes(const std::vector<Run>& runs, std::vector<Unit>& units)
         std::nth_element(lengths_s.begin(), lengths_s.begin() + static_cast<long>(lengths_s.size() / 2), lengths_s.end());
         gracenote_s = lengths_s[lengths_s.size() / 2];
     }
+    // A run between previous and next that is a melody note of another pitch
+    // than both, put in as a unit of its own.
     std::vector<Unit> cut;
+    auto putBack = [&](const Run& run, const Unit& previous, const Unit& next, bool clearly) {
+        if (!clearly || !isMelodyNote(run.note) || run.note == previous.name || run.note == next.name)
+            return false;
+        const std::size_t r = static_cast<std::size_t>(&run - runs.data());
+        cut.push_back(Unit{run.note, run.start_s, run.end_s, true, r, r});
+        return true;
+    };
     for (std::size_t u = 1; u < units.size(); ++u) {
         const Unit& previous = units[u - 1];
         const Unit& unit = units[u];
@@ -350,11 +364,7 @@ void putBackCutNotes(const std::vector<Run>& runs, std::vector<Unit>& units)
             // Alone, an element twice as long as the player's gracenotes is
             // a cut note, whatever gracenote its pitch could have been.
             const Run& note = *elements->front();
-            if (isMelodyNote(note.note) && note.note != previous.name && note.note != unit.name
-                && note.duration_s() >= kCutNoteToGracenote * gracenote_s) {
-                const std::size_t r = static_cast<std::size_t>(&note - runs.data());
-                cut.push_back(Unit{note.note, note.start_s, note.end_s, true, r, r});
-            }
+            putBack(note, previous, unit, note.duration_s() >= kCutNoteToGracenote * gracenote_s);
             continue;
         }
         if (nameOf(*elements, previous.name, unit.name).first != Unknown)
@@ -362,20 +372,14 @@ void putBackCutNotes(const std::vector<Run>& runs, std::vector<Unit>& units)
         const auto longest = std::max_element(elements->begin(), elements->end(),
                                               [](const Run* a, const Run* b) { return a->frames < b->frames; });
         const Run& note = **longest;
-        if (!isMelodyNote(note.note) || note.note == previous.name || note.note == unit.name
-            || note.frames < kClearElementFrames)
-            continue;
         const std::vector<const Run*> before(elements->begin(), longest);
         const std::vector<const Run*> after(longest + 1, elements->end());
         const bool namedBefore = before.empty() || nameOf(before, previous.name, note.note).first != Unknown;
         const bool namedAfter = after.empty() || nameOf(after, note.note, unit.name).first != Unknown;
-        if (!namedBefore || !namedAfter)
-            continue;
-        const std::size_t r = static_cast<std::size_t>(&note - runs.data());
-        cut.push_back(Unit{note.note, note.start_s, note.end_s, true, r, r});
+        putBack(note, previous, unit, note.frames >= kClearElementFrames && namedBefore && namedAfter);
     }
     units.insert(units.end(), cut.begin(), cut.end());
-    std::stable_sort(units.begin(), units.end(), [](const Unit& a, const Unit& b) { return a.start_s < b.start_s; });
+    sortByStart(units);
 }
 
 void removeGracingsIn(NoteMap& gracing, float from_s, float to_s)
@@ -520,7 +524,7 @@ void SecondLook::revise(const short* samples, std::size_t count, NoteMap& melody
     std::vector<TimeRange> unheard;
     std::vector<Unit> units = unitsOf(notes, runs, assignment, unheard);
     putBackShortNotes(runs, assignment.orphans, units);
-    std::stable_sort(units.begin(), units.end(), [](const Unit& a, const Unit& b) { return a.start_s < b.start_s; });
+    sortByStart(units);
     putBackCutNotes(runs, units);
 
     for (const TimeRange& span : unheard)
