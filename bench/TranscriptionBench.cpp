@@ -1,10 +1,12 @@
 // Cost of transcription: whole recordings one-shot and progressive (as the
 // application runs it while recording), one progressive re-run over the
 // five seconds of tracks it holds, and the heap of a 180-second progressive
-// run, with the speed reported as "times_realtime".
+// run, with the speed reported as "times_realtime"; and the tempo, metre and
+// pick-up of a three-minute tune's notes.
 
 #include "BenchReport.h"
 #include "ChanterSynth.h"
+#include "MetreEstimator.h"
 #include "utils.h"
 #include "ProgressiveVantor.h"
 #include "RecordingTranscriber.h"
@@ -137,5 +139,28 @@ void BM_ProgressiveHeap180s(benchmark::State& state)
     state.counters["peak_heap_MB"] = peak_MB;
 }
 BENCHMARK(BM_ProgressiveHeap180s)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A 2/4 march's notes for three minutes at 80 BPM (a dotted quaver and
+// semiquaver, two quavers; a crotchet, two quavers), every beat's note
+// graced, the tempo drifting 4 %.
+void BM_MetreOfAThreeMinuteTune(benchmark::State& state)
+{
+    const float lengths_beats[] = {0.75f, 0.25f, 0.5f, 0.5f, 1.0f, 0.5f, 0.5f};
+    NoteMap melody;
+    NoteMap gracenotes;
+    float position = 0.0f;
+    for (std::size_t k = 0; position < 240.0f; ++k) {
+        const float length = lengths_beats[k % 7];
+        const float start_s = 0.75f * position * (1.0f + 0.04f * position / 240.0f);
+        melody.emplace(start_s, PipeNote(static_cast<PipeNoteName>(LG + static_cast<int>(k % 9)), start_s, 0.75f * length));
+        if (std::fmod(position, 1.0f) == 0.0f)
+            gracenotes.emplace(start_s - 0.025f, PipeNote(gg, start_s - 0.025f, 0.025f));
+        position += length;
+    }
+    for (auto _ : state)
+        benchmark::DoNotOptimize(estimateMetre(melody, gracenotes).bpm);
+    state.counters["notes"] = static_cast<double>(melody.size());
+}
+BENCHMARK(BM_MetreOfAThreeMinuteTune)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -26,6 +26,14 @@ constexpr float kLeadIn_s = 0.04f;
 // The onset envelope: its step and the width of each onset's bump.
 constexpr float kEnvelopeStep_s = 0.01f;
 constexpr float kOnsetWidth_s = 0.02f;
+// How far, as a fraction of the period, the beat found over the whole tune
+// may be corrected by the onsets' resemblance to their neighbours, and the
+// step of that search.
+constexpr float kRefinement = 0.08f;
+constexpr float kRefinementStep_s = 0.002f;
+// What a note led into by a single gracenote counts, against an
+// embellishment or a long note, when telling the beat from the off-beat.
+constexpr float kGracedVote = 0.5f;
 // How strongly the tracked beat keeps its period (larger: steadier).
 constexpr float kTightness = 100.0f;
 // The beats either side that each tracked beat is smoothed over.
@@ -55,6 +63,7 @@ struct Onset {
     float weight;
     float duration_s;
     bool embellished; // led into by an embellishment of several gracenotes
+    bool graced;      // led into by any gracing
 };
 
 std::vector<Onset> onsetsOf(const NoteMap& melody, const NoteMap& gracenotes)
@@ -64,6 +73,7 @@ std::vector<Onset> onsetsOf(const NoteMap& melody, const NoteMap& gracenotes)
         const PipeNote& note = entry.second;
         float time_s = note.start_s();
         bool embellished = false;
+        bool graced = false;
         // The gracing leading into the note starts its beat.
         auto grace = gracenotes.upper_bound(note.start_s());
         while (grace != gracenotes.begin()) {
@@ -73,16 +83,16 @@ std::vector<Onset> onsetsOf(const NoteMap& melody, const NoteMap& gracenotes)
                 break;
             time_s = std::min(time_s, g.start_s());
             embellished = embellished || !isSingleGraceNote(g.noteName());
+            graced = true;
         }
         // Long notes carry the beat.
-        onsets.push_back({time_s, std::clamp(note.duration_s(), 0.05f, 2.0f), note.getEnd_s() - time_s, embellished});
+        onsets.push_back({time_s, std::clamp(note.duration_s(), 0.05f, 2.0f), note.getEnd_s() - time_s, embellished, graced});
     }
     return onsets;
 }
 
-// How closely the onsets gather at one phase of period_s (0..1), and that
-// phase's time.
-std::pair<float, float> salience(const std::vector<Onset>& onsets, float period_s)
+// How closely the onsets gather at one phase of period_s (0..1).
+float salience(const std::vector<Onset>& onsets, float period_s)
 {
     std::complex<double> sum = 0.0;
     double total = 0.0;
@@ -91,10 +101,7 @@ std::pair<float, float> salience(const std::vector<Onset>& onsets, float period_
                * std::polar(1.0, 2.0 * M_PI * static_cast<double>(onset.time_s / period_s));
         total += onset.weight;
     }
-    if (total <= 0.0)
-        return {0.0f, 0.0f};
-    const double phase = std::arg(sum) / (2.0 * M_PI);
-    return {static_cast<float>(std::abs(sum) / total), static_cast<float>(phase * period_s)};
+    return total > 0.0 ? static_cast<float>(std::abs(sum) / total) : 0.0f;
 }
 
 float globalBeat_s(const std::vector<Onset>& onsets)
@@ -103,16 +110,45 @@ float globalBeat_s(const std::vector<Onset>& onsets)
     float bestScore = -1.0f;
     for (float period = kShortestBeat_s; period <= kLongestBeat_s; period *= 1.005f) {
         const float octaves = std::log2(period / kTypicalBeat_s) / kPriorWidth_octaves;
-        // A beat stands on its subdivision: halves (simple time) or thirds
-        // (compound time) gather the onsets too.
-        const float divided = std::max(salience(onsets, period / 2.0f).first, salience(onsets, period / 3.0f).first);
-        const float score = (salience(onsets, period).first + 0.5f * divided) * std::exp(-0.5f * octaves * octaves);
+        // A beat stands on its subdivision: halves or quarters (simple
+        // time) or thirds (compound time) gather the onsets too. Even notes
+        // cancel out at their own beat, so a run of even semiquavers shows
+        // its beat only in its quarters.
+        const float divided =
+            std::max({salience(onsets, period / 2.0f), salience(onsets, period / 3.0f), salience(onsets, period / 4.0f)});
+        const float score = (salience(onsets, period) + 0.5f * divided) * std::exp(-0.5f * octaves * octaves);
         if (score > bestScore) {
             bestScore = score;
             best = period;
         }
     }
     return best;
+}
+
+// The beat period near period_s at which the onsets most resemble
+// themselves one and two beats later. Salience over the whole tune blurs
+// when the player's tempo drifts, and its best period then favours one part
+// of the tune; onsets compared only with their neighbours a beat or two away
+// hardly see the drift, so their period is the tune's mean beat.
+float refinedBeat_s(const std::vector<Onset>& onsets, float period_s)
+{
+    const float width_s = std::sqrt(2.0f) * kOnsetWidth_s;
+    auto resemblance = [&](float apart_s) {
+        double sum = 0.0;
+        for (std::size_t i = 0; i < onsets.size(); ++i) {
+            for (std::size_t j = i + 1; j < onsets.size(); ++j) {
+                const float d = (onsets[j].time_s - onsets[i].time_s - apart_s) / width_s;
+                if (d > 3.0f)
+                    break;
+                sum += d > -3.0f ? static_cast<double>(onsets[i].weight * onsets[j].weight * std::exp(-0.5f * d * d)) : 0.0;
+            }
+        }
+        return sum;
+    };
+    std::pair<double, float> best{-1.0, period_s};
+    for (float lag = (1.0f - kRefinement) * period_s; lag <= (1.0f + kRefinement) * period_s; lag += kRefinementStep_s)
+        best = std::max(best, {resemblance(lag) + resemblance(2.0f * lag), lag});
+    return best.second;
 }
 
 // Beats through the onset envelope (dynamic programming: each beat is an
@@ -246,25 +282,27 @@ std::pair<int, float> firstBarLine(const std::vector<float>& beats, float first_
     return {bar, lead};
 }
 
-// Embellishments and long notes fall on the beat: when more of them fall
-// half way between the tracked beats than on them, the tracker followed the
-// off-beat, and the beats move half a beat.
+// Embellishments and long notes fall on the beat, and so do more of the
+// notes a single gracenote leads into (these also part notes within the
+// beat, so each counts for less): when more of them fall half way between
+// the tracked beats than on them, the tracker followed the off-beat, and the
+// beats move half a beat.
 std::vector<float> onTheBeat(const std::vector<Onset>& onsets, std::vector<float> beats)
 {
-    int onBeats = 0;
-    int between = 0;
+    float onBeats = 0.0f;
+    float between = 0.0f;
     for (const Onset& onset : onsets) {
         const auto next = std::upper_bound(beats.begin(), beats.end(), onset.time_s + kLeadIn_s);
         if (next == beats.begin() || next == beats.end())
             continue;
         const float beat_s = *next - *(next - 1);
-        if (!onset.embellished && onset.duration_s < 0.5f * beat_s)
-            continue;
+        const bool marks = onset.embellished || onset.duration_s >= 0.5f * beat_s;
+        const float vote = marks ? 1.0f : onset.graced ? kGracedVote : 0.0f;
         const float phase = (onset.time_s - *(next - 1)) / beat_s;
         if (phase < kSubdivisionTolerance || phase > 1.0f - kSubdivisionTolerance)
-            ++onBeats;
+            onBeats += vote;
         else if (std::abs(phase - 0.5f) < kSubdivisionTolerance)
-            ++between;
+            between += vote;
     }
     if (between <= onBeats)
         return beats;
@@ -517,7 +555,7 @@ MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes)
     const std::vector<Onset> onsets = onsetsOf(melody, gracenotes);
     if (onsets.size() < 8)
         return estimate;
-    const float period_s = globalBeat_s(onsets);
+    const float period_s = refinedBeat_s(onsets, globalBeat_s(onsets));
     const float end_s = std::prev(melody.end())->second.getEnd_s() + period_s;
     estimate.beats_s = smoothBeats(onTheBeat(onsets, trackBeats(onsets, period_s, end_s)));
     if (estimate.beats_s.size() < 4)
