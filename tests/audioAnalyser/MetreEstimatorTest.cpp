@@ -19,7 +19,8 @@ struct Played {
 
 // Plays lengths (in beats, from the pick-up on) at bpm, the tempo drifting
 // by drift (0.04: 4 %) over the tune and each onset off by up to jitter_s.
-// The melody repeats every phrase_beats, in which no note comes back.
+// The melody repeats every phrase_beats, in which no note comes back; with
+// no phrase (0), it never repeats.
 Played play(const std::vector<float>& lengths_beats, float bpm, float drift, float jitter_s, float phrase_beats = 8.0f)
 {
     std::mt19937 random(3);
@@ -42,8 +43,13 @@ Played play(const std::vector<float>& lengths_beats, float bpm, float drift, flo
         const float start_s = 0.5f + timeAt(position) + offset(random);
         const float end_s = 0.5f + timeAt(position + lengths_beats[k]);
         // A note for each quaver of the phrase; half a phrase on, another.
-        const int slot = static_cast<int>(std::lround(std::fmod(position, phrase_beats) * 2.0f));
-        const PipeNoteName name = names[(slot * 3 + static_cast<int>(2.0f * slot >= phrase_beats * 2.0f)) % 8];
+        PipeNoteName name;
+        if (phrase_beats > 0.0f) {
+            const int slot = static_cast<int>(std::lround(std::fmod(position, phrase_beats) * 2.0f));
+            name = names[(slot * 3 + static_cast<int>(2.0f * slot >= phrase_beats * 2.0f)) % 8];
+        } else {
+            name = names[random() % 8];
+        }
         played.melody.emplace(start_s, PipeNote(name, start_s, end_s - start_s));
         position += lengths_beats[k];
     }
@@ -92,6 +98,8 @@ TEST(MetreEstimator, FindsTempoMetreAndPickUpOfTunesPlayedWithoutAClick)
         {"6/8 jig, a quaver pick-up", repeat({q}, {{2 * q, q, q, q, q}, {3 * q, q, q, q}}, 8), 90.0f, 6, 8, q, 8.0f},
         {"2/4 march from its bar line, its second beats a little heavier",
          repeat({}, {{0.75f, 0.25f, 1.0f}}, 16), 80.0f, 2, 4, 0.0f, 8.0f},
+        {"3/4 air whose melody never comes back", repeat({}, {{1.5f, 0.5f, 1.0f}, {0.25f, 0.75f, 1.5f, 0.5f}}, 8), 72.0f,
+         3, 4, 0.0f, 0.0f},
         {"3/4 air from its bar line, its first beats the lightest",
          repeat({}, {{0.5f, 0.5f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}}, 6), 72.0f, 3, 4, 0.0f, 12.0f},
         {"4/4 march, no pick-up", repeat({}, {{2.0f, 0.5f, 0.5f, 1.0f}, {1.5f, 0.5f, 1.0f, 1.0f}}, 6), 72.0f, 4, 4,

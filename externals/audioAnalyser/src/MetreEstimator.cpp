@@ -437,10 +437,11 @@ std::optional<float> strongestReturn(const std::vector<PipeNoteName>& sounding, 
 // Whether the tune goes in threes of beats (3/4) rather than in twos or
 // fours (2/4, 4/4). A tune's bars and phrases repeat their rhythm, so the
 // rhythm must repeat more closely after 3 or 6 beats than after 2, 4 or 8;
-// and where the tune is long enough to tell, its melody must come back more
-// clearly after four or eight bars of three (12 or 24 beats) than after
-// four or eight bars of two (8 or 16 beats). Beats of much the same rhythm
-// throughout repeat at every lag, so the rhythm alone cannot say three.
+// and where the melody can tell (the tune is long enough and a phrase comes
+// back at all), it must come back more clearly after four or eight bars of
+// three (12 or 24 beats) than after four or eight bars of two (8 or 16
+// beats). Beats of much the same rhythm throughout repeat at every lag, so
+// the rhythm alone cannot say three.
 bool tripleMetre(const std::vector<Onset>& onsets, const std::vector<float>& beats,
                  const std::vector<PipeNoteName>& sounding)
 {
@@ -453,7 +454,9 @@ bool tripleMetre(const std::vector<Onset>& onsets, const std::vector<float>& bea
         return false;
     const std::optional<float> inThrees = strongestReturn(sounding, {12, 24});
     const std::optional<float> inTwos = strongestReturn(sounding, {8, 16});
-    return !inThrees || !inTwos || *inThrees > *inTwos;
+    if (!inThrees || !inTwos || !(std::max(*inThrees, *inTwos) > kPhraseRepetition))
+        return true;
+    return *inThrees > *inTwos;
 }
 
 // Two or four beats a bar, from where the melody comes back: pipe tunes are
