@@ -26,9 +26,8 @@ constexpr float kLeadIn_s = 0.04f;
 // The onset envelope: its step and the width of each onset's bump.
 constexpr float kEnvelopeStep_s = 0.01f;
 constexpr float kOnsetWidth_s = 0.02f;
-// How far, as a fraction of the period, the beat found over the whole tune
-// may be corrected by the onsets' resemblance to their neighbours, and the
-// step of that search.
+// How far (a fraction of the period) and in what steps the beat heard over
+// the whole tune is corrected by the onsets' resemblance to their neighbours.
 constexpr float kRefinement = 0.08f;
 constexpr float kRefinementStep_s = 0.002f;
 // What a note led into by a single gracenote counts, against an
@@ -454,9 +453,7 @@ bool tripleMetre(const std::vector<Onset>& onsets, const std::vector<float>& bea
         return false;
     const std::optional<float> inThrees = strongestReturn(sounding, {12, 24});
     const std::optional<float> inTwos = strongestReturn(sounding, {8, 16});
-    if (!inThrees || !inTwos || !(std::max(*inThrees, *inTwos) > kPhraseRepetition))
-        return true;
-    return *inThrees > *inTwos;
+    return !inThrees || !inTwos || !(std::max(*inThrees, *inTwos) > kPhraseRepetition) || *inThrees > *inTwos;
 }
 
 // Two or four beats a bar, from where the melody comes back: pipe tunes are
