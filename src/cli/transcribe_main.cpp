@@ -183,9 +183,12 @@ int run(int argc, char** argv)
         }
         for (const std::string& warning : project.warnings)
             std::cerr << "vantor-transcribe: " << command.input << ": " << warning << "\n";
-        if (project.calibration && !command.tuningGiven) {
+        // The tuning the project was transcribed with, estimated or not,
+        // unless the command line gives one.
+        const std::optional<PipeTuning>& tuning = project.calibration ? project.calibration : project.estimatedTuning;
+        if (tuning && !command.tuningGiven) {
             command.options.tuningSource = TuningSource::Calibrated;
-            command.options.calibratedTuning = *project.calibration;
+            command.options.calibratedTuning = *tuning;
         }
     } else {
         AudioData audio;
@@ -223,7 +226,12 @@ int run(int argc, char** argv)
     attempt(command.vntPath, [&](std::string& message) {
         ProjectContents saved = project;
         applyScoreOptions(score, saved);
-        saved.calibration = result.reference;
+        // What the transcription used, and whether it was known or estimated.
+        saved.calibration.reset();
+        saved.estimatedTuning.reset();
+        const bool estimated = command.options.tuningSource == TuningSource::EstimatedLowA
+                               || (project.estimatedTuning && !command.tuningGiven);
+        (estimated ? saved.estimatedTuning : saved.calibration) = result.reference;
         return saved.write(command.vntPath, kAppVersion, kInstallId, message);
     });
     attempt(command.wavPath, [&](std::string& message) {

@@ -113,6 +113,7 @@ void NorlaFileVnt::clear()
     mAppVersion = 0;
     mFileCreationTime.clear();
     mFileCreationInstallId.clear();
+    mCalibrationSource.clear();
     mAudioDataSize_B = 0;
 }
 
@@ -124,7 +125,8 @@ bool NorlaFileVnt::operator==(const NorlaFileVnt& other) const
            && mBpm == other.mBpm && mTimeShift_s == other.mTimeShift_s && mNoteFrequencies == other.mNoteFrequencies
            && mRecordedAppVersion == other.mRecordedAppVersion && mRecordedTime == other.mRecordedTime
            && mRecordedInstallId == other.mRecordedInstallId && mAppVersion == other.mAppVersion
-           && mFileCreationTime == other.mFileCreationTime && mFileCreationInstallId == other.mFileCreationInstallId;
+           && mFileCreationTime == other.mFileCreationTime && mFileCreationInstallId == other.mFileCreationInstallId
+           && mCalibrationSource == other.mCalibrationSource;
 }
 
 QString NorlaFileVnt::toXml()
@@ -160,6 +162,10 @@ QString NorlaFileVnt::toXml()
     appendElement(document, root, "appVersion", QString::number(mAppVersion));
     appendElement(document, root, "fileCreationTime", mFileCreationTime);
     appendElement(document, root, "fileCreationInstallId", mFileCreationInstallId);
+    // Last and only when known, so that the elements every reader expects
+    // stand as they always did.
+    if (!mCalibrationSource.isEmpty())
+        appendElement(document, root, "calibrationSource", mCalibrationSource);
     return document.toString(1);
 }
 
@@ -203,6 +209,7 @@ bool NorlaFileVnt::fromXml(QString xml, QString& /*error*/)
         mNoteFrequencies[note.tagName().toStdString()] = frequency_Hz;
     }
 
+    elementText(root, "calibrationSource", mCalibrationSource);
     return elementInt(root, "recordedAppVersion", mRecordedAppVersion)
            && elementText(root, "recordedTime", mRecordedTime)
            && elementText(root, "recordedInstallId", mRecordedInstallId)

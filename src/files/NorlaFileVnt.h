@@ -54,6 +54,12 @@ public:
     QString fileCreationInstallId() const { return mFileCreationInstallId; }
     void setFileCreationInstallId(QString id) { mFileCreationInstallId = std::move(id); }
     int audioDataSize_B() const { return mAudioDataSize_B; }
+    // Where the note frequencies came from: "calibrated" (the piper's
+    // calibration, or a tuning given by hand) or "estimated" (from the
+    // recording itself). Empty in files written before it was recorded;
+    // readers that do not know it ignore the element.
+    QString calibrationSource() const { return mCalibrationSource; }
+    void setCalibrationSource(QString source) { mCalibrationSource = std::move(source); }
 
     void clear();
     // Everything but the audio data size read from a file.
@@ -86,5 +92,6 @@ private:
     int mAppVersion = 0;
     QString mFileCreationTime;
     QString mFileCreationInstallId;
+    QString mCalibrationSource;
     int mAudioDataSize_B = 0;
 };

@@ -15,6 +15,25 @@ namespace {
 
 QString toQString(const std::string& text) { return QString::fromStdString(text); }
 
+const QString kCalibrated = "calibrated";
+const QString kEstimated = "estimated";
+
+// The table a program without a calibration wrote in the past: Low A at
+// 440 Hz in the standard ratios, a tuning nobody played.
+bool isUncalibratedDefault(const std::map<PipeTuning::ReferenceNote, float>& frequencies)
+{
+    constexpr float kWrittenPrecision_Hz = 0.01f;
+    const std::map<PipeTuning::ReferenceNote, float> defaults = PipeTuning().getNoteCentreFrequencies();
+    if (frequencies.size() != defaults.size())
+        return false;
+    for (const auto& [note, frequency_Hz] : defaults) {
+        const auto found = frequencies.find(note);
+        if (found == frequencies.end() || std::abs(found->second - frequency_Hz) > kWrittenPrecision_Hz)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QByteArray pcmBytes(const std::vector<short>& samples)
@@ -101,14 +120,20 @@ bool ProjectContents::fromBytes(const QByteArray& bytes, const std::string& name
                 frequencies[note] = frequency_Hz;
         }
     }
-    if (frequencies.count(PipeTuning::LowA) > 0) {
-        PipeTuning calibration;
-        calibration.setTuningScheme(PipeTuning::Calibrated, frequencies);
+    const QString source = project.calibrationSource();
+    if (source.isEmpty() && isUncalibratedDefault(frequencies)) {
+        read.warnings.push_back("the tuning is the uncalibrated default (Low A 440 Hz); the Low A is estimated "
+                                "from the recording");
+    } else if (frequencies.count(PipeTuning::LowA) > 0) {
+        PipeTuning tuning;
+        tuning.setTuningScheme(PipeTuning::Calibrated, frequencies);
         std::string reason;
-        if (bounds::isPlayableTuning(calibration, reason))
-            read.calibration = calibration;
-        else
+        if (!bounds::isPlayableTuning(tuning, reason))
             read.warnings.push_back("the chanter calibration is ignored: " + reason);
+        else if (source == kEstimated)
+            read.estimatedTuning = tuning;
+        else
+            read.calibration = tuning;
     }
     contents = std::move(read);
     return true;
@@ -128,9 +153,11 @@ bool ProjectContents::write(const std::string& path, int appVersion, const std::
     project.setBpm(bpm);
     project.setTimeShift_s(timeShift_s);
     std::map<std::string, float> frequencies;
-    if (calibration) {
-        for (const auto& [note, centre_Hz] : calibration->getNoteCentreFrequencies())
+    const std::optional<PipeTuning>& tuning = calibration ? calibration : estimatedTuning;
+    if (tuning) {
+        for (const auto& [note, centre_Hz] : tuning->getNoteCentreFrequencies())
             frequencies[toString(referenceNoteToNoteName(note))] = centre_Hz;
+        project.setCalibrationSource(calibration ? kCalibrated : kEstimated);
     }
     project.setNoteFrequencies(frequencies);
     const bool stamped = !recordedTime.empty();

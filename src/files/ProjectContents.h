@@ -25,8 +25,13 @@ struct ProjectContents {
     int timeSigDenominator = 4;
     float bpm = 72.0f;
     float timeShift_s = 0.0f;
-    // The chanter calibration, when the project has one (a Low A at least).
+    // The tuning the recording was transcribed with: the piper's calibration
+    // (or a tuning given by hand, a Low A at least), or else the one
+    // estimated from the recording itself. A file records which it holds;
+    // one written before that, whose table is the uncalibrated default, holds
+    // neither, and its Low A is estimated again.
     std::optional<PipeTuning> calibration;
+    std::optional<PipeTuning> estimatedTuning;
     // Provenance of the recording; a writer stamps its own when these are
     // empty.
     int recordedAppVersion = 0;

@@ -122,3 +122,70 @@ TEST(ProjectContents, DamagedSettingsAreClampedWithAWarningAndBadRatesRefused)
 }
 
 } // namespace
+
+namespace {
+
+// A project says whether its tuning was the piper's or estimated; one from
+// before that, holding the uncalibrated default table, was never calibrated.
+TEST(ProjectContents, TheTuningKeepsWhetherItWasCalibratedOrEstimated)
+{
+    QTemporaryDir dir;
+    PipeTuning estimate;
+    estimate.setLowA_Hz(480.9f);
+    const auto tableOf = [](const PipeTuning& tuning) {
+        std::map<std::string, float> table;
+        for (const auto& [note, centre_Hz] : tuning.getNoteCentreFrequencies())
+            table[toString(referenceNoteToNoteName(note))] = centre_Hz;
+        return table;
+    };
+    struct Row {
+        const char* what;
+        std::function<void(const std::string&)> write;
+        bool calibrated;
+        bool estimated;
+        float lowA_Hz;
+    };
+    const std::vector<Row> rows = {
+        {"estimated", [&](const std::string& path) {
+             ProjectContents contents = sample();
+             contents.calibration.reset();
+             contents.estimatedTuning = estimate;
+             std::string error;
+             ASSERT_TRUE(contents.write(path, 8, "", error)) << error;
+         }, false, true, 480.9f},
+        {"calibrated", [&](const std::string& path) {
+             std::string error;
+             ASSERT_TRUE(sample().write(path, 8, "", error)) << error;
+         }, true, false, 480.5f},
+        {"older file, default table", [&](const std::string& path) {
+             NorlaFileVnt project;
+             project.setAudioData(QByteArray(400, '\x01'));
+             project.setNoteFrequencies(tableOf(PipeTuning()));
+             QString message;
+             ASSERT_TRUE(project.save(QString::fromStdString(path), message));
+         }, false, false, 0.0f},
+        {"older file, played table", [&](const std::string& path) {
+             NorlaFileVnt project;
+             project.setAudioData(QByteArray(400, '\x01'));
+             project.setNoteFrequencies(tableOf(estimate));
+             QString message;
+             ASSERT_TRUE(project.save(QString::fromStdString(path), message));
+         }, true, false, 480.9f},
+    };
+    for (const Row& row : rows) {
+        const std::string path = dir.filePath("tuning.vnt").toStdString();
+        row.write(path);
+        ProjectContents read;
+        std::string error;
+        ASSERT_TRUE(ProjectContents::read(path, read, error)) << error;
+        EXPECT_EQ(read.calibration.has_value(), row.calibrated) << row.what;
+        EXPECT_EQ(read.estimatedTuning.has_value(), row.estimated) << row.what;
+        const std::optional<PipeTuning>& tuning = read.calibration ? read.calibration : read.estimatedTuning;
+        if (tuning)
+            EXPECT_NEAR(tuning->getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA), row.lowA_Hz, 0.01f) << row.what;
+        else
+            EXPECT_EQ(read.warnings.size(), 1u) << row.what;
+    }
+}
+
+} // namespace
