@@ -114,6 +114,16 @@ void GeneralSettings::save(QSettings& store) const
     store.setValue("secondLook", secondLook);
 }
 
+void GeneralSettings::setTune(const TuneSettings& tune)
+{
+    tuneName = tune.tuneName;
+    tuneType = tune.tuneType;
+    composer = tune.composer;
+    timeSignature = tune.timeSignature;
+    bpm = tune.bpm;
+    timeShift_s = tune.timeShift_s;
+}
+
 bool loadCalibratedTuning(QSettings& store, PipeTuning& tuning)
 {
     PipeTuning standard;

@@ -10,6 +10,17 @@
 #include <QSettings>
 #include <QString>
 
+// The settings that belong to one tune: its details, tempo, time signature
+// and time shift. A project brings its own, which hold only while it is open.
+struct TuneSettings {
+    QString tuneName;
+    QString tuneType;
+    QString composer;
+    int timeSignature = 0;
+    float bpm = 72.0f;
+    float timeShift_s = 0.0f;
+};
+
 struct GeneralSettings {
     float bpm = 72.0f;
     int timeSignature = 0;
@@ -45,6 +56,9 @@ struct GeneralSettings {
     bool debugDisable = false;
 
     static QString defaultAutoSaveDir();
+
+    TuneSettings tune() const { return {tuneName, tuneType, composer, timeSignature, bpm, timeShift_s}; }
+    void setTune(const TuneSettings& tune);
 
     // Every key with its default when missing.
     static GeneralSettings load(QSettings& store);

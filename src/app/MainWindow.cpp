@@ -86,6 +86,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
         sound->setLoopCount(1);
     }
     mFancyPipes = QPixmap(":/fancy_pipes");
+#ifndef QT_NO_SESSIONMANAGER
+    // Logging out ends the program without closing the window first.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { keepRecording(); });
+#endif
 
     applyGeneralSettings();
     setActionStates(false);
@@ -216,7 +220,11 @@ void MainWindow::saveSettings()
     store.setValue("lastSaveRawFileName", mLastSaveRawFileName);
     store.setValue("lastSaveFilter", mLastSaveFilter);
     store.setValue("lastAutoSaveFileName", mLastAutoSaveFileName);
-    mSettings.save(store);
+    // An opened project's tune settings were its own, not the piper's.
+    GeneralSettings own = mSettings;
+    if (mPlayersTune)
+        own.setTune(*mPlayersTune);
+    own.save(store);
     // Only a calibration the piper made is stored: without one the next
     // start estimates the Low A again.
     if (mCalibrated)
@@ -267,9 +275,7 @@ void MainWindow::initProcessing()
     if (mProcessor == nullptr)
         return;
     mProcessor->setAudioRecorder(mRecorderWrapper->recorder());
-    if (mCalibrated)
-        mProcessor->setTuning(mCalibratedTuning);
-    mProcessor->setEstimateLowA(!mCalibrated);
+    applyRecordingTuning();
     mProcessor->setDataParams(
         PitchFinder::DataParams(kNotifySamples, static_cast<std::uint32_t>(mSettings.recordingFrequency_Hz)));
     mProcessor->setParams(PitchFinder::ProcessingParams());
@@ -296,6 +302,14 @@ void MainWindow::onStartRecording()
     autosave();
     mLoadedProject = ProjectContents();
     mLoadedFromFile = false;
+    // A new tune: the piper's own details, metre and calibration.
+    restorePlayersTune();
+    mRecordingTuning.reset();
+    mRecordingTuningEstimated = false;
+    if (mCalibrated)
+        mRecordingTuning = mCalibratedTuning;
+    mEstimatedLowA_Hz = 0.0f;
+    applyRecordingTuning();
     reset();
     mRecordingRate_Hz = mSettings.recordingFrequency_Hz;
     setActionStates(true);
@@ -382,6 +396,7 @@ void MainWindow::onStop()
         // (A replay keeps the recording it replayed: the recorder holds only
         // live audio then.)
         mRecordingData = mRecorderWrapper->recordedData();
+        mRecordingAutosaved = false;
         // The audio after the last scheduled re-run is transcribed too.
         mProcessor->finishTranscription(mRecordingData);
     }
@@ -392,6 +407,29 @@ void MainWindow::onStop()
     redeliverLastResult();
     mFullRerender = true;
     setActionStates(false);
+}
+
+void MainWindow::keepRecording()
+{
+    if (mRecording || mPlayback)
+        onStop();
+    autosave();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    keepRecording();
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::restorePlayersTune()
+{
+    if (!mPlayersTune)
+        return;
+    mSettings.setTune(*mPlayersTune);
+    mPlayersTune.reset();
+    applyGeneralSettings();
+    mViews.dropHeaders();
 }
 
 void MainWindow::redeliverLastResult()

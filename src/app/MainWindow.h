@@ -26,6 +26,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <optional>
+
 class AudioProcessor;
 class AudioProcessorWrapper;
 class AudioRecorderWrapper;
@@ -58,7 +60,12 @@ public:
     const QByteArray& recording() const { return mRecordingData; }
     const NoteMap& lastMelody() const { return mLastMelody; }
     const NoteMap& lastGracenotes() const { return mLastGracenotes; }
+    // The piper's own calibration, which opening a project never changes.
     const PipeTuning& calibratedTuning() const { return mCalibratedTuning; }
+    // The tuning the current recording is transcribed with (none while its
+    // Low A is being estimated from it), and whether it was estimated.
+    const std::optional<PipeTuning>& recordingTuning() const { return mRecordingTuning; }
+    bool isRecordingTuningEstimated() const { return mRecordingTuningEstimated; }
     const GeneralSettings& settings() const { return mSettings; }
     const LiveViews& views() const { return mViews; }
     const Metronome& metronome() const { return mMetronome; }
@@ -106,6 +113,10 @@ public slots:
     void onCalibrationTimer();
     void setCalibratedTuning(const PipeTuning& tuning);
     void onPlaybackFinished();
+    // Stops a recording or re-transcription under way, keeping what was
+    // recorded, and autosaves it: before the window closes, the desktop
+    // session ends or the processing fails.
+    void keepRecording();
 
     void onSaveAs();
     void onOpen();
@@ -142,6 +153,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private slots:
     void onLowAEstimated(float lowA_Hz);
@@ -154,6 +166,11 @@ private:
     void redeliverLastResult();
     void renderResult();
     void logTuning(const PipeTuning& tuning) const;
+    // Hands the recording's tuning (or the request to estimate it) to the
+    // processing thread and shows its Low A.
+    void applyRecordingTuning();
+    // The piper's own tune settings again after a project was open.
+    void restorePlayersTune();
     void showLowA(float lowA_Hz);
     bool hasVisibleRegion(const QWidget* view) const;
     bool writeFile(const QString& name, const QByteArray& bytes);
@@ -166,6 +183,15 @@ private:
     GeneralSettings mSettings;
     PipeTuning mCalibratedTuning;
     bool mCalibrated = false;
+    std::optional<PipeTuning> mRecordingTuning;
+    bool mRecordingTuningEstimated = false;
+    // The Low A the processing thread estimated for the current recording.
+    float mEstimatedLowA_Hz = 0.0f;
+    // The piper's own tune settings, kept aside while an opened project's
+    // are in force.
+    std::optional<TuneSettings> mPlayersTune;
+    // The recording as it stands is in the autosave folder already.
+    bool mRecordingAutosaved = false;
 
     QThread mCaptureThread;
     QThread mProcessingThread;

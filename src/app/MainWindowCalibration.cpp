@@ -50,18 +50,32 @@ void MainWindow::setCalibratedTuning(const PipeTuning& tuning)
 {
     mCalibratedTuning = tuning;
     mCalibrated = true;
-    showLowA(tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA));
     mUi.notCalibratedLabel->hide();
-    if (mProcessor != nullptr) {
-        mProcessor->setEstimateLowA(false);
-        mProcessor->setTuning(tuning);
-    }
+    mRecordingTuning = tuning;
+    mRecordingTuningEstimated = false;
+    applyRecordingTuning();
     logTuning(tuning);
+}
+
+void MainWindow::applyRecordingTuning()
+{
+    if (mRecordingTuning)
+        showLowA(mRecordingTuning->getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA));
+    else if (mEstimatedLowA_Hz > 0.0f)
+        showLowA(mEstimatedLowA_Hz);
+    else
+        mUi.lowALabel->clear();
+    if (mProcessor == nullptr)
+        return;
+    mProcessor->setEstimateLowA(!mRecordingTuning);
+    if (mRecordingTuning)
+        mProcessor->setTuning(*mRecordingTuning);
 }
 
 void MainWindow::onLowAEstimated(float lowA_Hz)
 {
-    if (!mCalibrated)
+    mEstimatedLowA_Hz = lowA_Hz;
+    if (!mRecordingTuning)
         showLowA(lowA_Hz);
 }
 

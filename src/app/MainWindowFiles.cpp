@@ -168,7 +168,15 @@ bool MainWindow::saveVnt(const QString& name, bool showErrors)
     timeSignatureComponents(currentTimeSignature(), project.timeSigNumerator, project.timeSigDenominator);
     project.bpm = mSettings.bpm;
     project.timeShift_s = mSettings.timeShift_s;
-    project.calibration = mCalibratedTuning;
+    // The tuning this recording was transcribed with, and whether it was
+    // known or estimated from the recording.
+    if (mRecordingTuning) {
+        (mRecordingTuningEstimated ? project.estimatedTuning : project.calibration) = mRecordingTuning;
+    } else if (mEstimatedLowA_Hz > 0.0f) {
+        PipeTuning estimated;
+        estimated.setLowA_Hz(mEstimatedLowA_Hz);
+        project.estimatedTuning = estimated;
+    }
     // An opened file keeps where its recording came from; a new recording
     // is stamped by the writer.
     project.recordedAppVersion = mLoadedProject.recordedAppVersion;
@@ -207,6 +215,10 @@ bool MainWindow::openVnt(const QString& name, bool remember)
                                  .arg(name)
                                  .arg(rate_Hz)
                                  .arg(mSettings.recordingFrequency_Hz);
+    // The project's tune settings and tuning hold while it is open; the
+    // piper's own come back with the next recording.
+    if (!mPlayersTune)
+        mPlayersTune = mSettings.tune();
     mSettings.tuneName = QString::fromStdString(project.tuneName);
     mSettings.tuneType = QString::fromStdString(project.tuneType);
     mSettings.composer = QString::fromStdString(project.composer);
@@ -215,8 +227,13 @@ bool MainWindow::openVnt(const QString& name, bool remember)
         mSettings.timeSignature = signature;
     mSettings.bpm = project.bpm;
     mSettings.timeShift_s = project.timeShift_s;
-    if (project.calibration)
-        setCalibratedTuning(*project.calibration);
+    // A tuning estimated when the recording was made is used again, so the
+    // transcription comes out as it did; only a file without any is
+    // estimated afresh.
+    mRecordingTuning = project.calibration ? project.calibration : project.estimatedTuning;
+    mRecordingTuningEstimated = !project.calibration.has_value();
+    mEstimatedLowA_Hz = 0.0f;
+    applyRecordingTuning();
     applyGeneralSettings();
     mViews.dropHeaders();
     const std::vector<short> samples = std::move(project.samples);
@@ -263,15 +280,17 @@ void MainWindow::onOpenExample()
 
 void MainWindow::autosave()
 {
-    if (mLoadedFromFile || mRecordingData.isEmpty() || mSettings.autoSaveCount == 0)
+    if (mLoadedFromFile || mRecordingData.isEmpty() || mSettings.autoSaveCount == 0 || mRecordingAutosaved)
         return;
     for (const QString& deleted : fileNames::makeRoomForAutosave(mSettings.autoSaveDir, mSettings.autoSaveCount))
         qDebug() << "Autosave removed" << deleted;
     mSettings.tuneName = fileNames::strippedTuneName(mSettings.tuneName);
     const QString name =
         fileNames::autosaveName(mSettings.autoSaveDir, QDateTime::currentDateTime(), mSettings.tuneName);
-    if (saveVnt(name, false))
+    if (saveVnt(name, false)) {
         mLastAutoSaveFileName = name;
+        mRecordingAutosaved = true;
+    }
 }
 
 void MainWindow::onRetranscribe()
@@ -284,9 +303,13 @@ void MainWindow::playbackData(QByteArray data, int rate_Hz)
     if (mProcessor == nullptr)
         return;
     mProcessor->resetTranscription();
+    // The same recording again: where it came from and whether it was
+    // autosaved stand.
     const bool fromFile = mLoadedFromFile;
+    const bool autosaved = mRecordingAutosaved;
     reset();
     mLoadedFromFile = fromFile;
+    mRecordingAutosaved = autosaved;
     mSavedPlaybackData = data;
     mRecordingRate_Hz = rate_Hz;
     if (data.isEmpty())

@@ -149,6 +149,7 @@ void MainWindow::reset()
     mMetronome.reset();
     mRecordingData.clear();
     mSavedPlaybackData.clear();
+    mRecordingAutosaved = false;
     mNextRenderTime_s = 0.0f;
     mFullRerender = false;
     mForceRender = false;
@@ -188,8 +189,16 @@ void MainWindow::onInternalError(QString text)
     QByteArray recording = mRecording ? mRecorderWrapper->recordedData() : mRecordingData;
     if (mPlayback)
         recording = mSavedPlaybackData;
+    const bool recorded = mRecording;
     mRecording = false;
     mPlayback = false;
+    // What was recorded is kept first, whatever happens next.
+    if (!recording.isEmpty()) {
+        mRecordingData = recording;
+        if (recorded)
+            mRecordingAutosaved = false;
+        autosave();
+    }
     const QString details = text.isEmpty() ? QString() : "\n\nAdditional details: " + text;
     QMessageBox::warning(this, "Internal error",
                          QString("There was an internal error in processing. A dump of the audio being recored has "

@@ -5,6 +5,7 @@
 #include "AudioMetaTypes.h"
 #include "MainWindow.h"
 #include "MessageLog.h"
+#include "TerminationSignals.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -66,6 +67,14 @@ int main(int argc, char* argv[])
 
     auto window = std::make_unique<MainWindow>();
     window->show();
+    // Ended from outside (the session logging out, kill, Ctrl+C in a
+    // terminal): the window closes as if the piper had closed it, which
+    // stops and keeps a recording under way.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::received, window.get(), [&window, &application] {
+        window->close();
+        application.quit();
+    });
     if (!parser.positionalArguments().isEmpty()) {
         // Opened once the processing thread is there to transcribe it.
         const QString project = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();

@@ -14,12 +14,15 @@
 #include "utils.h"
 
 #include <QAction>
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QProgressDialog>
 #include <QSpinBox>
+
+#include <functional>
 
 namespace {
 
@@ -218,6 +221,32 @@ TEST_F(MainWindowTest, CancellingCalibrationKeepsTheTuning)
     QTest::qWait(300);
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_FALSE(window->isCalibrated());
+}
+
+// However a recording under way ends (the window closed, the desktop session
+// ended, the processing failed), what was recorded is autosaved, once.
+TEST_F(MainWindowTest, ARecordingUnderWayIsKeptHoweverItEnds)
+{
+    const std::vector<std::pair<QString, std::function<void(MainWindow&)>>> endings = {
+        {"closed", [](MainWindow& w) { w.close(); }},
+        {"session", [](MainWindow& w) { w.keepRecording(); }},
+        {"failed", [](MainWindow& w) { w.onInternalError("Transcription calculation"); }},
+    };
+    for (const auto& [what, end] : endings) {
+        const QString folder = fileDir.filePath(what);
+        store("autoSaveDir", folder);
+        open(kExample, 4.0);
+        find<QAction>("recordAction")->trigger();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->recorderWrapper()->getElapsed_s() > 2.0f; }, 10000));
+        end(*window);
+        window.reset();
+        const QStringList files = QDir(folder).entryList({"*.vnt"}, QDir::Files);
+        ASSERT_EQ(files.size(), 1) << what.toStdString();
+        ProjectContents project;
+        std::string error;
+        ASSERT_TRUE(ProjectContents::read((folder + "/" + files.first()).toStdString(), project, error)) << error;
+        EXPECT_GT(project.samples.size(), static_cast<std::size_t>(kRate_Hz)) << what.toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, AnInternalErrorIsReportedOnceAndClosesTheWindow)
