@@ -5,6 +5,7 @@
 // (settings, tune details, about, playback, save) are looked at.
 
 #include "AudioProcessor.h"
+#include "AudioRecorderWrapper.h"
 #include "Golden.h"
 #include "MainWindowFixture.h"
 #include "RecordingTranscriber.h"
@@ -19,6 +20,7 @@
 #include <QDirIterator>
 #include <QFileDialog>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -71,6 +73,20 @@ TEST_F(MainWindowFilesTest, EveryExampleOpensAndTranscribesAsTheCommandLineDoes)
         EXPECT_EQ(window->settings().tuneName.toStdString(), project.tuneName);
         EXPECT_EQ(window->settings().bpm, project.bpm);
         EXPECT_EQ(window->recording().size(), static_cast<int>(2 * project.samples.size()));
+        // Barred as the tune is written: each example opens with a pick-up,
+        // a short first bar before a whole one.
+        const PipeTuneModel& model = window->views().model();
+        ASSERT_FALSE(model.parts.empty());
+        ASSERT_GE(model.parts.front().bars.size(), 2u);
+        const int bar32 = 32 * project.timeSigNumerator / project.timeSigDenominator;
+        auto melody32 = [](const PipeTuneModel::Bar& bar) {
+            int total = 0;
+            for (const PipeTuneModel::Item& item : bar.items)
+                total += isMelodyNote(item.name) ? item.totalDuration32() : 0;
+            return total;
+        };
+        EXPECT_LT(melody32(model.parts.front().bars[0]), bar32) << name.toStdString();
+        EXPECT_EQ(melody32(model.parts.front().bars[1]), bar32) << name.toStdString();
         signatures << window->findChild<QComboBox*>("timeSignatureCombo")->currentText();
         screenshot("example_" + QFileInfo(name).baseName());
         window.reset();
@@ -196,6 +212,69 @@ TEST_F(MainWindowFilesTest, AutosavesKeepTheNewestAndNameThemByTimeAndTune)
     EXPECT_EQ(window->settings().tuneName, "Pipers Tune");
     EXPECT_EQ(window->getSuggestedFileName(),
               QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/Pipers Tune");
+}
+
+// A recording made without a calibration is saved with the Low A it was
+// transcribed from, marked as estimated. Opening a project, one's own or
+// anyone's, never takes over the piper's calibration or tune settings: they
+// come back with the next recording and are what is stored at exit.
+TEST_F(MainWindowFilesTest, AProjectsTuningAndSettingsHoldOnlyWhileItIsOpen)
+{
+    store("autoSaveDir", fileDir.filePath("autosave"));
+    store("tuneName", "My Own Tune");
+    store("bpm", 84);
+    store("timeSignature", TwoFour);
+    open(kExample, 4.0);
+    auto* lowA = find<QLabel>("lowALabel");
+    QSignalSpy shown(window.get(), &MainWindow::resultShown);
+    find<QAction>("recordAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->recorderWrapper()->getElapsed_s() > 5.0f; }, 20000));
+    find<QAction>("stopAction")->trigger();
+    const float recorded_s = static_cast<float>(window->recording().size()) / (2.0f * kRate_Hz);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !shown.isEmpty() && shown.last()[0].toFloat() > recorded_s - 0.05f; },
+                                60000));
+    const QString shownLowA = lowA->text();
+    const QString take = fileDir.filePath("take.vnt");
+    ASSERT_TRUE(window->saveVnt(take, true));
+    ProjectContents saved;
+    std::string error;
+    ASSERT_TRUE(ProjectContents::read(take.toStdString(), saved, error)) << error;
+    EXPECT_FALSE(saved.calibration.has_value());
+    ASSERT_TRUE(saved.estimatedTuning.has_value());
+    EXPECT_EQ(QString("Low A = %1 Hz  ")
+                  .arg(static_cast<double>(saved.estimatedTuning->getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA)),
+                       0, 'f', 1),
+              shownLowA);
+
+    // Opened again, it is transcribed from the same Low A, still estimated.
+    const NoteMap melody = window->lastMelody();
+    openAndTranscribe(take);
+    ASSERT_TRUE(window->recordingTuning().has_value());
+    EXPECT_TRUE(window->isRecordingTuningEstimated());
+    EXPECT_EQ(lowA->text(), shownLowA);
+    EXPECT_EQ(window->lastMelody(), melody);
+    EXPECT_FALSE(window->isCalibrated());
+
+    // An example brings its calibration and details for itself alone.
+    openAndTranscribe(example("amazing_grace.vnt"));
+    EXPECT_EQ(window->settings().tuneName, "Amazing Grace");
+    ASSERT_TRUE(window->recordingTuning().has_value());
+    EXPECT_FALSE(window->isCalibrated());
+    find<QAction>("recordAction")->trigger();
+    EXPECT_EQ(window->settings().tuneName, "My Own Tune");
+    EXPECT_EQ(window->settings().bpm, 84.0f);
+    EXPECT_EQ(find<QComboBox>("timeSignatureCombo")->currentIndex(), TwoFour);
+    EXPECT_FALSE(window->recordingTuning().has_value());
+    find<QAction>("stopAction")->trigger();
+
+    openAndTranscribe(example("atholl_highlanders.vnt"));
+    window.reset();
+    QSettings stored;
+    EXPECT_EQ(stored.value("tuneName").toString(), "My Own Tune");
+    EXPECT_EQ(stored.value("bpm").toFloat(), 84.0f);
+    EXPECT_EQ(stored.value("timeSignature").toInt(), TwoFour);
+    PipeTuning calibration;
+    EXPECT_FALSE(loadCalibratedTuning(stored, calibration));
 }
 
 TEST_F(MainWindowFilesTest, BadFilesAndUnwritablePlacesChangeNothing)
