@@ -13,6 +13,9 @@
 
 #include <QString>
 
+#include <map>
+#include <vector>
+
 class CalibrationFlow
 {
 public:
@@ -44,11 +47,19 @@ public:
     int progress() const { return mProgress; }
     bool dialogVisible() const { return mDialogVisible; }
 
-    // The number of 2048-sample analysis windows in the note duration.
+    // The analysis windows a note held for the note duration surely gives:
+    // the 2048-sample windows that lie wholly inside it wherever its edges
+    // fall, less the one its attack spoils (at least 1).
     static int minimumAverageCount(const Settings& settings);
+    // The scale notes not heard long enough yet, as the nine-note scale
+    // that best fits the clusters with at least minimumCount windows
+    // places them; empty with fewer than kNotesToPlaceScale such clusters.
+    static std::vector<PipeTuning::ReferenceNote> missingNotes(const std::map<float, int>& clusters,
+                                                               int minimumCount);
 
     static constexpr int kNoteCount = 9;
     static constexpr qint64 kSuccessShown_ms = 2000;
+    static constexpr int kNotesToPlaceScale = 5;
 
 private:
     static QString countdownLabel(qint64 seconds);
@@ -61,4 +72,5 @@ private:
     int mProgress = 0;
     bool mDialogVisible = false;
     float mLowA_Hz = 0.0f;
+    int mMinimumCount = 1;
 };
