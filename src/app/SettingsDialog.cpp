@@ -2,7 +2,6 @@
 
 #include "AudioDevices.h"
 
-#include <QAudioDeviceInfo>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -129,7 +128,6 @@ SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent)
     locationRow->addWidget(browse);
     form->addRow("Auto save location:", location);
     form->addRow("Auto saves to keep:", mAutoSaveCount = spinBox("autoSaveCount", 0, 1000));
-    form->addRow("Enable auto-updater", mEnableAutoUpdater = named(new QCheckBox, "enableAutoUpdater"));
 
     tabs->addTab(page(form), "Advanced");
     form->addRow(new QLabel("These are advanced transcription settings."));
@@ -163,25 +161,25 @@ void SettingsDialog::initialise()
     mMaxMetronomeCompensation->setValue(settings.maxClickCompensation_ms);
     mInputFilterFrequency->setValue(static_cast<int>(settings.filterCornerFrequency_Hz));
     mAutoSaveLocation->setText(settings.autoSaveDir);
-    mEnableAutoUpdater->setChecked(settings.enabledAutoUpdate);
     mAutoSaveCount->setValue(settings.autoSaveCount);
     mPitchPeakThreshold->setValue(settings.pitchPeakThreshold);
     mMinimumPitchPeak->setValue(settings.minimumPitchPeak);
     mSecondLook->setChecked(settings.secondLook);
 
-    // The stored devices when present, else the system's defaults.
+    // The devices in use: a file played in, else the stored devices when
+    // present, else the system's defaults.
     {
         const QSignalBlocker blocker(mInputDevices);
         mInputDevices->clear();
         for (const QString& name : audioDevices::inputNames())
             mInputDevices->addItem(name, name);
-        select(mInputDevices, settings.audioDevice, audioDevices::chooseInput(QString()));
+        select(mInputDevices, audioDevices::chooseInput(settings.audioDevice), QVariant());
     }
     onAudioInputDeviceChanged(mInputDevices->currentData().toString());
     mOutputDevices->clear();
     for (const QString& name : audioDevices::outputNames())
         mOutputDevices->addItem(name, name);
-    select(mOutputDevices, settings.audioOutputDevice, QAudioDeviceInfo::defaultOutputDevice().deviceName());
+    select(mOutputDevices, audioDevices::chooseOutput(settings.audioOutputDevice), QVariant());
 }
 
 void SettingsDialog::onAudioInputDeviceChanged(QString deviceName)
@@ -217,7 +215,6 @@ void SettingsDialog::accept()
     const QString folder = mAutoSaveLocation->text().trimmed();
     if (!folder.isEmpty())
         settings.autoSaveDir = folder;
-    settings.enabledAutoUpdate = mEnableAutoUpdater->isChecked();
     settings.autoSaveCount = mAutoSaveCount->value();
     settings.pitchPeakThreshold = static_cast<float>(mPitchPeakThreshold->value());
     settings.minimumPitchPeak = static_cast<float>(mMinimumPitchPeak->value());

@@ -2,7 +2,8 @@
 
 // The settings dialog ("Settings"): four tabs, General, Audio, Application
 // and Advanced, over a copy of the settings that the main window fills
-// before initialise() and reads back after the dialog was accepted.
+// before initialise() and reads back after the dialog was accepted. Nothing
+// in Vantor updates itself, so enabledAutoUpdate is passed through unshown.
 
 #include "GeneralSettings.h"
 
@@ -51,7 +52,6 @@ private:
     QComboBox* mOutputDevices;
     QSpinBox* mInputFilterFrequency;
     QLineEdit* mAutoSaveLocation;
-    QCheckBox* mEnableAutoUpdater;
     QSpinBox* mAutoSaveCount;
     QDoubleSpinBox* mPitchPeakThreshold;
     QDoubleSpinBox* mMinimumPitchPeak;

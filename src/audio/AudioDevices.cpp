@@ -21,6 +21,17 @@ double fileSpeed = 1.0;
 int filePeriodSamples = 2048;
 double silentSpeed = 1.0;
 
+// The system's devices that can be named: a sound server that cannot be
+// reached leaves a nameless stand-in in the list, which opens nothing.
+QList<QAudioDeviceInfo> systemDevices(QAudio::Mode mode)
+{
+    QList<QAudioDeviceInfo> devices = QAudioDeviceInfo::availableDevices(mode);
+    devices.erase(std::remove_if(devices.begin(), devices.end(),
+                                 [](const QAudioDeviceInfo& device) { return device.deviceName().isEmpty(); }),
+                  devices.end());
+    return devices;
+}
+
 } // namespace
 
 void setInputFile(const QString& path, double speed, int periodSamples, bool chosen)
@@ -36,6 +47,11 @@ QString inputFile()
     return registeredFile;
 }
 
+bool inputFileChosen()
+{
+    return fileChosen;
+}
+
 QString fileInputName()
 {
     return registeredFile.isEmpty() ? QString() : "File input: " + QFileInfo(registeredFile).fileName();
@@ -44,7 +60,7 @@ QString fileInputName()
 QStringList inputNames()
 {
     QStringList names;
-    for (const QAudioDeviceInfo& device : QAudioDeviceInfo::availableDevices(QAudio::AudioInput))
+    for (const QAudioDeviceInfo& device : systemDevices(QAudio::AudioInput))
         names << device.deviceName();
     if (!registeredFile.isEmpty())
         names << fileInputName();
@@ -73,7 +89,7 @@ QList<int> inputSampleRates(const QString& name)
             return {};
         return {rate_Hz};
     }
-    for (const QAudioDeviceInfo& device : QAudioDeviceInfo::availableDevices(QAudio::AudioInput)) {
+    for (const QAudioDeviceInfo& device : systemDevices(QAudio::AudioInput)) {
         if (device.deviceName() == name) {
             QList<int> rates = device.supportedSampleRates();
             std::sort(rates.begin(), rates.end());
@@ -105,7 +121,7 @@ std::unique_ptr<AudioInputBackend> openInput(const QString& name, const QAudioFo
         input->setPeriodSamples(filePeriodSamples);
         return input;
     }
-    for (const QAudioDeviceInfo& device : QAudioDeviceInfo::availableDevices(QAudio::AudioInput)) {
+    for (const QAudioDeviceInfo& device : systemDevices(QAudio::AudioInput)) {
         if (device.deviceName() == name) {
             if (!device.isFormatSupported(format)) {
                 error = name + " does not record 16-bit mono at " + QString::number(format.sampleRate()) + " Hz";
@@ -118,10 +134,16 @@ std::unique_ptr<AudioInputBackend> openInput(const QString& name, const QAudioFo
     return nullptr;
 }
 
+QString chooseOutput(const QString& name)
+{
+    const QStringList names = outputNames();
+    return names.contains(name) ? name : names.constFirst();
+}
+
 QStringList outputNames()
 {
     QStringList names;
-    for (const QAudioDeviceInfo& device : QAudioDeviceInfo::availableDevices(QAudio::AudioOutput))
+    for (const QAudioDeviceInfo& device : systemDevices(QAudio::AudioOutput))
         names << device.deviceName();
     names << kSilentOutputName;
     return names;
@@ -134,7 +156,7 @@ void setSilentOutputSpeed(double speed)
 
 std::unique_ptr<AudioOutputBackend> openOutput(const QString& name, const QAudioFormat& format, QString& error)
 {
-    const QList<QAudioDeviceInfo> devices = QAudioDeviceInfo::availableDevices(QAudio::AudioOutput);
+    const QList<QAudioDeviceInfo> devices = systemDevices(QAudio::AudioOutput);
     if (name == kSilentOutputName || devices.isEmpty())
         return std::make_unique<SilentAudioOutput>(format.sampleRate(), silentSpeed);
     for (const QAudioDeviceInfo& device : devices) {

@@ -26,6 +26,9 @@ constexpr const char* kInputFileVariable = "VANTOR_INPUT_FILE";
 // because the system has no input stands in when nothing else is there.
 void setInputFile(const QString& path, double speed = 1.0, int periodSamples = 2048, bool chosen = true);
 QString inputFile();
+// The registered file was asked for, rather than standing in for a missing
+// microphone.
+bool inputFileChosen();
 // "File input: NAME" for the registered file, empty without one.
 QString fileInputName();
 
@@ -47,6 +50,8 @@ std::unique_ptr<AudioInputBackend> openInput(const QString& name, const QAudioFo
 constexpr const char* kSilentOutputName = "Silent output";
 // Every output device name, the system's first, "Silent output" last.
 QStringList outputNames();
+// The output to use for name: the named one if it exists, else the first.
+QString chooseOutput(const QString& name);
 // Plays at speed times real time when silent (tests); 1 by default.
 void setSilentOutputSpeed(double speed);
 // Opens the named output for format: a system device that supports it, or

@@ -401,6 +401,28 @@ TEST_F(MainWindowFilesTest, TheSettingsDialogKeepsWhatItIsNotGiven)
     EXPECT_EQ(dialog.settings.volumeCutoff_percent, window->settings().volumeCutoff_percent);
 }
 
+TEST_F(MainWindowFilesTest, TheSettingsDialogSelectsTheDevicesInUse)
+{
+    open(kExample, 1.0);
+    SettingsDialog dialog(window.get());
+    dialog.settings = window->settings(); // no device stored
+    dialog.initialise();
+    auto* inputs = dialog.findChild<QComboBox*>("mInputDevicesComboBox");
+    auto* outputs = dialog.findChild<QComboBox*>("audioOutputDevice");
+    EXPECT_EQ(inputs->currentText(), audioDevices::fileInputName());
+    EXPECT_EQ(dialog.findChild<QComboBox*>("mFrequencyCombo")->currentText(), "44100");
+    EXPECT_EQ(outputs->currentText(), audioDevices::outputNames().constFirst());
+    // Nameless entries are no device to choose.
+    for (QComboBox* box : {inputs, outputs})
+        EXPECT_EQ(box->findText(QString()), -1);
+    // Nothing updates itself, so nothing offers to.
+    EXPECT_EQ(dialog.findChild<QCheckBox*>("enableAutoUpdater"), nullptr);
+    dialog.show();
+    dialog.findChild<QTabWidget*>("settingsTabs")->setCurrentIndex(1);
+    QTest::qWait(20);
+    screenshot("settings_audio_in_use");
+}
+
 TEST_F(MainWindowFilesTest, TuneDetailsAboutPlaybackAndHelpAreThere)
 {
     open(kExample, 1.0);
