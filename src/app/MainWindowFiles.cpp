@@ -333,5 +333,9 @@ void MainWindow::onStartAudioPlayback()
     AudioPlaybackDialog dialog(this);
     dialog.setObjectName("playbackDialog");
     dialog.initialise(mRecordingRate_Hz, mSettings.audioOutputDevice, mRecordingData);
+    const QString output = dialog.outputDevice();
     dialog.exec();
+    // An output chosen there because the usual one could not play is kept.
+    if (dialog.outputDevice() != output)
+        mSettings.audioOutputDevice = dialog.outputDevice();
 }

@@ -1,5 +1,8 @@
 #include "AudioPlaybackDialog.h"
 
+#include "AudioDevices.h"
+
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,13 +12,18 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 AudioPlaybackDialog::AudioPlaybackDialog(QWidget* parent)
     : QDialog(parent),
       mSlider(new QSlider(Qt::Horizontal)),
       mTimeLabel(new QLabel("TextLabel")),
       mPlay(new QPushButton("Play")),
       mPause(new QPushButton("Pause")),
-      mStop(new QPushButton("Stop"))
+      mStop(new QPushButton("Stop")),
+      mProblemBox(new QWidget),
+      mProblem(new QLabel),
+      mOutputs(new QComboBox)
 {
     setWindowTitle("Audio Playback");
     resize(561, 105);
@@ -30,6 +38,18 @@ AudioPlaybackDialog::AudioPlaybackDialog(QWidget* parent)
     buttons->addWidget(mStop);
     buttons->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
     layout->addLayout(buttons);
+    mProblem->setObjectName("playbackProblem");
+    mProblem->setWordWrap(true);
+    mOutputs->setObjectName("playbackOutput");
+    auto* problem = new QVBoxLayout(mProblemBox);
+    problem->setContentsMargins(0, 0, 0, 0);
+    problem->addWidget(mProblem);
+    auto* choice = new QHBoxLayout;
+    choice->addWidget(new QLabel("Play on:"));
+    choice->addWidget(mOutputs, 1);
+    problem->addLayout(choice);
+    mProblemBox->hide();
+    layout->addWidget(mProblemBox);
     layout->addItem(new QSpacerItem(20, 40, QSizePolicy::Minimum, QSizePolicy::Expanding));
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close);
     layout->addWidget(close);
@@ -39,6 +59,7 @@ AudioPlaybackDialog::AudioPlaybackDialog(QWidget* parent)
     connect(mSlider, &QSlider::valueChanged, this, &AudioPlaybackDialog::onSliderValueChanged);
     connect(&mPlayer, &AudioPlayer::dataPlayed, this, &AudioPlaybackDialog::onDataPlayed);
     connect(&mPlayer, &AudioPlayer::audioFinished, this, &AudioPlaybackDialog::onAudioFinished);
+    connect(&mPlayer, &AudioPlayer::playbackFailed, this, &AudioPlaybackDialog::onPlaybackFailed);
     connect(mPlay, &QPushButton::clicked, this, &AudioPlaybackDialog::onPlay);
     connect(mPause, &QPushButton::clicked, this, &AudioPlaybackDialog::onPause);
     connect(mStop, &QPushButton::clicked, this, &AudioPlaybackDialog::onStop);
@@ -61,7 +82,8 @@ void AudioPlaybackDialog::initialise(int sampleRate, QString deviceName, QByteAr
     mSampleRate = sampleRate;
     mPlayer.setSampleRate(sampleRate);
     mDuration_s = static_cast<float>(static_cast<double>(audio.size()) * 0.5 / sampleRate);
-    mPlayer.setAudioDevice(deviceName);
+    mDeviceName = audioDevices::chooseOutput(deviceName);
+    mPlayer.setAudioDevice(mDeviceName);
     mSlider->setMaximum(static_cast<int>(mDuration_s * 1000.0f));
     updatePlaybackTimes(0.0f);
     mPlayer.setAudioData(audio);
@@ -103,6 +125,11 @@ void AudioPlaybackDialog::onPlay()
     mPause->setEnabled(true);
     mStop->setEnabled(true);
     const float t = static_cast<float>(mSlider->value()) / 1000.0f;
+    if (!mProblemBox->isHidden() && mOutputs->count() > 0) {
+        mDeviceName = mOutputs->currentData().toString();
+        mPlayer.setAudioDevice(mDeviceName);
+        mProblemBox->hide();
+    }
     mPlayer.start();
     mPlayer.seek(t);
 }
@@ -128,4 +155,23 @@ void AudioPlaybackDialog::onStop()
 void AudioPlaybackDialog::onAudioFinished()
 {
     onStop();
+}
+
+void AudioPlaybackDialog::onPlaybackFailed(QString deviceName, QString reason)
+{
+    onStop();
+    mProblem->setText(QString("<b>Nothing can be heard:</b> %1 cannot play this recording (16-bit mono at %2 Hz). "
+                              "Choose another output, or the silent output to follow the recording without sound, "
+                              "and press Play.")
+                          .arg(deviceName.toHtmlEscaped())
+                          .arg(mSampleRate));
+    mProblem->setToolTip(reason);
+    mOutputs->clear();
+    for (const QString& name : audioDevices::outputNames())
+        if (name != deviceName)
+            mOutputs->addItem(name, name);
+    mProblemBox->show();
+    // The wrapped message needs more height than the dialog started with.
+    layout()->activate();
+    resize(width(), std::max(height(), layout()->heightForWidth(width())));
 }

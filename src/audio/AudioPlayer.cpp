@@ -55,6 +55,7 @@ void AudioPlayer::start()
     mOutput = audioDevices::openOutput(mDeviceName, mFormat, error);
     if (!mOutput) {
         qWarning() << error;
+        emit playbackFailed(mDeviceName, error);
         return;
     }
     mOutput->setParent(this);

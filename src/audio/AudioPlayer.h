@@ -53,6 +53,9 @@ signals:
     void dataPlayed(const char* data, qint64 position, bool seeked);
     void fileOpened(QString path, bool ok, qint64 size);
     void audioFinished();
+    // The output cannot play the audio: nothing plays. deviceName is the
+    // output tried, reason says why (for the log).
+    void playbackFailed(QString deviceName, QString reason);
 
 private slots:
     void audioNotify();

@@ -9,6 +9,7 @@
 #include "TestSignals.h"
 #include "utils.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -89,6 +90,32 @@ TEST_F(AudioPlaybackTest, DialogFollowsThePlayerAndReturnsToStoppedAtTheEnd)
 
     dialog.updatePlaybackTimes(2.5f);
     EXPECT_EQ(dialog.timeLabel()->text(), "  2.5 /   3.0 secs");
+}
+
+TEST_F(AudioPlaybackTest, AnOutputThatCannotPlayIsSaidAndAnotherOffered)
+{
+    AudioPlaybackDialog dialog;
+    dialog.initialise(kRate_Hz, audioDevices::kSilentOutputName, seconds(3.0f));
+    dialog.show();
+    // What the player reports when the device refuses the format.
+    emit dialog.player().playbackFailed("Speakers", "raw audio format not supported by backend, cannot play audio. "
+                                                    "Device is Speakers");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.problemLabel()->isVisible(); }, 5000));
+    EXPECT_TRUE(dialog.problemLabel()->text().contains("Speakers cannot play this recording"));
+    EXPECT_TRUE(dialog.playButton()->isEnabled());
+    EXPECT_FALSE(dialog.pauseButton()->isEnabled());
+    EXPECT_EQ(dialog.timeLabel()->text(), "  0.0 /   3.0 secs");
+    EXPECT_NE(dialog.outputChoice()->findData(audioDevices::kSilentOutputName), -1);
+    EXPECT_EQ(dialog.outputChoice()->findData("Speakers"), -1);
+    QTest::qWait(50);
+    dialog.grab().save(QString(VANTOR_SCREENSHOT_DIR) + "/playback-dialog-cannot-play.png");
+
+    // Play on the output chosen instead.
+    dialog.outputChoice()->setCurrentIndex(dialog.outputChoice()->findData(audioDevices::kSilentOutputName));
+    QTest::mouseClick(dialog.playButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.slider()->value() > 500; }, 20000));
+    EXPECT_FALSE(dialog.problemLabel()->isVisible());
+    EXPECT_EQ(dialog.outputDevice(), audioDevices::kSilentOutputName);
 }
 
 } // namespace
