@@ -44,4 +44,20 @@ QStringList makeRoomForAutosave(const QString& folder, int keep)
     return deleted;
 }
 
+int saveFilterFor(const QString& name, int selectedFilter)
+{
+    // In the order of the save dialog's filters.
+    enum { kProject, kBww, kScorePng, kTimingPng, kWave };
+    const QString suffix = QFileInfo(name).suffix().toLower();
+    if (suffix == "vnt")
+        return kProject;
+    if (suffix == "bww")
+        return kBww;
+    if (suffix == "wav")
+        return kWave;
+    if (suffix == "png")
+        return selectedFilter == kTimingPng ? kTimingPng : kScorePng;
+    return selectedFilter;
+}
+
 } // namespace fileNames

@@ -17,6 +17,11 @@ QString strippedTuneName(const QString& name);
 QString suggestedFileName(const QString& lastSaveFileName, const QString& strippedName);
 // "<folder>/<yyyy-MMM-dd_hh-mm-ss>[_<tune name>].vnt"
 QString autosaveName(const QString& folder, const QDateTime& now, const QString& strippedName);
+// The save format for a chosen file name, as an index into the save
+// dialog's filters (project, BWW, sheet-music PNG, timing PNG, WAVE): the
+// one its extension names when that is offered, else selectedFilter. A
+// ".png" keeps a selected PNG filter and means the sheet music otherwise.
+int saveFilterFor(const QString& name, int selectedFilter);
 // Deletes the oldest "*.vnt" files in folder until fewer than keep remain,
 // making room for one more; returns the names deleted.
 QStringList makeRoomForAutosave(const QString& folder, int keep);

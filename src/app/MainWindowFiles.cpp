@@ -78,7 +78,9 @@ void MainWindow::onSaveAs()
                                                       &selected);
     if (name.isEmpty())
         return;
-    const int filter = static_cast<int>(filters.indexOf(selected));
+    // The extension typed wins over the filter left selected.
+    const int filter = fileNames::saveFilterFor(name, static_cast<int>(filters.indexOf(selected)));
+    selected = filters.value(filter, selected);
     bool saved = false;
     switch (filter) {
     case kBwwFilter: saved = saveBww(name); break;

@@ -179,6 +179,19 @@ TEST_F(MainWindowFilesTest, SaveAsOffersFiveFormatsAndRefusesAnEmptyRecording)
     EXPECT_EQ(filters.size(), 5);
     // The tune name, stripped, is the name proposed; the project was saved.
     EXPECT_TRUE(QFileInfo::exists(fileDir.filePath("Amazing Grace.vnt")));
+
+    // An extension typed names the format, whichever filter is selected
+    // (the project's at first, then the last one used): how each file
+    // begins.
+    const std::pair<QString, QByteArray> typed[] = {
+        {"take.bww", "Bagpipe"}, {"take.wav", "RIFF"}, {"take.png", "\x89PNG"}, {"take.vnt", "norla_vnt"}};
+    for (const auto& [name, start] : typed) {
+        closer.answerFileDialogWith(fileDir.filePath(name));
+        find<QAction>("saveAsAction")->trigger();
+        QFile file(fileDir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << name.toStdString();
+        EXPECT_TRUE(file.readAll().startsWith(start)) << name.toStdString();
+    }
 }
 
 TEST_F(MainWindowFilesTest, AutosavesKeepTheNewestAndNameThemByTimeAndTune)
