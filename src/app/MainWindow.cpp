@@ -27,6 +27,7 @@
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QUuid>
 
 #include <algorithm>
@@ -128,7 +129,18 @@ void MainWindow::connectActions()
     connect(mUi.record, &QAction::triggered, this, &MainWindow::onStartRecording);
     connect(mUi.stop, &QAction::triggered, this, &MainWindow::onStop);
     connect(mUi.clear, &QAction::triggered, this, &MainWindow::onClear);
-    connect(mUi.followBeat, &QAction::toggled, this, [this] {
+    connect(mUi.followBeat, &QAction::toggled, this, [this](bool following) {
+        // The tool bar shows the beat followed; the piper's own setting
+        // comes back when following ends.
+        if (following) {
+            mBeforeFollowing = mSettings;
+        } else {
+            mSettings.bpm = mBeforeFollowing.bpm;
+            mSettings.timeSignature = mBeforeFollowing.timeSignature;
+            mSettings.timeShift_s = mBeforeFollowing.timeShift_s;
+            applyGeneralSettings();
+            statusBar()->clearMessage();
+        }
         mFullRerender = true;
         redeliverLastResult();
     });

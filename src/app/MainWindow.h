@@ -165,6 +165,7 @@ private:
     void connectActions();
     void redeliverLastResult();
     void renderResult();
+    void showFollowedBeat(const LiveViews::ScoreSettings& score);
     void logTuning(const PipeTuning& tuning) const;
     // Hands the recording's tuning (or the request to estimate it) to the
     // processing thread and shows its Low A.
@@ -181,6 +182,9 @@ private:
 
     MainWindowUi mUi;
     GeneralSettings mSettings;
+    // The tempo, time signature and time shift set before following the
+    // played beat.
+    GeneralSettings mBeforeFollowing;
     PipeTuning mCalibratedTuning;
     bool mCalibrated = false;
     std::optional<PipeTuning> mRecordingTuning;

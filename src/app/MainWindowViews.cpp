@@ -11,17 +11,22 @@
 #include "RowsView.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDebug>
 #include <QDockWidget>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalBlocker>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QStandardPaths>
 
+#include <cmath>
 #include <exception>
 
 namespace {
@@ -81,6 +86,7 @@ void MainWindow::renderResult()
             score.followedBeats = metre;
             score.timeShift_s = barTimeShift_s(metre, true);
             statusBar()->showMessage(QString("Beat followed: %1").arg(QString::fromStdString(describeMetre(metre))));
+            showFollowedBeat(score);
         }
     }
     mViews.update(mLastMelody, mLastGracenotes, score, mForceRender || hasVisibleRegion(mUi.scoreDock),
@@ -90,6 +96,20 @@ void MainWindow::renderResult()
         logTuning(mLastTuning);
         mTuningLogClock.restart();
     }
+}
+
+void MainWindow::showFollowedBeat(const LiveViews::ScoreSettings& score)
+{
+    mSettings.bpm = score.bpm;
+    mSettings.timeSignature = score.timeSignature;
+    mSettings.timeShift_s = score.timeShift_s;
+    // No tempo preset, no change of the round state: only what was found.
+    const QSignalBlocker tempo(mUi.bpm);
+    const QSignalBlocker metre(mUi.timeSignature);
+    const QSignalBlocker shift(mUi.timeShift);
+    mUi.bpm->setValue(static_cast<int>(std::lround(score.bpm)));
+    mUi.timeSignature->setCurrentIndex(score.timeSignature);
+    mUi.timeShift->setValue(static_cast<double>(score.timeShift_s));
 }
 
 bool MainWindow::hasVisibleRegion(const QWidget* view) const
@@ -163,6 +183,8 @@ void MainWindow::resetViews()
     mLastGracenotes.clear();
     mViews.clear();
     displayPixmaps();
+    // A followed beat belongs to the recording it was found in.
+    statusBar()->clearMessage();
 }
 
 void MainWindow::onClear()

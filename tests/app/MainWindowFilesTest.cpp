@@ -369,8 +369,22 @@ TEST_F(MainWindowFilesTest, FollowingThePlayedBeatWritesTheTunesOwnMetre)
     EXPECT_EQ(window->views().model().timeSigDenominator(), 8);
     EXPECT_TRUE(window->statusBar()->currentMessage().startsWith("Beat followed: tempo 90 bpm"))
         << window->statusBar()->currentMessage().toStdString();
+    // The tool bar shows what was followed, and what was set before again
+    // when following ends.
+    auto* timeSignature = window->findChild<QComboBox*>("timeSignatureCombo");
+    EXPECT_EQ(timeSignature->currentIndex(), SixEight);
+    EXPECT_EQ(find<QSpinBox>("bpmSpinBox")->value(), 90);
     find<QAction>("followBeatAction")->setChecked(false);
     EXPECT_EQ(window->views().model().timeSigDenominator(), 4);
+    EXPECT_EQ(timeSignature->currentIndex(), TwoFour);
+    EXPECT_EQ(find<QSpinBox>("bpmSpinBox")->value(), 60);
+    EXPECT_EQ(window->settings().bpm, 60.0f);
+    EXPECT_TRUE(window->statusBar()->currentMessage().isEmpty());
+    // The message goes with the recording it was found in.
+    find<QAction>("followBeatAction")->setChecked(true);
+    EXPECT_FALSE(window->statusBar()->currentMessage().isEmpty());
+    find<QAction>("clearAction")->trigger();
+    EXPECT_TRUE(window->statusBar()->currentMessage().isEmpty());
 }
 
 TEST(SettingsDialogTest, TheRateNearest44100IsPreferred)
