@@ -8,6 +8,7 @@
 #include "RowsView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -15,6 +16,7 @@
 #include <QDir>
 #include <QDockWidget>
 #include <QFile>
+#include <QFileInfo>
 #include <QDoubleSpinBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -247,16 +249,38 @@ void MainWindow::initialise()
 {
     setActionStates(mRecording || mPlayback);
     startAudio();
+    if (mInputFileMissing)
+        QMessageBox::warning(this, "Input file missing",
+                             QString("The recording to play in as the input does not exist:\n%1\n\nVantor cannot "
+                                     "record until it is started with --input-file naming an existing file.")
+                                 .arg(QDir::toNativeSeparators(audioDevices::inputFile())));
 }
 
 void MainWindow::startAudio()
 {
     mInputError.clear();
+    mInputFileMissing = false;
     const QString device = audioDevices::chooseInput(mSettings.audioDevice);
+    mUi.inputLabel->hide();
     if (device.isEmpty()) {
         mInputError = "No audio input device was found.";
         qWarning() << "No audio input device";
         return;
+    }
+    if (device == audioDevices::fileInputName()) {
+        // Said in the status bar: a file played in is no microphone.
+        const QString file = QFileInfo(audioDevices::inputFile()).fileName();
+        mUi.inputLabel->setText(audioDevices::inputFileChosen()
+                                    ? QString("Input: file %1").arg(file)
+                                    : QString("Input: example recording, no microphone found"));
+        mUi.inputLabel->show();
+        if (!QFileInfo(audioDevices::inputFile()).isFile()) {
+            mInputFileMissing = true;
+            mInputError = QString("the input file %1 does not exist.").arg(audioDevices::inputFile());
+            mUi.inputLabel->setText(QString("Input: file %1 not found").arg(file));
+            qWarning().noquote() << "The input file" << audioDevices::inputFile() << "does not exist";
+            return;
+        }
     }
     mRecorderWrapper->start(device, mSettings.recordingFrequency_Hz, kNotifySamples);
 }
@@ -300,15 +324,21 @@ void MainWindow::initProcessing()
 
 void MainWindow::onStartRecording()
 {
-    if (mRecording || mPlayback || mProcessor == nullptr)
+    // Space typed into a dialog or during the calibration never starts a
+    // recording.
+    if (mRecording || mPlayback || mProcessor == nullptr || QApplication::activeModalWidget() != nullptr
+        || mCalibration.state() != CalibrationFlow::Finished)
         return;
     const QString device = audioDevices::chooseInput(mSettings.audioDevice);
     if (device.isEmpty() || !mInputError.isEmpty()) {
+        const QString advice = mInputFileMissing ? "Start Vantor again with --input-file naming an existing "
+                                                   "recording, or without it to use a microphone."
+                                                 : "Connect a microphone and choose it in Tools->Settings->Audio, or "
+                                                   "start Vantor with --input-file FILE to play a recording in.";
         QMessageBox::warning(this, "No audio input",
-                             QString("Vantor cannot record: %1\n\nConnect a microphone and choose it in "
-                                     "Tools->Settings->Audio, or start Vantor with --input-file FILE to play a "
-                                     "recording in.")
-                                 .arg(mInputError.isEmpty() ? "no audio input device was found." : mInputError));
+                             QString("Vantor cannot record: %1\n\n%2")
+                                 .arg(mInputError.isEmpty() ? "no audio input device was found." : mInputError,
+                                      advice));
         return;
     }
     autosave();

@@ -203,6 +203,7 @@ private:
     AudioProcessorWrapper* mProcessorWrapper = nullptr;
     AudioProcessor* mProcessor = nullptr;
     QString mInputError;
+    bool mInputFileMissing = false;
     QString mInstallId;
     // The project opened last (no audio); empty for a recording of this run.
     ProjectContents mLoadedProject;

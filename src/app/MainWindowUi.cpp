@@ -20,6 +20,8 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include <utility>
+
 namespace {
 
 QAction* action(QMainWindow* window, const char* objectName, const QString& text, const QString& icon,
@@ -170,8 +172,19 @@ void MainWindowUi::setup(QMainWindow* window)
     viewMenu->addAction(zoom100);
     viewMenu->addAction(zoom50);
     viewMenu->addSeparator();
-    viewMenu->addAction(scoreDock->toggleViewAction());
-    viewMenu->addAction(timingDock->toggleViewAction());
+    // The docks cannot be closed, so their own toggle actions stay greyed
+    // out; these bring a view to the front, out of a tab or from behind.
+    showScore = action(window, "showScoreAction", "Sheet &Music", QString(), QKeySequence("Ctrl+1"),
+                       "Show the sheet music view");
+    showTiming = action(window, "showTimingAction", "&Timing", QString(), QKeySequence("Ctrl+2"),
+                        "Show the timing view");
+    for (auto [item, dock] : {std::make_pair(showScore, scoreDock), std::make_pair(showTiming, timingDock)}) {
+        QObject::connect(item, &QAction::triggered, dock, [dock] {
+            dock->show();
+            dock->raise();
+        });
+        viewMenu->addAction(item);
+    }
     QMenu* toolsMenu = window->menuBar()->addMenu("T&ools");
     toolsMenu->addAction(calibrate);
     toolsMenu->addAction(settings);
@@ -191,6 +204,10 @@ void MainWindowUi::setup(QMainWindow* window)
     notCalibratedLabel->setToolTip("Each recording's Low A is estimated from its first seconds. "
                                    "Calibrate your chanter for the best results.");
     notCalibratedLabel->setStyleSheet("color: #a04000;");
+    inputLabel = new QLabel(window);
+    inputLabel->setObjectName("inputLabel");
+    inputLabel->setStyleSheet("color: #a04000; margin-right: 12px;");
+    inputLabel->hide();
     clickOff = QPixmap(15, 15);
     clickOff.fill(Qt::white);
     clickOn = QPixmap(15, 15);
@@ -201,6 +218,7 @@ void MainWindowUi::setup(QMainWindow* window)
     clickLabel->setFrameShape(QFrame::Box);
     clickLabel->setToolTip("The metronome's click");
     QStatusBar* status = window->statusBar();
+    status->addPermanentWidget(inputLabel);
     status->addPermanentWidget(notCalibratedLabel);
     status->addPermanentWidget(lowALabel);
     status->addPermanentWidget(new QLabel("Volume:", window));

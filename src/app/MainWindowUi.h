@@ -45,6 +45,8 @@ struct MainWindowUi {
     QAction* calibrate = nullptr;
     QAction* zoom100 = nullptr;
     QAction* zoom50 = nullptr;
+    QAction* showScore = nullptr;
+    QAction* showTiming = nullptr;
     QAction* help = nullptr;
     QAction* about = nullptr;
 
@@ -60,6 +62,7 @@ struct MainWindowUi {
     QProgressBar* volumeBar = nullptr;
     QLabel* lowALabel = nullptr;
     QLabel* notCalibratedLabel = nullptr;
+    QLabel* inputLabel = nullptr;
     QLabel* clickLabel = nullptr;
     QPixmap clickOff;
     QPixmap clickOn;

@@ -30,6 +30,10 @@ void TuneDetailsDialog::initialise()
     mTuneName->setText(settings.tuneName);
     mTuneType->setText(settings.tuneType);
     mComposer->setText(settings.composer);
+    // Typing goes into the name at once, replacing it; without this the
+    // focus would be on a button, which Space presses.
+    mTuneName->setFocus();
+    mTuneName->selectAll();
 }
 
 void TuneDetailsDialog::accept()

@@ -31,11 +31,13 @@ void chooseInputFile(const QString& given)
     }
     if (path.isEmpty())
         return;
-    if (!QFileInfo(path).isFile()) {
+    // A chosen file that does not exist stays the input, so that the
+    // window says so at start instead of quietly using a microphone.
+    if (!chosen && !QFileInfo(path).isFile()) {
         qWarning().noquote() << "The input file" << path << "does not exist";
         return;
     }
-    audioDevices::setInputFile(path, 1.0, 2048, chosen);
+    audioDevices::setInputFile(QFileInfo(path).absoluteFilePath(), 1.0, 2048, chosen);
 }
 
 } // namespace

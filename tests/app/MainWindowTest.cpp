@@ -18,7 +18,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QDockWidget>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressDialog>
 #include <QSpinBox>
 
@@ -150,6 +152,83 @@ TEST_F(MainWindowTest, RecordIsRefusedWithoutAnAudioInput)
     EXPECT_TRUE(closer.seen().first().startsWith("No audio input: Vantor cannot record: "));
     EXPECT_FALSE(window->isRecording());
     EXPECT_TRUE(find<QAction>("recordAction")->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheExampleStandingInForAMicrophoneIsSaid)
+{
+    if (!audioDevices::chooseInput(QString()).isEmpty())
+        GTEST_SKIP() << "this machine has an audio input";
+    // What start-up registers when there is no microphone and no file given.
+    audioDevices::setInputFile(kExample, 1.0, 2048, false);
+    open(QString(), 1.0);
+    auto* input = find<QLabel>("inputLabel");
+    EXPECT_TRUE(input->isVisible());
+    EXPECT_EQ(input->text(), "Input: example recording, no microphone found");
+    screenshot("input_example");
+}
+
+TEST_F(MainWindowTest, AMissingInputFileIsSaidAtStart)
+{
+    const QString missing = fileDir.filePath("take.wav");
+    closer.inspectWith([&](QWidget* modal) {
+        if (modal->windowTitle() == "Input file missing")
+            screenshot("input_file_missing");
+        return false;
+    });
+    open(missing, 1.0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !closer.seen().isEmpty(); }, 5000));
+    EXPECT_TRUE(closer.seen().first().startsWith("Input file missing: The recording to play in as the input does "
+                                                 "not exist:\n" + QDir::toNativeSeparators(missing)))
+        << closer.seen().first().toStdString();
+    EXPECT_EQ(find<QLabel>("inputLabel")->text(), "Input: file take.wav not found");
+    closer.clear();
+    find<QAction>("recordAction")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !closer.seen().isEmpty(); }, 5000));
+    EXPECT_TRUE(closer.seen().first().startsWith("No audio input: Vantor cannot record: the input file " + missing
+                                                 + " does not exist."))
+        << closer.seen().first().toStdString();
+    EXPECT_FALSE(window->isRecording());
+}
+
+TEST_F(MainWindowTest, TuneDetailsTakeTheTypingAndSpaceNeverRecordsUnderADialog)
+{
+    open(kExample, 1.0);
+    int shown = 0;
+    closer.inspectWith([&](QWidget* modal) {
+        auto* name = modal->findChild<QLineEdit*>("tuneName");
+        if (name == nullptr || ++shown > 1)
+            return false;
+        EXPECT_EQ(modal->focusWidget(), name);
+        EXPECT_EQ(name->selectedText(), name->text());
+        // Space on the tool bar under the dialog, which otherwise records.
+        QTest::keyClick(find<QSpinBox>("bpmSpinBox"), Qt::Key_Space);
+        QTest::keyClicks(modal->focusWidget(), "Bonnie Dundee");
+        screenshot("tune_details_typed");
+        QTest::keyClick(modal->focusWidget(), Qt::Key_Return);
+        return true;
+    });
+    find<QAction>("tuneDetailsAction")->trigger();
+    EXPECT_EQ(shown, 1);
+    EXPECT_EQ(window->settings().tuneName, "Bonnie Dundee");
+    EXPECT_FALSE(window->isRecording());
+}
+
+TEST_F(MainWindowTest, TheViewMenuBringsEachViewToTheFront)
+{
+    open(kExample, 1.0);
+    auto* score = find<QDockWidget>("scoreDock");
+    auto* timing = find<QDockWidget>("timingDock");
+    const std::pair<const char*, QDockWidget*> rows[] = {
+        {"showTimingAction", timing}, {"showScoreAction", score}, {"showTimingAction", timing}};
+    for (const auto& [name, dock] : rows) {
+        auto* action = find<QAction>(name);
+        EXPECT_TRUE(action->isEnabled()) << name;
+        action->trigger();
+        QDockWidget* other = dock == score ? timing : score;
+        // Tabbed together at the first start: only the one asked for shows.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !dock->visibleRegion().isEmpty(); }, 2000)) << name;
+        EXPECT_TRUE(other->visibleRegion().isEmpty()) << name;
+    }
 }
 
 TEST_F(MainWindowTest, TheMaximumRecordingTimeStopsTheRecording)
