@@ -132,17 +132,8 @@ void MainWindow::connectActions()
     connect(mUi.stop, &QAction::triggered, this, &MainWindow::onStop);
     connect(mUi.clear, &QAction::triggered, this, &MainWindow::onClear);
     connect(mUi.followBeat, &QAction::toggled, this, [this](bool following) {
-        // The tool bar shows the beat followed; the piper's own setting
-        // comes back when following ends.
-        if (following) {
-            mBeforeFollowing = mSettings;
-        } else {
-            mSettings.bpm = mBeforeFollowing.bpm;
-            mSettings.timeSignature = mBeforeFollowing.timeSignature;
-            mSettings.timeShift_s = mBeforeFollowing.timeShift_s;
-            applyGeneralSettings();
-            statusBar()->clearMessage();
-        }
+        if (!following)
+            withdrawFollowedBeat();
         mFullRerender = true;
         redeliverLastResult();
     });
@@ -234,8 +225,11 @@ void MainWindow::saveSettings()
     store.setValue("lastSaveRawFileName", mLastSaveRawFileName);
     store.setValue("lastSaveFilter", mLastSaveFilter);
     store.setValue("lastAutoSaveFileName", mLastAutoSaveFileName);
-    // An opened project's tune settings were its own, not the piper's.
+    // An opened project's tune settings were its own, not the piper's; nor
+    // is a followed beat.
     GeneralSettings own = mSettings;
+    if (mBeforeFollowing)
+        mBeforeFollowing->restore(own);
     if (mPlayersTune)
         own.setTune(*mPlayersTune);
     own.save(store);
@@ -341,6 +335,7 @@ void MainWindow::onStartRecording()
                                       advice));
         return;
     }
+    withdrawFollowedBeat();
     autosave();
     mLoadedProject = ProjectContents();
     mLoadedFromFile = false;

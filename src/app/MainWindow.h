@@ -165,7 +165,11 @@ private:
     void connectActions();
     void redeliverLastResult();
     void renderResult();
+    // Following the played beat puts the tempo, time signature and time
+    // shift found into force; withdrawing it (following switched off, a new
+    // recording, a project opened) brings back those set before.
     void showFollowedBeat(const LiveViews::ScoreSettings& score);
+    void withdrawFollowedBeat();
     void logTuning(const PipeTuning& tuning) const;
     // Hands the recording's tuning (or the request to estimate it) to the
     // processing thread and shows its Low A.
@@ -182,9 +186,20 @@ private:
 
     MainWindowUi mUi;
     GeneralSettings mSettings;
-    // The tempo, time signature and time shift set before following the
-    // played beat.
-    GeneralSettings mBeforeFollowing;
+    // The tempo, time signature and time shift in force before a followed
+    // beat took their place; empty while none is shown.
+    struct Metre {
+        float bpm = 72.0f;
+        int timeSignature = 0;
+        float timeShift_s = 0.0f;
+        void restore(GeneralSettings& settings) const
+        {
+            settings.bpm = bpm;
+            settings.timeSignature = timeSignature;
+            settings.timeShift_s = timeShift_s;
+        }
+    };
+    std::optional<Metre> mBeforeFollowing;
     PipeTuning mCalibratedTuning;
     bool mCalibrated = false;
     std::optional<PipeTuning> mRecordingTuning;

@@ -200,6 +200,7 @@ bool MainWindow::openVnt(const QString& name, bool remember)
 {
     if (remember)
         mLastSaveRawFileName = name;
+    withdrawFollowedBeat();
     autosave();
     ProjectContents project;
     std::string error;

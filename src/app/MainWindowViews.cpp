@@ -100,6 +100,8 @@ void MainWindow::renderResult()
 
 void MainWindow::showFollowedBeat(const LiveViews::ScoreSettings& score)
 {
+    if (!mBeforeFollowing)
+        mBeforeFollowing = Metre{mSettings.bpm, mSettings.timeSignature, mSettings.timeShift_s};
     mSettings.bpm = score.bpm;
     mSettings.timeSignature = score.timeSignature;
     mSettings.timeShift_s = score.timeShift_s;
@@ -110,6 +112,16 @@ void MainWindow::showFollowedBeat(const LiveViews::ScoreSettings& score)
     mUi.bpm->setValue(static_cast<int>(std::lround(score.bpm)));
     mUi.timeSignature->setCurrentIndex(score.timeSignature);
     mUi.timeShift->setValue(static_cast<double>(score.timeShift_s));
+}
+
+void MainWindow::withdrawFollowedBeat()
+{
+    statusBar()->clearMessage();
+    if (!mBeforeFollowing)
+        return;
+    mBeforeFollowing->restore(mSettings);
+    mBeforeFollowing.reset();
+    applyGeneralSettings();
 }
 
 bool MainWindow::hasVisibleRegion(const QWidget* view) const

@@ -385,6 +385,14 @@ TEST_F(MainWindowFilesTest, FollowingThePlayedBeatWritesTheTunesOwnMetre)
     EXPECT_FALSE(window->statusBar()->currentMessage().isEmpty());
     find<QAction>("clearAction")->trigger();
     EXPECT_TRUE(window->statusBar()->currentMessage().isEmpty());
+    // A project opened while following brings its own metre; what is
+    // stored is the piper's own (the defaults here), never a followed one.
+    openAndTranscribe(example("amazing_grace.vnt"));
+    find<QAction>("followBeatAction")->setChecked(false);
+    EXPECT_EQ(timeSignature->currentIndex(), ThreeFour);
+    window.reset();
+    EXPECT_EQ(QSettings().value("timeSignature").toInt(), FourFour);
+    EXPECT_EQ(QSettings().value("bpm").toInt(), 72);
 }
 
 TEST(SettingsDialogTest, TheRateNearest44100IsPreferred)
