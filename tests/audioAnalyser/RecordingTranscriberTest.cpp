@@ -1,6 +1,9 @@
 #include "RecordingTranscriber.h"
 
+#include "Phrases.h"
 #include "TestSignals.h"
+
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -52,6 +55,29 @@ TEST(RecordingTranscriber, CalibratedTuningIsUsedAsGiven)
     const TranscriptionResult result = transcribeRecording(audio, 44100.0f, options);
     EXPECT_EQ(result.tuning, options.calibratedTuning);
     EXPECT_EQ(names(result.melody), kScale);
+}
+
+TEST(RecordingTranscriber, ALongNoteInAPhraseIsOneNoteFromItsStartToItsEnd)
+{
+    // Longer than the few seconds the progressive engine holds (cut once,
+    // then many times), and longer than half a minute in one shot.
+    const std::vector<std::pair<TranscriptionMode, int>> rows = {{TranscriptionMode::Progressive, 3000},
+                                                                 {TranscriptionMode::Progressive, 8000},
+                                                                 {TranscriptionMode::Progressive, 20000},
+                                                                 {TranscriptionMode::OneShot, 40000}};
+    for (const auto& [mode, held_ms] : rows) {
+        const std::string played = "LA:500 B:500 C:500 HG D:" + std::to_string(held_ms) + " E:500 F:500";
+        const TranscriptionResult result = phrases::transcribe(phrases::render(played), mode);
+        const std::string where = (mode == TranscriptionMode::OneShot ? "one-shot, " : "progressive, ")
+                                  + std::to_string(held_ms) + " ms";
+        EXPECT_EQ(phrases::names(result), "LA B C gg D E F") << where;
+        for (const auto& entry : result.melody) {
+            if (entry.second.noteName() != D)
+                continue;
+            EXPECT_NEAR(entry.second.start_s(), 1.525f, 0.03f) << where;
+            EXPECT_NEAR(entry.second.getEnd_s(), 1.525f + held_ms / 1000.0f, 0.03f) << where;
+        }
+    }
 }
 
 } // namespace

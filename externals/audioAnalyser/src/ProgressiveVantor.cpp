@@ -33,6 +33,8 @@ void ProgressiveVantor::reset()
     mHistoricTuning.reset();
     mHistoricTuning.setAverageSize(utils::truncateToInt(mSamplingFrequency_Hz / static_cast<float>(mStepSize)));
     mTranscriptionInterval_s = kDefaultInterval_s;
+    mOpenNote = PipeNote();
+    mHasOpenNote = false;
 }
 
 bool ProgressiveVantor::progressiveTranscribe(const short* data, unsigned int count, bool forceTranscription)
@@ -95,8 +97,12 @@ void ProgressiveVantor::retranscribe()
     calculateNotes();
     transcribe();
 
-    std::vector<PipeNote> work =
-        appendToHistory(mHistory, combineMelodyAndGraceNotes(mNotes, mGraceNotes), mTrimmedTime_s);
+    std::vector<PipeNote> fresh = combineMelodyAndGraceNotes(mNotes, mGraceNotes);
+    for (PipeNote& note : fresh)
+        note.setStart_s(note.start_s() + mTrimmedTime_s);
+    if (mHasOpenNote)
+        fresh = resumeOpenNote(mOpenNote, fresh);
+    std::vector<PipeNote> work = appendToHistory(mHistory, fresh, 0.0f);
 
     mNotes.clear();
     mGraceNotes.clear();
@@ -104,16 +110,53 @@ void ProgressiveVantor::retranscribe()
 
     // Only notes finished well before the analysed end can be frozen.
     const float now_s = lastTranscribeTime_s();
-    while (!work.empty() && work.back().getEnd_s() >= now_s - kFreezeMargin_s)
-        work.pop_back();
+    std::size_t frozen = work.size();
+    while (frozen > 0 && work[frozen - 1].getEnd_s() >= now_s - kFreezeMargin_s)
+        --frozen;
 
     if (now_s - mTrimmedTime_s > kHeldTracks_s) {
-        mHistory = work;
         while (now_s - mTrimmedTime_s > kHeldTracks_s) {
             trimFrequencies(kTrimStep_ms);
             mTrimmedTime_s += kTrimStep_s;
         }
+        // The first unfinished note, when it began before the tracks now
+        // begin, would come back from them without its start: it is held
+        // open instead of frozen.
+        mHasOpenNote = frozen < work.size() && isMelodyNote(work[frozen].noteName())
+                       && work[frozen].start_s() < mTrimmedTime_s;
+        if (mHasOpenNote)
+            mOpenNote = work[frozen];
+        work.resize(frozen);
+        mHistory = work;
     }
+}
+
+std::vector<PipeNote> ProgressiveVantor::resumeOpenNote(const PipeNote& open, const std::vector<PipeNote>& fresh)
+{
+    std::vector<PipeNote> resumed;
+    PipeNote held = open;
+    bool placed = false;
+    for (const PipeNote& note : fresh) {
+        if (placed) {
+            resumed.push_back(note);
+            continue;
+        }
+        if (note.start_s() < held.getEnd_s()) {
+            if (isMelodyNote(note.noteName()) && note.noteName() == held.noteName()) {
+                // The same note, heard on from where the tracks begin.
+                held.setDuration_s(std::max(held.duration_s(), note.getEnd_s() - held.start_s()));
+                resumed.push_back(held);
+                placed = true;
+            }
+            continue;
+        }
+        resumed.push_back(held);
+        resumed.push_back(note);
+        placed = true;
+    }
+    if (!placed)
+        resumed.push_back(held);
+    return resumed;
 }
 
 std::vector<PipeNote> ProgressiveVantor::appendToHistory(const std::vector<PipeNote>& history,

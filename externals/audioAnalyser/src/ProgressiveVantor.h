@@ -5,6 +5,9 @@
 // re-runs over the tracks held, which are kept to about five seconds: notes
 // that finished more than a second before the analysed end are frozen into a
 // history once the tracks are trimmed, and reported unchanged from then on.
+// A melody note still sounding where the tracks are cut is held open: the
+// tracks keep only its later part, so its start is carried over and given
+// back to the note when the next re-run finds it continuing.
 // The tuning is re-estimated from every window analysed (HistoricPipeTuning)
 // and replaces the engine's tuning before each re-run. Results are always
 // complete from the start of the recording, in absolute time.
@@ -49,6 +52,12 @@ protected:
     // it is the melody note after a frozen gracenote.
     static std::vector<PipeNote> appendToHistory(const std::vector<PipeNote>& history,
                                                  const std::vector<PipeNote>& fresh, float trimmedTime_s);
+    // The fresh notes (absolute times, in order) with the open note put back:
+    // the first fresh melody note of its pitch that starts before the open
+    // note was last seen to end is its continuation and takes its start;
+    // otherwise the open note stands as last seen, up to the first fresh
+    // note. Fresh notes inside the open note's span are dropped.
+    static std::vector<PipeNote> resumeOpenNote(const PipeNote& open, const std::vector<PipeNote>& fresh);
 
     std::vector<short> mPendingData;
     int mProcessedSamples = 0;
@@ -57,4 +66,8 @@ protected:
     float mTrimmedTime_s = 0.0f;
     HistoricPipeTuning mHistoricTuning;
     float mTranscriptionInterval_s = 0.1f;
+    // The melody note cut by the last trim (absolute start, end as last
+    // seen), when there is one.
+    PipeNote mOpenNote;
+    bool mHasOpenNote = false;
 };

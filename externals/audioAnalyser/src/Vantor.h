@@ -22,6 +22,7 @@
 #include "VantorUtils.h"
 
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,10 @@ public:
     // The first windows after a reset are never gated for volume.
     static constexpr int kUngatedWindows = 10;
     // Melody notes hold for at least this long (the single-precision value
-    // just above 0.15 s) and less than kMaximumMelodyNote_s.
+    // just above 0.15 s). They have no longest length: a piper may hold a
+    // note for as long as the recording lasts.
     static constexpr float kMinimumMelodyNote_s = 0.1500001f;
-    static constexpr float kMaximumMelodyNote_s = 30.0f;
+    static constexpr float kMaximumMelodyNote_s = std::numeric_limits<float>::infinity();
 
     // How findConfirmedTroughs looks for a dip: how deep the pitch must fall
     // (Hz) and how far it may wander, the half-width of a dip (s), and the
