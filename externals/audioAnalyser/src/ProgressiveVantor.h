@@ -55,8 +55,8 @@ protected:
     // The fresh notes (absolute times, in order) with the open note put back:
     // the first fresh melody note of its pitch that starts before the open
     // note was last seen to end is its continuation and takes its start;
-    // otherwise the open note stands as last seen, up to the first fresh
-    // note. Fresh notes inside the open note's span are dropped.
+    // otherwise the open note stands as last seen. Other fresh notes that
+    // start inside the open note's span are dropped.
     static std::vector<PipeNote> resumeOpenNote(const PipeNote& open, const std::vector<PipeNote>& fresh);
 
     std::vector<short> mPendingData;
