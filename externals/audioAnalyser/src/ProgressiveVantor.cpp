@@ -97,12 +97,14 @@ void ProgressiveVantor::retranscribe()
     calculateNotes();
     transcribe();
 
-    std::vector<PipeNote> fresh = combineMelodyAndGraceNotes(mNotes, mGraceNotes);
-    for (PipeNote& note : fresh)
-        note.setStart_s(note.start_s() + mTrimmedTime_s);
-    if (mHasOpenNote)
-        fresh = resumeOpenNote(mOpenNote, fresh);
-    std::vector<PipeNote> work = appendToHistory(mHistory, fresh, 0.0f);
+    std::vector<PipeNote> work =
+        appendToHistory(mHistory, combineMelodyAndGraceNotes(mNotes, mGraceNotes), mTrimmedTime_s);
+    if (mHasOpenNote) {
+        const auto firstFresh = work.begin() + static_cast<std::ptrdiff_t>(mHistory.size());
+        const std::vector<PipeNote> resumed = resumeOpenNote(mOpenNote, std::vector<PipeNote>(firstFresh, work.end()));
+        work.erase(firstFresh, work.end());
+        work.insert(work.end(), resumed.begin(), resumed.end());
+    }
 
     mNotes.clear();
     mGraceNotes.clear();
@@ -165,12 +167,18 @@ std::vector<PipeNote> ProgressiveVantor::appendToHistory(const std::vector<PipeN
     std::vector<PipeNote> merged = history;
     const float cutoff_s = history.empty() ? 0.0f : history.back().start_s() - kCutoffMargin_s;
     for (PipeNote note : fresh) {
+        const bool atTracksStart = note.start_s() < kHistoryOverlap_s;
         note.setStart_s(note.start_s() + trimmedTime_s);
         if (history.empty()) {
             merged.push_back(note);
             continue;
         }
         const float sinceCutoff_s = note.start_s() - cutoff_s;
+        // What is left in the tracks of the last frozen note, when the trim
+        // cut through it, is that note again.
+        const PipeNote& lastFrozen = history.back();
+        if (atTracksStart && note.noteName() == lastFrozen.noteName() && note.start_s() < lastFrozen.getEnd_s())
+            continue;
         if (sinceCutoff_s > kHistoryOverlap_s)
             merged.push_back(note);
         else if (sinceCutoff_s > 0.0f && isMelodyNote(note.noteName()) && !isMelodyNote(merged.back().noteName()))

@@ -49,7 +49,9 @@ protected:
     // The history followed by the fresh notes (relative to trimmedTime_s)
     // that it does not cover yet: a note starting within 20 ms after the last
     // frozen note's start (less 10 ms) is taken to be that note again, unless
-    // it is the melody note after a frozen gracenote.
+    // it is the melody note after a frozen gracenote; a note at the start of
+    // the tracks of the last frozen note's name, inside it, is what the trim
+    // left of it.
     static std::vector<PipeNote> appendToHistory(const std::vector<PipeNote>& history,
                                                  const std::vector<PipeNote>& fresh, float trimmedTime_s);
     // The fresh notes (absolute times, in order) with the open note put back:
