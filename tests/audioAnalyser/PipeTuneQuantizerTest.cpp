@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+
 namespace {
 
 using Item = PipeTuneModel::Item;
@@ -42,13 +45,10 @@ protected:
     PipeTuneQuantizer quantizer;
 };
 
-TEST_F(PipeTuneQuantizerTest, LongNoteIsSplitAtTheBeat)
+TEST_F(PipeTuneQuantizerTest, ANoteOverTwoBeatsIsOneMinim)
 {
-    // A minim D split at the beat is one note: tied.
     const PipeTuneModel model = quantize({PipeNote(D, 0.0f, 1.0f), PipeNote(E, 1.0f, 0.5f)});
-    Item tiedD(D, 4, 0, FlagNone);
-    tiedD.tied = true;
-    EXPECT_EQ(allItems(model), (std::vector<Item>{tiedD, Item(D, 4, 0, FlagNone), Item(E, 4, 0, FlagNone)}));
+    EXPECT_EQ(allItems(model), (std::vector<Item>{Item(D, 2, 0, FlagNone), Item(E, 4, 0, FlagNone)}));
     ASSERT_EQ(model.parts.size(), 1u);
     ASSERT_EQ(model.parts[0].bars.size(), 1u);
     EXPECT_TRUE(model.parts[0].bars[0].rowBreak);
@@ -155,8 +155,54 @@ TEST_F(PipeTuneQuantizerTest, NotesHeldOverABeatOrBarLineAreTied)
                   PipeNote(E, 2.5f, 0.3125f), PipeNote(D, 2.8125f, 0.125f), PipeNote(C, 2.9375f, 0.0625f),
                   PipeNote(E, 3.0f, 1.0f)},
                  {PipeNote(gg, 0.0f, 0.03f)});
-    EXPECT_EQ(bwwBody(model), "& sharpf sharpc 2_4 I! gg ^ts LA_4 LA_4 ^te ! B_4 ^ts C_4 ! C_4 ^te "
-                              "^ts Er_8 El_32 ^te Dl_16 Cl_32 ! ^ts E_4 E_4 ^te !I ");
+    EXPECT_EQ(bwwBody(model), "& sharpf sharpc 2_4 I! gg LA_2 ! B_4 ^ts C_4 ! C_4 ^te "
+                              "^ts Er_8 El_32 ^te Dl_16 Cl_32 ! E_2 !I ");
+}
+
+TEST_F(PipeTuneQuantizerTest, LongNotesTakeOneValueWhereTheBarAllowsAndTiesElsewhere)
+{
+    // A crotchet is 0.5 s in every row; notes as (name, start, length) in
+    // crotchets.
+    struct Row {
+        int numerator;
+        int denominator;
+        std::vector<std::tuple<PipeNoteName, float, float>> notes;
+        const char* expected;
+    };
+    const std::vector<Row> rows = {
+        {4, 4, {{D, 0, 2}, {E, 2, 1}, {F, 3, 1}}, "D_2 E_4 F_4"},
+        {4, 4, {{D, 0, 3}, {E, 3, 1}}, "D_2 'd E_4"},
+        {4, 4, {{D, 0, 4}}, "D_1"},
+        {4, 4, {{D, 0, 1.5f}, {E, 1.5f, 0.5f}, {F, 2, 2}}, "D_4 'd E_8 F_2"},
+        {4, 4, {{D, 0, 1.5f}, {E, 1.5f, 0.25f}, {F, 1.75f, 0.25f}, {LA, 2, 2}}, "D_4 'd Er_16 Fl_16 LA_2"},
+        // Across the middle of the bar, or over the bar line: tied.
+        {4, 4, {{LA, 0, 1}, {D, 1, 2}, {E, 3, 1}}, "LA_4 ^ts D_4 D_4 ^te E_4"},
+        {4, 4, {{LA, 0, 1}, {D, 1, 3}}, "LA_4 ^ts D_4 D_2 ^te"},
+        {4, 4, {{LA, 0, 1}, {B, 1, 1}, {D, 2, 4}, {E, 6, 2}}, "LA_4 B_4 ^ts D_2 ! D_2 ^te E_2"},
+        {4, 4, {{LA, 0, 0.5f}, {D, 0.5f, 1.5f}, {E, 2, 2}}, "LAr_8 ^ts Dl_8 D_4 ^te E_2"},
+        {3, 4, {{LA, 0, 1}, {D, 1, 2}}, "LA_4 D_2"},
+        {3, 4, {{D, 0, 3}}, "D_2 'd"},
+        {2, 4, {{D, 0, 1.5f}, {E, 1.5f, 0.5f}}, "D_4 'd E_8"},
+        {2, 2, {{D, 0, 4}}, "D_1"},
+        {2, 2, {{D, 0, 3}, {E, 3, 1}}, "D_2 'd E_4"},
+        // In 6/8 only whole dotted-crotchet beats join.
+        {6, 8, {{D, 0, 3}}, "D_2 'd"},
+        {6, 8, {{D, 0, 2.5f}, {E, 2.5f, 0.5f}}, "^ts D_4 'd D_4 ^te E_8"},
+    };
+    for (const Row& row : rows) {
+        quantizer.setTimeSignature(row.numerator, row.denominator);
+        NoteMap melody;
+        for (const auto& [name, start, length] : row.notes)
+            melody.emplace(0.5f * start, PipeNote(name, 0.5f * start, 0.5f * length));
+        quantizer.quantize(0.0f, melody, NoteMap());
+        const std::string signature = std::to_string(row.numerator) + "_" + std::to_string(row.denominator);
+        EXPECT_EQ(bwwBody(quantizer.getModel()), "& sharpf sharpc " + signature + " I! " + row.expected + " !I ")
+            << signature << ": " << row.expected;
+    }
+    // The beat after a dotted crotchet in 4/4 begins at the F, not the E.
+    quantizer.setTimeSignature(4, 4);
+    quantize({PipeNote(D, 0.0f, 0.75f), PipeNote(E, 0.75f, 0.25f), PipeNote(F, 1.0f, 1.0f)});
+    EXPECT_NE(BmwWriter().write(quantizer.getModel()).find("\tD_4 'd E_8\tF_2"), std::string::npos);
 }
 
 TEST_F(PipeTuneQuantizerTest, APickUpKeepsItsValueInAShortFirstBar)

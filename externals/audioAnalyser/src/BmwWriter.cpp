@@ -126,8 +126,10 @@ std::string BmwWriter::write(const PipeTuneModel& model) const
                 if (melody) {
                     beatCount32 += item.totalDuration32();
                     if (beatCount32 >= beat32) {
-                        beatCount32 = 0;
-                        beginsBeat = true;
+                        // A note longer than a beat (a dotted crotchet in
+                        // 4/4) may end inside the next one.
+                        beatCount32 = item.totalDuration32() > beat32 ? beatCount32 % beat32 : 0;
+                        beginsBeat = beatCount32 == 0;
                     }
                 }
             }

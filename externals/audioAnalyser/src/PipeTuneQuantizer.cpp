@@ -4,6 +4,7 @@
 #include "VantorUtils.h"
 #include "utils.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -15,6 +16,118 @@ constexpr double kEarlyStart32 = 2.0;
 // Of its beat, the least silence before a tune's first note that makes it a
 // pick-up.
 constexpr float kPickUpGap = 0.25f;
+
+// The note value (and dot) that spells length32 32nds as one note, if any.
+bool singleValue(int length32, int& value, int& dots)
+{
+    for (int candidate = 1; candidate <= 32; candidate *= 2) {
+        const int base32 = 32 / candidate;
+        if (base32 == length32 || (base32 > 1 && base32 + base32 / 2 == length32)) {
+            value = candidate;
+            dots = base32 == length32 ? 0 : 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether pipe music writes a note of length32 from start32 (in the bar) as
+// one value: it starts on a beat, stays in the bar, crosses the middle of a
+// bar of an even number of beats only from the bar's start (a minim on the
+// second beat of 4/4 is two tied crotchets), and in compound time lasts
+// whole beats.
+bool writtenAsOneValue(int start32, int length32, int beat32, int beatsPerBar, bool compound)
+{
+    const int bar32 = beat32 * beatsPerBar;
+    if (beat32 <= 0 || start32 % beat32 != 0 || start32 + length32 > bar32)
+        return false;
+    if (compound && length32 % beat32 != 0)
+        return false;
+    const int middle32 = bar32 / 2;
+    return beatsPerBar % 2 != 0 || start32 == 0 || start32 >= middle32 || start32 + length32 <= middle32;
+}
+
+// Beams the melody items of one beat, given by index, as finaliseGroup does:
+// a quaver or shorter next to another one is beamed to it.
+void beamBeat(std::vector<PipeTuneModel::Item>& items, const std::vector<std::size_t>& beat)
+{
+    bool previousShort = false;
+    for (std::size_t k = 0; k < beat.size(); ++k) {
+        PipeTuneModel::Item& item = items[beat[k]];
+        item.flag = FlagNone;
+        if (item.duration < 5) {
+            previousShort = false;
+            continue;
+        }
+        const bool shortBefore = k > 0 && items[beat[k - 1]].duration > 4;
+        const bool shortAfter = k + 1 < beat.size() && items[beat[k + 1]].duration > 4;
+        if (shortBefore || shortAfter)
+            item.flag = previousShort ? FlagLeft : FlagRight;
+        previousShort = true;
+    }
+}
+
+// Writes a note held over beat lines in one value where pipe music would
+// (a minim, a dotted minim, a semibreve, a dotted crotchet starting on a
+// beat), instead of values tied at every beat; ties stay where the value
+// would hide the middle of the bar, and at bar lines. start32 holds each
+// item's position in the bar in 32nds (-1 for gracing). The notes left in
+// the beat where a joined note ends are beamed again without it.
+void joinTiedValues(PipeTuneModel::Bar& bar, const std::vector<int>& start32, int beat32, int beatsPerBar,
+                    bool compound)
+{
+    std::vector<PipeTuneModel::Item>& items = bar.items;
+    std::vector<PipeTuneModel::Item> joined;
+    std::vector<int> joinedStart32;
+    std::vector<int> rebeamFrom32;
+    std::size_t i = 0;
+    while (i < items.size()) {
+        // The longest run of tied values of this note from item i that pipe
+        // music writes as one.
+        std::size_t last = i;
+        int value = 0;
+        int dots = 0;
+        if (isMelodyNote(items[i].name) && start32[i] >= 0) {
+            int length32 = items[i].totalDuration32();
+            for (std::size_t j = i + 1; j < items.size() && items[j - 1].tied && items[j].name == items[i].name
+                                        && start32[j] == start32[j - 1] + items[j - 1].totalDuration32();
+                 ++j) {
+                length32 += items[j].totalDuration32();
+                int candidateValue = 0;
+                int candidateDots = 0;
+                if (singleValue(length32, candidateValue, candidateDots)
+                    && writtenAsOneValue(start32[i], length32, beat32, beatsPerBar, compound)) {
+                    last = j;
+                    value = candidateValue;
+                    dots = candidateDots;
+                }
+            }
+        }
+        if (last == i) {
+            joined.push_back(items[i]);
+            joinedStart32.push_back(start32[i]);
+            ++i;
+            continue;
+        }
+        PipeTuneModel::Item item(items[i].name, value, dots, FlagNone);
+        item.tied = items[last].tied;
+        joined.push_back(item);
+        joinedStart32.push_back(start32[i]);
+        const int end32 = start32[i] + item.totalDuration32();
+        if (end32 % beat32 != 0)
+            rebeamFrom32.push_back(end32);
+        i = last + 1;
+    }
+    for (int from32 : rebeamFrom32) {
+        const int beatEnd32 = (from32 / beat32 + 1) * beat32;
+        std::vector<std::size_t> beat;
+        for (std::size_t k = 0; k < joined.size(); ++k)
+            if (joinedStart32[k] >= from32 && joinedStart32[k] < beatEnd32)
+                beat.push_back(k);
+        beamBeat(joined, beat);
+    }
+    items = std::move(joined);
+}
 
 } // namespace
 
@@ -80,11 +193,14 @@ void PipeTuneQuantizer::quantize(float timeShift_s, const NoteMap& melody, const
     mGroupQuantizer->setQuantizationType(type);
     mGroupQuantizer->setMinQuantizationLevel(mRounding ? 2 * baseQuantum : baseQuantum);
 
+    const int beat32 = (32 / beatUnit) * unitsPerBeat;
     Group group;
     group.start_s = 0.0f;
     group.duration_s = mBeatDuration_s;
     PipeTuneModel::Part part;
     BarWrapper bar;
+    // Where each item of the bar starts, in 32nds (-1 for gracing).
+    std::vector<int> start32;
     NoteWrapper wrapper;
     for (const PipeNote& note : sequence) {
         const bool isFinal = finalNote.start_s() - kSameNote_s <= note.start_s()
@@ -99,9 +215,24 @@ void PipeTuneQuantizer::quantize(float timeShift_s, const NoteMap& melody, const
             const std::vector<Group> completed = addNoteWapperToGroup(group, wrapper, isFinal);
             for (std::size_t k = 0; k < completed.size(); ++k) {
                 const Group& done = completed[k];
+                // A pick-up's notes end with their beat.
+                int position32 = bar.groupCount * beat32;
+                if (done.pickUp_s > 0.0f) {
+                    int filled32 = 0;
+                    for (const PipeTuneModel::Item& item : done.items)
+                        filled32 += isMelodyNote(item.name) ? item.totalDuration32() : 0;
+                    position32 += std::max(0, beat32 - filled32);
+                }
+                for (const PipeTuneModel::Item& item : done.items) {
+                    const bool melody = isMelodyNote(item.name);
+                    start32.push_back(melody ? position32 : -1);
+                    position32 += melody ? item.totalDuration32() : 0;
+                }
                 bar.bar.items.insert(bar.bar.items.end(), done.items.begin(), done.items.end());
                 ++bar.groupCount;
                 if (bar.groupCount == mBeatsPerBar || (isFinal && k + 1 == completed.size())) {
+                    joinTiedValues(bar.bar, start32, beat32, mBeatsPerBar, type == SetPattern);
+                    start32.clear();
                     if ((static_cast<int>(part.bars.size()) + 1) % mBarsPerRow == 0)
                         bar.bar.rowBreak = true;
                     part.bars.push_back(bar.bar);
