@@ -384,7 +384,9 @@ void putBackCutNotes(const std::vector<Run>& runs, std::vector<Unit>& units)
 
 void removeGracingsIn(NoteMap& gracing, float from_s, float to_s)
 {
-    gracing.erase(gracing.lower_bound(from_s), gracing.lower_bound(to_s));
+    // Two bounds of a map are a range only in order.
+    if (from_s < to_s)
+        gracing.erase(gracing.lower_bound(from_s), gracing.lower_bound(to_s));
 }
 
 // The gracing between each two heard units, named from the elements heard
@@ -435,7 +437,10 @@ NoteMap placeMelody(const std::vector<Unit>& units, const NoteMap& gracing)
                                        : units[u].start_s - kLongestGracing_s;
         const PipeNote* leading = nullptr;
         int leadingCount = 0;
-        for (auto it = gracing.upper_bound(earliest_s); it != gracing.lower_bound(units[u].start_s); ++it) {
+        // Units may start together or out of order, so that the earliest
+        // time is not before the unit's start: the walk stops at the end of
+        // the map or at the unit's start, whichever comes first.
+        for (auto it = gracing.upper_bound(earliest_s); it != gracing.end() && it->first < units[u].start_s; ++it) {
             if (u == 0 || it->first >= units[u - 1].end_s - kAlignment_s) {
                 leading = leading != nullptr ? leading : &it->second;
                 ++leadingCount;
@@ -453,6 +458,16 @@ NoteMap placeMelody(const std::vector<Unit>& units, const NoteMap& gracing)
             insertByStart(melody, PipeNote(units[u].name, starts[u], end_s - starts[u]));
     }
     return melody;
+}
+
+// Times that are numbers, as the transcription gives them; a map with any
+// other is no transcription to revise (and cannot be put in order).
+bool wellFormed(const NoteMap& notes)
+{
+    return std::all_of(notes.begin(), notes.end(), [](const auto& entry) {
+        return std::isfinite(entry.first) && std::isfinite(entry.second.start_s())
+               && std::isfinite(entry.second.getEnd_s());
+    });
 }
 
 } // namespace
@@ -513,7 +528,7 @@ std::vector<FinePitchTrack::Run> SecondLook::readAround(const short* samples, st
 
 void SecondLook::revise(const short* samples, std::size_t count, NoteMap& melody, NoteMap& gracing)
 {
-    if (samples == nullptr || melody.empty())
+    if (samples == nullptr || melody.empty() || !wellFormed(melody) || !wellFormed(gracing))
         return;
     const std::vector<Run> runs = readAround(samples, count, melody, gracing);
     std::vector<PipeNote> notes;
