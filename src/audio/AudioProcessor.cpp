@@ -167,6 +167,7 @@ void AudioProcessor::applyPendingSettings()
     }
     if (mMinimumVolumePending.exchange(false)) {
         mTranscriber.setMinimumVolume_normalized(mMinimumVolume_normalized);
+        mSecondLook.setMinimumVolume_normalized(mMinimumVolume_normalized);
         HistoricPipeTuning historic = mTranscriber.historicTuning();
         historic.setMinimumVolume_normalized(mMinimumVolume_normalized);
         mTranscriber.setHistoricalTuning(historic);

@@ -6,10 +6,12 @@
 #include "Phrases.h"
 #include "SecondLook.h"
 #include "TestSignals.h"
+#include "VantorUtils.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numeric>
 
 namespace {
 
@@ -135,6 +137,88 @@ TEST(SecondLook, TheTrackReadsTheSameHoweverItsFramesWereReached)
     EXPECT_NEAR(all.back().end_s, static_cast<float>(pcm.size()) / testsignals::kRate_Hz, 0.01f);
     EXPECT_TRUE(whole.runs(pcm.data(), pcm.size(), std::nanf(""), 1.0f).empty());
     EXPECT_TRUE(whole.runs(pcm.data(), 100, 0.0f, 1.0f).empty());
+}
+
+TEST(SecondLook, UnitsStartingTogetherLeaveTheGracingsAlone)
+{
+    // A C the track does not hear starts exactly where the B run does, and
+    // a gracing lies there: the walk for the gracing that leads into B once
+    // began past where it was to stop and ran on for ever.
+    const std::vector<short> pcm = phrases::render("LA:400 B:400");
+    FinePitchTrack track;
+    track.setSamplingFrequency_Hz(testsignals::kRate_Hz);
+    track.setTuning(phrases::chanter());
+    const auto runs = track.runs(pcm.data(), pcm.size(), 0.0f, 0.8f);
+    const auto b = std::find_if(runs.begin(), runs.end(), [](const FinePitchTrack::Run& run) {
+        return run.note == B && run.frames >= SecondLook::kMinimumElementFrames;
+    });
+    ASSERT_NE(b, runs.end());
+    const float start_s = b->start_s;
+    NoteMap melody;
+    NoteMap gracing;
+    insertByStart(melody, PipeNote(LA, 0.0f, 0.4f));
+    insertByStart(melody, PipeNote(C, start_s, 0.3f));
+    insertByStart(melody, PipeNote(B, start_s + 0.01f, 0.39f));
+    insertByStart(gracing, PipeNote(gg, start_s, 0.02f));
+    insertByStart(gracing, PipeNote(dg, 0.7f, 0.02f));
+
+    SecondLook look;
+    look.setSamplingFrequency_Hz(testsignals::kRate_Hz);
+    look.setTuning(phrases::chanter());
+    look.revise(pcm.data(), pcm.size(), melody, gracing);
+    ASSERT_EQ(melody.size(), 2u);
+    EXPECT_EQ(melody.begin()->second.noteName(), LA);
+    EXPECT_EQ(std::next(melody.begin())->second.noteName(), B);
+    EXPECT_EQ(std::next(melody.begin())->second.start_s(), start_s);
+    EXPECT_EQ(gracing.size(), 2u);
+}
+
+TEST(SecondLook, FollowsTheTranscriptionsVolumeGate)
+{
+    // B played at a volume of 0.21, in a pause between two loud notes: heard
+    // at a gate of 0.1, by the transcription and the second look alike; at
+    // the default gate of 0.3 by neither.
+    const std::vector<short> pause(static_cast<std::size_t>(0.2f * testsignals::kRate_Hz), 0);
+    std::vector<short> b = phrases::render("B:400");
+    const double power = std::inner_product(b.begin(), b.end(), b.begin(), 0.0) / static_cast<double>(b.size());
+    // volume = 1 + (20 log10 of the power over full scale's) / 120
+    const double wanted = std::pow(10.0, 6.0 * (0.21 - 1.0)) * 32768.0 * 32768.0;
+    std::transform(b.begin(), b.end(), b.begin(), [&](short s) { return static_cast<short>(s * std::sqrt(wanted / power)); });
+    std::vector<short> pcm = phrases::render("LA:400");
+    for (const std::vector<short>& part : {pause, b, pause, phrases::render("C:400")})
+        pcm.insert(pcm.end(), part.begin(), part.end());
+    for (const auto& [gate, expected] : {std::pair(0.1f, "LA B C"), std::pair(0.3f, "LA C")}) {
+        for (const bool secondLook : {false, true}) {
+            TranscriptionOptions options;
+            options.mode = TranscriptionMode::OneShot;
+            options.tuningSource = TuningSource::Calibrated;
+            options.calibratedTuning = phrases::chanter();
+            options.minimumVolume_normalized = gate;
+            options.secondLook = secondLook;
+            EXPECT_EQ(phrases::names(transcribeRecording(pcm, testsignals::kRate_Hz, options)), expected)
+                << "gate " << gate << ", second look " << secondLook;
+        }
+    }
+}
+
+TEST(SecondLook, HearsAsMuchAtEveryRate)
+{
+    // The short windows last as long at every rate as at 44.1 kHz: every
+    // melody note is kept, and from 16 kHz up every gracing is named as at
+    // 44.1 kHz (below, 25 ms gracenotes are a few hundred samples).
+    const char* played = "LA:400 HG B:400 D C:400 E LA:400 LG D LG B:300 HG C:110 E D:400";
+    for (const float rate_Hz : {8000.0f, 11025.0f, 16000.0f, 22050.0f, 32000.0f, 44100.0f, 48000.0f, 88200.0f,
+                                96000.0f, 176400.0f, 192000.0f}) {
+        const TranscriptionResult result =
+            phrases::transcribe(phrases::render(played, rate_Hz), TranscriptionMode::OneShot, true, rate_Hz);
+        std::string melody;
+        for (const auto& entry : result.melody)
+            melody += toString(entry.second.noteName()) + " ";
+        EXPECT_EQ(melody, "LA B C LA B C D ") << rate_Hz << " Hz";
+        if (rate_Hz >= 16000.0f) {
+            EXPECT_EQ(phrases::names(result), "LA gg B dg C eg LA grp B gg C eg D") << rate_Hz << " Hz";
+        }
+    }
 }
 
 } // namespace

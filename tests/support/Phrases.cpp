@@ -3,6 +3,7 @@
 #include "TestSignals.h"
 #include "VantorUtils.h"
 
+#include <algorithm>
 #include <sstream>
 #include <stdexcept>
 
@@ -29,7 +30,7 @@ PipeTuning chanter()
     return tuning;
 }
 
-std::vector<short> render(const std::string& text)
+std::vector<short> render(const std::string& text, float rate_Hz)
 {
     std::vector<synth::Segment> segments;
     std::istringstream words(text);
@@ -40,17 +41,21 @@ std::vector<short> render(const std::string& text)
         const auto reference = PipeTuning::noteIndexToReferenceNote(melodyNoteOrdinalValue(note));
         segments.push_back({chanter().getReferenceNoteCentreFrequency_Hz(reference), duration_s});
     }
-    return testsignals::pcm(synth::renderSegments(segments, testsignals::kRate_Hz, synth::chanterHarmonics(), 0.5f));
+    // Harmonics of High A above half the rate would fold back as tones of their own.
+    std::vector<float> harmonics = synth::chanterHarmonics();
+    const float highA_Hz = chanter().getReferenceNoteCentreFrequency_Hz(PipeTuning::HighA);
+    harmonics.resize(std::min(harmonics.size(), static_cast<std::size_t>(0.5f * rate_Hz / highA_Hz)));
+    return testsignals::pcm(synth::renderSegments(segments, rate_Hz, harmonics, 0.5f));
 }
 
-TranscriptionResult transcribe(const std::vector<short>& pcm, TranscriptionMode mode, bool secondLook)
+TranscriptionResult transcribe(const std::vector<short>& pcm, TranscriptionMode mode, bool secondLook, float rate_Hz)
 {
     TranscriptionOptions options;
     options.mode = mode;
     options.tuningSource = TuningSource::Calibrated;
     options.calibratedTuning = chanter();
     options.secondLook = secondLook;
-    return transcribeRecording(pcm, testsignals::kRate_Hz, options);
+    return transcribeRecording(pcm, rate_Hz, options);
 }
 
 std::string names(const TranscriptionResult& result)

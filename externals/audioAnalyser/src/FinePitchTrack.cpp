@@ -9,6 +9,11 @@ namespace {
 
 constexpr std::int8_t kNotComputed = -1;
 constexpr float kReferenceLowA_Hz = 440.0f;
+// Below this rate a chanter note's period is so few samples (under 45) that
+// the peak picker, which confirms a period at its multiples to within a
+// sample or two, passes over notes whose period falls between whole
+// samples; where it passes, the plain pitch is read.
+constexpr float kFinestPickingRate_Hz = 22050.0f;
 
 PipeNoteName melodyNoteOf(PipeTuning::ReferenceNote note)
 {
@@ -29,6 +34,10 @@ void FinePitchTrack::setSamplingFrequency_Hz(float samplingFrequency_Hz)
         return;
     mSamplingFrequency_Hz = samplingFrequency_Hz;
     mHop = std::max<std::size_t>(1, static_cast<std::size_t>(std::lround(samplingFrequency_Hz * kHop_s)));
+    // At a fixed count of samples the window would hold too few periods of
+    // a note at a low rate and blur a gracenote at a high one.
+    mWindowSize = std::max(2u, static_cast<unsigned int>(std::lround(
+                                   kReferenceWindowSize * static_cast<double>(samplingFrequency_Hz) / kReferenceRate_Hz)));
     mConfigured = false;
     clear();
 }
@@ -39,6 +48,14 @@ void FinePitchTrack::setTuning(const PipeTuning& tuning)
         return;
     mTuning = tuning;
     mConfigured = false;
+    clear();
+}
+
+void FinePitchTrack::setMinimumVolume_normalized(float volume_normalized)
+{
+    if (volume_normalized == mMinimumVolume_normalized)
+        return;
+    mMinimumVolume_normalized = volume_normalized;
     clear();
 }
 
@@ -56,7 +73,7 @@ float FinePitchTrack::hop_s() const
 void FinePitchTrack::configure()
 {
     mPicker.setParams(mTuning, mSamplingFrequency_Hz);
-    mFinder.setDataParams(PitchFinder::DataParams(kWindowSize, static_cast<std::uint32_t>(mSamplingFrequency_Hz)));
+    mFinder.setDataParams(PitchFinder::DataParams(mWindowSize, static_cast<std::uint32_t>(mSamplingFrequency_Hz)));
     PitchFinder::ProcessingParams params = chanterProcessingParams(mTuning);
     params.peakPickerEnabled = true;
     mFinder.setProcessingParams(params);
@@ -70,11 +87,13 @@ PipeNoteName FinePitchTrack::computeFrame(const short* samples, std::size_t fram
     mFinder.setData(samples + frame * mHop);
     mFinder.calculatePitch();
     const PitchFinder::AnalysisResults results = mFinder.analysisResults();
-    if (!(results.volume_normalized > kMinimumVolume_normalized))
+    if (!(results.volume_normalized > mMinimumVolume_normalized))
         return Unknown;
     float centre_Hz = 0.0f;
     float cents = 0.0f;
-    return melodyNoteOf(mTuning.calculate(results.pickedFrequency_Hz, centre_Hz, cents));
+    const bool picked = results.pickedFrequency_Hz > 0.0f || mSamplingFrequency_Hz >= kFinestPickingRate_Hz;
+    return melodyNoteOf(
+        mTuning.calculate(picked ? results.pickedFrequency_Hz : results.frequency_Hz, centre_Hz, cents));
 }
 
 std::vector<FinePitchTrack::Run> FinePitchTrack::runs(const short* samples, std::size_t count, float from_s,
@@ -87,10 +106,10 @@ std::vector<FinePitchTrack::Run> FinePitchTrack::runs(const short* samples, std:
         configure();
 
     // Frame k's window is samples [k hop, k hop + W), its centre k hop + W/2.
-    const double half = kWindowSize / 2.0;
+    const double half = mWindowSize / 2.0;
     const double hop = static_cast<double>(mHop);
     // Frames past the samples read nothing and are left out.
-    const std::size_t fitting = count >= kWindowSize ? (count - kWindowSize) / mHop + 1 : 0;
+    const std::size_t fitting = count >= mWindowSize ? (count - mWindowSize) / mHop + 1 : 0;
     auto firstFrameAt = [&](double time_s) {
         const double k = std::ceil((time_s * mSamplingFrequency_Hz - half) / hop);
         return static_cast<std::size_t>(std::clamp(k, 0.0, static_cast<double>(fitting)));

@@ -1,7 +1,8 @@
 #pragma once
 
 // A short-window note track for looking closely at a stretch of a recording:
-// windows of 512 samples (11.6 ms at 44.1 kHz) every 2 ms, pitch from the
+// windows of 11.6 ms (512 samples at 44.1 kHz, as many more or fewer at
+// other rates) every 2 ms, pitch from the
 // same normalised autocorrelation and chanter-aware peak picking as the
 // transcription but with a lower peak threshold, so that gracenotes of 20 to
 // 30 ms show as runs of their own. Frames are computed only where they are
@@ -23,14 +24,18 @@
 class FinePitchTrack
 {
 public:
-    static constexpr unsigned int kWindowSize = 512;
+    // The window is this many samples at the reference rate and lasts as
+    // long at any other.
+    static constexpr unsigned int kReferenceWindowSize = 512;
+    static constexpr float kReferenceRate_Hz = 44100.0f;
     static constexpr float kHop_s = 0.002f;
     // Lower than the transcription's 0.97: a gracenote's few periods give a
     // weaker correlation peak than a held note.
     static constexpr float kPeakThreshold = 0.8f;
     // Frames between probes that agree are not read.
     static constexpr std::size_t kProbeStride = 3;
-    // Same gate as the transcription's volume threshold.
+    // The transcription's default volume gate; setMinimumVolume_normalized
+    // follows the transcription's own.
     static constexpr float kMinimumVolume_normalized = 0.3f;
 
     // One stretch of frames reading the same note; Unknown where no chanter
@@ -50,6 +55,9 @@ public:
     // A new rate or tuning forgets every frame computed.
     void setSamplingFrequency_Hz(float samplingFrequency_Hz);
     void setTuning(const PipeTuning& tuning);
+    // Frames at or below this volume read no note; a new gate forgets every
+    // frame computed.
+    void setMinimumVolume_normalized(float volume_normalized);
     // Forgets every frame (a new recording).
     void clear();
 
@@ -59,6 +67,7 @@ public:
     std::vector<Run> runs(const short* samples, std::size_t count, float from_s, float to_s);
 
     float hop_s() const;
+    unsigned int windowSize() const { return mWindowSize; }
     std::size_t framesComputed() const { return mComputed; }
 
 private:
@@ -67,6 +76,8 @@ private:
 
     float mSamplingFrequency_Hz = 44100.0f;
     std::size_t mHop = 88;
+    unsigned int mWindowSize = kReferenceWindowSize;
+    float mMinimumVolume_normalized = kMinimumVolume_normalized;
     PipeTuning mTuning;
     PitchFinder mFinder;
     PipeSnacPeakPicker mPicker;

@@ -109,11 +109,12 @@ void feedRecording(ProgressiveVantor& engine, const short* samples, std::size_t 
 }
 
 void takeSecondLook(const std::vector<short>& samples, float samplingFrequency_Hz, const PipeTuning& reference,
-                    NoteMap& melody, NoteMap& gracing)
+                    float minimumVolume_normalized, NoteMap& melody, NoteMap& gracing)
 {
     SecondLook look;
     look.setSamplingFrequency_Hz(samplingFrequency_Hz);
     look.setTuning(reference);
+    look.setMinimumVolume_normalized(minimumVolume_normalized);
     look.revise(samples.data(), samples.size(), melody, gracing);
 }
 
@@ -131,7 +132,8 @@ TranscriptionResult transcribeRecording(const std::vector<short>& samples, float
     else
         runOneShot(samples, samplingFrequency_Hz, options, reference, progress, result);
     if (options.secondLook)
-        takeSecondLook(samples, samplingFrequency_Hz, reference, result.melody, result.gracing);
+        takeSecondLook(samples, samplingFrequency_Hz, reference, options.minimumVolume_normalized, result.melody,
+                       result.gracing);
     result.wall_s = std::chrono::duration<float>(std::chrono::steady_clock::now() - started).count();
     return result;
 }

@@ -65,9 +65,9 @@ TranscriptionResult transcribeRecording(const std::vector<short>& samples, float
                                         const ProgressCallback& progress = nullptr);
 
 // The closer look at a finished transcription of samples, through the tuning
-// the transcription started from.
+// the transcription started from and at its volume gate.
 void takeSecondLook(const std::vector<short>& samples, float samplingFrequency_Hz, const PipeTuning& reference,
-                    NoteMap& melody, NoteMap& gracing);
+                    float minimumVolume_normalized, NoteMap& melody, NoteMap& gracing);
 
 // Sets a progressive engine up as the application does before a recording:
 // parameters, a reset, the running tuning estimate seeded with reference, and

@@ -42,10 +42,13 @@ public:
 
     void setSamplingFrequency_Hz(float samplingFrequency_Hz) { mTrack.setSamplingFrequency_Hz(samplingFrequency_Hz); }
     void setTuning(const PipeTuning& tuning) { mTrack.setTuning(tuning); }
+    // The transcription's volume gate: quieter frames read no note.
+    void setMinimumVolume_normalized(float volume_normalized) { mTrack.setMinimumVolume_normalized(volume_normalized); }
     // A new recording: forgets the frames read so far.
     void reset() { mTrack.clear(); }
 
-    // Edits melody and gracing, a transcription of samples[0, count).
+    // Edits melody and gracing, a transcription of samples[0, count). A
+    // transcription with a time that is not a finite number is kept as it is.
     void revise(const short* samples, std::size_t count, NoteMap& melody, NoteMap& gracing);
 
     // The gracing that plays elements (the gracenotes heard, in order, with
