@@ -10,6 +10,7 @@
 #include "AudioRecorder.h"
 #include "AudioRecorderWrapper.h"
 #include "FileAudioInput.h"
+#include "Phrases.h"
 #include "ProjectContents.h"
 #include "RecordingTranscriber.h"
 #include "TestSignals.h"
@@ -169,6 +170,24 @@ TEST_F(AudioProcessorTest, TheUsersIntervalHoldsFromTheFirstBlockOfARecording)
     for (int k = 1; k + 1 < results.count(); ++k)
         EXPECT_GE(results[k][0].toFloat() - results[k - 1][0].toFloat(), 0.5f) << k;
     EXPECT_LE(results.count(), 13);
+}
+
+TEST_F(AudioProcessorTest, TheSecondLookGatesAtTheUsersMinimumVolume)
+{
+    // B at a volume of 0.21 in a pause: heard at the user's gate of 0.1.
+    AudioProcessor processor;
+    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
+    processor.setTuning(chanter());
+    processor.setMinimumVolume_normalized(0.1f);
+    QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
+    processor.resetTranscription();
+    processor.enableTranscription(true);
+    processor.playbackData(bytesOf(phrases::quietNoteInPauses(0.21)), 4096);
+    ASSERT_GE(results.count(), 1);
+    TranscriptionResult last;
+    last.melody = results.last()[1].value<NoteMap>();
+    last.gracing = results.last()[2].value<NoteMap>();
+    EXPECT_EQ(phrases::names(last), "LA B C");
 }
 
 // A transcriber that fails once, on its third block.

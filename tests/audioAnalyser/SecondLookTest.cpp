@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numeric>
 
 namespace {
 
@@ -178,15 +177,7 @@ TEST(SecondLook, FollowsTheTranscriptionsVolumeGate)
     // B played at a volume of 0.21, in a pause between two loud notes: heard
     // at a gate of 0.1, by the transcription and the second look alike; at
     // the default gate of 0.3 by neither.
-    const std::vector<short> pause(static_cast<std::size_t>(0.2f * testsignals::kRate_Hz), 0);
-    std::vector<short> b = phrases::render("B:400");
-    const double power = std::inner_product(b.begin(), b.end(), b.begin(), 0.0) / static_cast<double>(b.size());
-    // volume = 1 + (20 log10 of the power over full scale's) / 120
-    const double wanted = std::pow(10.0, 6.0 * (0.21 - 1.0)) * 32768.0 * 32768.0;
-    std::transform(b.begin(), b.end(), b.begin(), [&](short s) { return static_cast<short>(s * std::sqrt(wanted / power)); });
-    std::vector<short> pcm = phrases::render("LA:400");
-    for (const std::vector<short>& part : {pause, b, pause, phrases::render("C:400")})
-        pcm.insert(pcm.end(), part.begin(), part.end());
+    const std::vector<short> pcm = phrases::quietNoteInPauses(0.21);
     for (const auto& [gate, expected] : {std::pair(0.1f, "LA B C"), std::pair(0.3f, "LA C")}) {
         for (const bool secondLook : {false, true}) {
             TranscriptionOptions options;

@@ -4,6 +4,8 @@
 #include "VantorUtils.h"
 
 #include <algorithm>
+#include <cmath>
+#include <numeric>
 #include <sstream>
 #include <stdexcept>
 
@@ -46,6 +48,24 @@ std::vector<short> render(const std::string& text, float rate_Hz)
     const float highA_Hz = chanter().getReferenceNoteCentreFrequency_Hz(PipeTuning::HighA);
     harmonics.resize(std::min(harmonics.size(), static_cast<std::size_t>(0.5f * rate_Hz / highA_Hz)));
     return testsignals::pcm(synth::renderSegments(segments, rate_Hz, harmonics, 0.5f));
+}
+
+std::vector<short> atVolume(std::vector<short> pcm, double volume_normalized)
+{
+    const double power = std::inner_product(pcm.begin(), pcm.end(), pcm.begin(), 0.0) / static_cast<double>(pcm.size());
+    const double wanted = std::pow(10.0, 6.0 * (volume_normalized - 1.0)) * 32768.0 * 32768.0;
+    const double gain = std::sqrt(wanted / power);
+    std::transform(pcm.begin(), pcm.end(), pcm.begin(), [&](short s) { return static_cast<short>(s * gain); });
+    return pcm;
+}
+
+std::vector<short> quietNoteInPauses(double volume_normalized)
+{
+    const std::vector<short> pause(static_cast<std::size_t>(0.2f * testsignals::kRate_Hz), 0);
+    std::vector<short> pcm = render("LA:400");
+    for (const std::vector<short>& part : {pause, atVolume(render("B:400"), volume_normalized), pause, render("C:400")})
+        pcm.insert(pcm.end(), part.begin(), part.end());
+    return pcm;
 }
 
 TranscriptionResult transcribe(const std::vector<short>& pcm, TranscriptionMode mode, bool secondLook, float rate_Hz)
