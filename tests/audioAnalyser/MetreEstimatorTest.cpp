@@ -235,6 +235,21 @@ TEST(MetreEstimator, TooFewNotesFindNothing)
     EXPECT_FALSE(estimateMetre(NoteMap(), NoteMap()).valid);
 }
 
+TEST(MetreEstimator, NotesOutsideTheFirstHourFindNothing)
+{
+    // The beat's envelope spans the tune: times like these once made it
+    // too long to hold, negative or not a number of entries at all.
+    const Played played = play(std::vector<float>(16, 1.0f), 80.0f, 0.0f, 0.0f);
+    ASSERT_TRUE(estimateMetre(played.melody, NoteMap()).valid);
+    for (const float scale : {1e30f, 1e6f, -1.0f, NAN, INFINITY}) {
+        NoteMap melody;
+        for (const auto& [start_s, note] : played.melody)
+            melody.emplace(start_s * scale, PipeNote(note.noteName(), start_s * scale, note.duration_s() * scale));
+        EXPECT_FALSE(estimateMetre(melody, NoteMap()).valid) << scale;
+        EXPECT_FALSE(estimateMetre(played.melody, melody).valid) << scale;
+    }
+}
+
 TEST(MetreEstimator, SaysThePickUpInItsOwnNotes)
 {
     struct Case {

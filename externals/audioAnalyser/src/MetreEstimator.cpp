@@ -56,6 +56,9 @@ constexpr float kEighthTolerance = 0.04f;
 // A first note this much of a beat before a bar line is a pick-up: half the
 // shortest pick-up, a semiquaver (a sixth of a compound beat).
 constexpr float kPickUpLead_beats = 0.08f;
+// The beat is tracked through an envelope of the whole tune, so a tune is
+// estimated only with every note inside this span from the start (an hour).
+constexpr float kLongestTune_s = 3600.0f;
 
 struct Onset {
     float time_s;
@@ -552,6 +555,11 @@ std::pair<int, int> barOf(const std::vector<Onset>& onsets, const std::vector<fl
 MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes)
 {
     MetreEstimate estimate;
+    auto inTune = [](float time_s) { return time_s >= 0.0f && time_s <= kLongestTune_s; };
+    for (const NoteMap* notes : {&melody, &gracenotes})
+        for (const auto& [start_s, note] : *notes)
+            if (!inTune(start_s) || !inTune(note.start_s()) || !inTune(note.getEnd_s()))
+                return estimate;
     const std::vector<Onset> onsets = onsetsOf(melody, gracenotes);
     if (onsets.size() < 8)
         return estimate;

@@ -30,6 +30,8 @@ struct MetreEstimate {
     int firstBarBeat = 0;
 };
 
+// Not valid for fewer than eight melody notes, or for notes not all within
+// the first hour (times that are no numbers, negative or later).
 MetreEstimate estimateMetre(const NoteMap& melody, const NoteMap& gracenotes);
 
 // What was found, for people: "tempo 76 bpm (72-79), 2/4, pick-up 1 quaver".
