@@ -6,7 +6,7 @@
 # tone, a rate of 3 MHz). For secondLookFuzzer (second argument), note maps
 # and audio in its own layout instead: a phrase with its transcription, two
 # melody notes starting together with a gracing there, notes out of order,
-# and times scaled by 1e30 and by NaN.
+# and times scaled by 1e4, 1e30 and NaN.
 import math, os, struct, sys
 
 out = sys.argv[1]
@@ -28,12 +28,16 @@ if len(sys.argv) > 2 and sys.argv[2] == "secondLookFuzzer":
     phrase = bytes([1, 80, 6, 5, 2, 80, 6, 5, 3, 80, 4, 40, 5, 80])
     played = [(LA, 0, 400), (gg, 400, 25), (B, 425, 400), (eg, 825, 25), (C, 850, 400),
               (dg, 1250, 25), (D, 1275, 200), (E, 1475, 400)]
+    # Enough melody notes (eight or more) for the metre estimator to look.
+    tune = [(n, start + 1500 * k, length) for k in range(3) for (n, start, length) in played]
     seeds = {
         "phrase": seed(played, phrase),
         "together": seed([(LA, 0, 400), (C, 425, 300), (B, 425, 400), (gg, 425, 20), (dg, 700, 20)], phrase),
         "disorder": seed([(B, 900, 400), (LA, 0, 1200), (gg, 890, 20), (C, 300, 10)], phrase, rate=10),
-        "huge": seed(played, phrase, scale=1e30),
-        "nan": seed(played, phrase, scale=float("nan")),
+        "tune": seed(tune, phrase),
+        "huge": seed(tune, phrase, scale=1e30),
+        "hours": seed(tune, phrase, scale=1e4),
+        "nan": seed(tune, phrase, scale=float("nan")),
         "raw": seed(played, bytes(range(256)) * 64, phrase=False, rate=0),
     }
     for name, data in seeds.items():
