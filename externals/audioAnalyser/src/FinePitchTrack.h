@@ -2,13 +2,15 @@
 
 // A short-window note track for looking closely at a stretch of a recording:
 // windows of 11.6 ms (512 samples at 44.1 kHz, as many more or fewer at
-// other rates) every 2 ms, pitch from the
-// same normalised autocorrelation and chanter-aware peak picking as the
-// transcription but with a lower peak threshold, so that gracenotes of 20 to
-// 30 ms show as runs of their own. Frames are computed only where they are
-// asked for, and inside a held note only every few frames; they are kept: asking again for the same stretch of the same
-// recording costs nothing, and a recording that grows keeps what was
-// computed. Each frame is timed at its window's centre.
+// other rates) every 2 ms, pitch from the same normalised autocorrelation
+// and chanter-aware peak picking as the transcription but with a lower peak
+// threshold, so that gracenotes of 20 to 30 ms show as runs of their own
+// (below 22.05 kHz, where the picking finds nothing, the plain pitch), at
+// the transcription's volume gate. Frames are computed only where they are
+// asked for, and inside a held note only every few frames; they are kept:
+// asking again for the same stretch of the same recording costs nothing,
+// and a recording that grows keeps what was computed. Each frame is timed
+// at its window's centre.
 //
 // Owned by one thread (the transcription's); not copyable.
 
