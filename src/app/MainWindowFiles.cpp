@@ -12,6 +12,7 @@
 #include "AudioRecorderWrapper.h"
 #include "BmwWriter.h"
 #include "FileNames.h"
+#include "FileSaving.h"
 #include "RowsView.h"
 #include "utils.h"
 
@@ -22,7 +23,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 namespace {
@@ -53,11 +53,11 @@ bool MainWindow::writeFile(const QString& name, const QByteArray& bytes)
 {
     // Written aside and renamed over the old file: a full or read-only
     // folder leaves any file that was there as it was.
-    QSaveFile file(name);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.commit())
+    QString error;
+    if (fileSaving::writeWholeFile(name, {bytes}, error))
         return true;
     QMessageBox::warning(this, "Unable to save file",
-                         QString("There was a problem trying to save the file: %1").arg(file.errorString()));
+                         QString("There was a problem trying to save the file: %1").arg(error));
     return false;
 }
 

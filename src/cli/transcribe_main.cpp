@@ -5,6 +5,7 @@
 // the recording as a project file or as WAVE.
 
 #include "AudioFileReader.h"
+#include "FileSaving.h"
 #include "InputBounds.h"
 #include "MetreEstimator.h"
 #include "ProjectContents.h"
@@ -18,7 +19,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <QString>
 
 #include <algorithm>
@@ -84,9 +84,9 @@ bool writeOutput(const std::string& path, const QByteArray& bytes, std::string& 
         }
         return true;
     }
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        error = path + ": cannot write the file (" + file.errorString().toStdString() + ")";
+    QString message;
+    if (!fileSaving::writeWholeFile(QString::fromStdString(path), {bytes}, message)) {
+        error = message.toStdString();
         return false;
     }
     return true;

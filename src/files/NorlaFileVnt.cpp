@@ -1,10 +1,11 @@
 #include "NorlaFileVnt.h"
 
+#include "FileSaving.h"
+
 #include <QDateTime>
 #include <QDebug>
 #include <QDomDocument>
 #include <QFile>
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <algorithm>
@@ -233,27 +234,7 @@ bool NorlaFileVnt::save(QString path, QString& error)
 
     // Written beside the target and renamed over it only when complete, so a
     // failed save never leaves a truncated project behind.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-        return false;
-    }
-    const QByteArray head = preamble + header;
-    if (file.write(head) != head.size()) {
-        error = "Failure during writing";
-        file.cancelWriting();
-        return false;
-    }
-    if (file.write(mAudioData) != mAudioData.size()) {
-        error = "Failure during writing data";
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = "Failure during writing data";
-        return false;
-    }
-    return true;
+    return fileSaving::writeWholeFile(path, {preamble + header, mAudioData}, error);
 }
 
 bool NorlaFileVnt::open(QString path, QString& error)

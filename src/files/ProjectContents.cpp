@@ -168,8 +168,9 @@ bool ProjectContents::write(const std::string& path, int appVersion, const std::
     project.setAppVersion(appVersion);
     project.setFileCreationInstallId(toQString(installId));
     QString message;
+    // A failed save names the file itself.
     if (!project.save(toQString(path), message)) {
-        error = path + ": " + message.toStdString();
+        error = message.toStdString();
         return false;
     }
     return true;

@@ -103,3 +103,23 @@ if(EXISTS /dev/full)
         message(FATAL_ERROR "a failed write to standard output must fail (${result}): ${errors}")
     endif()
 endif()
+
+# A full disk, played by a file-size limit of 1 KB: every output fails with
+# its name and the system's reason, and the files that were there keep their old content, small
+# outputs (held in the write buffer until the end) as well as large ones.
+set(outputs bww json vnt wav png)
+set(arguments "")
+foreach(type IN LISTS outputs)
+    file(WRITE "${WORK_DIR}/full.${type}" "old ${type}")
+    list(APPEND arguments "--${type}" "'${WORK_DIR}/full.${type}'")
+endforeach()
+list(JOIN arguments " " arguments)
+execute_process(COMMAND bash -c "ulimit -f 1 && trap '' XFSZ && exec '${PROGRAM}' '${EXAMPLE}' --mode oneshot ${arguments}"
+                RESULT_VARIABLE result ERROR_VARIABLE errors)
+foreach(type IN LISTS outputs)
+    file(READ "${WORK_DIR}/full.${type}" kept)
+    if(NOT result EQUAL 1 OR NOT kept STREQUAL "old ${type}" OR NOT errors MATCHES "full\\.${type}: cannot write the file \\(.+\\)"
+       OR errors MATCHES "Unknown error")
+        message(FATAL_ERROR "a full disk must fail and keep the old ${type} (${result}): ${errors}")
+    endif()
+endforeach()

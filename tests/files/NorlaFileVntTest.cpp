@@ -1,11 +1,16 @@
 #include "NorlaFileVnt.h"
 
+#include "FileSizeLimit.h"
+
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -59,6 +64,12 @@ protected:
         return project.open(path("case.vnt"), error) ? QString() : error;
     }
 
+    static QByteArray readAll(const QString& name)
+    {
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     QByteArray xmlOf(NorlaFileVnt project) { return project.toXml().toUtf8(); }
 
     QTemporaryDir dir;
@@ -82,6 +93,32 @@ TEST_F(NorlaFileVntTest, FailedSaveLeavesTheExistingFileAlone)
     QFile after(path("c.vnt"));
     after.open(QIODevice::ReadOnly);
     EXPECT_EQ(after.readAll(), original);
+}
+
+// A full disk, played by a file-size limit on this process: the save fails
+// with the file and the reason, and the old project stays whole, whether
+// the new one is small enough to sit in the write buffer until the end or
+// is written straight through.
+TEST_F(NorlaFileVntTest, SaveOnAFullDiskFailsAndKeepsTheOldFile)
+{
+    NorlaFileVnt old = sample();
+    old.setAudioData(QByteArray(300000, 'o'));
+    QString error;
+    ASSERT_TRUE(old.save(path("full.vnt"), error));
+    const QByteArray original = readAll(path("full.vnt"));
+    for (int audio_B : {2000, 10000, 100000}) {
+        NorlaFileVnt project = sample();
+        project.setAudioData(QByteArray(audio_B, 'n'));
+        error.clear();
+        {
+            const FileSizeLimit limit(1024);
+            EXPECT_FALSE(project.save(path("full.vnt"), error)) << audio_B;
+        }
+        EXPECT_EQ(readAll(path("full.vnt")), original) << audio_B;
+        EXPECT_TRUE(error.contains(path("full.vnt")) && error.contains(QString::fromLocal8Bit(std::strerror(EFBIG))))
+            << error.toStdString();
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"full.vnt"}) << audio_B;
+    }
 }
 
 TEST_F(NorlaFileVntTest, MalformedFilesAreRejectedWithTheirMessages)
