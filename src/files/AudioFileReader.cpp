@@ -8,12 +8,14 @@
 
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
 namespace {
 
-constexpr sf_count_t kFramesPerRead = 65536;
+// Samples (frames x channels) decoded at a time.
+constexpr sf_count_t kSamplesPerRead = 65536;
 
 struct SndFileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
@@ -117,12 +119,33 @@ bool decodeAudio(const QByteArray& bytes, const std::string& name, AudioData& au
         return false;
     }
 
+    // Refused before a sample is decoded; a stream of unknown length is held
+    // to the same bound while it is read.
+    const auto tooLong = [&](sf_count_t frames) {
+        constexpr long long kMillion = 1000000;
+        const long long minutes = (frames + 30LL * info.samplerate) / (60LL * info.samplerate);
+        error = path + ": the recording is too long (" + std::to_string(minutes) + " min at "
+                + std::to_string(info.samplerate) + " Hz, " + std::to_string(info.channels) + " channel"
+                + (info.channels > 1 ? "s" : "") + "; at most " + std::to_string(kMaximumDecodedSamples / kMillion)
+                + " million samples, as in a " + std::to_string(kMaximumInputSize_B / (1024 * 1024))
+                + " MB file of 16-bit audio)";
+        return false;
+    };
+    const bool lengthKnown = info.frames < SF_COUNT_MAX;
+    if (lengthKnown && info.frames > kMaximumDecodedSamples / info.channels)
+        return tooLong(info.frames);
+
     AudioData result;
     result.samplingFrequency_Hz = static_cast<float>(info.samplerate);
     result.channels = info.channels;
-    std::vector<double> block(static_cast<std::size_t>(kFramesPerRead * info.channels));
+    const sf_count_t framesPerRead = std::max<sf_count_t>(1, kSamplesPerRead / info.channels);
+    std::vector<double> block(static_cast<std::size_t>(framesPerRead * info.channels));
     sf_count_t read = 0;
-    while ((read = sf_readf_double(file.get(), block.data(), kFramesPerRead)) > 0) {
+    sf_count_t frames = 0;
+    while ((read = sf_readf_double(file.get(), block.data(), framesPerRead)) > 0) {
+        frames += read;
+        if (frames > kMaximumDecodedSamples / info.channels)
+            return tooLong(frames);
         for (sf_count_t frame = 0; frame < read; ++frame) {
             double sum = 0.0;
             for (int channel = 0; channel < info.channels; ++channel)

@@ -22,9 +22,15 @@ struct AudioData {
 constexpr long long kMaximumInputSize_B = 1024LL * 1024 * 1024;
 bool readInputFile(const std::string& path, QByteArray& bytes, std::string& error);
 
+// At most as many samples (frames x channels) are decoded as a 16-bit file
+// of kMaximumInputSize_B holds: a compressed file (an hour of silence is a
+// few megabytes of FLAC) is held to the same bound as an uncompressed one.
+constexpr long long kMaximumDecodedSamples = kMaximumInputSize_B / 2;
+
 // Decodes audio bytes; name is used in messages. Returns false with a
 // one-line message when they are not audio libsndfile reads, the rate is
-// outside 8000 to 192000 Hz, or there are no samples.
+// outside 8000 to 192000 Hz, there are no samples or more than
+// kMaximumDecodedSamples (refused before decoding).
 bool decodeAudio(const QByteArray& bytes, const std::string& name, AudioData& audio, std::string& error);
 
 // readInputFile, then decodeAudio.

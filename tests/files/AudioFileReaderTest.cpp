@@ -11,6 +11,56 @@
 
 namespace {
 
+// FLAC's cyclic checks: MSB first, no initial value.
+unsigned flacCrc(const QByteArray& bytes, int from, int width, unsigned polynomial)
+{
+    const unsigned top = 1u << (width - 1);
+    const unsigned mask = (1u << width) - 1;
+    unsigned value = 0;
+    for (int i = from; i < bytes.size(); ++i) {
+        value ^= static_cast<unsigned>(static_cast<unsigned char>(bytes[i])) << (width - 8);
+        for (int bit = 0; bit < 8; ++bit)
+            value = ((value & top) != 0 ? (value << 1) ^ polynomial : value << 1) & mask;
+    }
+    return value;
+}
+
+// Silence as FLAC stores it: 16-bit, 192000 Hz, blocks of 65535 frames, each
+// channel of a block one constant, some forty bytes a block. Written by hand
+// because an encoder takes long over so many samples.
+QByteArray silentFlac(int channels, int blocks)
+{
+    constexpr unsigned long long kBlock = 65535;
+    QByteArray bytes("fLaC");
+    bytes += QByteArray("\x80\x00\x00\x22\xff\xff\xff\xff", 8); // STREAMINFO, last; block sizes
+    bytes += QByteArray(6, '\0');                                       // frame sizes unknown
+    const unsigned long long format = (192000ULL << 44) | (static_cast<unsigned long long>(channels - 1) << 41)
+                                      | (15ULL << 36) | (kBlock * static_cast<unsigned long long>(blocks));
+    for (int shift = 56; shift >= 0; shift -= 8)
+        bytes += static_cast<char>((format >> shift) & 0xff);
+    bytes += QByteArray(16, '\0'); // no MD5
+    for (int n = 0; n < blocks; ++n) {
+        const int start = static_cast<int>(bytes.size());
+        // Sync, fixed blocks; size in 16 bits after, 192 kHz; independent
+        // channels, 16 bits; frame number (UTF-8 coded); size - 1.
+        bytes += QByteArray("\xff\xf8\x7b", 3);
+        bytes += static_cast<char>(((channels - 1) << 4) | 0x08);
+        if (n < 0x80) {
+            bytes += static_cast<char>(n);
+        } else {
+            bytes += static_cast<char>(0xc0 | (n >> 6));
+            bytes += static_cast<char>(0x80 | (n & 0x3f));
+        }
+        bytes += QByteArray("\xff\xfe", 2);
+        bytes += static_cast<char>(flacCrc(bytes, start, 8, 0x07));
+        bytes += QByteArray(3 * channels, '\0'); // CONSTANT subframes of 0
+        const unsigned check = flacCrc(bytes, start, 16, 0x8005);
+        bytes += static_cast<char>(check >> 8);
+        bytes += static_cast<char>(check & 0xff);
+    }
+    return bytes;
+}
+
 class AudioFileReaderTest : public ::testing::Test
 {
 protected:
@@ -62,6 +112,16 @@ TEST_F(AudioFileReaderTest, StereoFlacIsMixedDownAtItsOwnRate)
     EXPECT_EQ(audio.samples[500], 4096); // (0.5 - 0.25) / 2 of full scale
 }
 
+TEST_F(AudioFileReaderTest, HandWrittenFlacSilenceIsRead)
+{
+    // The stream the length bound is tested with below is sound FLAC.
+    const QByteArray bytes = silentFlac(8, 2);
+    ASSERT_TRUE(decodeAudio(bytes, "short.flac", audio, error)) << error;
+    EXPECT_EQ(audio.channels, 8);
+    EXPECT_EQ(audio.samplingFrequency_Hz, 192000.0f);
+    EXPECT_EQ(audio.samples, std::vector<short>(2 * 65535, 0));
+}
+
 TEST_F(AudioFileReaderTest, FloatSamplesBeyondFullScaleAreClipped)
 {
     write(path("c.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 1, {1.5, -1.5, 0.25, -1.0});
@@ -78,6 +138,11 @@ TEST_F(AudioFileReaderTest, RefusesWithAOneLineMessageNamingTheFile)
     QFile huge(QString::fromStdString(path("huge.wav"))); // sparse: no disk space used
     ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(kMaximumInputSize_B + 1));
     huge.close();
+    // Eight channels of 5.8 minutes at 192000 Hz: a little more than the
+    // samples of a 1024 MB file of 16-bit audio, in 40 KB.
+    QFile silence(QString::fromStdString(path("silence.flac")));
+    ASSERT_TRUE(silence.open(QIODevice::WriteOnly) && silence.write(silentFlac(8, 1025)) > 0);
+    silence.close();
     const std::vector<std::pair<std::string, std::string>> rows = {
         {path("missing.wav"), "missing.wav: cannot read the file"},
         {path("text.wav"), "text.wav: not an audio file"},
@@ -86,6 +151,8 @@ TEST_F(AudioFileReaderTest, RefusesWithAOneLineMessageNamingTheFile)
         {path("empty.wav"), "empty.wav: the file holds no audio"},
         {dir.path().toStdString(), ": is a folder, not a recording"},
         {path("huge.wav"), "huge.wav: the file is too large (1025 MB; at most 1024 MB)"},
+        {path("silence.flac"), "silence.flac: the recording is too long (6 min at 192000 Hz, 8 channels; at most 536 "
+                               "million samples, as in a 1024 MB file of 16-bit audio)"},
     };
     for (const auto& [file, message] : rows) {
         audio = AudioData();
