@@ -15,11 +15,15 @@ bool writeWholeFile(const QString& path, const QList<QByteArray>& parts, QString
         file.cancelWriting();
         return false;
     };
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, every write reaches the system here and is checked. Through
+    // Qt's write buffer, a file smaller than the buffer would be written only
+    // by the flush in commit(), which does not see that flush fail and would
+    // rename a cut file over the old one.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
-    // A write the system takes only in part is not an error to Qt and
-    // leaves no reason; the rest is offered again, which either goes
-    // through or fails with the system's reason (a full disk).
+    // A write the system takes only in part is not an error to Qt and leaves
+    // no reason; the rest is offered again, which either goes through or
+    // fails with the system's reason (a full disk).
     for (const QByteArray& part : parts) {
         qint64 written_B = 0;
         while (written_B < part.size()) {
@@ -29,11 +33,6 @@ bool writeWholeFile(const QString& path, const QList<QByteArray>& parts, QString
             written_B += step_B;
         }
     }
-    // Bytes still in the write buffer reach the disk only here, and a
-    // failure here is not seen by commit(), which would rename a cut file
-    // over the old one. A flush that wrote part of the buffer keeps the rest.
-    if (!file.flush() && !file.flush())
-        return fail(file.errorString());
     if (!file.commit())
         return fail(file.errorString());
     return true;

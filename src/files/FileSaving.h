@@ -1,10 +1,9 @@
 #pragma once
 
 // Writing a whole file so that it ends up either holding all the new bytes
-// or exactly as it was. The bytes go to a temporary file beside the target;
-// every write and the final flush of the write buffer are checked (a full
-// disk or a file-size limit shows up there for a file smaller than the
-// buffer), and only a complete file is renamed over the target. Every file
+// or exactly as it was. The bytes go to a temporary file beside the target,
+// unbuffered so that every write is checked as it happens (a full disk or a
+// file-size limit), and only a complete file is renamed over the target. Every file
 // the application and the command-line tool write goes through here:
 // projects, autosaves, BWW, JSON, PNG and WAVE. Any thread.
 

@@ -6,6 +6,7 @@
 
 #include "AudioProcessor.h"
 #include "AudioRecorderWrapper.h"
+#include "FileSizeLimit.h"
 #include "Golden.h"
 #include "MainWindowFixture.h"
 #include "RecordingTranscriber.h"
@@ -28,6 +29,7 @@
 #include <QTabWidget>
 #include <QTextBrowser>
 
+#include <cerrno>
 #include <cstring>
 
 namespace {
@@ -320,6 +322,30 @@ TEST_F(MainWindowFilesTest, BadFilesAndUnwritablePlacesChangeNothing)
     for (const QString& seen : closer.seen())
         EXPECT_TRUE(seen.startsWith("Unable to save file: There was a problem trying to save the file: "));
     EXPECT_EQ(window->recording(), recording);
+
+    // A full disk (a file-size limit): every save fails with the reason and
+    // the files already there keep their content.
+    const QString full = fileDir.filePath("full");
+    for (const char* type : {".bww", ".png", ".wav", ".vnt"}) {
+        QFile old(full + type);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+    }
+    closer.clear();
+    {
+        const FileSizeLimit limit(64);
+        EXPECT_FALSE(window->saveBww(full + ".bww"));
+        EXPECT_FALSE(window->saveScorePng(full + ".png"));
+        EXPECT_FALSE(window->saveWav(full + ".wav"));
+        EXPECT_FALSE(window->saveVnt(full + ".vnt", true));
+    }
+    ASSERT_EQ(closer.seen().size(), 4);
+    for (const QString& seen : closer.seen())
+        EXPECT_TRUE(seen.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << seen.toStdString();
+    for (const char* type : {".bww", ".png", ".wav", ".vnt"}) {
+        QFile kept(full + type);
+        ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+        EXPECT_EQ(kept.readAll(), "old") << type;
+    }
 }
 
 TEST_F(MainWindowFilesTest, AProjectAtAnotherRateIsTranscribedAtItsOwn)
