@@ -11,18 +11,43 @@ const std::string BmwWriter::kLineEnd = "\r\n";
 
 namespace {
 
-// A text as a header field: the field is a quoted string on a line of its
-// own, so a line break becomes a space and a double quote a single one; no
-// text can leave its field.
-std::string headerField(std::string text)
+// A text (UTF-8) as a header field: the field is a quoted string on a line
+// of its own, so every character a reader may take for a line break or
+// control (C0 and C1 controls, DEL, U+2028, U+2029) becomes a space and a
+// double quote a single one; no text can leave its field. Bytes that are not
+// UTF-8 become "?", as they do when the text is written as Latin-1.
+std::string headerField(const std::string& text)
 {
-    for (char& character : text) {
-        if (character == '\r' || character == '\n')
-            character = ' ';
-        else if (character == '"')
-            character = '\'';
+    std::string field;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : (lead & 0xe0) == 0xc0 ? 2 : (lead & 0xf0) == 0xe0 ? 3
+                                                 : (lead & 0xf8) == 0xf0 ? 4 : 0;
+        char32_t point = length == 1 ? lead : length == 2 ? lead & 0x1f : length == 3 ? lead & 0x0f : lead & 0x07;
+        bool valid = length > 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            valid = (next & 0xc0) == 0x80;
+            point = (point << 6) | (next & 0x3f);
+        }
+        // Overlong forms, surrogates and points beyond Unicode are not UTF-8.
+        constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && point >= kSmallest[length] && point <= 0x10ffff && (point < 0xd800 || point > 0xdfff);
+        if (!valid) {
+            field += '?';
+            ++i;
+            continue;
+        }
+        if (point < 0x20 || (point >= 0x7f && point <= 0x9f) || point == 0x2028 || point == 0x2029)
+            field += ' ';
+        else if (point == '"')
+            field += '\'';
+        else
+            field.append(text, i, length);
+        i += length;
     }
-    return text;
+    return field;
 }
 
 const char* const kStaffStart = "& sharpf sharpc";
