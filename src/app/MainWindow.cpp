@@ -245,9 +245,10 @@ void MainWindow::initialise()
     startAudio();
     if (mInputFileMissing)
         QMessageBox::warning(this, "Input file missing",
-                             QString("The recording to play in as the input does not exist:\n%1\n\nVantor cannot "
+                             QString("The recording to play in as the input %1:\n%2\n\nVantor cannot "
                                      "record until it is started with --input-file naming an existing file.")
-                                 .arg(QDir::toNativeSeparators(audioDevices::inputFile())));
+                                 .arg(audioDevices::inputFileProblem(audioDevices::inputFile()),
+                                      QDir::toNativeSeparators(audioDevices::inputFile())));
 }
 
 void MainWindow::startAudio()
@@ -268,11 +269,15 @@ void MainWindow::startAudio()
                                     ? QString("Input: file %1").arg(file)
                                     : QString("Input: example recording, no microphone found"));
         mUi.inputLabel->show();
-        if (!QFileInfo(audioDevices::inputFile()).isFile()) {
+        // A folder is said to be one, not to be missing.
+        const QString problem = audioDevices::inputFileProblem(audioDevices::inputFile());
+        if (!problem.isEmpty()) {
             mInputFileMissing = true;
-            mInputError = QString("the input file %1 does not exist.").arg(audioDevices::inputFile());
-            mUi.inputLabel->setText(QString("Input: file %1 not found").arg(file));
-            qWarning().noquote() << "The input file" << audioDevices::inputFile() << "does not exist";
+            mInputError = QString("the input file %1 %2.").arg(audioDevices::inputFile(), problem);
+            mUi.inputLabel->setText(QString("Input: file %1 %2").arg(file, QFileInfo::exists(audioDevices::inputFile())
+                                                                              ? "cannot be played"
+                                                                              : "not found"));
+            qWarning().noquote() << "The input file" << audioDevices::inputFile() << problem;
             return;
         }
     }

@@ -31,10 +31,11 @@ void chooseInputFile(const QString& given)
     }
     if (path.isEmpty())
         return;
-    // A chosen file that does not exist stays the input, so that the
+    // A chosen file that cannot be played stays the input, so that the
     // window says so at start instead of quietly using a microphone.
-    if (!chosen && !QFileInfo(path).isFile()) {
-        qWarning().noquote() << "The input file" << path << "does not exist";
+    const QString problem = chosen ? QString() : audioDevices::inputFileProblem(path);
+    if (!problem.isEmpty()) {
+        qWarning().noquote() << "The input file" << path << problem;
         return;
     }
     audioDevices::setInputFile(QFileInfo(path).absoluteFilePath(), 1.0, 2048, chosen);

@@ -52,6 +52,18 @@ bool inputFileChosen()
     return fileChosen;
 }
 
+QString inputFileProblem(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return "does not exist";
+    if (info.isDir())
+        return "is a folder, not a recording";
+    if (!info.isFile() || !info.isReadable())
+        return "cannot be read";
+    return QString();
+}
+
 QString fileInputName()
 {
     return registeredFile.isEmpty() ? QString() : "File input: " + QFileInfo(registeredFile).fileName();

@@ -29,6 +29,10 @@ QString inputFile();
 // The registered file was asked for, rather than standing in for a missing
 // microphone.
 bool inputFileChosen();
+// Why path cannot be played by the file input ("does not exist", "is a
+// folder, not a recording", "cannot be read"), or empty when it can be
+// opened.
+QString inputFileProblem(const QString& path);
 // "File input: NAME" for the registered file, empty without one.
 QString fileInputName();
 

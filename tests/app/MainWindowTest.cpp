@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -188,6 +189,22 @@ TEST_F(MainWindowTest, AMissingInputFileIsSaidAtStart)
                                                  + " does not exist."))
         << closer.seen().first().toStdString();
     EXPECT_FALSE(window->isRecording());
+}
+
+TEST_F(MainWindowTest, AFolderGivenAsTheInputFileIsSaidToBeOne)
+{
+    closer.inspectWith([&](QWidget* modal) {
+        if (modal->windowTitle() == "Input file missing")
+            screenshot("input_file_folder");
+        return false;
+    });
+    open(fileDir.path(), 1.0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !closer.seen().isEmpty(); }, 5000));
+    EXPECT_TRUE(closer.seen().first().startsWith("Input file missing: The recording to play in as the input is a "
+                                                 "folder, not a recording:\n" + QDir::toNativeSeparators(fileDir.path())))
+        << closer.seen().first().toStdString();
+    EXPECT_EQ(find<QLabel>("inputLabel")->text(),
+              "Input: file " + QFileInfo(fileDir.path()).fileName() + " cannot be played");
 }
 
 TEST_F(MainWindowTest, TuneDetailsTakeTheTypingAndSpaceNeverRecordsUnderADialog)

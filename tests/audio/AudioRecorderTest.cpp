@@ -173,4 +173,16 @@ TEST_F(AudioRecorderTest, WrapperRunsTheRecorderInItsOwnThread)
     ASSERT_TRUE(thread.wait(2000));
 }
 
+TEST_F(AudioRecorderTest, AnInputFileThatCannotBePlayedIsSaidWhy)
+{
+    useFileInput(2048);
+    const std::pair<QString, QString> rows[] = {
+        {dir.filePath("input.wav"), QString()},
+        {dir.filePath("missing.wav"), "does not exist"},
+        {dir.path(), "is a folder, not a recording"},
+    };
+    for (const auto& [path, problem] : rows)
+        EXPECT_EQ(audioDevices::inputFileProblem(path), problem);
+}
+
 } // namespace
