@@ -1,5 +1,6 @@
 #include "ScoreOptions.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -43,6 +44,42 @@ bool parseTimeSignature(const std::string& text, int& numerator, int& denominato
         }
     }
     return false;
+}
+
+int beatsPerBar(const ScoreOptions& options)
+{
+    return options.timeSigDenominator == 8 ? 2 : options.timeSigNumerator;
+}
+
+std::string describeScore(const MetreEstimate& heard, const ScoreOptions& options, const NoteMap& melody)
+{
+    MetreEstimate used = heard;
+    used.bpm = options.bpm;
+    used.numerator = options.timeSigNumerator;
+    used.denominator = options.timeSigDenominator;
+    used.pickUp_beats = 0.0f;
+    const float beat_s = 60.0f / options.bpm;
+    if (!melody.empty() && beat_s > 0.0f) {
+        const float first_s = melody.begin()->first;
+        const float start_s = (options.followedBeats ? warpedTime_s(*options.followedBeats, first_s) : first_s)
+                              + options.timeShift_s;
+        const float bar_s = static_cast<float>(beatsPerBar(options)) * beat_s;
+        // Less than a semiquaver off a bar line is on it.
+        constexpr float kOnTheLine_beats = 0.125f;
+        const float rest_beats = (bar_s - std::fmod(std::max(start_s, 0.0f), bar_s)) / beat_s;
+        if (rest_beats > kOnTheLine_beats && rest_beats < static_cast<float>(beatsPerBar(options)) - kOnTheLine_beats)
+            used.pickUp_beats = rest_beats;
+    }
+    std::string text = describeMetre(used);
+    if (!options.followedBeats) {
+        // Not followed, the tempo is the score's own; the range is what was
+        // heard.
+        char tempo[80];
+        std::snprintf(tempo, sizeof tempo, "tempo %.0f bpm (heard %.0f-%.0f)", static_cast<double>(options.bpm),
+                      static_cast<double>(heard.bpmLow), static_cast<double>(heard.bpmHigh));
+        text = tempo + text.substr(text.find(','));
+    }
+    return text;
 }
 
 PipeTuneModel quantizeScore(const TranscriptionResult& result, const ScoreOptions& options)

@@ -39,6 +39,15 @@ void applyScoreOptions(const ScoreOptions& options, ProjectContents& project);
 // "4/4", "3/4", "2/4", "2/2" or "6/8".
 bool parseTimeSignature(const std::string& text, int& numerator, int& denominator);
 
+// The score's beats a bar: two in 6/8, else the numerator.
+int beatsPerBar(const ScoreOptions& options);
+
+// What the score is written with, for people: "tempo 90 bpm (heard 71-73),
+// 6/8, pick-up 1 quaver". The tempo and time signature are the options'; the
+// range is the tracked one when the beat is followed, else the one heard;
+// the pick-up is what the first note of melody leaves of the first bar.
+std::string describeScore(const MetreEstimate& heard, const ScoreOptions& options, const NoteMap& melody);
+
 // The transcription quantised into a score with the options.
 PipeTuneModel quantizeScore(const TranscriptionResult& result, const ScoreOptions& options);
 

@@ -141,9 +141,11 @@ std::optional<MetreEstimate> chooseMetre(const TranscribeCommand& command, bool 
         score.bpm = std::clamp(metre.bpm, static_cast<float>(bounds::kBpm.minimum), static_cast<float>(bounds::kBpm.maximum));
         score.followedBeats = metre;
     }
+    // The first bar line on one of the score's own bar lines: its tempo and
+    // time signature may be given rather than found.
     if (shiftAuto)
-        score.timeShift_s = barTimeShift_s(metre, score.followedBeats.has_value());
-    std::cerr << "vantor-transcribe: " << describeMetre(metre) << "\n";
+        score.timeShift_s = barTimeShift_s(metre, score.followedBeats.has_value(), score.bpm, beatsPerBar(score));
+    std::cerr << "vantor-transcribe: " << describeScore(metre, score, result.melody) << "\n";
     return metre;
 }
 

@@ -250,6 +250,44 @@ TEST(MetreEstimator, NotesOutsideTheFirstHourFindNothing)
     }
 }
 
+// A score of another tempo or time signature than the one found, the time
+// shift left to the estimate: the first note falls in the first bar and the
+// first bar line found on one of the score's bar lines, so only the first
+// bar is short, however many of the score's bars the pick-up needs.
+TEST(MetreEstimator, PutsTheFirstBarLineOnTheScoresOwnBarLines)
+{
+    struct Case {
+        std::vector<float> lengths;
+        float bpm;
+        float scoreBpm;
+        int scoreBeatsPerBar;
+        bool warped;
+    };
+    const std::vector<float> march = repeat({0.5f}, {{0.75f, 0.25f, 0.5f, 0.5f}, {1.0f, 0.5f, 0.5f}}, 8);
+    const std::vector<float> air = repeat({1.0f}, {{2.0f, 1.0f}, {1.5f, 0.5f, 1.0f}}, 6);
+    const Case cases[] = {
+        {march, 80.0f, 80.0f, 2, true},  {march, 80.0f, 80.0f, 4, true},  {march, 80.0f, 80.0f, 3, false},
+        {march, 80.0f, 100.0f, 2, false}, {march, 80.0f, 60.0f, 4, false}, {air, 72.0f, 72.0f, 2, true},
+        {air, 72.0f, 72.0f, 3, true},    {air, 72.0f, 180.0f, 1, false},
+    };
+    for (const Case& c : cases) {
+        const MetreEstimate metre = estimateMetre(play(c.lengths, c.bpm, 0.0f, 0.0f).melody, NoteMap());
+        ASSERT_TRUE(metre.valid && metre.pickUp_beats > 0.0f);
+        const float shift_s = barTimeShift_s(metre, c.warped, c.scoreBpm, c.scoreBeatsPerBar);
+        const float bar_s = static_cast<float>(c.scoreBeatsPerBar) * 60.0f / c.scoreBpm;
+        const float first_s = play(c.lengths, c.bpm, 0.0f, 0.0f).melody.begin()->first;
+        const float firstNote_s = (c.warped ? warpedTime_s(metre, first_s) : first_s) + shift_s;
+        const std::size_t line = static_cast<std::size_t>(metre.firstBarBeat);
+        const float barLine_s =
+            (c.warped ? static_cast<float>(line) * 60.0f / metre.bpm : metre.beats_s[line]) + shift_s;
+        const std::string row =
+            std::to_string(static_cast<int>(c.scoreBpm)) + " bpm, " + std::to_string(c.scoreBeatsPerBar) + " a bar";
+        EXPECT_GE(firstNote_s, -0.01f) << row;
+        EXPECT_LT(firstNote_s, bar_s - 0.01f) << row;
+        EXPECT_NEAR(std::remainder(barLine_s, bar_s), 0.0f, 0.001f) << row;
+    }
+}
+
 TEST(MetreEstimator, SaysThePickUpInItsOwnNotes)
 {
     struct Case {

@@ -28,6 +28,23 @@ if(NOT signature STREQUAL "4/4" OR bpm LESS 70 OR bpm GREATER 74 OR pickUp LESS 
     message(FATAL_ERROR "tempo, metre or pick-up not found: ${signature}, ${bpm} bpm, ${pickUp} beats; ${errors}")
 endif()
 
+# A tempo or time signature given, the first bar line found: the pick-up
+# alone fills the first bar, on the time-signature line, and what is said is
+# what the score is written with.
+foreach(given "--bpm;90;4_4;tempo 90 bpm \\(heard [0-9]+-[0-9]+\\), 4/4, pick-up"
+              "--time-signature;6/8;6_8;tempo 72 bpm \\([0-9]+-[0-9]+\\), 6/8, pick-up")
+    list(GET given 0 option)
+    list(GET given 1 value)
+    list(GET given 2 line)
+    list(GET given 3 said)
+    execute_process(COMMAND ${PROGRAM} "${EXAMPLE}" --mode oneshot ${option} ${value} --bww "${WORK_DIR}/given.bww"
+                    RESULT_VARIABLE result ERROR_VARIABLE errors)
+    file(READ "${WORK_DIR}/given.bww" score)
+    if(NOT result EQUAL 0 OR NOT score MATCHES "& sharpf sharpc ${line} I!\t[^\r\n!]" OR NOT errors MATCHES "${said}")
+        message(FATAL_ERROR "${option} ${value}: the first bar is not the pick-up or not said (${result}): ${errors}\n${score}")
+    endif()
+endforeach()
+
 set(none "${WORK_DIR}/none.json")
 file(REMOVE "${none}")
 execute_process(COMMAND ${PROGRAM} "${WORK_DIR}/no-such-file.wav" --json "${none}"

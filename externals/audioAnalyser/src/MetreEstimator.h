@@ -52,3 +52,7 @@ void warpToBeats(const MetreEstimate& estimate, const NoteMap& melody, const Not
 // pick-up then ends the first, short bar) or, with no pick-up, at 0; of the
 // warped notes, or of the notes as played.
 float barTimeShift_s(const MetreEstimate& estimate, bool warped);
+// The same for a score of its own tempo (of the score's beat) and beats a
+// bar, given instead of the estimate's: the first bar line falls on one of
+// the score's bar lines, after as few of its bars as hold the pick-up.
+float barTimeShift_s(const MetreEstimate& estimate, bool warped, float scoreBpm, int scoreBeatsPerBar);

@@ -41,13 +41,26 @@ void warpToBeats(const MetreEstimate& estimate, const NoteMap& melody, const Not
 
 float barTimeShift_s(const MetreEstimate& estimate, bool warped)
 {
-    if (!estimate.valid)
+    return barTimeShift_s(estimate, warped, estimate.bpm, estimate.denominator == 8 ? 2 : estimate.numerator);
+}
+
+float barTimeShift_s(const MetreEstimate& estimate, bool warped, float scoreBpm, int scoreBeatsPerBar)
+{
+    if (!estimate.valid || !(scoreBpm > 0.0f) || scoreBeatsPerBar < 1)
         return 0.0f;
     const float beat_s = 60.0f / estimate.bpm;
-    const int perBar = estimate.denominator == 8 ? 2 : estimate.numerator;
     const float barLine_s = warped ? static_cast<float>(estimate.firstBarBeat) * beat_s
                                    : estimate.beats_s[static_cast<std::size_t>(estimate.firstBarBeat)];
-    return estimate.pickUp_beats > 0.0f ? static_cast<float>(perBar) * beat_s - barLine_s : -barLine_s;
+    if (!(estimate.pickUp_beats > 0.0f))
+        return -barLine_s;
+    // The pick-up goes into as many of the score's bars as it needs (one,
+    // unless the score's bar is shorter than the estimate's), the first of
+    // them short; the bar line after it falls on the score's bar line.
+    const float bar_s = static_cast<float>(scoreBeatsPerBar) * 60.0f / scoreBpm;
+    constexpr float kBarTolerance = 0.05f; // of a bar, a pick-up that fills one
+    const float pickUp_bars = estimate.pickUp_beats * beat_s / bar_s;
+    const float bars = std::max(1.0f, std::ceil(pickUp_bars - kBarTolerance));
+    return bars * bar_s - barLine_s;
 }
 
 std::string describeMetre(const MetreEstimate& metre)
