@@ -82,6 +82,17 @@ std::string describeScore(const MetreEstimate& heard, const ScoreOptions& option
     return text;
 }
 
+std::size_t melodyNotesBeforeTheScore(const NoteMap& melody, const ScoreOptions& options)
+{
+    return static_cast<std::size_t>(std::count_if(melody.begin(), melody.end(), [&options](const auto& entry) {
+        const float end_s = entry.second.getEnd_s();
+        const float scoreEnd_s =
+            (options.followedBeats ? warpedTime_s(*options.followedBeats, end_s) : end_s) + options.timeShift_s;
+        // As the quantizer's shift keeps a note: one that ends after 0.
+        return !(scoreEnd_s > 0.0f);
+    }));
+}
+
 PipeTuneModel quantizeScore(const TranscriptionResult& result, const ScoreOptions& options)
 {
     PipeTuneQuantizer quantizer;

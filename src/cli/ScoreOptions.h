@@ -48,6 +48,10 @@ int beatsPerBar(const ScoreOptions& options);
 // the pick-up is what the first note of melody leaves of the first bar.
 std::string describeScore(const MetreEstimate& heard, const ScoreOptions& options, const NoteMap& melody);
 
+// How many melody notes the time shift moves wholly before the start of the
+// score, where the quantizer leaves them out.
+std::size_t melodyNotesBeforeTheScore(const NoteMap& melody, const ScoreOptions& options);
+
 // The transcription quantised into a score with the options.
 PipeTuneModel quantizeScore(const TranscriptionResult& result, const ScoreOptions& options);
 

@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <sstream>
 #include <exception>
 #include <functional>
 #include <iostream>
@@ -211,6 +212,21 @@ int run(int argc, char** argv)
         transcribeRecording(project.samples, project.samplingFrequency_Hz, command.options, progress);
     const std::optional<MetreEstimate> metre = chooseMetre(command, !fromProject, result, score);
 
+    // A time shift that moves notes before the start of the score loses
+    // them; moving all of them leaves no score to write.
+    const std::size_t lost = melodyNotesBeforeTheScore(result.melody, score);
+    const bool noScore = lost > 0 && lost == result.melody.size();
+    auto shiftLeavesNoScore = [&](const std::string& path, std::string& message) {
+        std::ostringstream text;
+        text << path << ": the time shift of " << score.timeShift_s
+             << " s moves every note before the start of the score; nothing is written";
+        message = text.str();
+        return false;
+    };
+    if (lost > 0 && !noScore)
+        std::cerr << "vantor-transcribe: the time shift of " << score.timeShift_s << " s moves " << lost << " of "
+                  << result.melody.size() << " melody notes before the start of the score; they are left out\n";
+
     // Every output requested is attempted; each failure is reported by file.
     int failures = 0;
     auto attempt = [&failures](const std::string& path, const std::function<bool(std::string&)>& write) {
@@ -223,6 +239,8 @@ int run(int argc, char** argv)
         }
     };
     attempt(command.bwwPath, [&](std::string& message) {
+        if (noScore)
+            return shiftLeavesNoScore(command.bwwPath, message);
         return writeOutput(command.bwwPath, QByteArray::fromStdString(toBww(result, score)), message);
     });
     attempt(command.vntPath, [&](std::string& message) {
@@ -256,6 +274,8 @@ int run(int argc, char** argv)
             return writeOutput(path, pngBytes(image), message);
         };
         attempt(command.pngPath, [&](std::string& message) {
+            if (noScore)
+                return shiftLeavesNoScore(command.pngPath, message);
             std::string why;
             const QImage image = scoreImage(result, score, why);
             return writeImage(command.pngPath, image, why, message);

@@ -45,6 +45,22 @@ foreach(given "--bpm;90;4_4;tempo 90 bpm \\(heard [0-9]+-[0-9]+\\), 4/4, pick-up
     endif()
 endforeach()
 
+# A time shift that moves notes before the start of the score says so; one
+# that moves every note there writes no score, and fails.
+file(REMOVE "${WORK_DIR}/shifted.bww" "${WORK_DIR}/shifted.json")
+execute_process(COMMAND ${PROGRAM} "${EXAMPLE}" --mode oneshot --time-shift -3 --bww "${WORK_DIR}/shifted.bww"
+                RESULT_VARIABLE result ERROR_VARIABLE errors)
+if(NOT result EQUAL 0 OR NOT errors MATCHES "time shift of -3 s moves [0-9]+ of [0-9]+ melody notes before the start")
+    message(FATAL_ERROR "notes lost to the time shift must be said (${result}): ${errors}")
+endif()
+file(REMOVE "${WORK_DIR}/shifted.bww")
+execute_process(COMMAND ${PROGRAM} "${EXAMPLE}" --mode oneshot --time-shift -100 --bww "${WORK_DIR}/shifted.bww"
+                        --json "${WORK_DIR}/shifted.json" RESULT_VARIABLE result ERROR_VARIABLE errors)
+if(NOT result EQUAL 1 OR EXISTS "${WORK_DIR}/shifted.bww" OR NOT EXISTS "${WORK_DIR}/shifted.json"
+   OR NOT errors MATCHES "shifted.bww: the time shift of -100 s moves every note before the start")
+    message(FATAL_ERROR "a score emptied by the time shift must fail (${result}): ${errors}")
+endif()
+
 set(none "${WORK_DIR}/none.json")
 file(REMOVE "${none}")
 execute_process(COMMAND ${PROGRAM} "${WORK_DIR}/no-such-file.wav" --json "${none}"
