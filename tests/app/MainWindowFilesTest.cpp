@@ -235,7 +235,6 @@ TEST_F(MainWindowFilesTest, AutosavesKeepTheNewestAndNameThemByTimeAndTune)
 // come back with the next recording and are what is stored at exit.
 TEST_F(MainWindowFilesTest, AProjectsTuningAndSettingsHoldOnlyWhileItIsOpen)
 {
-    store("autoSaveDir", fileDir.filePath("autosave"));
     store("tuneName", "My Own Tune");
     store("bpm", 84);
     store("timeSignature", TwoFour);

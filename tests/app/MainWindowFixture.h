@@ -61,6 +61,8 @@ protected:
     {
         for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
             QSettings::setPath(format, QSettings::UserScope, settingsDir.path());
+        // Autosaves go to a scratch folder, never the user's documents.
+        store("autoSaveDir", fileDir.filePath("autosave"));
         gWarnings.clear();
         gPreviousHandler = qInstallMessageHandler(collectWarnings);
     }
