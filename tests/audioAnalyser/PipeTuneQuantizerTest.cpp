@@ -57,15 +57,12 @@ TEST_F(PipeTuneQuantizerTest, ANoteOverTwoBeatsIsOneMinim)
 TEST_F(PipeTuneQuantizerTest, BarsFillAndRowsBreak)
 {
     quantizer.setBarsPerRow(4);
-    std::vector<PipeNote> notes;
+    NoteMap melody;
     PipeNoteName name = LA;
     for (int beat = 0; beat < 4 * 9; ++beat) {
-        notes.emplace_back(name, 0.5f * static_cast<float>(beat), 0.5f);
+        melody.emplace(0.5f * static_cast<float>(beat), PipeNote(name, 0.5f * static_cast<float>(beat), 0.5f));
         name = name == HA ? LA : static_cast<PipeNoteName>(name + 1);
     }
-    NoteMap melody;
-    for (const PipeNote& note : notes)
-        melody.emplace(note.start_s(), note);
     quantizer.quantize(0.0f, melody, NoteMap());
     const PipeTuneModel model = quantizer.getModel();
     ASSERT_EQ(model.parts.size(), 1u);
@@ -105,10 +102,6 @@ TEST_F(PipeTuneQuantizerTest, RoundingUsesACoarserGrid)
         EXPECT_LE(item.duration, 16);
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(PipeTuneQuantizerTest, HoursOfSilenceOrOneLongNoteAreWalkedBeatByBeat)
 {
     // Each beat a gap or a note spans is one pass of a loop: 60,000 beats
@@ -121,10 +114,6 @@ TEST_F(PipeTuneQuantizerTest, HoursOfSilenceOrOneLongNoteAreWalkedBeatByBeat)
     const PipeTuneModel held = quantize({PipeNote(D, 0.0f, 30000.0f)}, {}, 100.0f);
     EXPECT_GT(allItems(held).size(), 10000u);
 }
-
-} // namespace
-
-namespace {
 
 // The score as BWW, from the time signature on, with tabs and line ends as
 // single spaces.

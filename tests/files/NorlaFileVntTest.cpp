@@ -80,19 +80,14 @@ TEST_F(NorlaFileVntTest, FailedSaveLeavesTheExistingFileAlone)
     NorlaFileVnt good = sample();
     QString error;
     ASSERT_TRUE(good.save(path("c.vnt"), error));
-    QFile before(path("c.vnt"));
-    before.open(QIODevice::ReadOnly);
-    const QByteArray original = before.readAll();
-    before.close();
+    const QByteArray original = readAll(path("c.vnt"));
 
     NorlaFileVnt bad = sample();
     bad.setNoteFrequencies({{"1x", 1.0f}});
     EXPECT_FALSE(bad.save(path("c.vnt"), error));
     EXPECT_FALSE(bad.save(path("missing-folder/c.vnt"), error));
     EXPECT_FALSE(error.isEmpty());
-    QFile after(path("c.vnt"));
-    after.open(QIODevice::ReadOnly);
-    EXPECT_EQ(after.readAll(), original);
+    EXPECT_EQ(readAll(path("c.vnt")), original);
 }
 
 // A full disk, played by a file-size limit on this process: the save fails

@@ -35,6 +35,19 @@ ProjectContents sample()
     return contents;
 }
 
+// A project as an older or damaged writer left it: 400 bytes of audio and
+// the given note table, changed by damage.
+bool saveRaw(const QString& path, const std::map<std::string, float>& table,
+             const std::function<void(NorlaFileVnt&)>& damage = [](NorlaFileVnt&) {})
+{
+    NorlaFileVnt project;
+    project.setAudioData(QByteArray(400, '\x01'));
+    project.setNoteFrequencies(table);
+    damage(project);
+    QString message;
+    return project.save(path, message);
+}
+
 TEST(ProjectContents, RoundTripsThroughAFileAndKeepsItsProvenance)
 {
     QTemporaryDir dir;
@@ -77,22 +90,13 @@ TEST(ProjectContents, RoundTripsThroughAFileAndKeepsItsProvenance)
     EXPECT_NE(error.find("missing.vnt"), std::string::npos) << error;
 }
 
-} // namespace
-
-namespace {
-
 TEST(ProjectContents, DamagedSettingsAreClampedWithAWarningAndBadRatesRefused)
 {
     QTemporaryDir dir;
     auto readWith = [&dir](const std::function<void(NorlaFileVnt&)>& damage, ProjectContents& read,
                            std::string& error) {
-        NorlaFileVnt project;
-        project.setAudioData(QByteArray(400, '\x01'));
-        project.setNoteFrequencies({{"LA", 480.0f}});
-        damage(project);
-        QString message;
         const QString path = dir.filePath("damaged.vnt");
-        EXPECT_TRUE(project.save(path, message)) << message.toStdString();
+        EXPECT_TRUE(saveRaw(path, {{"LA", 480.0f}}, damage));
         return ProjectContents::read(path.toStdString(), read, error);
     };
     ProjectContents read;
@@ -120,10 +124,6 @@ TEST(ProjectContents, DamagedSettingsAreClampedWithAWarningAndBadRatesRefused)
         EXPECT_NE(error.find(std::to_string(rate_Hz) + " Hz is outside 8000 to 192000 Hz"), std::string::npos) << error;
     }
 }
-
-} // namespace
-
-namespace {
 
 // A project says whether its tuning was the piper's or estimated; one from
 // before that, holding the uncalibrated default table, was never calibrated.
@@ -158,18 +158,10 @@ TEST(ProjectContents, TheTuningKeepsWhetherItWasCalibratedOrEstimated)
              ASSERT_TRUE(sample().write(path, 8, "", error)) << error;
          }, true, false, 480.5f},
         {"older file, default table", [&](const std::string& path) {
-             NorlaFileVnt project;
-             project.setAudioData(QByteArray(400, '\x01'));
-             project.setNoteFrequencies(tableOf(PipeTuning()));
-             QString message;
-             ASSERT_TRUE(project.save(QString::fromStdString(path), message));
+             ASSERT_TRUE(saveRaw(QString::fromStdString(path), tableOf(PipeTuning())));
          }, false, false, 0.0f},
         {"older file, played table", [&](const std::string& path) {
-             NorlaFileVnt project;
-             project.setAudioData(QByteArray(400, '\x01'));
-             project.setNoteFrequencies(tableOf(estimate));
-             QString message;
-             ASSERT_TRUE(project.save(QString::fromStdString(path), message));
+             ASSERT_TRUE(saveRaw(QString::fromStdString(path), tableOf(estimate)));
          }, true, false, 480.9f},
     };
     for (const Row& row : rows) {
