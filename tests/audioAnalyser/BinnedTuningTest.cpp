@@ -1,5 +1,7 @@
 #include "BinnedTuning.h"
 
+#include "TestSignals.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <gtest/gtest.h>
@@ -43,10 +45,8 @@ class ChanterBinnedTuningTest : public ::testing::Test
 protected:
     void addScale(ChanterBinnedTuning& binned, int skipIndex = -1)
     {
-        PipeTuning tuning;
-        tuning.setLowA_Hz(480.0f);
         int index = 0;
-        for (const auto& [note, centre_Hz] : tuning.getNoteCentreFrequencies()) {
+        for (const auto& [note, centre_Hz] : testsignals::tuningAt(480.0f).getNoteCentreFrequencies()) {
             if (index++ == skipIndex)
                 continue;
             for (int i = -2; i <= 2; ++i)

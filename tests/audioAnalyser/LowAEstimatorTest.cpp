@@ -14,9 +14,7 @@ double centsBetween(double a, double b) { return 1200.0 * std::log2(b / a); }
 // tune leans on (Low A, C, E) held longest.
 std::vector<float> tune(float lowA_Hz, float rate_Hz)
 {
-    PipeTuning tuning;
-    tuning.setLowA_Hz(lowA_Hz);
-    const auto centres = tuning.getNoteCentreFrequencies();
+    const auto centres = testsignals::tuningAt(lowA_Hz).getNoteCentreFrequencies();
     std::vector<synth::Segment> segments;
     const PipeTuning::ReferenceNote order[] = {PipeTuning::LowA, PipeTuning::C, PipeTuning::E, PipeTuning::HighA,
                                                PipeTuning::F, PipeTuning::E, PipeTuning::C, PipeTuning::B,

@@ -1,6 +1,7 @@
 #include "PipeSnacPeakPicker.h"
 
 #include "PitchFinder.h"
+#include "TestSignals.h"
 
 #include <gtest/gtest.h>
 
@@ -14,9 +15,7 @@ class PipeSnacPeakPickerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        PipeTuning tuning;
-        tuning.setLowA_Hz(480.0f);
-        picker.setParams(tuning, 44100.0f);
+        picker.setParams(testsignals::tuningAt(480.0f), 44100.0f);
         // The finder's own SNAC array stays zero, so it reports the plain
         // lag of the chosen index: 44100 / (index + 1).
         finder.setDataParams(PitchFinder::DataParams(1024, 44100));

@@ -1,5 +1,6 @@
 #include "PipeTuning.h"
 
+#include "TestSignals.h"
 #include "utils.h"
 
 #include <gtest/gtest.h>
@@ -11,12 +12,7 @@ namespace {
 
 using Note = PipeTuning::ReferenceNote;
 
-PipeTuning tuningAt(float lowA_Hz)
-{
-    PipeTuning tuning;
-    tuning.setLowA_Hz(lowA_Hz);
-    return tuning;
-}
+using testsignals::tuningAt;
 
 Note classify(PipeTuning tuning, float frequency_Hz, float* centre = nullptr, float* cents = nullptr)
 {

@@ -34,8 +34,7 @@ TEST(PitchFinderAllocation, AnalysesWindowsWithoutAllocating)
 {
     constexpr unsigned int kWindow = 1024;
     constexpr unsigned int kStep = 20;
-    PipeTuning tuning;
-    tuning.setLowA_Hz(480.0f);
+    const PipeTuning tuning = testsignals::tuningAt(480.0f);
     // Every chanter note and a stretch of noise, so that every branch of the
     // peak picker runs.
     std::vector<float> signal;

@@ -84,8 +84,7 @@ class ChanterPitch : public ::testing::TestWithParam<ChanterCase>
 TEST_P(ChanterPitch, FindsEveryNoteWithinACent)
 {
     const ChanterCase c = GetParam();
-    PipeTuning tuning;
-    tuning.setLowA_Hz(c.lowA_Hz);
+    const PipeTuning tuning = testsignals::tuningAt(c.lowA_Hz);
     const float expected_Hz = tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::noteIndexToReferenceNote(c.noteIndex));
 
     PitchFinder finder;

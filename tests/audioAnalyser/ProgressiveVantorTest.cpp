@@ -20,15 +20,12 @@ public:
     float trimmed_s() const { return mTrimmedTime_s; }
 };
 
-std::vector<short> melody(const std::vector<synth::Segment>& segments)
-{
-    return testsignals::pcm(synth::renderSegments(segments, 44100.0f, synth::chanterHarmonics(), 0.5f));
-}
+using testsignals::chanterPcm;
 
 TEST(ProgressiveVantor, PendingSamplesWaitForAWholeWindowAndRerunsFollowTheDueTime)
 {
     ProgressiveProbe engine;
-    const std::vector<short> pcm = melody({{480.0f, 4.0f}});
+    const std::vector<short> pcm = chanterPcm({{480.0f, 4.0f}});
     EXPECT_FALSE(engine.progressiveTranscribe(pcm.data(), 512, false));
     EXPECT_EQ(engine.pendingSamples(), 512u);
     EXPECT_FALSE(engine.progressiveTranscribe(pcm.data() + 512, 512, false));
@@ -64,11 +61,9 @@ TEST(ProgressiveVantor, LongRecordingsKeepFiveSecondsOfTracksAndAbsoluteTimes)
     std::vector<synth::Segment> segments;
     for (float frequency_Hz : {420.0f, 480.0f, 540.0f, 600.0f, 640.0f, 720.0f, 800.0f, 840.0f, 960.0f})
         segments.push_back({frequency_Hz, 0.8f});
-    const std::vector<short> pcm = melody(segments);
+    const std::vector<short> pcm = chanterPcm(segments);
     ProgressiveProbe engine;
-    PipeTuning tuning;
-    tuning.setLowA_Hz(480.0f);
-    prepareProgressiveEngine(engine, 44100.0f, TranscriptionOptions(), tuning);
+    prepareProgressiveEngine(engine, 44100.0f, TranscriptionOptions(), testsignals::tuningAt(480.0f));
     std::size_t maxTrack = 0;
     feedRecording(engine, pcm.data(), pcm.size(), 2048, [&](float) { maxTrack = std::max(maxTrack, engine.windows()); });
     EXPECT_GE(engine.trimmed_s(), 2.0f);

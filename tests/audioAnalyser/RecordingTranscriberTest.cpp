@@ -12,10 +12,7 @@ namespace {
 
 std::vector<short> scaleRecording(float lowA_Hz)
 {
-    PipeTuning tuning;
-    tuning.setLowA_Hz(lowA_Hz);
-    return testsignals::pcm(
-        synth::renderSegments(synth::scale(tuning, 0.4f), 44100.0f, synth::chanterHarmonics(), 0.5f));
+    return testsignals::chanterPcm(synth::scale(testsignals::tuningAt(lowA_Hz), 0.4f));
 }
 
 std::vector<PipeNoteName> names(const NoteMap& notes)

@@ -11,17 +11,7 @@
 
 namespace {
 
-PipeTuning standardAt(float lowA_Hz)
-{
-    PipeTuning tuning;
-    tuning.setLowA_Hz(lowA_Hz);
-    return tuning;
-}
-
-std::vector<short> melody(const std::vector<synth::Segment>& segments)
-{
-    return testsignals::pcm(synth::renderSegments(segments, 44100.0f, synth::chanterHarmonics(), 0.5f));
-}
+using testsignals::chanterPcm;
 
 TEST(Vantor, StepFollowsTheSamplingFrequencyFrom8000Hz)
 {
@@ -37,7 +27,7 @@ TEST(Vantor, StepFollowsTheSamplingFrequencyFrom8000Hz)
 TEST(Vantor, BlocksYieldOneWindowPerWholeStepAndTheFirstTenAreNeverGated)
 {
     VantorProbe engine;
-    const std::vector<short> pcm = melody({{480.0f, 0.1f}});
+    const std::vector<short> pcm = chanterPcm({{480.0f, 0.1f}});
     EXPECT_EQ(engine.calculateFrequencies(pcm.data(), 1023), 0u);
     EXPECT_EQ(engine.calculateFrequencies(pcm.data(), 1024), 20u);
     EXPECT_EQ(engine.calculateFrequencies(pcm.data(), 1024 + 19), 20u);
@@ -79,7 +69,7 @@ TEST(Vantor, NoteTracksClassifyEveryWindowUnderTheTuning)
 
 TEST(Vantor, TranscribesAMelodyAndEstimatesTheTuningFromTheGivenLowA)
 {
-    const std::vector<short> pcm = melody({{420.0f, 0.5f}, {480.0f, 0.4f}, {640.0f, 0.6f}, {960.0f, 0.5f}});
+    const std::vector<short> pcm = chanterPcm({{420.0f, 0.5f}, {480.0f, 0.4f}, {640.0f, 0.6f}, {960.0f, 0.5f}});
     Vantor engine;
     engine.setFilterCornerFrequency_Hz(2500.0f);
     engine.setSnacPeakThreshold(0.97f);
@@ -94,8 +84,8 @@ TEST(Vantor, TranscribesAMelodyAndEstimatesTheTuningFromTheGivenLowA)
 
     // A tuning set is used as it is, through a reset; a Low A set afterwards
     // makes the next transcription estimate again.
-    const std::vector<short> fifth = melody({{466.0f * 1.5f, 1.0f}, {466.0f, 1.0f}});
-    const PipeTuning given = standardAt(500.0f);
+    const std::vector<short> fifth = chanterPcm({{466.0f * 1.5f, 1.0f}, {466.0f, 1.0f}});
+    const PipeTuning given = testsignals::tuningAt(500.0f);
     engine.reset();
     engine.setTuning(given);
     engine.transcribe(fifth.data(), static_cast<unsigned int>(fifth.size()));
@@ -112,7 +102,7 @@ TEST(Vantor, BadRecordingsGiveEmptyOrSensibleMaps)
     // Above about 2.26 MHz a step is longer than a window: a block is never
     // reported as more than it held, and the progressive engine stays within
     // its pending samples.
-    const std::vector<short> tone = melody({{480.0f, 0.1f}});
+    const std::vector<short> tone = chanterPcm({{480.0f, 0.1f}});
     VantorProbe fast;
     fast.setSamplingFrequency_Hz(3.0e6f);
     EXPECT_EQ(fast.calculateFrequencies(tone.data(), 1024), 1024u);

@@ -1,21 +1,15 @@
 #include "VantorUtils.h"
 
+#include "TestSignals.h"
 
 #include <gtest/gtest.h>
 
 
 namespace {
 
-PipeTuning standardAt(float lowA_Hz)
-{
-    PipeTuning tuning;
-    tuning.setLowA_Hz(lowA_Hz);
-    return tuning;
-}
-
 TEST(ChanterProcessingParams, SearchBandReachesJustBeyondTheCompass)
 {
-    const PitchFinder::ProcessingParams params = chanterProcessingParams(standardAt(480.0f));
+    const PitchFinder::ProcessingParams params = chanterProcessingParams(testsignals::tuningAt(480.0f));
     EXPECT_TRUE(params.limitSearchToBand);
     EXPECT_FALSE(params.bandpassEnabled);
     EXPECT_FLOAT_EQ(params.lowFrequency_Hz, 378.0f);

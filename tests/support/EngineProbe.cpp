@@ -1,12 +1,12 @@
 #include "EngineProbe.h"
 
+#include "TestSignals.h"
+
 #include <cstdio>
 
 VantorProbe::VantorProbe()
 {
-    PipeTuning tuning;
-    tuning.setLowA_Hz(480.0f);
-    setTuning(tuning);
+    setTuning(testsignals::tuningAt(480.0f));
 }
 
 EngineMaps VantorProbe::run(Stage stage, const EngineMaps& maps)

@@ -27,9 +27,7 @@ PipeNoteName melodyNoteNamed(const std::string& name)
 
 PipeTuning chanter()
 {
-    PipeTuning tuning;
-    tuning.setLowA_Hz(480.0f);
-    return tuning;
+    return testsignals::tuningAt(480.0f);
 }
 
 std::vector<short> render(const std::string& text, float rate_Hz)

@@ -66,4 +66,16 @@ std::vector<float> pcmScaled(const std::vector<float>& signal)
     return scaled;
 }
 
+PipeTuning tuningAt(float lowA_Hz)
+{
+    PipeTuning tuning;
+    tuning.setLowA_Hz(lowA_Hz);
+    return tuning;
+}
+
+std::vector<short> chanterPcm(const std::vector<synth::Segment>& segments, float rate_Hz)
+{
+    return pcm(synth::renderSegments(segments, rate_Hz, synth::chanterHarmonics(), 0.5f));
+}
+
 } // namespace testsignals

@@ -28,4 +28,10 @@ std::vector<short> pcm(const std::vector<float>& signal);
 // 16-bit PCM scaled so that 1.0 is 32768 (full scale of the volume meter).
 std::vector<float> pcmScaled(const std::vector<float>& signal);
 
+// The standard chanter tuning with Low A at lowA_Hz.
+PipeTuning tuningAt(float lowA_Hz);
+// Segments played on the synthetic chanter (peak at half of full scale), as
+// 16-bit PCM.
+std::vector<short> chanterPcm(const std::vector<synth::Segment>& segments, float rate_Hz = kRate_Hz);
+
 } // namespace testsignals
