@@ -33,8 +33,7 @@ void play(CalibrationFlow& flow, const std::vector<float>& frequencies_Hz, int w
 
 std::vector<float> scaleOf(float lowA_Hz)
 {
-    PipeTuning tuning;
-    tuning.setLowA_Hz(lowA_Hz);
+    const PipeTuning tuning = testsignals::tuningAt(lowA_Hz);
     std::vector<float> frequencies;
     for (int index = 0; index < PipeTuning::kMelodyNoteCount; ++index)
         frequencies.push_back(tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::noteIndexToReferenceNote(index)));
@@ -100,16 +99,13 @@ TEST(CalibrationFlowTest, CountsDownCollectsTheScaleAndSucceeds)
 // processing thread does while nothing is recorded.
 void playSynthesised(CalibrationFlow& flow, float noteDuration_s, const std::vector<int>& leftOut = {})
 {
-    PipeTuning chanter;
-    chanter.setLowA_Hz(480.0f);
     std::vector<synth::Segment> segments{{0.0f, 0.3f}};
-    const std::vector<synth::Segment> scale = synth::scale(chanter, noteDuration_s);
+    const std::vector<synth::Segment> scale = synth::scale(testsignals::tuningAt(480.0f), noteDuration_s);
     for (std::size_t note = 0; note < scale.size(); ++note)
         if (std::find(leftOut.begin(), leftOut.end(), static_cast<int>(note)) == leftOut.end())
             segments.push_back(scale[note]);
     segments.push_back({0.0f, 0.3f});
-    const std::vector<short> samples =
-        testsignals::pcm(synth::renderSegments(segments, 44100.0f, synth::chanterHarmonics(), 0.5f));
+    const std::vector<short> samples = testsignals::chanterPcm(segments);
     PitchFinder finder;
     finder.setDataParams(PitchFinder::DataParams(2048, 44100));
     finder.setProcessingParams(PitchFinder::ProcessingParams());

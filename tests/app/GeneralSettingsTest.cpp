@@ -3,6 +3,8 @@
 
 #include "GeneralSettings.h"
 
+#include "TestSignals.h"
+
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -65,10 +67,7 @@ TEST_F(GeneralSettingsTest, ValuesEditedOutOfRangeAreBroughtBack)
 TEST_F(GeneralSettingsTest, TheCalibratedTuningIsStoredNoteByNote)
 {
     PipeTuning tuning;
-    std::map<PipeTuning::ReferenceNote, float> notes;
-    PipeTuning standard;
-    standard.setLowA_Hz(482.0f);
-    notes = standard.getNoteCentreFrequencies();
+    std::map<PipeTuning::ReferenceNote, float> notes = testsignals::tuningAt(482.0f).getNoteCentreFrequencies();
     notes[PipeTuning::HighG] *= 1.01f; // a sharp High G
     tuning.setTuningScheme(PipeTuning::Calibrated, notes);
     PipeTuning none;

@@ -276,9 +276,7 @@ TEST_F(MainWindowTest, CalibrationFromAPlayedScaleSetsTheLowA)
     // A second of silence, the scale of a chanter at 490 Hz without High G,
     // each note held 0.5 s as the user guide advises, a pause, and the
     // whole scale.
-    PipeTuning chanter;
-    chanter.setLowA_Hz(490.0f);
-    const std::vector<synth::Segment> notes = synth::scale(chanter, 0.5f);
+    const std::vector<synth::Segment> notes = synth::scale(testsignals::tuningAt(490.0f), 0.5f);
     std::vector<synth::Segment> scale{{0.0f, 1.0f}};
     for (std::size_t note = 0; note < notes.size(); ++note)
         if (note != 7)
@@ -286,8 +284,7 @@ TEST_F(MainWindowTest, CalibrationFromAPlayedScaleSetsTheLowA)
     scale.push_back({0.0f, 1.5f});
     scale.insert(scale.end(), notes.begin(), notes.end());
     store("calibrationCountdown_s", 0);
-    open(writeWave("scale.wav", testsignals::pcm(synth::renderSegments(scale, kRate_Hz, synth::chanterHarmonics(), 0.5f))),
-         1.0);
+    open(writeWave("scale.wav", testsignals::chanterPcm(scale)), 1.0);
     auto* dialog = find<QProgressDialog>("calibrationDialog");
     find<QAction>("calibrateAction")->trigger();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->labelText().contains("Notes detected"); }, 5000));

@@ -27,11 +27,18 @@ namespace {
 
 constexpr int kRate_Hz = 44100;
 
-PipeTuning chanter()
+PipeTuning chanter() { return testsignals::tuningAt(480.0f); }
+
+// A processor transcribing the replayed blocks it is given, re-running every
+// interval_s (0: its default).
+void startTranscribing(AudioProcessor& processor, float interval_s = 0.0f)
 {
-    PipeTuning tuning;
-    tuning.setLowA_Hz(480.0f);
-    return tuning;
+    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
+    processor.setTuning(chanter());
+    if (interval_s > 0.0f)
+        processor.setTranscribeInterval_s(interval_s);
+    processor.resetTranscription();
+    processor.enableTranscription(true);
 }
 
 class AudioProcessorTest : public ::testing::Test
@@ -92,8 +99,7 @@ TEST_F(AudioProcessorTest, ALiveTranscriptionEqualsTheCommandLineOneNoteForNote)
             tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::HighG), 0.025f});
         tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(played.note), 0.45f});
     }
-    const std::vector<short> audio =
-        testsignals::pcm(synth::renderSegments(tune, kRate_Hz, synth::chanterHarmonics(), 0.5f));
+    const std::vector<short> audio = testsignals::chanterPcm(tune);
     for (const bool secondLook : {true, false}) {
         useFileInput(audio, 10.0);
 
@@ -149,8 +155,7 @@ QByteArray bytesOf(const std::vector<short>& samples)
 
 QByteArray walk(float seconds)
 {
-    return bytesOf(testsignals::pcm(synth::renderSegments(synth::randomWalk(chanter(), seconds, 0.2f, 0.6f, 3),
-                                                          kRate_Hz, synth::chanterHarmonics(), 0.5f)));
+    return bytesOf(testsignals::chanterPcm(synth::randomWalk(chanter(), seconds, 0.2f, 0.6f, 3)));
 }
 
 TEST_F(AudioProcessorTest, TheUsersIntervalHoldsFromTheFirstBlockOfARecording)
@@ -158,12 +163,8 @@ TEST_F(AudioProcessorTest, TheUsersIntervalHoldsFromTheFirstBlockOfARecording)
     // The interval is applied after the per-recording reset, so re-runs come
     // at the user's 0.5 s and not at the reset's default.
     AudioProcessor processor;
-    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
-    processor.setTuning(chanter());
-    processor.setTranscribeInterval_s(0.5f);
     QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
-    processor.resetTranscription();
-    processor.enableTranscription(true);
+    startTranscribing(processor, 0.5f);
     processor.playbackData(walk(6.0f), 4096);
     ASSERT_GE(results.count(), 10);
     // The last result is the forced one at the end of the replay.
@@ -176,12 +177,9 @@ TEST_F(AudioProcessorTest, TheSecondLookGatesAtTheUsersMinimumVolume)
 {
     // B at a volume of 0.21 in a pause: heard at the user's gate of 0.1.
     AudioProcessor processor;
-    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
-    processor.setTuning(chanter());
     processor.setMinimumVolume_normalized(0.1f);
     QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
-    processor.resetTranscription();
-    processor.enableTranscription(true);
+    startTranscribing(processor);
     processor.playbackData(bytesOf(phrases::quietNoteInPauses(0.21)), 4096);
     ASSERT_GE(results.count(), 1);
     TranscriptionResult last;
@@ -208,12 +206,8 @@ private:
 TEST_F(AudioProcessorTest, AFailingRunReportsTheLastGoodResultsFlaggedAndTheNextBlockCarriesOn)
 {
     FailingProcessor processor;
-    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
-    processor.setTuning(chanter());
-    processor.setTranscribeInterval_s(0.05f);
     QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
-    processor.resetTranscription();
-    processor.enableTranscription(true);
+    startTranscribing(processor, 0.05f);
     const QByteArray recording = walk(2.0f);
     processor.playbackData(recording, 4096);
 
@@ -237,22 +231,11 @@ TEST_F(AudioProcessorTest, AResetKeepsTheRunningTuningAndADisabledTranscriberIsS
 {
     // A chanter at 490 Hz moves the running estimate away from the 480 Hz it
     // was given; the next recording starts from where it moved to.
-    PipeTuning sharp;
-    sharp.setLowA_Hz(490.0f);
-    std::vector<synth::Segment> scale = synth::scale(sharp, 0.4f);
-    const std::vector<short> audio =
-        testsignals::pcm(synth::renderSegments(scale, kRate_Hz, synth::chanterHarmonics(), 0.5f));
-    const std::vector<char> bytes = utils::encodePcm16(audio);
-    const QByteArray recording(bytes.data(), static_cast<int>(bytes.size()));
-
+    const QByteArray recording = bytesOf(testsignals::chanterPcm(synth::scale(testsignals::tuningAt(490.0f), 0.4f)));
     AudioProcessor processor;
-    processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
-    processor.setTuning(chanter());
-    processor.setTranscribeInterval_s(0.5f);
     QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
     QSignalSpy volumes(&processor, &AudioProcessor::transcriptionVolume);
-    processor.resetTranscription();
-    processor.enableTranscription(true);
+    startTranscribing(processor, 0.5f);
     processor.playbackData(recording, 4096);
     const float moved_Hz = results.last()[3].value<PipeTuning>().lowA_Hz();
     EXPECT_GT(moved_Hz, 482.0f);
@@ -282,7 +265,7 @@ TEST_F(AudioProcessorTest, InThreadsOfTheirOwnABurstIsCaughtUpWithNothingLost)
     const PipeTuning tuning = chanter();
     for (int k = 0; k < 20; ++k)
         tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::noteIndexToReferenceNote(k % 9)), 0.5f});
-    useFileInput(testsignals::pcm(synth::renderSegments(tune, kRate_Hz, synth::chanterHarmonics(), 0.5f)), 200.0);
+    useFileInput(testsignals::chanterPcm(tune), 200.0);
 
     QThread captureThread;
     QThread processingThread;
