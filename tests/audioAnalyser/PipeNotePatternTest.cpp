@@ -1,16 +1,10 @@
 #include "PipeNotePattern.h"
 
+#include "EngineProbe.h"
+
 #include <gtest/gtest.h>
 
 namespace {
-
-NoteMap mapOf(std::initializer_list<PipeNote> notes)
-{
-    NoteMap map;
-    for (const PipeNote& note : notes)
-        map.emplace(note.start_s(), note);
-    return map;
-}
 
 class PipeNotePatternTest : public ::testing::Test
 {

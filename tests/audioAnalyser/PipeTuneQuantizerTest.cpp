@@ -1,4 +1,5 @@
 #include "BmwWriter.h"
+#include "EngineProbe.h"
 #include "PipeTuneQuantizer.h"
 
 #include <gtest/gtest.h>
@@ -17,13 +18,7 @@ protected:
     PipeTuneModel quantize(std::initializer_list<PipeNote> melody, std::initializer_list<PipeNote> grace = {},
                            float shift_s = 0.0f)
     {
-        NoteMap melodyMap;
-        for (const PipeNote& note : melody)
-            melodyMap.emplace(note.start_s(), note);
-        NoteMap graceMap;
-        for (const PipeNote& note : grace)
-            graceMap.emplace(note.start_s(), note);
-        quantizer.quantize(shift_s, melodyMap, graceMap);
+        quantizer.quantize(shift_s, mapOf(melody), mapOf(grace));
         return quantizer.getModel();
     }
 

@@ -1,5 +1,7 @@
 #include "VantorUtils.h"
 
+#include "EngineProbe.h"
+
 #include <QString>
 #include <QtGlobal>
 #include <gtest/gtest.h>
@@ -10,16 +12,8 @@ namespace {
 
 using Note = PipeTuning::ReferenceNote;
 
-NoteMap mapOf(std::initializer_list<PipeNote> notes)
-{
-    NoteMap map;
-    for (const PipeNote& note : notes)
-        map.emplace(note.start_s(), note);
-    return map;
-}
-
 // (name, start, duration) of every note in key order.
-std::vector<std::tuple<PipeNoteName, float, float>> spans(const NoteMap& notes)
+std::vector<std::tuple<PipeNoteName, float, float>> entries(const NoteMap& notes)
 {
     std::vector<std::tuple<PipeNoteName, float, float>> result;
     for (const auto& [key, note] : notes) {
@@ -34,8 +28,8 @@ using Spans = std::vector<std::tuple<PipeNoteName, float, float>>;
 TEST(NoteSelection, DurationIntervalIsHalfOpen)
 {
     const NoteMap notes = mapOf({PipeNote(D, 0.0f, 0.015f), PipeNote(E, 1.0f, 0.15f), PipeNote(F, 2.0f, 0.0149f)});
-    EXPECT_EQ(spans(filterByDuration(notes, 0.015f, 0.15f)), (Spans{{D, 0.0f, 0.015f}}));
-    EXPECT_EQ(spans(filterByNote(E, notes)), (Spans{{E, 1.0f, 0.15f}}));
+    EXPECT_EQ(entries(filterByDuration(notes, 0.015f, 0.15f)), (Spans{{D, 0.0f, 0.015f}}));
+    EXPECT_EQ(entries(filterByNote(E, notes)), (Spans{{E, 1.0f, 0.15f}}));
     EXPECT_TRUE(filterByNote(HA, notes).empty());
 }
 
@@ -43,7 +37,7 @@ TEST(NoteSelection, StartAndEndWindowsAreHalfOpen)
 {
     const NoteMap notes = mapOf({PipeNote(D, 0.99f, 0.01f), PipeNote(E, 1.0f, 0.02f), PipeNote(F, 0.97f, 0.04f)});
     // Ends at 1.0, 1.02 and 1.01: [0.99, 1.01) holds the first only.
-    EXPECT_EQ(spans(notesEndingAt(notes, 1.0f, 0.01f)), (Spans{{D, 0.99f, 0.01f}}));
+    EXPECT_EQ(entries(notesEndingAt(notes, 1.0f, 0.01f)), (Spans{{D, 0.99f, 0.01f}}));
     // Starts at 0.97, 0.99 and 1.0: [0.99, 1.01) holds the last two.
     EXPECT_EQ(notesStartingAt(notes, 1.0f, 0.01f).size(), 2u);
     EXPECT_TRUE(notesStartingAt(NoteMap(), 1.0f, 0.01f).empty());
@@ -53,7 +47,7 @@ TEST(TrimUsingExisting, SplitsAroundAnExistingNoteInside)
 {
     NoteMap notes = mapOf({PipeNote(LA, 1.0f, 1.0f)});
     trimUsingExisting(mapOf({PipeNote(dg, 1.4f, 0.2f)}), notes);
-    EXPECT_EQ(spans(notes), (Spans{{LA, 1.0f, 1.4f - 1.0f}, {LA, 1.4f + 0.2f, 2.0f - (1.4f + 0.2f)}}));
+    EXPECT_EQ(entries(notes), (Spans{{LA, 1.0f, 1.4f - 1.0f}, {LA, 1.4f + 0.2f, 2.0f - (1.4f + 0.2f)}}));
 }
 
 class ExtractNotes : public ::testing::Test
@@ -88,7 +82,7 @@ TEST(MelodyAndGrace, TimeShiftClipsMelodyButNotGracing)
     NoteMap melodyOut = mapOf({PipeNote(C, 5.0f, 1.0f)});
     NoteMap graceOut;
     timeShiftNotes(-1.0f, melody, grace, melodyOut, graceOut);
-    EXPECT_EQ(spans(melodyOut), (Spans{{D, 0.0f, 0.5f}, {F, 1.0f, 0.5f}, {C, 5.0f, 1.0f}}));
+    EXPECT_EQ(entries(melodyOut), (Spans{{D, 0.0f, 0.5f}, {F, 1.0f, 0.5f}, {C, 5.0f, 1.0f}}));
     ASSERT_EQ(graceOut.size(), 1u);
     EXPECT_EQ(graceOut.begin()->second.start_s(), 0.97f - 1.0f);
     EXPECT_EQ(graceOut.begin()->second.noteName(), gg);
