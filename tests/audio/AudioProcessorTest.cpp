@@ -84,20 +84,16 @@ TEST_F(AudioProcessorTest, ALiveTranscriptionEqualsTheCommandLineOneNoteForNote)
 {
     // Ten notes, four of them with a High G gracenote, so that the second
     // look has gracings to name; with it and without, as the command line.
-    struct Played {
-        PipeTuning::ReferenceNote note;
-        bool graced;
-    };
+    const std::pair<PipeTuning::ReferenceNote, bool> played[] = {
+        {PipeTuning::LowA, false}, {PipeTuning::B, true},  {PipeTuning::C, false},    {PipeTuning::E, true},
+        {PipeTuning::HighG, false}, {PipeTuning::D, false}, {PipeTuning::LowA, true}, {PipeTuning::HighA, false},
+        {PipeTuning::F, false},    {PipeTuning::LowG, true}};
     std::vector<synth::Segment> tune;
     const PipeTuning tuning = chanter();
-    for (const Played played : std::initializer_list<Played>{{PipeTuning::LowA, false}, {PipeTuning::B, true},
-                                                            {PipeTuning::C, false}, {PipeTuning::E, true},
-                                                            {PipeTuning::HighG, false}, {PipeTuning::D, false},
-                                                            {PipeTuning::LowA, true}, {PipeTuning::HighA, false},
-                                                            {PipeTuning::F, false}, {PipeTuning::LowG, true}}) {
-        if (played.graced)
+    for (const auto& [note, graced] : played) {
+        if (graced)
             tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::HighG), 0.025f});
-        tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(played.note), 0.45f});
+        tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(note), 0.45f});
     }
     const std::vector<short> audio = testsignals::chanterPcm(tune);
     for (const bool secondLook : {true, false}) {

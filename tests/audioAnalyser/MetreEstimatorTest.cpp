@@ -70,6 +70,15 @@ float fromNearest_s(const std::vector<float>& times_s, float t_s)
     return nearest;
 }
 
+// The share of times_s that have one of beats_s within tolerance_s.
+double shareNear(const std::vector<float>& beats_s, const std::vector<float>& times_s, float tolerance_s)
+{
+    int near = 0;
+    for (float t_s : times_s)
+        near += fromNearest_s(beats_s, t_s) < tolerance_s ? 1 : 0;
+    return static_cast<double>(near) / static_cast<double>(times_s.size());
+}
+
 std::vector<float> repeat(const std::vector<float>& pickUp, const std::vector<std::vector<float>>& bars, int times)
 {
     std::vector<float> lengths = pickUp;
@@ -162,13 +171,7 @@ TEST(MetreEstimator, TheBeatFollowsThePlayerNotTheScatterOfHisOnsets)
     const Played played = play(repeat({}, {{1.0f, 0.5f, 0.5f}, {0.75f, 0.25f, 1.0f}}, 12), 80.0f, 0.04f, 0.02f);
     const MetreEstimate metre = estimateMetre(played.melody, NoteMap());
     ASSERT_TRUE(metre.valid);
-    int near = 0;
-    int compared = 0;
-    for (float true_s : played.beatTimes_s) {
-        ++compared;
-        near += fromNearest_s(metre.beats_s, true_s) < 0.01f ? 1 : 0;
-    }
-    EXPECT_GE(near, 0.9 * compared) << near << " of " << compared << " beats within 10 ms";
+    EXPECT_GE(shareNear(metre.beats_s, played.beatTimes_s, 0.01f), 0.9) << "of the beats within 10 ms";
 }
 
 TEST(MetreEstimator, TheBeatFallsOnTheEmbellishments)
@@ -215,15 +218,11 @@ TEST(MetreEstimator, SingleGracenotesMarkTheBeatOfEvenNotesWhoseTempoDrifts)
     const MetreEstimate metre = estimateMetre(played.melody, gracenotes);
     ASSERT_TRUE(metre.valid);
     EXPECT_NEAR(metre.pickUp_beats, 0.5f, 0.1f) << describeMetre(metre);
-    int near = 0;
-    int compared = 0;
-    for (std::size_t b = 1; b < played.beatTimes_s.size(); ++b) {
-        // Whole beats of the tune fall half a beat after the ones played from.
-        const float true_s = 0.5f * (played.beatTimes_s[b - 1] + played.beatTimes_s[b]);
-        ++compared;
-        near += fromNearest_s(metre.beats_s, true_s) < 0.03f ? 1 : 0;
-    }
-    EXPECT_GE(near, 0.9 * compared) << near << " of " << compared << " beats within 30 ms; " << describeMetre(metre);
+    // Whole beats of the tune fall half a beat after the ones played from.
+    std::vector<float> true_s;
+    for (std::size_t b = 1; b < played.beatTimes_s.size(); ++b)
+        true_s.push_back(0.5f * (played.beatTimes_s[b - 1] + played.beatTimes_s[b]));
+    EXPECT_GE(shareNear(metre.beats_s, true_s, 0.03f), 0.9) << "of the beats within 30 ms; " << describeMetre(metre);
 }
 
 TEST(MetreEstimator, TooFewNotesFindNothing)
@@ -271,11 +270,12 @@ TEST(MetreEstimator, PutsTheFirstBarLineOnTheScoresOwnBarLines)
         {air, 72.0f, 72.0f, 3, true},    {air, 72.0f, 180.0f, 1, false},
     };
     for (const Case& c : cases) {
-        const MetreEstimate metre = estimateMetre(play(c.lengths, c.bpm, 0.0f, 0.0f).melody, NoteMap());
+        const NoteMap melody = play(c.lengths, c.bpm, 0.0f, 0.0f).melody;
+        const MetreEstimate metre = estimateMetre(melody, NoteMap());
         ASSERT_TRUE(metre.valid && metre.pickUp_beats > 0.0f);
         const float shift_s = barTimeShift_s(metre, c.warped, c.scoreBpm, c.scoreBeatsPerBar);
         const float bar_s = static_cast<float>(c.scoreBeatsPerBar) * 60.0f / c.scoreBpm;
-        const float first_s = play(c.lengths, c.bpm, 0.0f, 0.0f).melody.begin()->first;
+        const float first_s = melody.begin()->first;
         const float firstNote_s = (c.warped ? warpedTime_s(metre, first_s) : first_s) + shift_s;
         const std::size_t line = static_cast<std::size_t>(metre.firstBarBeat);
         const float barLine_s =
