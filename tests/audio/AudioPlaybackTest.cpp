@@ -56,7 +56,10 @@ TEST_F(AudioPlaybackTest, PlayerReportsItsPositionAndTheEnd)
     ASSERT_GT(positions.size(), 5u);
     EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
     EXPECT_EQ(positions.back(), 2 * 2 * kRate_Hz); // the full position at the end
-    EXPECT_EQ(positions.front(), 0);               // held back by the read-ahead at first
+    // Until the end, what is reported is held back by the output's read-ahead.
+    const qint64 end = positions.back();
+    for (qint64 position : positions)
+        EXPECT_TRUE(position == end || position <= end - AudioPlayer::kReadAhead_B) << position;
     player.quit();
     player.waitForThread();
     EXPECT_FLOAT_EQ(player.time_s(), 2.0f);
