@@ -1,3 +1,8 @@
+// The sheet music: staves, bars, notes with their stems, flags, beams,
+// dots and ties, and gracing as small notes; rows justified to the widest.
+// The timing view and the signatures at the start of a row are drawn in
+// PipeTuneRendererTiming.cpp and PipeTuneRendererSignatures.cpp.
+
 #include "PipeTuneRenderer.h"
 
 #include "VantorUtils.h"
@@ -19,8 +24,6 @@ constexpr float kStubLength = 9.0f;
 // Bar lines this close to the end of the staff are drawn on it.
 constexpr float kSnapToEnd = 5.0f;
 constexpr float kJustifyTolerance = 1.0f;
-constexpr int kTimingWidth = 1280;
-constexpr float kOnsetGap_s = 0.01f;
 
 int position(PipeNoteName name)
 {
@@ -38,13 +41,13 @@ int position(PipeNoteName name)
     }
 }
 
-void line(QPainter* painter, float x1, float y1, float x2, float y2)
+} // namespace
+
+void PipeTuneRenderer::line(QPainter* painter, float x1, float y1, float x2, float y2)
 {
     if (painter != nullptr)
         painter->drawLine(static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2), static_cast<int>(y2));
 }
-
-} // namespace
 
 int PipeTuneRenderer::flagsForDuration(int duration)
 {
@@ -380,89 +383,6 @@ QPixmap PipeTuneRenderer::render(const PipeTuneModel& model, int row)
     return pixmap;
 }
 
-QPixmap PipeTuneRenderer::render(const NoteMap& melody, const NoteMap& gracenotes, float timeShift_s,
-                                 float beatInterval_s, int beatsPerBar, float secondsPerRow, int row)
-{
-    NoteMap shiftedMelody;
-    NoteMap shiftedGrace;
-    timeShiftNotes(timeShift_s, melody, gracenotes, shiftedMelody, shiftedGrace);
-    if (shiftedMelody.empty())
-        return QPixmap();
-    secondsPerRow = std::max(secondsPerRow, 1.0f);
-    const float end_s = shiftedMelody.rbegin()->second.getEnd_s();
-    mRowCount = static_cast<int>(end_s / secondsPerRow + 1.0f);
-    if (mRowCount <= 0)
-        return QPixmap();
-    if (row == -2)
-        row = mRowCount - 1;
-    const int rowsDrawn = row >= 0 ? 1 : mRowCount;
-
-    QPixmap pixmap(kTimingWidth, std::max(10, rowPitch() * rowsDrawn));
-    pixmap.fill(Qt::white);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
-    painter.setPen(Qt::black);
-    const float width = static_cast<float>(kTimingWidth - 2 * mSideMargin);
-    const float pixelsPerSecond = width / secondsPerRow;
-    const float left = static_cast<float>(mSideMargin);
-    drawHorizBarLines(painter, rowsDrawn, width);
-
-    auto isDrawn = [&](int r) { return row < 0 || r == row; };
-    auto rowTop = [&](int r) {
-        return static_cast<float>(mTopMargin) + (row < 0 ? static_cast<float>(r * rowPitch()) : 0.0f);
-    };
-
-    if (end_s > 0.0f && beatInterval_s > 0.0f) {
-        const int perBar = std::max(beatsPerBar, 1);
-        int k = 0;
-        for (float t = 0.0f; t < end_s; t = static_cast<float>(++k) * beatInterval_s) {
-            const int r = static_cast<int>(t / secondsPerRow);
-            if (!isDrawn(r))
-                continue;
-            const float x = left + ((t - static_cast<float>(r) * secondsPerRow) / secondsPerRow) * width;
-            painter.setPen(k % perBar == 0 ? QPen(Qt::green, 3) : QPen(Qt::green));
-            line(&painter, x, rowTop(r), x, rowTop(r) + static_cast<float>(mStaffHeight));
-        }
-    }
-
-    painter.setPen(Qt::black);
-    painter.setBrush(Qt::blue);
-    float previousEnd_s = 0.0f;
-    for (const auto& entry : shiftedMelody) {
-        const PipeNote& note = entry.second;
-        const int r = static_cast<int>(note.start_s() / secondsPerRow);
-        const float x0 = (note.start_s() - static_cast<float>(r) * secondsPerRow) * pixelsPerSecond;
-        const float length = note.duration_s() * pixelsPerSecond;
-        const float visible = std::min(length, width - x0);
-        const float offset = getNoteYOffset(note.noteName()) - 5.0f;
-        if (isDrawn(r)) {
-            painter.drawRect(QRectF(left + x0, rowTop(r) + offset, visible, 10.0f));
-            if (note.start_s() - previousEnd_s > kOnsetGap_s) {
-                painter.save();
-                painter.setPen(Qt::NoPen);
-                painter.setBrush(Qt::red);
-                painter.drawRect(QRectF(left + x0, rowTop(r) + offset, 5.0f, 10.0f));
-                painter.restore();
-            }
-        }
-        if (visible < length && isDrawn(r + 1))
-            painter.drawRect(QRectF(left, rowTop(r + 1) + offset, length - visible, 10.0f));
-        previousEnd_s = note.getEnd_s();
-    }
-
-    painter.setBrush(Qt::NoBrush);
-    for (const auto& entry : shiftedGrace) {
-        const PipeNote& note = entry.second;
-        const int r = static_cast<int>(std::floor(note.start_s() / secondsPerRow));
-        if (!isDrawn(r))
-            continue;
-        const float x = left + (note.start_s() - static_cast<float>(r) * secondsPerRow) * pixelsPerSecond;
-        drawGraceGroup(&painter, getNoteNames(note.noteName()), x, rowTop(r));
-    }
-    return pixmap;
-}
-
 void PipeTuneRenderer::drawTie(QPainter* painter, const PipeTuneModel::Item& item, float headX, float headY)
 {
     if (painter == nullptr)
@@ -484,102 +404,4 @@ void PipeTuneRenderer::drawTie(QPainter* painter, const PipeTuneModel::Item& ite
     }
     if (item.tied)
         mTieFrom = QPointF(headX, headY);
-}
-
-namespace {
-
-// A smooth curve through points (Catmull-Rom as cubic Beziers).
-QPainterPath smoothCurve(const std::vector<QPointF>& points)
-{
-    QPainterPath path(points.front());
-    for (std::size_t k = 0; k + 1 < points.size(); ++k) {
-        const QPointF p0 = points[k == 0 ? 0 : k - 1];
-        const QPointF p1 = points[k];
-        const QPointF p2 = points[k + 1];
-        const QPointF p3 = points[std::min(k + 2, points.size() - 1)];
-        path.cubicTo(p1 + (p2 - p0) / 6.0, p2 - (p3 - p1) / 6.0, p2);
-    }
-    return path;
-}
-
-// In line spaces, x from the clef's centre, y down from the top staff line:
-// the spiral round the G line, the stem up through the loop above the staff
-// and down to the hook below it.
-const std::vector<QPointF>& clefOutline()
-{
-    static const std::vector<QPointF> points{
-        {0.15, 3.0},  {0.6, 2.55},  {0.1, 2.0},   {-0.65, 2.4}, {-0.9, 3.25}, {-0.35, 4.05}, {0.5, 4.1},
-        {1.05, 3.3},  {0.85, 2.25}, {0.3, 1.3},   {-0.1, 0.35}, {0.0, -0.8},  {0.35, -1.6},  {0.6, -2.0},
-        {0.35, -2.1}, {0.0, -1.5},  {-0.1, -0.5}, {0.1, 1.0},   {0.3, 2.6},   {0.45, 4.5},   {0.4, 5.3},
-        {0.05, 5.65}, {-0.4, 5.4}};
-    return points;
-}
-
-} // namespace
-
-float PipeTuneRenderer::drawStaffSignatures(QPainter* painter, const PipeTuneModel& model, int row, float x,
-                                            float y)
-{
-    if (!mStaffSignatures)
-        return 0.0f;
-    const float space = mLineSpacing;
-    const float clefWidth = 3.0f * space;
-    const float sharpWidth = 1.1f * space;
-    const bool timeShown = row == 0;
-    const float timeWidth = timeShown ? 2.6f * space : 0.0f;
-    const float width = clefWidth + 2.0f * sharpWidth + 0.6f * space + timeWidth;
-    if (painter == nullptr)
-        return width;
-
-    painter->save();
-    painter->setRenderHint(QPainter::Antialiasing);
-    const float clefX = x + 1.4f * space;
-    std::vector<QPointF> points;
-    for (const QPointF& point : clefOutline())
-        points.emplace_back(clefX + point.x() * space, y + point.y() * space);
-    painter->setBrush(Qt::NoBrush);
-    painter->setPen(QPen(Qt::black, 0.22f * space, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    painter->drawPath(smoothCurve(points));
-    painter->setBrush(Qt::black);
-    painter->setPen(Qt::NoPen);
-    painter->drawEllipse(QPointF(clefX - 0.35f * space, y + 5.25f * space), 0.3f * space, 0.3f * space);
-
-    // F sharp on the top line, C sharp in the third space down.
-    float sharpX = x + clefWidth;
-    for (const float lineY : {0.0f, 1.5f}) {
-        const float cy = y + lineY * space;
-        painter->setPen(QPen(Qt::black, 0.12f * space));
-        for (const float dx : {0.35f, 0.7f})
-            line(painter, sharpX + dx * space, cy - 1.2f * space, sharpX + dx * space, cy + 1.2f * space);
-        painter->setPen(QPen(Qt::black, 0.32f * space));
-        for (const float dy : {-0.4f, 0.4f})
-            line(painter, sharpX + 0.1f * space, cy + dy * space + 0.15f * space, sharpX + 0.95f * space,
-                 cy + dy * space - 0.15f * space);
-        sharpX += sharpWidth;
-    }
-
-    if (timeShown) {
-        const QRectF box(sharpX + 0.6f * space, y, 2.0f * space, 4.0f * space);
-        QFont font("Serif");
-        font.setBold(true);
-        font.setPixelSize(static_cast<int>(2.6f * space));
-        painter->setFont(font);
-        painter->setPen(Qt::black);
-        const int numerator = model.timeSigNumerator();
-        const int denominator = model.timeSigDenominator();
-        if (numerator == 2 && denominator == 2) {
-            // Cut common time: a C struck through.
-            painter->drawText(box, Qt::AlignCenter, "C");
-            painter->setPen(QPen(Qt::black, 0.2f * space));
-            line(painter, static_cast<float>(box.center().x()), y - 0.6f * space,
-                 static_cast<float>(box.center().x()), y + 4.6f * space);
-        } else {
-            painter->drawText(QRectF(box.left(), y - 0.2f * space, box.width(), 2.2f * space), Qt::AlignCenter,
-                              QString::number(numerator));
-            painter->drawText(QRectF(box.left(), y + 1.9f * space, box.width(), 2.2f * space), Qt::AlignCenter,
-                              QString::number(denominator));
-        }
-    }
-    painter->restore();
-    return width;
 }

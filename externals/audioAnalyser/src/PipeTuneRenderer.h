@@ -8,6 +8,8 @@
 // staff, gracing as small notes at their onsets, metronome beats as lines.
 // All geometry in pixels, y growing downwards; every drawing step also
 // measures when given no painter. Needs a Qt Gui application; GUI thread.
+// The sheet music is in PipeTuneRenderer.cpp, the timing view in
+// PipeTuneRendererTiming.cpp, the start of a row in ...Signatures.cpp.
 
 #include "PipeNote.h"
 #include "PipeTuneModel.h"
@@ -76,6 +78,8 @@ public:
     float drawStaffSignatures(QPainter* painter, const PipeTuneModel& model, int row, float x, float y);
 
 private:
+    // A line between two points, when there is a painter.
+    static void line(QPainter* painter, float x1, float y1, float x2, float y2);
     // Small notes for the gracenotes of names, 2 pixels apart, beamed when
     // there are several; returns their width.
     float drawGraceGroup(QPainter* painter, const std::vector<PipeNoteName>& names, float x, float y);
