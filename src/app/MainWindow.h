@@ -42,7 +42,8 @@ public:
 
     // The longest recording; Record stops by itself after it.
     static constexpr float kMaximumRecordingTime_s = 179.9f;
-    // The click timer of the metronome, in milliseconds.
+    // How long the click indicator in the status bar shows red after each
+    // click (the click-label timer's interval).
     static constexpr int kClickIndicator_ms = 100;
     // The version written into project files.
     static constexpr int kAppVersion = 8;
