@@ -1,12 +1,13 @@
 #pragma once
 
 // Finds the tempo, the metre and the pick-up of a transcription played
-// without (or off) a click, from its melody onsets: the beat period that
-// best gathers the onsets (long notes weigh most), beats followed through
-// the tune by dynamic programming (a tempo curve, not one number), the
+// without (or off) a click, from its melody onsets: on the beats that
+// BeatTracker follows through the tune (a tempo curve, not one number), the
 // metre family from where the onsets fall inside the beat (halves and
-// quarters, or thirds), the bar from the accents of the beats, and the
-// first bar line. warpToBeats then lays the notes on a steady grid, beat
+// quarters, or thirds), cut time from pointed halves, three beats a bar from
+// a rhythm and a melody that repeat in threes, two or four from where the
+// melody comes back (four-bar phrases), the bar from the accents of the
+// beats, and the first bar line. warpToBeats then lays the notes on a steady grid, beat
 // for beat, so that the quantizer writes the bars the player meant.
 // Plain functions over values; any thread.
 
