@@ -115,7 +115,7 @@ void BM_NoteToScreenLatency(benchmark::State& state)
 {
     const std::vector<synth::Segment> segments = liveTune::tune(20.0f, 11);
     QTemporaryDir dir;
-    liveTune::playIn(dir, segments);
+    const audioDevices::InputFile input = liveTune::playIn(dir, segments);
     for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
         QSettings::setPath(format, QSettings::UserScope, dir.path());
     // A calibrated chanter: transcription starts with the first note.
@@ -127,7 +127,7 @@ void BM_NoteToScreenLatency(benchmark::State& state)
     }
     liveTune::NoteLatencies latencies(segments);
     for (auto _ : state) {
-        MainWindow window;
+        MainWindow window(input);
         window.show();
         QEventLoop ready;
         QObject::connect(&window, &MainWindow::audioReady, &ready, &QEventLoop::quit);

@@ -135,10 +135,10 @@ void BM_NoteLatencyThroughTheLivePath(benchmark::State& state)
 {
     const std::vector<synth::Segment> segments = liveTune::tune(20.0f, 7);
     QTemporaryDir dir;
-    liveTune::playIn(dir, segments);
+    const audioDevices::InputFile input = liveTune::playIn(dir, segments);
     liveTune::NoteLatencies latencies(segments);
     for (auto _ : state) {
-        AudioRecorder recorder;
+        AudioRecorder recorder(input);
         AudioProcessor processor;
         configure(processor);
         processor.setAudioRecorder(&recorder);
@@ -150,7 +150,7 @@ void BM_NoteLatencyThroughTheLivePath(benchmark::State& state)
                          });
         recorder.enableHistoricRecording(true);
         clock.start();
-        recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
+        recorder.restart(input.name(), kRate_Hz, 2048);
         QEventLoop loop;
         QTimer::singleShot(static_cast<int>(latencies.end_s() * 1000.0f) + 1500, &loop, &QEventLoop::quit);
         loop.exec();

@@ -41,14 +41,16 @@ inline std::vector<short> render(const std::vector<synth::Segment>& segments)
     return utils::toPcm16(synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f));
 }
 
-// Registers the tune as the file-backed input, in dir, at real-time pace.
-inline void playIn(const QTemporaryDir& dir, const std::vector<synth::Segment>& segments)
+// The tune written in dir, as the file-backed input at real-time pace.
+inline audioDevices::InputFile playIn(const QTemporaryDir& dir, const std::vector<synth::Segment>& segments)
 {
     QFile file(dir.filePath("tune.wav"));
     file.open(QIODevice::WriteOnly);
     file.write(waveFileBytes(render(segments), kRate_Hz));
     file.close();
-    audioDevices::setInputFile(file.fileName());
+    audioDevices::InputFile input;
+    input.path = file.fileName();
+    return input;
 }
 
 class NoteLatencies

@@ -34,6 +34,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 // The icons and the empty-view picture are compiled into this library.
 static void initialiseResources()
@@ -47,12 +48,13 @@ constexpr int kStateVersion = 1;
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
+MainWindow::MainWindow(audioDevices::InputFile inputFile, QWidget* parent)
+    : QMainWindow(parent), mInputFile(std::move(inputFile))
 {
     initialiseResources();
     mUi.setup(this);
 
-    mRecorderWrapper = new AudioRecorderWrapper;
+    mRecorderWrapper = new AudioRecorderWrapper(mInputFile);
     mProcessorWrapper = new AudioProcessorWrapper;
     mCalibrationDialog = new QProgressDialog("Calibrating", "Cancel", 0, CalibrationFlow::kNoteCount, this);
     mCalibrationDialog->setObjectName("calibrationDialog");
@@ -247,37 +249,37 @@ void MainWindow::initialise()
         QMessageBox::warning(this, "Input file missing",
                              QString("The recording to play in as the input %1:\n%2\n\nVantor cannot "
                                      "record until it is started with --input-file naming an existing file.")
-                                 .arg(audioDevices::inputFileProblem(audioDevices::inputFile()),
-                                      QDir::toNativeSeparators(audioDevices::inputFile())));
+                                 .arg(audioDevices::inputFileProblem(mInputFile.path),
+                                      QDir::toNativeSeparators(mInputFile.path)));
 }
 
 void MainWindow::startAudio()
 {
     mInputError.clear();
     mInputFileMissing = false;
-    const QString device = audioDevices::chooseInput(mSettings.audioDevice);
+    const QString device = audioDevices::chooseInput(mSettings.audioDevice, mInputFile);
     mUi.inputLabel->hide();
     if (device.isEmpty()) {
         mInputError = "No audio input device was found.";
         qWarning() << "No audio input device";
         return;
     }
-    if (device == audioDevices::fileInputName()) {
+    if (device == mInputFile.name()) {
         // Said in the status bar: a file played in is no microphone.
-        const QString file = QFileInfo(audioDevices::inputFile()).fileName();
-        mUi.inputLabel->setText(audioDevices::inputFileChosen()
+        const QString file = QFileInfo(mInputFile.path).fileName();
+        mUi.inputLabel->setText(mInputFile.chosen
                                     ? QString("Input: file %1").arg(file)
                                     : QString("Input: example recording, no microphone found"));
         mUi.inputLabel->show();
         // A folder is said to be one, not to be missing.
-        const QString problem = audioDevices::inputFileProblem(audioDevices::inputFile());
+        const QString problem = audioDevices::inputFileProblem(mInputFile.path);
         if (!problem.isEmpty()) {
             mInputFileMissing = true;
-            mInputError = QString("the input file %1 %2.").arg(audioDevices::inputFile(), problem);
-            mUi.inputLabel->setText(QString("Input: file %1 %2").arg(file, QFileInfo::exists(audioDevices::inputFile())
+            mInputError = QString("the input file %1 %2.").arg(mInputFile.path, problem);
+            mUi.inputLabel->setText(QString("Input: file %1 %2").arg(file, QFileInfo::exists(mInputFile.path)
                                                                               ? "cannot be played"
                                                                               : "not found"));
-            qWarning().noquote() << "The input file" << audioDevices::inputFile() << problem;
+            qWarning().noquote() << "The input file" << mInputFile.path << problem;
             return;
         }
     }

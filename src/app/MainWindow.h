@@ -9,6 +9,7 @@
 // GeneralSettings. GUI thread; the workers are reached through queued
 // signals and their thread-safe setters only.
 
+#include "AudioDevices.h"
 #include "CalibrationFlow.h"
 #include "GeneralSettings.h"
 #include "LiveViews.h"
@@ -37,7 +38,8 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    // inputFile: the recording offered as the file input, if any.
+    explicit MainWindow(audioDevices::InputFile inputFile = {}, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The longest recording; Record stops by itself after it.
@@ -56,6 +58,7 @@ public:
 
     // State, for the status of the window and for tests.
     bool isRecording() const { return mRecording; }
+    const audioDevices::InputFile& inputFile() const { return mInputFile; }
     bool isPlayingBack() const { return mPlayback; }
     bool isCalibrated() const { return mCalibrated; }
     const QByteArray& recording() const { return mRecordingData; }
@@ -218,6 +221,7 @@ private:
     AudioRecorderWrapper* mRecorderWrapper = nullptr;
     AudioProcessorWrapper* mProcessorWrapper = nullptr;
     AudioProcessor* mProcessor = nullptr;
+    const audioDevices::InputFile mInputFile;
     QString mInputError;
     bool mInputFileMissing = false;
     QString mInstallId;

@@ -16,7 +16,7 @@
 
 void MainWindow::onSettings()
 {
-    SettingsDialog dialog(this);
+    SettingsDialog dialog(mInputFile, this);
     dialog.settings = mSettings;
     dialog.initialise();
     if (dialog.exec() != QDialog::Accepted)

@@ -26,7 +26,7 @@ void MainWindow::onStartRecording()
     if (mRecording || mPlayback || mProcessor == nullptr || QApplication::activeModalWidget() != nullptr
         || mCalibration.state() != CalibrationFlow::Finished)
         return;
-    const QString device = audioDevices::chooseInput(mSettings.audioDevice);
+    const QString device = audioDevices::chooseInput(mSettings.audioDevice, mInputFile);
     if (device.isEmpty() || !mInputError.isEmpty()) {
         const QString advice = mInputFileMissing ? "Start Vantor again with --input-file naming an existing "
                                                    "recording, or without it to use a microphone."
@@ -65,7 +65,7 @@ void MainWindow::onStartRecording()
     mRecorderWrapper->enableHistoricRecording(true);
     mRecording = true;
     // A recording played in starts from its beginning with the recording.
-    if (device == audioDevices::fileInputName())
+    if (device == mInputFile.name())
         startAudio();
 }
 

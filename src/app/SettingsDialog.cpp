@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -77,7 +78,8 @@ int nearestRate(const QList<int>& rates, int wanted)
     return nearest;
 }
 
-SettingsDialog::SettingsDialog(QWidget* parent) : QDialog(parent)
+SettingsDialog::SettingsDialog(audioDevices::InputFile inputFile, QWidget* parent)
+    : QDialog(parent), mInputFile(std::move(inputFile))
 {
     setWindowTitle("Settings");
     setObjectName("settingsDialog");
@@ -171,9 +173,9 @@ void SettingsDialog::initialise()
     {
         const QSignalBlocker blocker(mInputDevices);
         mInputDevices->clear();
-        for (const QString& name : audioDevices::inputNames())
+        for (const QString& name : audioDevices::inputNames(mInputFile))
             mInputDevices->addItem(name, name);
-        select(mInputDevices, audioDevices::chooseInput(settings.audioDevice), QVariant());
+        select(mInputDevices, audioDevices::chooseInput(settings.audioDevice, mInputFile), QVariant());
     }
     onAudioInputDeviceChanged(mInputDevices->currentData().toString());
     mOutputDevices->clear();
@@ -185,7 +187,7 @@ void SettingsDialog::initialise()
 void SettingsDialog::onAudioInputDeviceChanged(QString deviceName)
 {
     mFrequencies->clear();
-    const QList<int> rates = audioDevices::inputSampleRates(deviceName);
+    const QList<int> rates = audioDevices::inputSampleRates(deviceName, mInputFile);
     for (int rate : rates)
         mFrequencies->addItem(QString::number(rate), rate);
     const int chosen = rates.contains(settings.recordingFrequency_Hz) ? settings.recordingFrequency_Hz

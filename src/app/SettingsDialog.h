@@ -5,6 +5,7 @@
 // before initialise() and reads back after the dialog was accepted. Nothing
 // in Vantor updates itself, so enabledAutoUpdate is passed through unshown.
 
+#include "AudioDevices.h"
 #include "GeneralSettings.h"
 
 #include <QDialog>
@@ -24,7 +25,9 @@ class SettingsDialog : public QDialog
 {
     Q_OBJECT
 public:
-    explicit SettingsDialog(QWidget* parent = nullptr);
+    // inputFile: the recording offered as the file input, listed with the
+    // system's devices.
+    explicit SettingsDialog(audioDevices::InputFile inputFile, QWidget* parent = nullptr);
 
     // Sets every widget from settings.
     void initialise();
@@ -36,6 +39,7 @@ public slots:
     void onAudioInputDeviceChanged(QString deviceName);
 
 private:
+    const audioDevices::InputFile mInputFile;
     QCheckBox* mMetronomeClick;
     QSpinBox* mVolumeWarning;
     QSpinBox* mVolumeCutoff;

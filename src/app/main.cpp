@@ -18,27 +18,31 @@
 namespace {
 
 // The recording the file-backed input plays: --input-file, else the
-// environment's, else (no sound card) the bundled example.
-void chooseInputFile(const QString& given)
+// environment's, else (no sound card) the bundled example; none when there
+// is a sound card and no file was asked for.
+audioDevices::InputFile chooseInputFile(const QString& given)
 {
     QString path = given;
     if (path.isEmpty())
         path = qEnvironmentVariable(audioDevices::kInputFileVariable);
     const bool chosen = !path.isEmpty();
-    if (!chosen && audioDevices::chooseInput(QString()).isEmpty()) {
+    if (!chosen && audioDevices::chooseInput(QString(), {}).isEmpty()) {
         path = appResources::path("examples/scotland_the_brave.wav");
         qInfo().noquote() << "No audio input device: the file input plays" << path;
     }
     if (path.isEmpty())
-        return;
+        return {};
     // A chosen file that cannot be played stays the input, so that the
     // window says so at start instead of quietly using a microphone.
     const QString problem = chosen ? QString() : audioDevices::inputFileProblem(path);
     if (!problem.isEmpty()) {
         qWarning().noquote() << "The input file" << path << problem;
-        return;
+        return {};
     }
-    audioDevices::setInputFile(QFileInfo(path).absoluteFilePath(), 1.0, 2048, chosen);
+    audioDevices::InputFile file;
+    file.path = QFileInfo(path).absoluteFilePath();
+    file.chosen = chosen;
+    return file;
 }
 
 } // namespace
@@ -66,9 +70,9 @@ int main(int argc, char* argv[])
     parser.addOption(inputFile);
     parser.addPositionalArgument("file", "A Vantor project (.vnt) to open.", "[file]");
     parser.process(application);
-    chooseInputFile(parser.value(inputFile));
+    const audioDevices::InputFile input = chooseInputFile(parser.value(inputFile));
 
-    auto window = std::make_unique<MainWindow>();
+    auto window = std::make_unique<MainWindow>(input);
     window->show();
     // Ended from outside (the session logging out, kill, Ctrl+C in a
     // terminal): the window closes as if the piper had closed it, which

@@ -14,11 +14,6 @@ namespace audioDevices {
 
 namespace {
 
-QString registeredFile;
-// Asked for (command line, environment, tests): it comes before any device.
-bool fileChosen = false;
-double fileSpeed = 1.0;
-int filePeriodSamples = 2048;
 double silentSpeed = 1.0;
 
 // The system's devices that can be named: a sound server that cannot be
@@ -34,22 +29,9 @@ QList<QAudioDeviceInfo> systemDevices(QAudio::Mode mode)
 
 } // namespace
 
-void setInputFile(const QString& path, double speed, int periodSamples, bool chosen)
+QString InputFile::name() const
 {
-    registeredFile = path;
-    fileChosen = chosen;
-    fileSpeed = speed;
-    filePeriodSamples = periodSamples;
-}
-
-QString inputFile()
-{
-    return registeredFile;
-}
-
-bool inputFileChosen()
-{
-    return fileChosen;
+    return isSet() ? "File input: " + QFileInfo(path).fileName() : QString();
 }
 
 QString inputFileProblem(const QString& path)
@@ -64,40 +46,35 @@ QString inputFileProblem(const QString& path)
     return QString();
 }
 
-QString fileInputName()
-{
-    return registeredFile.isEmpty() ? QString() : "File input: " + QFileInfo(registeredFile).fileName();
-}
-
-QStringList inputNames()
+QStringList inputNames(const InputFile& file)
 {
     QStringList names;
     for (const QAudioDeviceInfo& device : systemDevices(QAudio::AudioInput))
         names << device.deviceName();
-    if (!registeredFile.isEmpty())
-        names << fileInputName();
+    if (file.isSet())
+        names << file.name();
     return names;
 }
 
-QString chooseInput(const QString& name)
+QString chooseInput(const QString& name, const InputFile& file)
 {
-    if (fileChosen && !registeredFile.isEmpty())
-        return fileInputName();
-    const QStringList names = inputNames();
+    if (file.chosen && file.isSet())
+        return file.name();
+    const QStringList names = inputNames(file);
     if (!name.isEmpty() && names.contains(name))
         return name;
     const QAudioDeviceInfo preferred = QAudioDeviceInfo::defaultInputDevice();
     if (!preferred.isNull() && !preferred.deviceName().isEmpty())
         return preferred.deviceName();
-    return fileInputName();
+    return file.name();
 }
 
-QList<int> inputSampleRates(const QString& name)
+QList<int> inputSampleRates(const QString& name, const InputFile& file)
 {
-    if (!registeredFile.isEmpty() && name == fileInputName()) {
+    if (file.isSet() && name == file.name()) {
         int rate_Hz = 0;
         std::string message;
-        if (FileAudioInput::readRecording(registeredFile.toStdString(), rate_Hz, message).empty())
+        if (FileAudioInput::readRecording(file.path.toStdString(), rate_Hz, message).empty())
             return {};
         return {rate_Hz};
     }
@@ -112,25 +89,26 @@ QList<int> inputSampleRates(const QString& name)
     return {};
 }
 
-std::unique_ptr<AudioInputBackend> openInput(const QString& name, const QAudioFormat& format, QString& error)
+std::unique_ptr<AudioInputBackend> openInput(const QString& name, const QAudioFormat& format, const InputFile& file,
+                                             QString& error)
 {
-    if (!registeredFile.isEmpty() && name == fileInputName()) {
+    if (file.isSet() && name == file.name()) {
         int rate_Hz = 0;
         std::string message;
-        std::vector<short> samples = FileAudioInput::readRecording(registeredFile.toStdString(), rate_Hz, message);
+        std::vector<short> samples = FileAudioInput::readRecording(file.path.toStdString(), rate_Hz, message);
         if (samples.empty()) {
             error = QString::fromStdString(message);
             return nullptr;
         }
         if (rate_Hz != format.sampleRate()) {
-            error = QString::fromStdString(registeredFile.toStdString()) + " is recorded at " + QString::number(rate_Hz)
+            error = file.path + " is recorded at " + QString::number(rate_Hz)
                     + " Hz; the input runs at " + QString::number(format.sampleRate())
                     + " Hz (set the recording frequency to match)";
             return nullptr;
         }
         auto input = std::make_unique<FileAudioInput>(std::move(samples), rate_Hz, format);
-        input->setSpeed(fileSpeed);
-        input->setPeriodSamples(filePeriodSamples);
+        input->setSpeed(file.speed);
+        input->setPeriodSamples(file.periodSamples);
         return input;
     }
     for (const QAudioDeviceInfo& device : systemDevices(QAudio::AudioInput)) {

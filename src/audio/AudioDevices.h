@@ -3,8 +3,7 @@
 // The audio input devices Vantor offers: the system's, and a recording
 // played in as an input ("File input: NAME") when one is given with
 // --input-file or VANTOR_INPUT_FILE, or when the system has no input at all.
-// The file is registered once at start-up, before any worker thread starts;
-// afterwards it is only read.
+// The file is a value handed to whoever lists or opens inputs.
 
 #include "AudioInputBackend.h"
 #include "AudioOutputBackend.h"
@@ -19,36 +18,41 @@ namespace audioDevices {
 
 constexpr const char* kInputFileVariable = "VANTOR_INPUT_FILE";
 
-// Registers the recording played by the file input; an empty path removes
-// it. speed > 1 plays it faster than real time and periodSamples sets how
-// much each delivery holds (tests). A chosen file (--input-file, the
-// environment) is the input whatever device is stored; one registered only
-// because the system has no input stands in when nothing else is there.
-void setInputFile(const QString& path, double speed = 1.0, int periodSamples = 2048, bool chosen = true);
-QString inputFile();
-// The registered file was asked for, rather than standing in for a missing
-// microphone.
-bool inputFileChosen();
+// A recording played in as an input. Chosen (--input-file, the environment,
+// tests), it is the input whatever device is stored; one given only because
+// the system has no input stands in when nothing else is there. speed > 1
+// plays it faster than real time and periodSamples sets how much each
+// delivery holds (tests). An empty path: no file input.
+struct InputFile {
+    QString path;
+    double speed = 1.0;
+    int periodSamples = 2048;
+    bool chosen = true;
+
+    bool isSet() const { return !path.isEmpty(); }
+    // "File input: NAME", empty without a file.
+    QString name() const;
+};
+
 // Why path cannot be played by the file input ("does not exist", "is a
 // folder, not a recording", "cannot be read"), or empty when it can be
 // opened.
 QString inputFileProblem(const QString& path);
-// "File input: NAME" for the registered file, empty without one.
-QString fileInputName();
 
-// Every input device name, the system's first.
-QStringList inputNames();
+// Every input device name, the system's first, then the file's.
+QStringList inputNames(const InputFile& file);
 // The device to use for name: a chosen file input, else the named device if
 // it exists, else the system default input, else the file input. Empty when
 // there is none at all.
-QString chooseInput(const QString& name);
+QString chooseInput(const QString& name, const InputFile& file);
 
 // The sample rates the named input offers, ascending: a file input's is its
 // recording's rate. Empty for an unknown name.
-QList<int> inputSampleRates(const QString& name);
+QList<int> inputSampleRates(const QString& name, const InputFile& file);
 
 // Opens the named input for format; null with the reason in error.
-std::unique_ptr<AudioInputBackend> openInput(const QString& name, const QAudioFormat& format, QString& error);
+std::unique_ptr<AudioInputBackend> openInput(const QString& name, const QAudioFormat& format, const InputFile& file,
+                                             QString& error);
 
 // The output that plays nowhere, at real-time pace.
 constexpr const char* kSilentOutputName = "Silent output";

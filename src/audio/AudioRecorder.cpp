@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -32,7 +33,8 @@ QString errorText(QAudio::Error error)
 
 } // namespace
 
-AudioRecorder::AudioRecorder(QObject* parent) : QObject(parent)
+AudioRecorder::AudioRecorder(audioDevices::InputFile file, QObject* parent)
+    : QObject(parent), mInputFile(std::move(file))
 {
     mFormat.setCodec("audio/pcm");
     mFormat.setByteOrder(QAudioFormat::LittleEndian);
@@ -40,7 +42,7 @@ AudioRecorder::AudioRecorder(QObject* parent) : QObject(parent)
     mFormat.setSampleType(QAudioFormat::SignedInt);
     mFormat.setChannelCount(1);
     mFormat.setSampleRate(44100);
-    mDeviceName = audioDevices::chooseInput(QString());
+    mDeviceName = audioDevices::chooseInput(QString(), mInputFile);
 }
 
 AudioRecorder::~AudioRecorder() = default;
@@ -55,7 +57,7 @@ bool AudioRecorder::initialise(int sampleRate_Hz, int numNotifySamples)
     }
     mFormat.setSampleRate(sampleRate_Hz);
     QString error;
-    mInput = audioDevices::openInput(mDeviceName, mFormat, error);
+    mInput = audioDevices::openInput(mDeviceName, mFormat, mInputFile, error);
     if (!mInput) {
         qWarning() << "No audio input:" << error;
         emit inputFailed(QString("The audio input \"%1\" cannot be opened: %2").arg(mDeviceName, error));
@@ -117,7 +119,7 @@ void AudioRecorder::restart(const QString& deviceName, int sampleRate_Hz, int nu
 
 void AudioRecorder::setAudioDevice(const QString& deviceName)
 {
-    if (audioDevices::inputNames().contains(deviceName))
+    if (audioDevices::inputNames(mInputFile).contains(deviceName))
         mDeviceName = deviceName;
 }
 

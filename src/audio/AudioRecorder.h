@@ -9,6 +9,7 @@
 // from other threads under mMutex (the processing thread takes its own
 // recorder lock first, then this one).
 
+#include "AudioDevices.h"
 #include "AudioInputBackend.h"
 
 #include <QAudioFormat>
@@ -24,7 +25,8 @@ class AudioRecorder : public QObject
 {
     Q_OBJECT
 public:
-    explicit AudioRecorder(QObject* parent = nullptr);
+    // file: the recording offered as the file input, if any.
+    explicit AudioRecorder(audioDevices::InputFile file = {}, QObject* parent = nullptr);
     ~AudioRecorder() override;
 
     // Opens the input afresh for the rate with chunks of numNotifySamples
@@ -37,6 +39,7 @@ public:
     // The named input when there is one; otherwise the previous choice stays.
     void setAudioDevice(const QString& deviceName);
     QString audioDevice() const { return mDeviceName; }
+    const audioDevices::InputFile& inputFile() const { return mInputFile; }
 
     // Any thread.
     void enableHistoricRecording(bool enable);
@@ -64,6 +67,7 @@ public slots:
 
 private:
     mutable std::mutex mMutex; // guards mRecorded, mLiveBytesReceived
+    const audioDevices::InputFile mInputFile;
     std::unique_ptr<AudioInputBackend> mInput;
     QIODevice* mInputDevice = nullptr; // owned by mInput
     QString mDeviceName;

@@ -17,7 +17,7 @@ void AudioRecorderWrapper::initialise()
         return;
     }
     if (mRecorder.load() == nullptr) {
-        auto* recorder = new AudioRecorder(this);
+        auto* recorder = new AudioRecorder(mInputFile, this);
         connect(recorder, &AudioRecorder::dataReceived, this, &AudioRecorderWrapper::dataReceived);
         connect(recorder, &AudioRecorder::firstDataReceived, this, &AudioRecorderWrapper::firstDataReceived);
         connect(recorder, &AudioRecorder::inputFailed, this, &AudioRecorderWrapper::inputFailed);

@@ -11,12 +11,17 @@
 #include <QObject>
 
 #include <atomic>
+#include <utility>
 
 class AudioRecorderWrapper : public QObject
 {
     Q_OBJECT
 public:
-    using QObject::QObject;
+    // file: the recording the recorder offers as the file input, if any.
+    explicit AudioRecorderWrapper(audioDevices::InputFile file = {}, QObject* parent = nullptr)
+        : QObject(parent), mInputFile(std::move(file))
+    {
+    }
     ~AudioRecorderWrapper() override;
 
     Q_INVOKABLE void initialise();
@@ -39,5 +44,6 @@ signals:
 
 private:
     bool inOwnThread() const;
+    const audioDevices::InputFile mInputFile;
     std::atomic<AudioRecorder*> mRecorder{nullptr}; // a child, created in the wrapper's thread
 };

@@ -432,7 +432,7 @@ TEST(SettingsDialogTest, TheRateNearest44100IsPreferred)
 TEST_F(MainWindowFilesTest, TheSettingsDialogKeepsWhatItIsNotGiven)
 {
     open(kExample, 1.0);
-    SettingsDialog dialog(window.get());
+    SettingsDialog dialog(window->inputFile(), window.get());
     dialog.settings = window->settings();
     dialog.settings.audioDevice = "A microphone that was unplugged";
     dialog.settings.autoSaveDir = "/kept/folder";
@@ -440,7 +440,7 @@ TEST_F(MainWindowFilesTest, TheSettingsDialogKeepsWhatItIsNotGiven)
     // The stored device is gone: the input in use is offered instead, with
     // its rate.
     auto* devices = dialog.findChild<QComboBox*>("mInputDevicesComboBox");
-    EXPECT_EQ(devices->currentText(), audioDevices::fileInputName());
+    EXPECT_EQ(devices->currentText(), window->inputFile().name());
     EXPECT_EQ(dialog.findChild<QComboBox*>("mFrequencyCombo")->currentText(), "44100");
     dialog.findChild<QLineEdit*>("autoSaveLocation")->setText("   ");
     dialog.show();
@@ -456,7 +456,7 @@ TEST_F(MainWindowFilesTest, TheSettingsDialogKeepsWhatItIsNotGiven)
     dialog.accept();
     EXPECT_FALSE(dialog.settings.secondLook);
     EXPECT_EQ(dialog.settings.autoSaveDir, "/kept/folder");
-    EXPECT_EQ(dialog.settings.audioDevice, audioDevices::fileInputName());
+    EXPECT_EQ(dialog.settings.audioDevice, window->inputFile().name());
     EXPECT_EQ(dialog.settings.recordingFrequency_Hz, 44100);
     EXPECT_EQ(dialog.settings.volumeCutoff_percent, window->settings().volumeCutoff_percent);
 }
@@ -464,12 +464,12 @@ TEST_F(MainWindowFilesTest, TheSettingsDialogKeepsWhatItIsNotGiven)
 TEST_F(MainWindowFilesTest, TheSettingsDialogSelectsTheDevicesInUse)
 {
     open(kExample, 1.0);
-    SettingsDialog dialog(window.get());
+    SettingsDialog dialog(window->inputFile(), window.get());
     dialog.settings = window->settings(); // no device stored
     dialog.initialise();
     auto* inputs = dialog.findChild<QComboBox*>("mInputDevicesComboBox");
     auto* outputs = dialog.findChild<QComboBox*>("audioOutputDevice");
-    EXPECT_EQ(inputs->currentText(), audioDevices::fileInputName());
+    EXPECT_EQ(inputs->currentText(), window->inputFile().name());
     EXPECT_EQ(dialog.findChild<QComboBox*>("mFrequencyCombo")->currentText(), "44100");
     EXPECT_EQ(outputs->currentText(), audioDevices::outputNames().constFirst());
     // Nameless entries are no device to choose.

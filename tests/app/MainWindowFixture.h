@@ -71,7 +71,6 @@ protected:
     {
         window.reset();
         qInstallMessageHandler(gPreviousHandler);
-        audioDevices::setInputFile(QString());
         for (const QString& warning : gWarnings) {
             EXPECT_FALSE(warning.contains("Destroyed while thread")) << warning.toStdString();
             EXPECT_FALSE(warning.contains("Cannot open file")) << warning.toStdString();
@@ -80,12 +79,15 @@ protected:
 
     void store(const char* key, const QVariant& value) { QSettings().setValue(key, value); }
 
-    // Opens the window with the file input playing path at speed.
-    void open(const QString& path, double speed)
+    // Opens the window with the file input playing path at speed; chosen as
+    // --input-file chooses it, or standing in for a missing microphone.
+    void open(const QString& path, double speed, bool chosen = true)
     {
-        if (!path.isEmpty())
-            audioDevices::setInputFile(path, speed, 2048);
-        window = std::make_unique<MainWindow>();
+        audioDevices::InputFile input;
+        input.path = path;
+        input.speed = speed;
+        input.chosen = chosen;
+        window = std::make_unique<MainWindow>(input);
         window->resize(1280, 860);
         window->show();
         QSignalSpy ready(window.get(), &MainWindow::audioReady);

@@ -145,7 +145,7 @@ TEST_F(MainWindowTest, SpaceRecordsAndStopsEvenWithTheFocusInTheBpmBox)
 
 TEST_F(MainWindowTest, RecordIsRefusedWithoutAnAudioInput)
 {
-    if (!audioDevices::chooseInput(QString()).isEmpty())
+    if (!audioDevices::chooseInput(QString(), {}).isEmpty())
         GTEST_SKIP() << "this machine has an audio input";
     open(QString(), 1.0);
     find<QAction>("recordAction")->trigger();
@@ -157,11 +157,10 @@ TEST_F(MainWindowTest, RecordIsRefusedWithoutAnAudioInput)
 
 TEST_F(MainWindowTest, TheExampleStandingInForAMicrophoneIsSaid)
 {
-    if (!audioDevices::chooseInput(QString()).isEmpty())
+    if (!audioDevices::chooseInput(QString(), {}).isEmpty())
         GTEST_SKIP() << "this machine has an audio input";
-    // What start-up registers when there is no microphone and no file given.
-    audioDevices::setInputFile(kExample, 1.0, 2048, false);
-    open(QString(), 1.0);
+    // What start-up gives when there is no microphone and no file chosen.
+    open(kExample, 1.0, false);
     auto* input = find<QLabel>("inputLabel");
     EXPECT_TRUE(input->isVisible());
     EXPECT_EQ(input->text(), "Input: example recording, no microphone found");

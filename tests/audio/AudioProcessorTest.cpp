@@ -45,7 +45,6 @@ class AudioProcessorTest : public ::testing::Test
 {
 protected:
     void SetUp() override { registerAudioMetaTypes(); }
-    void TearDown() override { audioDevices::setInputFile(QString()); }
 
     void useFileInput(const std::vector<short>& samples, double speed)
     {
@@ -54,16 +53,19 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(waveFileBytes(samples, kRate_Hz));
         file.close();
-        audioDevices::setInputFile(path, speed, 2048);
+        inputFile.path = path;
+        inputFile.speed = speed;
+        inputFile.periodSamples = 2048;
     }
 
     QTemporaryDir dir;
+    audioDevices::InputFile inputFile; // what useFileInput wrote
 };
 
 TEST_F(AudioProcessorTest, PitchOnlyModeAnalysesOneWindowPerWindowOfData)
 {
     useFileInput(testsignals::pcm(testsignals::chanterTone(640.0f, kRate_Hz)), 20.0);
-    AudioRecorder recorder;
+    AudioRecorder recorder(inputFile);
     AudioProcessor processor;
     processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
     processor.setParams(chanterProcessingParams(chanter()));
@@ -72,7 +74,7 @@ TEST_F(AudioProcessorTest, PitchOnlyModeAnalysesOneWindowPerWindowOfData)
     QSignalSpy chunks(&recorder, &AudioRecorder::dataReceived);
     QSignalSpy windows(&processor, &AudioProcessor::dataProcessed);
     // Chunks of 1024 samples: a 2048-sample window every second chunk.
-    recorder.restart(audioDevices::fileInputName(), kRate_Hz, 1024);
+    recorder.restart(inputFile.name(), kRate_Hz, 1024);
     ASSERT_TRUE(QTest::qWaitFor([&] { return chunks.count() >= 12; }, 10000));
     recorder.stop();
     EXPECT_EQ(windows.count(), chunks.count() / 2);
@@ -99,7 +101,7 @@ TEST_F(AudioProcessorTest, ALiveTranscriptionEqualsTheCommandLineOneNoteForNote)
     for (const bool secondLook : {true, false}) {
         useFileInput(audio, 10.0);
 
-        AudioRecorder recorder;
+        AudioRecorder recorder(inputFile);
         AudioProcessor processor;
         const TranscriptionOptions options; // the application's defaults
         processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
@@ -115,7 +117,7 @@ TEST_F(AudioProcessorTest, ALiveTranscriptionEqualsTheCommandLineOneNoteForNote)
         recorder.enableHistoricRecording(true);
         processor.resetTranscription();
         processor.enableTranscription(true);
-        recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
+        recorder.restart(inputFile.name(), kRate_Hz, 2048);
         auto* input = qobject_cast<FileAudioInput*>(recorder.input());
         ASSERT_NE(input, nullptr);
         ASSERT_TRUE(QTest::qWaitFor([&] { return input->finished(); }, 30000));
@@ -265,7 +267,7 @@ TEST_F(AudioProcessorTest, InThreadsOfTheirOwnABurstIsCaughtUpWithNothingLost)
 
     QThread captureThread;
     QThread processingThread;
-    auto* recorderWrapper = new AudioRecorderWrapper;
+    auto* recorderWrapper = new AudioRecorderWrapper(inputFile);
     auto* processorWrapper = new AudioProcessorWrapper;
     recorderWrapper->moveToThread(&captureThread);
     processorWrapper->moveToThread(&processingThread);
@@ -294,7 +296,7 @@ TEST_F(AudioProcessorTest, InThreadsOfTheirOwnABurstIsCaughtUpWithNothingLost)
     processor->resetTranscription();
     processor->enableTranscription(true);
     recorderWrapper->enableHistoricRecording(true);
-    recorderWrapper->start(audioDevices::fileInputName(), kRate_Hz, 2048);
+    recorderWrapper->start(inputFile.name(), kRate_Hz, 2048);
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorderWrapper->getElapsed_s() >= 10.0f; }, 30000));
     recorderWrapper->stop();
     // Stop is queued behind the burst: wait until the recording stops growing.

@@ -36,11 +36,13 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(waveFileBytes(samples, kRate_Hz));
         file.close();
-        audioDevices::setInputFile(path, speed, periodSamples);
+        inputFile.path = path;
+        inputFile.speed = speed;
+        inputFile.periodSamples = periodSamples;
     }
-    void TearDown() override { audioDevices::setInputFile(QString()); }
 
     QTemporaryDir dir;
+    audioDevices::InputFile inputFile; // what useFileInput wrote
 };
 
 TEST_F(AudioRecorderTest, CutsDeliveriesIntoChunksAndKeepsTheRestPending)
@@ -48,11 +50,11 @@ TEST_F(AudioRecorderTest, CutsDeliveriesIntoChunksAndKeepsTheRestPending)
     // Deliveries of 3000 bytes, chunks of 4096: the first chunk is complete
     // with the second delivery, leaving 1904 bytes pending.
     useFileInput(1500);
-    AudioRecorder recorder;
+    AudioRecorder recorder(inputFile);
     QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
     QSignalSpy first(&recorder, &AudioRecorder::firstDataReceived);
     recorder.enableHistoricRecording(true);
-    recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
+    recorder.restart(inputFile.name(), kRate_Hz, 2048);
     ASSERT_NE(recorder.input(), nullptr);
     ASSERT_TRUE(data.wait(10000));
     EXPECT_EQ(data.takeFirst(), (QList<QVariant>{qint64(4096), true}));
@@ -72,10 +74,10 @@ TEST_F(AudioRecorderTest, CutsDeliveriesIntoChunksAndKeepsTheRestPending)
 TEST_F(AudioRecorderTest, LiveModeKeepsOnlyTheNewestChunk)
 {
     useFileInput(2048);
-    AudioRecorder recorder;
+    AudioRecorder recorder(inputFile);
     QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
     QSignalSpy first(&recorder, &AudioRecorder::firstDataReceived);
-    recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
+    recorder.restart(inputFile.name(), kRate_Hz, 2048);
     ASSERT_TRUE(QTest::qWaitFor([&] { return data.count() >= 5; }, 10000));
     recorder.stop();
     EXPECT_EQ(recorder.recordedData().size(), 4096);
@@ -87,9 +89,9 @@ TEST_F(AudioRecorderTest, LiveModeKeepsOnlyTheNewestChunk)
 TEST_F(AudioRecorderTest, AFileOfAnotherRateIsRefusedNotPlayedAtTheWrongSpeed)
 {
     useFileInput(2048);
-    AudioRecorder recorder;
+    AudioRecorder recorder(inputFile);
     QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
-    recorder.restart(audioDevices::fileInputName(), 48000, 2048);
+    recorder.restart(inputFile.name(), 48000, 2048);
     EXPECT_EQ(recorder.input(), nullptr);
     EXPECT_FALSE(data.wait(300));
 }
@@ -103,10 +105,10 @@ TEST_F(AudioRecorderTest, AThreeMinuteRecordingKeepsEverySampleInOrder)
     for (std::size_t k = 0; k < ramp.size(); ++k)
         ramp[k] = static_cast<short>(k % 30011 - 15000);
     useFileInput(2048, ramp, 400.0);
-    AudioRecorder recorder;
+    AudioRecorder recorder(inputFile);
     QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
     recorder.enableHistoricRecording(true);
-    recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
+    recorder.restart(inputFile.name(), kRate_Hz, 2048);
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.getElapsed_s() > 179.9f; }, 60000));
     recorder.stop();
     const QByteArray recorded = recorder.recordedData();
@@ -122,11 +124,11 @@ TEST_F(AudioRecorderTest, AThreeMinuteRecordingKeepsEverySampleInOrder)
 TEST_F(AudioRecorderTest, ADeviceThatGoesAwayKeepsWhatWasRecorded)
 {
     useFileInput(2048);
-    AudioRecorder recorder;
+    AudioRecorder recorder(inputFile);
     QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
     QSignalSpy failed(&recorder, &AudioRecorder::inputFailed);
     recorder.enableHistoricRecording(true);
-    recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
+    recorder.restart(inputFile.name(), kRate_Hz, 2048);
     ASSERT_TRUE(QTest::qWaitFor([&] { return data.count() >= 5; }, 10000));
     auto* input = qobject_cast<FileAudioInput*>(recorder.input());
     ASSERT_NE(input, nullptr);
@@ -139,7 +141,7 @@ TEST_F(AudioRecorderTest, ADeviceThatGoesAwayKeepsWhatWasRecorded)
     recorder.stop();
     EXPECT_EQ(recorder.recordedData().size(), 4096 * chunks);
     // Choosing the input again opens it afresh.
-    recorder.restart(audioDevices::fileInputName(), kRate_Hz, 2048);
+    recorder.restart(inputFile.name(), kRate_Hz, 2048);
     EXPECT_TRUE(data.wait(10000));
     recorder.stop();
 }
@@ -148,7 +150,7 @@ TEST_F(AudioRecorderTest, WrapperRunsTheRecorderInItsOwnThread)
 {
     useFileInput(2048);
     QThread thread;
-    auto* wrapper = new AudioRecorderWrapper;
+    auto* wrapper = new AudioRecorderWrapper(inputFile);
     wrapper->moveToThread(&thread);
     QObject::connect(&thread, &QThread::finished, wrapper, &QObject::deleteLater);
     thread.start();
@@ -163,7 +165,7 @@ TEST_F(AudioRecorderTest, WrapperRunsTheRecorderInItsOwnThread)
     wrapper->initialise();
     ASSERT_TRUE(QTest::qWaitFor([&] { return initialised; }, 10000));
     wrapper->enableHistoricRecording(true);
-    wrapper->start(audioDevices::fileInputName(), kRate_Hz, 2048);
+    wrapper->start(inputFile.name(), kRate_Hz, 2048);
     ASSERT_TRUE(QTest::qWaitFor([&] { return chunks >= 10; }, 10000));
     wrapper->stop();
     QTest::qWait(50);
