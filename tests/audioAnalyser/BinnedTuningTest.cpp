@@ -2,13 +2,9 @@
 
 #include "TestSignals.h"
 
-#include <QString>
-#include <QtGlobal>
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <stdexcept>
-#include <string>
 
 namespace {
 
@@ -40,26 +36,13 @@ TEST(BinnedTuning, BinsThreeApartAreSeparateCentresOnlyWithASmallSpread)
     EXPECT_EQ(wide.binnedFrequencies(), (std::map<float, int>{{inBin(1340, 8.0f), 2}}));
 }
 
-class ChanterBinnedTuningTest : public ::testing::Test
-{
-protected:
-    void addScale(ChanterBinnedTuning& binned, int skipIndex = -1)
-    {
-        int index = 0;
-        for (const auto& [note, centre_Hz] : testsignals::tuningAt(480.0f).getNoteCentreFrequencies()) {
-            if (index++ == skipIndex)
-                continue;
-            for (int i = -2; i <= 2; ++i)
-                binned.add(centre_Hz * (1.0f + 0.001f * i), 1.0f, 1.0f);
-        }
-    }
-    std::map<Note, float> notes;
-};
-
-TEST_F(ChanterBinnedTuningTest, FindsTheNineNotesOfAScale)
+TEST(ChanterBinnedTuning, FindsTheNineNotesOfAScale)
 {
     ChanterBinnedTuning binned(40.0f, 40.0f);
-    addScale(binned);
+    for (const auto& [note, centre_Hz] : testsignals::tuningAt(480.0f).getNoteCentreFrequencies())
+        for (int i = -2; i <= 2; ++i)
+            binned.add(centre_Hz * (1.0f + 0.001f * i), 1.0f, 1.0f);
+    std::map<Note, float> notes;
     EXPECT_EQ(binned.pipeNoteCount(notes), 9);
     ASSERT_EQ(notes.size(), 9u);
     EXPECT_NEAR(notes[PipeTuning::LowG], 420.0f, 0.01f);

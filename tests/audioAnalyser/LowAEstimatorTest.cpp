@@ -29,23 +29,17 @@ class LowAEstimation : public ::testing::TestWithParam<float>
 {
 };
 
-TEST_P(LowAEstimation, LandsWithinFifteenCents)
+TEST_P(LowAEstimation, LandsWithinFifteenCentsWithOrWithoutDrones)
 {
     const float lowA_Hz = GetParam();
-    const LowAEstimate estimate = estimateLowA(testsignals::pcm(tune(lowA_Hz, 44100.0f)), 44100.0f);
-    EXPECT_NEAR(centsBetween(lowA_Hz, estimate.lowA_Hz), 0.0, 15.0);
-    EXPECT_GT(estimate.explainedCount, estimate.pitchCount * 8 / 10);
-}
-
-TEST_P(LowAEstimation, DronesDoNotMisleadIt)
-{
-    const float lowA_Hz = GetParam();
-    std::vector<float> signal = tune(lowA_Hz, 44100.0f);
-    const std::vector<float> bass = testsignals::chanterTone(lowA_Hz / 4, signal.size(), 0.15f);
-    const std::vector<float> tenor = testsignals::chanterTone(lowA_Hz / 2, signal.size(), 0.2f);
-    signal = testsignals::mix(testsignals::mix(signal, bass), tenor);
+    const std::vector<float> signal = tune(lowA_Hz, 44100.0f);
     const LowAEstimate estimate = estimateLowA(testsignals::pcm(signal), 44100.0f);
     EXPECT_NEAR(centsBetween(lowA_Hz, estimate.lowA_Hz), 0.0, 15.0);
+    EXPECT_GT(estimate.explainedCount, estimate.pitchCount * 8 / 10);
+    const std::vector<float> bass = testsignals::chanterTone(lowA_Hz / 4, signal.size(), 0.15f);
+    const std::vector<float> tenor = testsignals::chanterTone(lowA_Hz / 2, signal.size(), 0.2f);
+    const std::vector<float> withDrones = testsignals::mix(testsignals::mix(signal, bass), tenor);
+    EXPECT_NEAR(centsBetween(lowA_Hz, estimateLowA(testsignals::pcm(withDrones), 44100.0f).lowA_Hz), 0.0, 15.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(LowAs, LowAEstimation, ::testing::Values(410.0f, 466.0f, 470.0f, 480.0f, 490.0f, 530.0f));

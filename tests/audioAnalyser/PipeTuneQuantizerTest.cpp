@@ -40,15 +40,6 @@ protected:
     PipeTuneQuantizer quantizer;
 };
 
-TEST_F(PipeTuneQuantizerTest, ANoteOverTwoBeatsIsOneMinim)
-{
-    const PipeTuneModel model = quantize({PipeNote(D, 0.0f, 1.0f), PipeNote(E, 1.0f, 0.5f)});
-    EXPECT_EQ(allItems(model), (std::vector<Item>{Item(D, 2, 0, FlagNone), Item(E, 4, 0, FlagNone)}));
-    ASSERT_EQ(model.parts.size(), 1u);
-    ASSERT_EQ(model.parts[0].bars.size(), 1u);
-    EXPECT_TRUE(model.parts[0].bars[0].rowBreak);
-}
-
 TEST_F(PipeTuneQuantizerTest, BarsFillAndRowsBreak)
 {
     quantizer.setBarsPerRow(4);
@@ -71,21 +62,6 @@ TEST_F(PipeTuneQuantizerTest, BarsFillAndRowsBreak)
     const PipeTuneModel everyBar = quantizer.getModel();
     for (const auto& bar : everyBar.parts[0].bars)
         EXPECT_TRUE(bar.rowBreak);
-}
-
-TEST_F(PipeTuneQuantizerTest, SixEightHasTwoDottedCrotchetBeats)
-{
-    quantizer.setTimeSignature(6, 8);
-    // Crotchet 0.5 s: a beat of three quavers is 0.75 s.
-    const PipeTuneModel model = quantize({PipeNote(LA, 0.0f, 0.25f), PipeNote(B, 0.25f, 0.25f),
-                                          PipeNote(C, 0.5f, 0.25f), PipeNote(D, 0.75f, 0.75f),
-                                          PipeNote(E, 1.5f, 0.75f)});
-    ASSERT_EQ(model.parts[0].bars.size(), 2u);
-    EXPECT_EQ(model.timeSigDenominator(), 8);
-    EXPECT_EQ(model.parts[0].bars[0].items,
-              (std::vector<Item>{Item(LA, 8, 0, FlagRight), Item(B, 8, 0, FlagLeft), Item(C, 8, 0, FlagLeft),
-                                 Item(D, 4, 1, FlagNone)}));
-    EXPECT_EQ(model.parts[0].bars[1].items, (std::vector<Item>{Item(E, 4, 1, FlagNone)}));
 }
 
 TEST_F(PipeTuneQuantizerTest, RoundingUsesACoarserGrid)
@@ -172,6 +148,9 @@ TEST_F(PipeTuneQuantizerTest, LongNotesTakeOneValueWhereTheBarAllowsAndTiesElsew
         // In 6/8 only whole dotted-crotchet beats join.
         {6, 8, {{D, 0, 3}}, "D_2 'd"},
         {6, 8, {{D, 0, 2.5f}, {E, 2.5f, 0.5f}}, "^ts D_4 'd D_4 ^te E_8"},
+        // Two dotted-crotchet beats a bar, quavers beamed within a beat.
+        {6, 8, {{LA, 0, 0.5f}, {B, 0.5f, 0.5f}, {C, 1, 0.5f}, {D, 1.5f, 1.5f}, {E, 3, 1.5f}},
+         "LAr_8 Bl_8 Cl_8 D_4 'd ! E_4 'e"},
     };
     for (const Row& row : rows) {
         quantizer.setTimeSignature(row.numerator, row.denominator);

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <limits>
 
 namespace {
 
@@ -19,54 +18,31 @@ float centsBetween(float reference_Hz, float measured_Hz)
     return static_cast<float>(1200.0 * std::log2(static_cast<double>(measured_Hz) / reference_Hz));
 }
 
-class PitchFinderTest : public ::testing::Test
+// One 1024-sample window, in full-scale units, through a fresh finder with
+// the default processing (the whole band, no filter).
+PitchFinder::AnalysisResults analyse(const std::vector<float>& signal)
 {
-protected:
-    void configure(unsigned int windowSize, bool limitToBand = false, float low_Hz = 1.0f, float high_Hz = 44100.0f,
-                   bool bandpass = false)
-    {
-        finder.setDataParams(PitchFinder::DataParams(windowSize, static_cast<std::uint32_t>(kRate_Hz)));
-        PitchFinder::ProcessingParams params;
-        params.limitSearchToBand = limitToBand;
-        params.bandpassEnabled = bandpass;
-        params.lowFrequency_Hz = low_Hz;
-        params.highFrequency_Hz = high_Hz;
-        finder.setProcessingParams(params);
-    }
-
-    // Analyses consecutive windows of a signal given in full-scale units.
-    PitchFinder::AnalysisResults analyse(const std::vector<float>& signal, unsigned int windows = 1)
-    {
-        const std::vector<float> scaled = testsignals::pcmScaled(signal);
-        const std::size_t n = finder.dataParams().windowSize;
-        for (unsigned int w = 0; w < windows && (w + 1) * n <= scaled.size(); ++w) {
-            finder.setData(scaled.data() + w * n);
-            finder.calculatePitch();
-        }
-        return finder.analysisResults();
-    }
-
     PitchFinder finder;
-};
-
-TEST_F(PitchFinderTest, PureToneGivesItsFrequencyWithHighQuality)
-{
-    configure(1024);
-    const auto results = analyse(testsignals::sine(480.0f, 1024, 0.5f));
-    EXPECT_NEAR(results.frequency_Hz, 480.0f, 0.3f);
-    EXPECT_GT(results.quality, 0.99f);
-    EXPECT_EQ(results.calibrationState, 0.0f);
-    EXPECT_EQ(results.calibrationMultiplier, 1.0f);
+    finder.setDataParams(PitchFinder::DataParams(1024, static_cast<std::uint32_t>(kRate_Hz)));
+    finder.setProcessingParams(PitchFinder::ProcessingParams());
+    const std::vector<float> scaled = testsignals::pcmScaled(signal);
+    finder.setData(scaled.data());
+    finder.calculatePitch();
+    return finder.analysisResults();
 }
 
-TEST_F(PitchFinderTest, SilenceGivesNoPitchAndZeroVolume)
+TEST(PitchFinder, PureToneGivesItsFrequencyAndSilenceNoPitchAtAll)
 {
-    configure(1024);
-    const auto results = analyse(std::vector<float>(1024, 0.0f));
-    EXPECT_EQ(results.frequency_Hz, 0.0f);
-    EXPECT_EQ(results.volume_normalized, 0.0f);
-    EXPECT_EQ(results.averageFrequency_Hz, 0.0f);
-    EXPECT_EQ(results.quality, 0.0f);
+    const auto tone = analyse(testsignals::sine(480.0f, 1024, 0.5f));
+    EXPECT_NEAR(tone.frequency_Hz, 480.0f, 0.3f);
+    EXPECT_GT(tone.quality, 0.99f);
+    EXPECT_EQ(tone.calibrationState, 0.0f);
+    EXPECT_EQ(tone.calibrationMultiplier, 1.0f);
+    const auto silence = analyse(std::vector<float>(1024, 0.0f));
+    EXPECT_EQ(silence.frequency_Hz, 0.0f);
+    EXPECT_EQ(silence.volume_normalized, 0.0f);
+    EXPECT_EQ(silence.averageFrequency_Hz, 0.0f);
+    EXPECT_EQ(silence.quality, 0.0f);
 }
 
 // The transcription's configuration: chanter tones at every note under

@@ -2,11 +2,7 @@
 
 #include "EngineProbe.h"
 
-#include <QString>
-#include <QtGlobal>
 #include <gtest/gtest.h>
-
-#include <stdexcept>
 
 namespace {
 
@@ -25,16 +21,12 @@ std::vector<std::tuple<PipeNoteName, float, float>> entries(const NoteMap& notes
 
 using Spans = std::vector<std::tuple<PipeNoteName, float, float>>;
 
-TEST(NoteSelection, DurationIntervalIsHalfOpen)
+TEST(NoteSelection, DurationStartAndEndWindowsAreHalfOpen)
 {
-    const NoteMap notes = mapOf({PipeNote(D, 0.0f, 0.015f), PipeNote(E, 1.0f, 0.15f), PipeNote(F, 2.0f, 0.0149f)});
-    EXPECT_EQ(entries(filterByDuration(notes, 0.015f, 0.15f)), (Spans{{D, 0.0f, 0.015f}}));
-    EXPECT_EQ(entries(filterByNote(E, notes)), (Spans{{E, 1.0f, 0.15f}}));
-    EXPECT_TRUE(filterByNote(HA, notes).empty());
-}
-
-TEST(NoteSelection, StartAndEndWindowsAreHalfOpen)
-{
+    const NoteMap lengths = mapOf({PipeNote(D, 0.0f, 0.015f), PipeNote(E, 1.0f, 0.15f), PipeNote(F, 2.0f, 0.0149f)});
+    EXPECT_EQ(entries(filterByDuration(lengths, 0.015f, 0.15f)), (Spans{{D, 0.0f, 0.015f}}));
+    EXPECT_EQ(entries(filterByNote(E, lengths)), (Spans{{E, 1.0f, 0.15f}}));
+    EXPECT_TRUE(filterByNote(HA, lengths).empty());
     const NoteMap notes = mapOf({PipeNote(D, 0.99f, 0.01f), PipeNote(E, 1.0f, 0.02f), PipeNote(F, 0.97f, 0.04f)});
     // Ends at 1.0, 1.02 and 1.01: [0.99, 1.01) holds the first only.
     EXPECT_EQ(entries(notesEndingAt(notes, 1.0f, 0.01f)), (Spans{{D, 0.99f, 0.01f}}));
@@ -50,25 +42,16 @@ TEST(TrimUsingExisting, SplitsAroundAnExistingNoteInside)
     EXPECT_EQ(entries(notes), (Spans{{LA, 1.0f, 1.4f - 1.0f}, {LA, 1.4f + 0.2f, 2.0f - (1.4f + 0.2f)}}));
 }
 
-class ExtractNotes : public ::testing::Test
+TEST(ExtractNotes, ThreeHundredThirtyOneStepsMakeANoteAndThreeHundredThirtyDoNot)
 {
-protected:
-    static constexpr float kStep = 20.0f / 44100.0f;
-
-    void append(Note note, int count) { track.insert(track.end(), static_cast<std::size_t>(count), note); }
-    NoteMap extract() { return extractNotes(track, 0.1500001f, 30.0f, kStep); }
-
+    constexpr float kStep = 20.0f / 44100.0f;
+    const std::pair<Note, int> runs[] = {
+        {PipeTuning::Unknown, 400}, {PipeTuning::D, 331}, {PipeTuning::Unknown, 400}, {PipeTuning::E, 330},
+        {PipeTuning::Unknown, 400}};
     std::vector<Note> track;
-};
-
-TEST_F(ExtractNotes, ThreeHundredThirtyOneStepsMakeANoteAndThreeHundredThirtyDoNot)
-{
-    append(PipeTuning::Unknown, 400);
-    append(PipeTuning::D, 331);
-    append(PipeTuning::Unknown, 400);
-    append(PipeTuning::E, 330);
-    append(PipeTuning::Unknown, 400);
-    const NoteMap notes = extract();
+    for (const auto& [note, count] : runs)
+        track.insert(track.end(), static_cast<std::size_t>(count), note);
+    const NoteMap notes = extractNotes(track, 0.1500001f, 30.0f, kStep);
     ASSERT_EQ(notes.size(), 1u);
     EXPECT_EQ(notes.begin()->second.noteName(), D);
     EXPECT_FLOAT_EQ(notes.begin()->second.start_s(), 400 * kStep);

@@ -55,14 +55,11 @@ TEST_F(SnacMaxima, SubMaximumPrefersTheShortestPeriodAboveTheThreshold)
     // Nothing reaches the minimum peak.
     EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 11, 0, 10, 0.9f, 0.98f, best, maxima), 0);
     EXPECT_EQ(best, 7);
-}
-
-TEST_F(SnacMaxima, SubMaximumComparesWithAtLeast)
-{
+    // The minimum peak itself is reached; no positive lobe finds nothing.
     snac = {1.0f, -0.1f, 0.5f, 0.6f, 0.5f, -0.1f, 0.0f};
-    int best = 0;
     EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 7, 0, 6, 0.9f, 0.6f, best, maxima), 3);
     snac = std::vector<float>(8, -1.0f);
+    best = 0;
     EXPECT_EQ(utils::findSnacSubMaximum(snac.data(), 8, 0, 7, 0.9f, 0.6f, best, maxima), 0);
     EXPECT_EQ(best, 0);
 }
