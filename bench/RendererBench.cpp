@@ -27,7 +27,8 @@ void tune(NoteMap& melody, NoteMap& grace)
     }
 }
 
-PipeTuneModel model()
+// The score drawn as sheet music: row 3, or every row (-1).
+void scoreRows(benchmark::State& state, int row)
 {
     NoteMap melody;
     NoteMap grace;
@@ -37,51 +38,25 @@ PipeTuneModel model()
     quantizer.setCrotchetDuration_s(60.0f / 72.0f);
     quantizer.setBarsPerRow(4);
     quantizer.quantize(0.0f, melody, grace);
-    return quantizer.getModel();
-}
-
-void BM_ScoreOneRow(benchmark::State& state)
-{
-    const PipeTuneModel tuneModel = model();
+    const PipeTuneModel tuneModel = quantizer.getModel();
     PipeTuneRenderer renderer;
     for (auto _ : state)
-        benchmark::DoNotOptimize(renderer.render(tuneModel, 3));
+        benchmark::DoNotOptimize(renderer.render(tuneModel, row));
     state.counters["rows"] = renderer.numRows();
 }
-BENCHMARK(BM_ScoreOneRow)->Unit(benchmark::kMillisecond);
 
-void BM_ScoreAllRowsThreeMinutes(benchmark::State& state)
-{
-    const PipeTuneModel tuneModel = model();
-    PipeTuneRenderer renderer;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(renderer.render(tuneModel, -1));
-    state.counters["rows"] = renderer.numRows();
-}
-BENCHMARK(BM_ScoreAllRowsThreeMinutes)->Unit(benchmark::kMillisecond);
-
-void BM_TimingOneRow(benchmark::State& state)
+// The timing view, five seconds a row: row 10, or every row (-1).
+void timingRows(benchmark::State& state, int row)
 {
     NoteMap melody;
     NoteMap grace;
     tune(melody, grace);
     PipeTuneRenderer renderer;
     for (auto _ : state)
-        benchmark::DoNotOptimize(renderer.render(melody, grace, 0.0f, 60.0f / 72.0f, 4, 5.0f, 10));
+        benchmark::DoNotOptimize(renderer.render(melody, grace, 0.0f, 60.0f / 72.0f, 4, 5.0f, row));
+    if (row < 0)
+        state.counters["rows"] = renderer.numRows();
 }
-BENCHMARK(BM_TimingOneRow)->Unit(benchmark::kMillisecond);
-
-void BM_TimingAllRowsThreeMinutes(benchmark::State& state)
-{
-    NoteMap melody;
-    NoteMap grace;
-    tune(melody, grace);
-    PipeTuneRenderer renderer;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(renderer.render(melody, grace, 0.0f, 60.0f / 72.0f, 4, 5.0f, -1));
-    state.counters["rows"] = renderer.numRows();
-}
-BENCHMARK(BM_TimingAllRowsThreeMinutes)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
@@ -89,6 +64,10 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
+    benchmark::RegisterBenchmark("BM_ScoreOneRow", scoreRows, 3)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_ScoreAllRowsThreeMinutes", scoreRows, -1)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_TimingOneRow", timingRows, 10)->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark("BM_TimingAllRowsThreeMinutes", timingRows, -1)->Unit(benchmark::kMillisecond);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
