@@ -84,32 +84,34 @@ protected:
     std::string error;
 };
 
-TEST_F(AudioFileReaderTest, SixteenBitWavIsReadSampleForSample)
+TEST_F(AudioFileReaderTest, ReadsEachFormatAtItsOwnRateMixedDownAndClipped)
 {
     const std::vector<short> pcm = testsignals::pcm(testsignals::chanterTone(480.0f, 4410));
-    std::vector<double> frames(pcm.begin(), pcm.end());
-    for (double& value : frames)
+    std::vector<double> mono(pcm.begin(), pcm.end());
+    for (double& value : mono)
         value /= 32768.0;
-    write(path("a.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, frames);
-    ASSERT_TRUE(readAudioFile(path("a.wav"), audio, error)) << error;
-    EXPECT_EQ(audio.samplingFrequency_Hz, 44100.0f);
-    EXPECT_EQ(audio.channels, 1);
-    EXPECT_EQ(audio.samples, pcm);
-}
-
-TEST_F(AudioFileReaderTest, StereoFlacIsMixedDownAtItsOwnRate)
-{
-    std::vector<double> frames;
-    for (int i = 0; i < 1000; ++i) {
-        frames.push_back(0.5);
-        frames.push_back(-0.25);
+    std::vector<double> stereo;
+    for (int i = 0; i < 1000; ++i)
+        stereo.insert(stereo.end(), {0.5, -0.25});
+    const struct {
+        const char* name;
+        int format, rate, channels;
+        std::vector<double> frames;
+        std::vector<short> expected;
+    } rows[] = {
+        {"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1, mono, pcm}, // sample for sample
+        // (0.5 - 0.25) / 2 of full scale
+        {"b.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 2, stereo, std::vector<short>(1000, 4096)},
+        // Float samples beyond full scale are clipped.
+        {"c.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 1, {1.5, -1.5, 0.25, -1.0}, {32767, -32768, 8192, -32768}},
+    };
+    for (const auto& row : rows) {
+        write(path(row.name), row.format, row.rate, row.channels, row.frames);
+        ASSERT_TRUE(readAudioFile(path(row.name), audio, error)) << error;
+        EXPECT_EQ(audio.samplingFrequency_Hz, static_cast<float>(row.rate)) << row.name;
+        EXPECT_EQ(audio.channels, row.channels) << row.name;
+        EXPECT_EQ(audio.samples, row.expected) << row.name;
     }
-    write(path("b.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 48000, 2, frames);
-    ASSERT_TRUE(readAudioFile(path("b.flac"), audio, error)) << error;
-    EXPECT_EQ(audio.samplingFrequency_Hz, 48000.0f);
-    EXPECT_EQ(audio.channels, 2);
-    ASSERT_EQ(audio.samples.size(), 1000u);
-    EXPECT_EQ(audio.samples[500], 4096); // (0.5 - 0.25) / 2 of full scale
 }
 
 TEST_F(AudioFileReaderTest, HandWrittenFlacSilenceIsRead)
@@ -120,13 +122,6 @@ TEST_F(AudioFileReaderTest, HandWrittenFlacSilenceIsRead)
     EXPECT_EQ(audio.channels, 8);
     EXPECT_EQ(audio.samplingFrequency_Hz, 192000.0f);
     EXPECT_EQ(audio.samples, std::vector<short>(2 * 65535, 0));
-}
-
-TEST_F(AudioFileReaderTest, FloatSamplesBeyondFullScaleAreClipped)
-{
-    write(path("c.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 22050, 1, {1.5, -1.5, 0.25, -1.0});
-    ASSERT_TRUE(readAudioFile(path("c.wav"), audio, error)) << error;
-    EXPECT_EQ(audio.samples, (std::vector<short>{32767, -32768, 8192, -32768}));
 }
 
 TEST_F(AudioFileReaderTest, RefusesWithAOneLineMessageNamingTheFile)

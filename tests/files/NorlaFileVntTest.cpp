@@ -26,20 +26,9 @@ protected:
     {
         NorlaFileVnt project;
         project.setAudioData(QByteArray("\x01\x02\x03\x04\x05\x06", 6));
-        project.setRecordingFrequency_Hz(48000);
         project.setTuneName("Scotland the Brave");
-        project.setTuneType("March");
-        project.setComposedBy("Trad.");
-        project.setTimeSigNumerator(2);
-        project.setTimeSigDenominator(4);
-        project.setBpm(72.0f);
         project.setTimeShift_s(0.25f);
         project.setNoteFrequencies({{"LA", 480.0f}, {"D", 640.5f}});
-        project.setRecordedAppVersion(3);
-        project.setRecordedTime("2026-12-06T10:00:00Z");
-        project.setRecordedInstallId("install-1");
-        project.setAppVersion(4);
-        project.setFileCreationInstallId("install-2");
         return project;
     }
 
