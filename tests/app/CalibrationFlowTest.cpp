@@ -16,11 +16,7 @@ namespace {
 
 PitchFinder::AnalysisResults window(float frequency_Hz)
 {
-    PitchFinder::AnalysisResults results;
-    results.frequency_Hz = frequency_Hz;
-    results.volume_normalized = 0.6f;
-    results.quality = 0.99f;
-    return results;
+    return {.volume_normalized = 0.6f, .frequency_Hz = frequency_Hz, .quality = 0.99f};
 }
 
 // n windows of each frequency, as the processing thread reports a scale.

@@ -4,15 +4,14 @@
 
 namespace {
 
-// Parallel per-window series as the progressive transcription collects them.
+// Parallel per-window series as the progressive transcription collects them:
+// count more clear, loud windows at frequency_Hz.
 struct Windows {
-    void add(float frequency_Hz, int count = 1, float quality = 0.99f, float volume = 1.0f)
+    void add(float frequency_Hz, int count)
     {
-        for (int i = 0; i < count; ++i) {
-            frequencies.push_back(frequency_Hz);
-            qualities.push_back(quality);
-            volumes.push_back(volume);
-        }
+        frequencies.insert(frequencies.end(), static_cast<std::size_t>(count), frequency_Hz);
+        qualities.resize(frequencies.size(), 0.99f);
+        volumes.resize(frequencies.size(), 1.0f);
     }
     std::vector<float> frequencies;
     std::vector<float> qualities;
@@ -34,7 +33,7 @@ TEST(HistoricPipeTuning, FourthWindowOfARunIsTheFirstToCount)
     historic.update(windows.frequencies, windows.qualities, windows.volumes, 0);
     EXPECT_EQ(centreOf(historic, PipeTuning::D), kStandardD_Hz);
 
-    windows.add(590.0f);
+    windows.add(590.0f, 1);
     historic.update(windows.frequencies, windows.qualities, windows.volumes, 3);
     EXPECT_FLOAT_EQ(centreOf(historic, PipeTuning::D), 590.0f);
     EXPECT_EQ(historic.tuning().tuningScheme(), PipeTuning::Calibrated);

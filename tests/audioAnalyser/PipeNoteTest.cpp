@@ -11,44 +11,40 @@ PipeNoteName name(int value) { return static_cast<PipeNoteName>(value); }
 struct NameRow {
     PipeNoteName name;
     const char* text;
-    PipeNoteType type;
     std::vector<PipeNoteName> notes;
 };
 
-// The vocabulary table: value, text, drawing type and constituent notes.
+// A name's text is its symbol's.
+#define ROW(name, ...) NameRow{name, #name, {__VA_ARGS__}}
+
+// The vocabulary in value order, each name with the notes it sounds.
 const std::vector<NameRow>& vocabulary()
 {
     static const std::vector<NameRow> rows = {
-        {Unknown, "Unknown", ComplexMovement, {}},
-        {LG, "LG", MelodyNote, {LG}}, {LA, "LA", MelodyNote, {LA}}, {B, "B", MelodyNote, {B}},
-        {C, "C", MelodyNote, {C}}, {D, "D", MelodyNote, {D}}, {E, "E", MelodyNote, {E}},
-        {F, "F", MelodyNote, {F}}, {HG, "HG", MelodyNote, {HG}}, {HA, "HA", MelodyNote, {HA}},
-        {ag, "ag", GraceNote, {LA}}, {bg, "bg", GraceNote, {B}}, {cg, "cg", GraceNote, {C}},
-        {dg, "dg", GraceNote, {D}}, {eg, "eg", GraceNote, {E}}, {fg, "fg", GraceNote, {F}},
-        {gg, "gg", GraceNote, {HG}}, {tg, "tg", GraceNote, {HA}},
-        {dblg, "dblg", ComplexMovement, {HG, LG, D}}, {dbla, "dbla", ComplexMovement, {HG, LA, D}},
-        {dbb, "dbb", ComplexMovement, {HG, B, D}}, {dbc, "dbc", ComplexMovement, {HG, C, D}},
-        {dbd, "dbd", ComplexMovement, {HG, D, E}}, {dbe, "dbe", ComplexMovement, {HG, E, F}},
-        {dbf, "dbf", ComplexMovement, {HG, F, HG}}, {dbhg, "dbhg", ComplexMovement, {HG, F}},
-        {dbha, "dbha", ComplexMovement, {HA, HG}},
-        {tdblg, "tdblg", ComplexMovement, {HA, LG, D}}, {tdbla, "tdbla", ComplexMovement, {HA, LA, D}},
-        {tdbb, "tdbb", ComplexMovement, {HA, B, D}}, {tdbc, "tdbc", ComplexMovement, {HA, C, D}},
-        {tdbd, "tdbd", ComplexMovement, {HA, D, E}}, {tdbe, "tdbe", ComplexMovement, {HA, E, F}},
-        {tdbf, "tdbf", ComplexMovement, {HA, F, HG}},
-        {hdblg, "hdblg", ComplexMovement, {LG, D}}, {hdbla, "hdbla", ComplexMovement, {LA, D}},
-        {hdbb, "hdbb", ComplexMovement, {B, D}}, {hdbc, "hdbc", ComplexMovement, {C, D}},
-        {hdbd, "hdbd", ComplexMovement, {D, E}}, {hdbe, "hdbe", ComplexMovement, {E, F}},
-        {hdbf, "hdbf", ComplexMovement, {F, HG}},
-        {grp, "grp", ComplexMovement, {LG, D, LG}}, {thrd, "thrd", ComplexMovement, {LG, D, C}},
-        {hthrd, "hthrd", ComplexMovement, {D, C}}, {tar, "tar", ComplexMovement, {LG, D, LG, E}},
-        {tarb, "tarb", ComplexMovement, {LG, B, LG, E}}, {brl, "brl", ComplexMovement, {LG, LA, LG}},
-        {abr, "abr", ComplexMovement, {LA, LG, LA, LG}}, {gbr, "gbr", ComplexMovement, {HG, LA, LG, LA, LG}},
-        {tbr, "tbr", ComplexMovement, {HA, LA, LG, LA, LG}},
-        {strlg, "strlg", Strike, {LG}}, {strla, "strla", Strike, {LA}}, {strb, "strb", Strike, {B}},
-        {strc, "strc", Strike, {C}}, {strd, "strd", Strike, {D}}, {stre, "stre", Strike, {E}},
-        {strf, "strf", Strike, {F}}, {strhg, "strhg", Strike, {HG}},
+        ROW(Unknown), ROW(LG, LG), ROW(LA, LA), ROW(B, B), ROW(C, C), ROW(D, D), ROW(E, E), ROW(F, F), ROW(HG, HG),
+        ROW(HA, HA), ROW(ag, LA), ROW(bg, B), ROW(cg, C), ROW(dg, D), ROW(eg, E), ROW(fg, F), ROW(gg, HG), ROW(tg, HA),
+        ROW(dblg, HG, LG, D), ROW(dbla, HG, LA, D), ROW(dbb, HG, B, D), ROW(dbc, HG, C, D), ROW(dbd, HG, D, E),
+        ROW(dbe, HG, E, F), ROW(dbf, HG, F, HG), ROW(dbhg, HG, F), ROW(dbha, HA, HG),
+        ROW(tdblg, HA, LG, D), ROW(tdbla, HA, LA, D), ROW(tdbb, HA, B, D), ROW(tdbc, HA, C, D), ROW(tdbd, HA, D, E),
+        ROW(tdbe, HA, E, F), ROW(tdbf, HA, F, HG),
+        ROW(hdblg, LG, D), ROW(hdbla, LA, D), ROW(hdbb, B, D), ROW(hdbc, C, D), ROW(hdbd, D, E), ROW(hdbe, E, F),
+        ROW(hdbf, F, HG), ROW(grp, LG, D, LG), ROW(thrd, LG, D, C), ROW(hthrd, D, C), ROW(tar, LG, D, LG, E),
+        ROW(tarb, LG, B, LG, E), ROW(brl, LG, LA, LG), ROW(abr, LA, LG, LA, LG), ROW(gbr, HG, LA, LG, LA, LG),
+        ROW(tbr, HA, LA, LG, LA, LG), ROW(strlg, LG), ROW(strla, LA), ROW(strb, B), ROW(strc, C), ROW(strd, D),
+        ROW(stre, E), ROW(strf, F), ROW(strhg, HG),
     };
     return rows;
+}
+
+// Melody notes 1 to 9, single gracenotes 10 to 17, strikes 50 to 57; the
+// rest (Unknown and the movements) draw as complex movements.
+PipeNoteType typeOf(int value)
+{
+    if (value >= 1 && value <= 9)
+        return MelodyNote;
+    if (value >= 10 && value <= 17)
+        return GraceNote;
+    return value >= 50 && value <= 57 ? Strike : ComplexMovement;
 }
 
 TEST(PipeNoteName, VocabularyTableHasFixedValuesTextsTypesAndNotes)
@@ -62,7 +58,7 @@ TEST(PipeNoteName, VocabularyTableHasFixedValuesTextsTypesAndNotes)
         std::ostringstream stream;
         stream << row.name;
         EXPECT_EQ(stream.str(), row.text);
-        EXPECT_EQ(noteTypeFromName(row.name), row.type);
+        EXPECT_EQ(noteTypeFromName(row.name), typeOf(static_cast<int>(value)));
         EXPECT_EQ(getNoteNames(row.name), row.notes);
     }
 }

@@ -1,12 +1,10 @@
 #include "PipeTuning.h"
 
 #include "TestSignals.h"
-#include "utils.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <sstream>
 
 namespace {
 
@@ -14,16 +12,11 @@ using Note = PipeTuning::ReferenceNote;
 
 using testsignals::tuningAt;
 
-Note classify(PipeTuning tuning, float frequency_Hz, float* centre = nullptr, float* cents = nullptr)
+Note classify(PipeTuning tuning, float frequency_Hz)
 {
-    float c = -1.0f;
-    float d = -1.0f;
-    const Note note = tuning.calculate(frequency_Hz, c, d);
-    if (centre)
-        *centre = c;
-    if (cents)
-        *cents = d;
-    return note;
+    float centre = -1.0f;
+    float cents = -1.0f;
+    return tuning.calculate(frequency_Hz, centre, cents);
 }
 
 TEST(PipeTuning, EveryStandardCentreClassifiesAsItsOwnNote)
@@ -56,17 +49,14 @@ TEST(PipeTuning, WindowBoundariesAreExclusive)
 {
     // Note numbers (Low A = 69): 39, 51, 63 and 83 belong to no window,
     // 64..66 lie in the gap below the chanter.
-    auto atNote = [](double m) { return static_cast<float>(440.0 * std::pow(2.0, (m - 69.0) / 12.0)); };
-    EXPECT_EQ(classify(PipeTuning(), atNote(39.2)), PipeTuning::Bass);
-    EXPECT_EQ(classify(PipeTuning(), atNote(38.8)), PipeTuning::Unknown);
-    EXPECT_EQ(classify(PipeTuning(), atNote(50.8)), PipeTuning::Bass);
-    EXPECT_EQ(classify(PipeTuning(), atNote(51.2)), PipeTuning::Tenor);
-    EXPECT_EQ(classify(PipeTuning(), atNote(62.8)), PipeTuning::Tenor);
-    EXPECT_EQ(classify(PipeTuning(), atNote(63.2)), PipeTuning::Unknown);
-    EXPECT_EQ(classify(PipeTuning(), atNote(65.8)), PipeTuning::Unknown);
-    EXPECT_EQ(classify(PipeTuning(), atNote(66.2)), PipeTuning::LowG);
-    EXPECT_EQ(classify(PipeTuning(), atNote(82.8)), PipeTuning::HighA);
-    EXPECT_EQ(classify(PipeTuning(), atNote(83.2)), PipeTuning::Unknown);
+    const std::pair<double, Note> rows[] = {
+        {39.2, PipeTuning::Bass},  {38.8, PipeTuning::Unknown}, {50.8, PipeTuning::Bass},    {51.2, PipeTuning::Tenor},
+        {62.8, PipeTuning::Tenor}, {63.2, PipeTuning::Unknown}, {65.8, PipeTuning::Unknown}, {66.2, PipeTuning::LowG},
+        {82.8, PipeTuning::HighA}, {83.2, PipeTuning::Unknown},
+    };
+    for (const auto& [noteNumber, note] : rows)
+        EXPECT_EQ(classify(PipeTuning(), static_cast<float>(440.0 * std::pow(2.0, (noteNumber - 69.0) / 12.0))), note)
+            << noteNumber;
 }
 
 TEST(PipeTuning, CalibratedSchemeTakesMeasuredFrequencies)

@@ -93,9 +93,11 @@ TEST(VantorStage, StripCrossingNoises)
 
 TEST(VantorStage, GetGdes)
 {
+    const EngineMaps onLowA =
+        consolidated(played(1.0f, {{HG, 0.03f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.03f}, {E, 0.03f}, {LA, 0.5f}}));
     VantorProbe engine;
     runTable(Stage::GetGdes, {
-        {"a GDE on Low A", consolidated(played(1.0f, {{HG, 0.03f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.03f}, {E, 0.03f}, {LA, 0.5f}})),
+        {"a GDE on Low A", onLowA,
          {.processed = "gg 1.000-1.030 dg 1.060-1.090 eg 1.120-1.150", .consolidated = "LA 1.030-1.060 LA 1.090-1.120 LA 1.150-1.650"}},
         {"long D and E do not prevent it", consolidated(played(1.0f, {{HG, 0.03f}, {LA, 0.03f}, {D, 0.3f}, {LA, 0.03f}, {E, 0.3f}, {LA, 0.5f}})),
          {.processed = "gg 1.000-1.030 dg 1.060-1.360 eg 1.390-1.690"}},
@@ -104,7 +106,7 @@ TEST(VantorStage, GetGdes)
         {"a long High G is no gracenote", consolidated(played(1.0f, {{HG, 0.2f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.03f}, {E, 0.03f}, {LA, 0.5f}})),
          {.processed = ""}},
     }, &engine);
-    const std::vector<TimeRange> gdes = engine.run(Stage::GetGdes, consolidated(played(1.0f, {{HG, 0.03f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.03f}, {E, 0.03f}, {LA, 0.5f}}))).gdeRanges;
+    const std::vector<TimeRange> gdes = engine.run(Stage::GetGdes, onLowA).gdeRanges;
     ASSERT_EQ(gdes.size(), 1u);
     EXPECT_FLOAT_EQ(gdes[0].first, 1.0f);
     EXPECT_FLOAT_EQ(gdes[0].second, 1.12f); // where the E gracenote starts
@@ -310,15 +312,14 @@ TEST_F(VantorTrackStage, DipsMakeThrowsHighADoublingsBirlsAndStrikes)
               "thrd 1.000-1.299+0.100");
     EXPECT_EQ(spans(engine.run(Stage::ExtractThrd, consolidated(played(1.0f, {{LG, 0.1f}, {D, 0.1f}}))).processed), "");
 
-    SetUp();
-    hold(1.0f, 1.5f, 960.0f);
-    dip(1.08f, 50.0f, 0.3f, 40);
-    EXPECT_EQ(spans(engine.run(Stage::ExtractHighADoubling, {played(1.0f, {{HA, 0.5f}}), {}, {}, {}, {}}).graceNotes),
-              "dbha 1.000-1.079");
-    SetUp();
-    hold(1.0f, 1.5f, 960.0f);
-    dip(1.25f, 50.0f, 0.3f, 40); // later than 0.2 s in
-    EXPECT_EQ(spans(engine.run(Stage::ExtractHighADoubling, {played(1.0f, {{HA, 0.5f}}), {}, {}, {}, {}}).graceNotes), "");
+    auto highA = [this](float dip_s) {
+        SetUp();
+        hold(1.0f, 1.5f, 960.0f);
+        dip(dip_s, 50.0f, 0.3f, 40);
+        return spans(engine.run(Stage::ExtractHighADoubling, {played(1.0f, {{HA, 0.5f}}), {}, {}, {}, {}}).graceNotes);
+    };
+    EXPECT_EQ(highA(1.08f), "dbha 1.000-1.079");
+    EXPECT_EQ(highA(1.25f), ""); // later than 0.2 s in
 
     auto birl = [this](float first_s, float second_s, NoteMap grace) {
         SetUp();
