@@ -3,7 +3,6 @@
 #include "PipeSnacPeakPicker.h"
 #include "TestSignals.h"
 #include "VantorUtils.h"
-#include "utils.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,5 @@
 #include "TranscribeCommand.h"
 
-#include "TranscriptionOutput.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -13,10 +8,7 @@ namespace {
 
 using Outcome = CommandLineResult<TranscribeCommand>;
 
-Outcome parse(std::vector<std::string> arguments)
-{
-    return parseTranscribeCommand(arguments);
-}
+Outcome parse(std::vector<std::string> arguments) { return parseTranscribeCommand(arguments); }
 
 TEST(TranscribeCommand, EveryOptionReachesItsSetting)
 {
