@@ -19,16 +19,10 @@ protected:
 
 TEST_F(GeneralSettingsTest, SurvivesASaveAndLoadCycle)
 {
-    GeneralSettings settings;
-    settings.bpm = 84.0f;
-    settings.timeSignature = 4;
-    settings.subBeatsEnabled = true;
-    settings.secsPerRow_s = 7.5f;
-    settings.audioDevice = "File input: tune.wav";
-    settings.tuneName = "The Brown Haired Maiden";
-    settings.pitchPeakThreshold = 0.95f;
-    settings.secondLook = false;
-    settings.debugDisable = true;
+    const GeneralSettings settings{.bpm = 84.0f, .timeSignature = 4, .subBeatsEnabled = true, .secsPerRow_s = 7.5f,
+                                   .audioDevice = "File input: tune.wav", .audioOutputDevice = {},
+                                   .tuneName = "The Brown Haired Maiden", .pitchPeakThreshold = 0.95f,
+                                   .secondLook = false, .debugDisable = true};
     settings.save(store);
     const GeneralSettings loaded = GeneralSettings::load(store);
     EXPECT_EQ(loaded.bpm, 84.0f);

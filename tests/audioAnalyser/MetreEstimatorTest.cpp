@@ -290,12 +290,8 @@ TEST(MetreEstimator, SaysThePickUpInItsOwnNotes)
         {1.0f / 6.0f, 6, 8, ", pick-up 1 semiquaver"},
     };
     for (const Case& c : cases) {
-        MetreEstimate metre;
-        metre.valid = true;
-        metre.bpm = metre.bpmLow = metre.bpmHigh = 80.0f;
-        metre.numerator = c.numerator;
-        metre.denominator = c.denominator;
-        metre.pickUp_beats = c.pickUp_beats;
+        const MetreEstimate metre{.valid = true, .bpm = 80.0f, .bpmLow = 80.0f, .bpmHigh = 80.0f, .numerator = c.numerator,
+                                  .denominator = c.denominator, .pickUp_beats = c.pickUp_beats, .beats_s = {}};
         const std::string said = describeMetre(metre);
         EXPECT_EQ(said.substr(said.rfind(',')), c.said) << said;
     }

@@ -93,8 +93,7 @@ TEST(VantorStage, StripCrossingNoises)
 
 TEST(VantorStage, GetGdes)
 {
-    const EngineMaps onLowA =
-        consolidated(played(1.0f, {{HG, 0.03f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.03f}, {E, 0.03f}, {LA, 0.5f}}));
+    const EngineMaps onLowA = consolidated(played(1.0f, {{HG, 0.03f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.03f}, {E, 0.03f}, {LA, 0.5f}}));
     VantorProbe engine;
     runTable(Stage::GetGdes, {
         {"a GDE on Low A", onLowA,
