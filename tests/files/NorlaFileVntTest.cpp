@@ -128,27 +128,24 @@ TEST_F(NorlaFileVntTest, MalformedFilesAreRejectedWithTheirMessages)
         const int to = xml.indexOf(QString("</%1>").arg(element));
         return xml.replace(from, to - from, text).toUtf8();
     };
-    EXPECT_EQ(openBytes(fileBytes(withElement("bpm", "fast"), audio), project), "Invalid file header");
-    EXPECT_EQ(openBytes(fileBytes(withElement("timeSigNumerator", "4.5"), audio), project), "Invalid file header");
-    EXPECT_EQ(openBytes(fileBytes(withElement("audioDataSize_B", "-6"), audio), project), "Invalid file header");
     EXPECT_EQ(openBytes(fileBytes(withElement("audioDataSize_B", "2147483647"), audio), project),
               "File seems to be too small to contain audio");
-    EXPECT_EQ(openBytes(fileBytes(withElement("D", "lots"), audio), project), "Invalid file header");
-    EXPECT_EQ(openBytes(fileBytes(header.left(header.size() / 2), audio), project), "Invalid file header");
+    QByteArray padded = header;
+    padded.insert(padded.indexOf("<tuneName>"), QByteArray(70000, ' ')); // larger than any header
+    EXPECT_EQ(openBytes(fileBytes(padded, audio), project), "Corrupt file header size");
     QByteArray zero = header;
     zero[100] = '\0';
-    EXPECT_EQ(openBytes(fileBytes(zero, audio), project), "Invalid file header");
-    // Cut short inside its closing tag, nested deeper than the format, or
-    // larger than any header: refused before or by the parser.
-    EXPECT_EQ(openBytes(fileBytes(header.left(header.lastIndexOf('>')), audio), project), "Invalid file header");
-    const QByteArray deep = QByteArray("<a>").repeated(5000) + QByteArray("</a>").repeated(5000);
-    EXPECT_EQ(openBytes(fileBytes(deep, audio), project), "Invalid file header");
-    QByteArray padded = header;
-    padded.insert(padded.indexOf("<tuneName>"), QByteArray(70000, ' '));
-    EXPECT_EQ(openBytes(fileBytes(padded, audio), project), "Corrupt file header size");
     QString missing = QString::fromUtf8(header);
     missing.remove(QRegularExpression("<appVersion>.*</appVersion>"));
-    EXPECT_EQ(openBytes(fileBytes(missing.toUtf8(), audio), project), "Invalid file header");
+    // Values of the wrong kind, a NUL, a missing element, cut short (even
+    // inside its closing tag) or nested deeper than the format.
+    const QByteArray invalid[] = {
+        withElement("bpm", "fast"), withElement("timeSigNumerator", "4.5"), withElement("audioDataSize_B", "-6"),
+        withElement("D", "lots"), zero, missing.toUtf8(), header.left(header.size() / 2),
+        header.left(header.lastIndexOf('>')), QByteArray("<a>").repeated(5000) + QByteArray("</a>").repeated(5000),
+    };
+    for (const QByteArray& bad : invalid)
+        EXPECT_EQ(openBytes(fileBytes(bad, audio), project), "Invalid file header") << bad.right(60).toStdString();
 
     QString error;
     EXPECT_FALSE(project.open(path("nothing-here.vnt"), error));
