@@ -107,15 +107,11 @@ TEST(GroupQuantizer, SetPatternChoosesCompoundRhythms)
 {
     GroupQuantizer quantizer(k32);
     quantizer.setQuantizationType(SetPattern);
-    EXPECT_EQ(lengths(quantizer.quantize(beat(12, {12}))), (std::vector<int>{12}));
-    EXPECT_EQ(lengths(quantizer.quantize(beat(12, {8, 4}))), (std::vector<int>{8, 4}));
-    // Two even notes fill the beat as two dotted quavers.
-    EXPECT_EQ(lengths(quantizer.quantize(beat(12, {6, 6}))), (std::vector<int>{6, 6}));
-    // A crotchet and two semiquavers: the pattern's dotted quaver would
-    // leave the beat two 32nds short.
-    EXPECT_EQ(lengths(quantizer.quantize(beat(12, {8, 2, 2}))), (std::vector<int>{8, 2, 2}));
-    EXPECT_EQ(lengths(quantizer.quantize(beat(12, {4, 4, 4}))), (std::vector<int>{4, 4, 4}));
-    EXPECT_EQ(lengths(quantizer.quantize(beat(12, {6, 2, 4}))), (std::vector<int>{6, 2, 4}));
+    // Played exactly, each pattern comes out as played: two even notes as
+    // two dotted quavers; a crotchet and two semiquavers, where the
+    // pattern's dotted quaver would leave the beat two 32nds short.
+    for (const std::vector<int>& exact : {std::vector<int>{12}, {8, 4}, {6, 6}, {8, 2, 2}, {4, 4, 4}, {6, 2, 4}})
+        EXPECT_EQ(lengths(quantizer.quantize(beat(12, std::vector<double>(exact.begin(), exact.end())))), exact);
     // Four notes: every one kept, the beat exactly full.
     const std::vector<int> four = lengths(quantizer.quantize(beat(12, {3, 3, 3, 3})));
     ASSERT_EQ(four.size(), 4u);
