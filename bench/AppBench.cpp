@@ -77,7 +77,7 @@ void BM_LiveResultOnTheGuiThread(benchmark::State& state)
         for (const Result& result : results) {
             QElapsedTimer clock;
             clock.start();
-            views.update(result.melody, result.grace, LiveViews::ScoreSettings(), true, true);
+            views.update(result.melody, result.grace, ScoreSettings(), 5.0f, true, true);
             update_ms += clock.nsecsElapsed() * 1e-6;
             // As the window shows them: the parts handed to the views, and
             // the visible part of each drawn (a 1280 x 700 viewport at the

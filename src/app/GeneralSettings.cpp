@@ -124,6 +124,33 @@ void GeneralSettings::setTune(const TuneSettings& tune)
     timeShift_s = tune.timeShift_s;
 }
 
+ScoreSettings GeneralSettings::scoreSettings() const
+{
+    ScoreSettings score;
+    timeSignatureComponents(static_cast<TimeSignature>(timeSignature), score.timeSigNumerator,
+                            score.timeSigDenominator);
+    score.bpm = bpm;
+    score.timeShift_s = timeShift_s;
+    score.rounding = isRounded;
+    score.barsPerRow = barsPerRow;
+    score.tuneName = tuneName.toStdString();
+    score.tuneType = tuneType.toStdString();
+    score.composer = composer.toStdString();
+    return score;
+}
+
+void GeneralSettings::setTuneScore(const ScoreSettings& score)
+{
+    tuneName = QString::fromStdString(score.tuneName);
+    tuneType = QString::fromStdString(score.tuneType);
+    composer = QString::fromStdString(score.composer);
+    TimeSignature signature = FourFour;
+    if (timeSignatureFromComponents(score.timeSigNumerator, score.timeSigDenominator, signature))
+        timeSignature = signature;
+    bpm = score.bpm;
+    timeShift_s = score.timeShift_s;
+}
+
 bool loadCalibratedTuning(QSettings& store, PipeTuning& tuning)
 {
     PipeTuning standard;

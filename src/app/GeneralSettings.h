@@ -6,6 +6,7 @@
 // load. GUI thread.
 
 #include "PipeTuning.h"
+#include "ScoreSettings.h"
 
 #include <QSettings>
 #include <QString>
@@ -59,6 +60,12 @@ struct GeneralSettings {
 
     TuneSettings tune() const { return {tuneName, tuneType, composer, timeSignature, bpm, timeShift_s}; }
     void setTune(const TuneSettings& tune);
+    // The score these settings write: tune details, tempo, time signature,
+    // time shift, rounding and bars per row, no followed beats.
+    ScoreSettings scoreSettings() const;
+    // A tune's details, tempo, time signature (when it is one of the five
+    // offered) and time shift; rounding and layout stay the piper's.
+    void setTuneScore(const ScoreSettings& score);
 
     // Every key with its default when missing.
     static GeneralSettings load(QSettings& store);

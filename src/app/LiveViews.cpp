@@ -1,36 +1,19 @@
 #include "LiveViews.h"
 
-#include "PipeTuneQuantizer.h"
 #include "PipeTuneRenderer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <set>
 
-void LiveViews::update(const NoteMap& melody, const NoteMap& gracenotes, const ScoreSettings& settings, bool score,
-                       bool timing)
+void LiveViews::update(const NoteMap& melody, const NoteMap& gracenotes, const ScoreSettings& settings,
+                       float secondsPerRow, bool score, bool timing)
 {
-    int numerator = 4;
-    int denominator = 4;
-    timeSignatureComponents(settings.timeSignature, numerator, denominator);
-    PipeTuneQuantizer quantizer;
-    quantizer.setTimeSignature(numerator, denominator);
-    quantizer.setCrotchetDuration_s(getCrotchetDuration_s(settings.bpm, numerator, denominator));
-    quantizer.setRounding(settings.rounded);
-    quantizer.setBarsPerRow(settings.barsPerRow);
-    if (settings.followedBeats) {
-        NoteMap warpedMelody;
-        NoteMap warpedGracenotes;
-        warpToBeats(*settings.followedBeats, melody, gracenotes, warpedMelody, warpedGracenotes);
-        quantizer.quantize(settings.timeShift_s, warpedMelody, warpedGracenotes);
-    } else {
-        quantizer.quantize(settings.timeShift_s, melody, gracenotes);
-    }
     mRowsRendered = 0;
     if (score)
-        updateScore(quantizer.getModel());
+        updateScore(scoreModel(melody, gracenotes, settings));
     if (timing)
-        updateTiming(melody, gracenotes, settings, quantizer.beatDuration_s(), quantizer.beatsPerBar());
+        updateTiming(melody, gracenotes, settings, secondsPerRow);
 }
 
 void LiveViews::updateScore(const PipeTuneModel& model)
@@ -66,11 +49,14 @@ void LiveViews::updateScore(const PipeTuneModel& model)
 }
 
 void LiveViews::updateTiming(const NoteMap& melody, const NoteMap& gracenotes, const ScoreSettings& settings,
-                             float beatDuration_s, int beatsPerBar)
+                             float secondsPerRow)
 {
+    // The metronome's beat, as played: the notes are not warped here.
+    const float beatDuration_s = 60.0f / settings.bpm;
+    const int barBeats = beatsPerBar(settings);
     PipeTuneRenderer renderer;
-    const QPixmap last = renderer.render(melody, gracenotes, settings.timeShift_s, beatDuration_s, beatsPerBar,
-                                         settings.secondsPerRow, -2);
+    const QPixmap last = renderer.render(melody, gracenotes, settings.timeShift_s, beatDuration_s, barBeats,
+                                         secondsPerRow, -2);
     const int lastRow = renderer.numRows() - 1;
     if (lastRow < 0 || last.isNull())
         return;
@@ -79,8 +65,8 @@ void LiveViews::updateTiming(const NoteMap& melody, const NoteMap& gracenotes, c
     // complete.
     for (int row = mLastTimingRow; row < lastRow; ++row)
         storeRow(mTimingRows, mScaledTimingRows, row,
-                 renderer.render(melody, gracenotes, settings.timeShift_s, beatDuration_s, beatsPerBar,
-                                 settings.secondsPerRow, row));
+                 renderer.render(melody, gracenotes, settings.timeShift_s, beatDuration_s, barBeats,
+                                 secondsPerRow, row));
     mLastTimingRow = std::max(lastRow, 0);
 }
 
@@ -123,12 +109,10 @@ void LiveViews::dropHeaders()
 
 const QPixmap& LiveViews::header(Header& cached, const std::map<int, QPixmap>& rows, const TuneDetails& details)
 {
-    int width = viewComposer::kMinimumHeaderWidth;
-    for (const auto& entry : rows)
-        width = std::max(width, entry.second.width());
+    const int width = scoreHeader::widthFor(rows);
     if (width != cached.width) {
         cached.width = width;
-        cached.scaled = viewComposer::scaleByZoom(viewComposer::generateHeaderPixmap(width, details), mZoom, true);
+        cached.scaled = viewComposer::scaleByZoom(scoreHeader::paint(width, details), mZoom, true);
     }
     return cached.scaled;
 }
@@ -141,14 +125,4 @@ const QPixmap& LiveViews::scoreHeader(const TuneDetails& details)
 const QPixmap& LiveViews::timingHeader(const TuneDetails& details)
 {
     return header(mTimingHeader, mTimingRows, details);
-}
-
-QPixmap LiveViews::scoreView(const TuneDetails& details, const QPixmap& emptyPicture)
-{
-    return viewComposer::combineRowPixmaps(mScaledScoreRows, scoreHeader(details), emptyPicture);
-}
-
-QPixmap LiveViews::timingView(const TuneDetails& details, const QPixmap& emptyPicture)
-{
-    return viewComposer::combineRowPixmaps(mScaledTimingRows, timingHeader(details), emptyPicture);
 }

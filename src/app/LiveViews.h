@@ -8,34 +8,22 @@
 // scaled by the zoom; the views are composed under cached headers. GUI
 // thread.
 
-#include "MetreEstimator.h"
 #include "PipeNote.h"
 #include "PipeTuneModel.h"
+#include "ScoreSettings.h"
 #include "ViewComposer.h"
 
 #include <QPixmap>
 
 #include <map>
-#include <optional>
 
 class LiveViews
 {
 public:
-    struct ScoreSettings {
-        TimeSignature timeSignature = FourFour;
-        float bpm = 72.0f;
-        bool rounded = false;
-        int barsPerRow = 4;
-        float timeShift_s = 0.0f;
-        float secondsPerRow = 5.0f;
-        // Beats followed through the recording: the notes are laid on a
-        // steady grid at bpm, beat for beat, before they are quantised.
-        std::optional<MetreEstimate> followedBeats;
-    };
-
-    // Quantises a result and renders the changed rows of the views asked for.
-    void update(const NoteMap& melody, const NoteMap& gracenotes, const ScoreSettings& settings, bool score,
-                bool timing);
+    // Quantises a result into the score and renders the changed rows of the
+    // views asked for; the timing view's rows hold secondsPerRow seconds.
+    void update(const NoteMap& melody, const NoteMap& gracenotes, const ScoreSettings& settings,
+                float secondsPerRow, bool score, bool timing);
     void setZoom(double zoom);
     double zoom() const { return mZoom; }
     // Forgets every row and the model (a new recording, Clear).
@@ -43,11 +31,8 @@ public:
     // The headers are drawn again at the next composition (new tune details).
     void dropHeaders();
 
-    // The views as shown: header and rows, scaled by the zoom, composed
-    // into one picture (exports)...
-    QPixmap scoreView(const TuneDetails& details, const QPixmap& emptyPicture);
-    QPixmap timingView(const TuneDetails& details, const QPixmap& emptyPicture);
-    // ...or in parts, for a view that draws what is visible.
+    // The views as shown, scaled by the zoom, in parts, for a view that
+    // draws what is visible.
     const QPixmap& scoreHeader(const TuneDetails& details);
     const QPixmap& timingHeader(const TuneDetails& details);
     const std::map<int, QPixmap>& scaledScoreRows() const { return mScaledScoreRows; }
@@ -67,7 +52,7 @@ private:
     };
     void updateScore(const PipeTuneModel& model);
     void updateTiming(const NoteMap& melody, const NoteMap& gracenotes, const ScoreSettings& settings,
-                      float beatDuration_s, int beatsPerBar);
+                      float secondsPerRow);
     void storeRow(std::map<int, QPixmap>& rows, std::map<int, QPixmap>& scaled, int row, const QPixmap& pixmap);
     // The header for rows, drawn again only when its width changes.
     const QPixmap& header(Header& cached, const std::map<int, QPixmap>& rows, const TuneDetails& details);

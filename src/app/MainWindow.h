@@ -172,7 +172,7 @@ private:
     // Following the played beat puts the tempo, time signature and time
     // shift found into force; withdrawing it (following switched off, a new
     // recording, a project opened) brings back those set before.
-    void showFollowedBeat(const LiveViews::ScoreSettings& score);
+    void showFollowedBeat(const ScoreSettings& score);
     void withdrawFollowedBeat();
     void logTuning(const PipeTuning& tuning) const;
     // Hands the recording's tuning (or the request to estimate it) to the
@@ -186,6 +186,8 @@ private:
     void renderAllViews();
     bool savePng(const QString& name, const QPixmap& picture);
     TimeSignature currentTimeSignature() const;
+    // The score the settings write, in the time signature shown.
+    ScoreSettings scoreSettings() const;
     TuneDetails tuneDetails() const;
 
     MainWindowUi mUi;
@@ -249,6 +251,9 @@ private:
     NoteMap mLastMelody;
     NoteMap mLastGracenotes;
     PipeTuning mLastTuning;
+    // The score settings the last result was drawn with, followed beat and
+    // all: the exports write the score the views show.
+    ScoreSettings mLastScore;
     float mLastResultTime_s = 0.0f;
     float mNextRenderTime_s = 0.0f;
     bool mFullRerender = false;

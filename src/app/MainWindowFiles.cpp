@@ -10,7 +10,6 @@
 #include "AudioPlaybackDialog.h"
 #include "AudioProcessor.h"
 #include "AudioRecorderWrapper.h"
-#include "BmwWriter.h"
 #include "FileNames.h"
 #include "FileSaving.h"
 #include "RowsView.h"
@@ -112,24 +111,25 @@ QString MainWindow::getSuggestedFileName()
 
 bool MainWindow::saveBww(const QString& name)
 {
-    BmwWriter writer;
-    writer.setTuneName(mSettings.tuneName.toStdString());
-    writer.setTuneType(mSettings.tuneType.toStdString());
-    writer.setComposer(mSettings.composer.toStdString());
-    const QString text = QString::fromStdString(writer.write(mViews.model()));
+    renderAllViews();
+    const QString text = QString::fromStdString(scoreBww(mLastMelody, mLastGracenotes, mLastScore));
     return writeFile(name, text.toLatin1());
 }
 
+// The images are drawn whole at full size, whatever the zoom and the rows
+// the views kept while the transcription grew: the same tune gives the same
+// picture as vantor-transcribe's.
 bool MainWindow::saveScorePng(const QString& name)
 {
     renderAllViews();
-    return savePng(name, mViews.scoreView(tuneDetails(), mFancyPipes));
+    return savePng(name, scoreHeader::scorePage(mViews.model(), mLastScore, mFancyPipes));
 }
 
 bool MainWindow::saveTimingPng(const QString& name)
 {
     renderAllViews();
-    return savePng(name, mViews.timingView(tuneDetails(), mFancyPipes));
+    return savePng(name, scoreHeader::timingPage(mLastMelody, mLastGracenotes, mLastScore, mSettings.secsPerRow_s,
+                                                 mFancyPipes));
 }
 
 void MainWindow::renderAllViews()
@@ -164,12 +164,7 @@ bool MainWindow::saveVnt(const QString& name, bool showErrors)
     ProjectContents project;
     project.samples = utils::decodePcm16(mRecordingData.constData(), static_cast<std::size_t>(mRecordingData.size()));
     project.samplingFrequency_Hz = static_cast<float>(mRecordingRate_Hz);
-    project.tuneName = mSettings.tuneName.toStdString();
-    project.tuneType = mSettings.tuneType.toStdString();
-    project.composer = mSettings.composer.toStdString();
-    timeSignatureComponents(currentTimeSignature(), project.timeSigNumerator, project.timeSigDenominator);
-    project.bpm = mSettings.bpm;
-    project.timeShift_s = mSettings.timeShift_s;
+    project.setScoreSettings(scoreSettings());
     // The tuning this recording was transcribed with, and whether it was
     // known or estimated from the recording.
     if (mRecordingTuning) {
@@ -222,14 +217,7 @@ bool MainWindow::openVnt(const QString& name, bool remember)
     // piper's own come back with the next recording.
     if (!mPlayersTune)
         mPlayersTune = mSettings.tune();
-    mSettings.tuneName = QString::fromStdString(project.tuneName);
-    mSettings.tuneType = QString::fromStdString(project.tuneType);
-    mSettings.composer = QString::fromStdString(project.composer);
-    TimeSignature signature = FourFour;
-    if (timeSignatureFromComponents(project.timeSigNumerator, project.timeSigDenominator, signature))
-        mSettings.timeSignature = signature;
-    mSettings.bpm = project.bpm;
-    mSettings.timeShift_s = project.timeShift_s;
+    mSettings.setTuneScore(project.scoreSettings());
     // A tuning estimated when the recording was made is used again, so the
     // transcription comes out as it did; only a file without any is
     // estimated afresh.

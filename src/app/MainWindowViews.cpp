@@ -67,30 +67,28 @@ void MainWindow::onTranscriptionResult(float time_s, NoteMap melody, NoteMap gra
     emit resultShown(time_s);
 }
 
+ScoreSettings MainWindow::scoreSettings() const
+{
+    ScoreSettings score = mSettings.scoreSettings();
+    timeSignatureComponents(currentTimeSignature(), score.timeSigNumerator, score.timeSigDenominator);
+    return score;
+}
+
 void MainWindow::renderResult()
 {
-    LiveViews::ScoreSettings score;
-    score.timeSignature = currentTimeSignature();
-    score.bpm = mSettings.bpm;
-    score.rounded = mSettings.isRounded;
-    score.barsPerRow = mSettings.barsPerRow;
-    score.timeShift_s = mSettings.timeShift_s;
-    score.secondsPerRow = mSettings.secsPerRow_s;
+    ScoreSettings score = scoreSettings();
     if (mUi.followBeat->isChecked() && !mRecording) {
         // A finished recording not made to the click: its own tempo, metre
         // and first bar line.
-        const MetreEstimate metre = estimateMetre(mLastMelody, mLastGracenotes);
+        const MetreEstimate metre = followPlayedMetre(mLastMelody, mLastGracenotes, AutomaticMetre(), score);
         if (metre.valid) {
-            score.bpm = metre.bpm;
-            timeSignatureFromComponents(metre.numerator, metre.denominator, score.timeSignature);
-            score.followedBeats = metre;
-            score.timeShift_s = barTimeShift_s(metre, true);
             statusBar()->showMessage(QString("Beat followed: %1").arg(QString::fromStdString(describeMetre(metre))));
             showFollowedBeat(score);
         }
     }
-    mViews.update(mLastMelody, mLastGracenotes, score, mForceRender || hasVisibleRegion(mUi.scoreDock),
-                  mForceRender || hasVisibleRegion(mUi.timingDock));
+    mLastScore = score;
+    mViews.update(mLastMelody, mLastGracenotes, score, mSettings.secsPerRow_s,
+                  mForceRender || hasVisibleRegion(mUi.scoreDock), mForceRender || hasVisibleRegion(mUi.timingDock));
     displayPixmaps();
     if (!mTuningLogClock.isValid() || mTuningLogClock.elapsed() >= kTuningLogInterval_ms) {
         logTuning(mLastTuning);
@@ -98,19 +96,21 @@ void MainWindow::renderResult()
     }
 }
 
-void MainWindow::showFollowedBeat(const LiveViews::ScoreSettings& score)
+void MainWindow::showFollowedBeat(const ScoreSettings& score)
 {
     if (!mBeforeFollowing)
         mBeforeFollowing = Metre{mSettings.bpm, mSettings.timeSignature, mSettings.timeShift_s};
+    TimeSignature signature = currentTimeSignature();
+    timeSignatureFromComponents(score.timeSigNumerator, score.timeSigDenominator, signature);
     mSettings.bpm = score.bpm;
-    mSettings.timeSignature = score.timeSignature;
+    mSettings.timeSignature = signature;
     mSettings.timeShift_s = score.timeShift_s;
     // No tempo preset, no change of the round state: only what was found.
     const QSignalBlocker tempo(mUi.bpm);
     const QSignalBlocker metre(mUi.timeSignature);
     const QSignalBlocker shift(mUi.timeShift);
     mUi.bpm->setValue(static_cast<int>(std::lround(score.bpm)));
-    mUi.timeSignature->setCurrentIndex(score.timeSignature);
+    mUi.timeSignature->setCurrentIndex(signature);
     mUi.timeShift->setValue(static_cast<double>(score.timeShift_s));
 }
 

@@ -1,19 +1,18 @@
 #include "Metronome.h"
 
+#include "ScoreSettings.h"
+
 #include <cmath>
 
 namespace metronome {
 
 int beatsPerBar(TimeSignature signature)
 {
-    switch (signature) {
-    case FourFour: return 4;
-    case ThreeFour: return 3;
-    case TwoFour: return 2;
-    case CutCommon: return 2;
-    case SixEight: return 2;
-    default: return 2;
-    }
+    int numerator = 0;
+    int denominator = 0;
+    timeSignatureComponents(signature, numerator, denominator);
+    // A signature not offered clicks in twos.
+    return numerator > 0 ? ::beatsPerBar(numerator, denominator) : 2;
 }
 
 int subBeatDivisor(TimeSignature signature, bool subBeatsEnabled)

@@ -1,11 +1,11 @@
 #pragma once
 
 // The score and timing-view images of a transcription as the application
-// shows them: all rows under a header with the tune details. Needs a Qt Gui
-// application.
+// exports them: the rows at full size under the tune's header. Needs a Qt
+// Gui application.
 
-#include "ScoreOptions.h"
 #include "RecordingTranscriber.h"
+#include "ScoreSettings.h"
 
 #include <QImage>
 
@@ -13,7 +13,7 @@
 
 // The sheet music, justified, last row not padded; null with the reason in
 // error when there is nothing to draw or the image would be too tall.
-QImage scoreImage(const TranscriptionResult& result, const ScoreOptions& options, std::string& error);
+QImage scoreImage(const TranscriptionResult& result, const ScoreSettings& score, std::string& error);
 // The timing view with rows of secondsPerRow seconds; null as above.
-QImage timingImage(const TranscriptionResult& result, const ScoreOptions& options, float secondsPerRow,
+QImage timingImage(const TranscriptionResult& result, const ScoreSettings& score, float secondsPerRow,
                    std::string& error);

@@ -1,7 +1,7 @@
 #include "TranscribeCommand.h"
 
 #include "InputBounds.h"
-#include "ScoreOptions.h"
+#include "ScoreSettings.h"
 
 #include <cmath>
 #include <cstdlib>

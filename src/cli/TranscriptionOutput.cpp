@@ -44,7 +44,7 @@ QJsonArray noteArray(const NoteMap& notes, bool gracing)
 } // namespace
 
 std::string toPipeNotesJson(const TranscriptionResult& result, const std::string& source, float samplingFrequency_Hz,
-                            const MetreEstimate* metre, const ScoreOptions* score)
+                            const MetreEstimate* metre, const ScoreSettings* score)
 {
     QJsonObject tuning;
     for (const auto& [note, centre_Hz] : result.tuning.getNoteCentreFrequencies())

@@ -5,12 +5,12 @@
 
 #include "MetreEstimator.h"
 #include "RecordingTranscriber.h"
-#include "ScoreOptions.h"
+#include "ScoreSettings.h"
 
 #include <string>
 
 // With metre (found from the recording), the tempo, metre and pick-up found
 // and the score's settings are written too.
 std::string toPipeNotesJson(const TranscriptionResult& result, const std::string& source, float samplingFrequency_Hz,
-                            const MetreEstimate* metre = nullptr, const ScoreOptions* score = nullptr);
+                            const MetreEstimate* metre = nullptr, const ScoreSettings* score = nullptr);
 std::string toText(const TranscriptionResult& result);

@@ -6,12 +6,11 @@
 
 #include "AudioFileReader.h"
 #include "FileSaving.h"
-#include "InputBounds.h"
 #include "MetreEstimator.h"
 #include "ProjectContents.h"
 #include "RecordingTranscriber.h"
 #include "ScoreImages.h"
-#include "ScoreOptions.h"
+#include "ScoreSettings.h"
 #include "TranscribeCommand.h"
 #include "TranscriptionOutput.h"
 
@@ -95,9 +94,9 @@ bool writeOutput(const std::string& path, const QByteArray& bytes, std::string& 
 
 // The tune's score settings: a project's own, or the defaults, with what the
 // command line gives on top.
-ScoreOptions scoreOptions(const TranscribeCommand& command, const ProjectContents* project)
+ScoreSettings scoreSettings(const TranscribeCommand& command, const ProjectContents* project)
 {
-    ScoreOptions score = project != nullptr ? scoreOptionsOf(*project) : ScoreOptions();
+    ScoreSettings score = project != nullptr ? project->scoreSettings() : ScoreSettings();
     if (command.bpm)
         score.bpm = *command.bpm;
     if (command.timeSignature)
@@ -121,31 +120,20 @@ ScoreOptions scoreOptions(const TranscribeCommand& command, const ProjectContent
 // score; what was found is said on standard error. Nothing when none is auto
 // or too few notes were heard.
 std::optional<MetreEstimate> chooseMetre(const TranscribeCommand& command, bool plainAudio,
-                                         const TranscriptionResult& result, ScoreOptions& score)
+                                         const TranscriptionResult& result, ScoreSettings& score)
 {
-    const bool bpmAuto = command.bpmAuto.value_or(plainAudio);
-    const bool signatureAuto = command.timeSignatureAuto.value_or(plainAudio);
-    const bool shiftAuto = command.timeShiftAuto.value_or(plainAudio);
-    if (!bpmAuto && !signatureAuto && !shiftAuto)
+    AutomaticMetre automatic;
+    automatic.bpm = command.bpmAuto.value_or(plainAudio);
+    automatic.signature = command.timeSignatureAuto.value_or(plainAudio);
+    automatic.shift = command.timeShiftAuto.value_or(plainAudio);
+    if (!automatic.bpm && !automatic.signature && !automatic.shift)
         return std::nullopt;
-    MetreEstimate metre = estimateMetre(result.melody, result.gracing);
+    const MetreEstimate metre = followPlayedMetre(result.melody, result.gracing, automatic, score);
     if (!metre.valid) {
         std::cerr << "vantor-transcribe: too few notes to find the tempo; the score is written at " << score.bpm
                   << " bpm in " << score.timeSigNumerator << "/" << score.timeSigDenominator << "\n";
         return std::nullopt;
     }
-    if (signatureAuto) {
-        score.timeSigNumerator = metre.numerator;
-        score.timeSigDenominator = metre.denominator;
-    }
-    if (bpmAuto) {
-        score.bpm = std::clamp(metre.bpm, static_cast<float>(bounds::kBpm.minimum), static_cast<float>(bounds::kBpm.maximum));
-        score.followedBeats = metre;
-    }
-    // The first bar line on one of the score's own bar lines: its tempo and
-    // time signature may be given rather than found.
-    if (shiftAuto)
-        score.timeShift_s = barTimeShift_s(metre, score.followedBeats.has_value(), score.bpm, beatsPerBar(score));
     std::cerr << "vantor-transcribe: " << describeScore(metre, score, result.melody) << "\n";
     return metre;
 }
@@ -202,7 +190,7 @@ int run(int argc, char** argv)
         project.samples = std::move(audio.samples);
         project.samplingFrequency_Hz = audio.samplingFrequency_Hz;
     }
-    ScoreOptions score = scoreOptions(command, fromProject ? &project : nullptr);
+    ScoreSettings score = scoreSettings(command, fromProject ? &project : nullptr);
 
     const float audio_s = static_cast<float>(project.samples.size()) / project.samplingFrequency_Hz;
     ProgressCallback progress;
@@ -241,11 +229,11 @@ int run(int argc, char** argv)
     attempt(command.bwwPath, [&](std::string& message) {
         if (noScore)
             return shiftLeavesNoScore(command.bwwPath, message);
-        return writeOutput(command.bwwPath, QByteArray::fromStdString(toBww(result, score)), message);
+        return writeOutput(command.bwwPath, QByteArray::fromStdString(scoreBww(result.melody, result.gracing, score)), message);
     });
     attempt(command.vntPath, [&](std::string& message) {
         ProjectContents saved = project;
-        applyScoreOptions(score, saved);
+        saved.setScoreSettings(score);
         // What the transcription used, and whether it was known or estimated.
         saved.calibration.reset();
         saved.estimatedTuning.reset();

@@ -36,6 +36,30 @@ bool isUncalibratedDefault(const std::map<PipeTuning::ReferenceNote, float>& fre
 
 } // namespace
 
+ScoreSettings ProjectContents::scoreSettings() const
+{
+    ScoreSettings settings;
+    settings.tuneName = tuneName;
+    settings.tuneType = tuneType;
+    settings.composer = composer;
+    settings.timeSigNumerator = timeSigNumerator;
+    settings.timeSigDenominator = timeSigDenominator;
+    settings.bpm = bpm;
+    settings.timeShift_s = timeShift_s;
+    return settings;
+}
+
+void ProjectContents::setScoreSettings(const ScoreSettings& settings)
+{
+    tuneName = settings.tuneName;
+    tuneType = settings.tuneType;
+    composer = settings.composer;
+    timeSigNumerator = settings.timeSigNumerator;
+    timeSigDenominator = settings.timeSigDenominator;
+    bpm = settings.bpm;
+    timeShift_s = settings.timeShift_s;
+}
+
 QByteArray pcmBytes(const std::vector<short>& samples)
 {
     const std::vector<char> bytes = utils::encodePcm16(samples);

@@ -8,6 +8,7 @@
 // as false with a message naming the file. Any thread, one call at a time.
 
 #include "PipeTuning.h"
+#include "ScoreSettings.h"
 
 #include <QByteArray>
 
@@ -41,6 +42,12 @@ struct ProjectContents {
     // their ranges are clamped (the time signature falls back to 4/4), a
     // calibration that no chanter could have is dropped.
     std::vector<std::string> warnings;
+
+    // The tune's score settings: its details, tempo, time signature and time
+    // shift, the rest (rounding, layout, no followed beats) at their
+    // defaults. The setter stores the same parts and leaves the others.
+    ScoreSettings scoreSettings() const;
+    void setScoreSettings(const ScoreSettings& settings);
 
     // Refuses a file that is not a project, or whose sample rate is outside
     // 8000 to 192000 Hz.

@@ -7,7 +7,7 @@
 #include "AudioFileReader.h"
 #include "Golden.h"
 #include "RecordingTranscriber.h"
-#include "ScoreOptions.h"
+#include "ScoreSettings.h"
 #include "TranscriptionOutput.h"
 
 #include <gtest/gtest.h>
@@ -39,10 +39,10 @@ TEST(Golden, BundledExampleProgressive)
 {
     const TranscriptionResult result = transcribe(TranscriptionMode::Progressive);
     expectMatchesGolden("scotland_the_brave.progressive.txt", toText(result));
-    ScoreOptions score;
+    ScoreSettings score;
     score.tuneName = "Scotland the Brave";
     score.composer = "Trad.";
-    expectMatchesGolden("scotland_the_brave.bww", toBww(result, score));
+    expectMatchesGolden("scotland_the_brave.bww", scoreBww(result.melody, result.gracing, score));
 }
 
 TEST(Golden, BundledExampleOneShot)

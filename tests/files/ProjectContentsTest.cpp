@@ -71,6 +71,20 @@ TEST(ProjectContents, RoundTripsThroughAFileAndKeepsItsProvenance)
     EXPECT_EQ(read.recordedAppVersion, 7);
     EXPECT_FALSE(read.recordedTime.empty());
 
+    // Its score settings are the tune's, and give the same tune to another
+    // project; rounding and layout are no project's and stay the defaults.
+    ScoreSettings score = read.scoreSettings();
+    score.rounding = true;
+    score.barsPerRow = 2;
+    ProjectContents other;
+    other.setScoreSettings(score);
+    const ScoreSettings back = other.scoreSettings();
+    EXPECT_EQ(std::tie(back.tuneName, back.tuneType, back.composer),
+              std::tie(expected.tuneName, expected.tuneType, expected.composer));
+    EXPECT_EQ(std::tie(back.timeSigNumerator, back.timeSigDenominator, back.bpm, back.timeShift_s),
+              std::tie(expected.timeSigNumerator, expected.timeSigDenominator, expected.bpm, expected.timeShift_s));
+    EXPECT_EQ(std::tie(back.rounding, back.barsPerRow), std::make_tuple(false, 4));
+
     // Saved again by another program, it still says where it was recorded.
     const std::string again = dir.filePath("again.vnt").toStdString();
     ASSERT_TRUE(read.write(again, 9, "other-writer", error)) << error;

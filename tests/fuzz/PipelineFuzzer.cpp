@@ -8,7 +8,7 @@
 #include "ProjectContents.h"
 #include "RecordingTranscriber.h"
 #include "ScoreImages.h"
-#include "ScoreOptions.h"
+#include "ScoreSettings.h"
 
 #include <QGuiApplication>
 
@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const TranscriptionResult result = transcribeRecording(contents.samples, contents.samplingFrequency_Hz, options);
 
-    const ScoreOptions score = scoreOptionsOf(contents);
-    const std::string bww = toBww(result, score);
+    const ScoreSettings score = contents.scoreSettings();
+    const std::string bww = scoreBww(result.melody, result.gracing, score);
     if (bww.empty())
         __builtin_trap();
     std::string why;

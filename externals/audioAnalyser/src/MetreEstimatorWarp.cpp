@@ -3,6 +3,8 @@
 
 #include "MetreEstimator.h"
 
+#include "ScoreSettings.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -41,7 +43,7 @@ void warpToBeats(const MetreEstimate& estimate, const NoteMap& melody, const Not
 
 float barTimeShift_s(const MetreEstimate& estimate, bool warped)
 {
-    return barTimeShift_s(estimate, warped, estimate.bpm, estimate.denominator == 8 ? 2 : estimate.numerator);
+    return barTimeShift_s(estimate, warped, estimate.bpm, beatsPerBar(estimate.numerator, estimate.denominator));
 }
 
 float barTimeShift_s(const MetreEstimate& estimate, bool warped, float scoreBpm, int scoreBeatsPerBar)

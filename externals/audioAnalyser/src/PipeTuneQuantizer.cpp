@@ -1,6 +1,7 @@
 #include "PipeTuneQuantizer.h"
 
 #include "GroupQuantizer.h"
+#include "ScoreSettings.h"
 #include "VantorUtils.h"
 #include "utils.h"
 
@@ -174,14 +175,12 @@ void PipeTuneQuantizer::quantize(float timeShift_s, const NoteMap& melody, const
     int unitsPerBeat = 1;
     QuantizationType type = Absolute;
     int baseQuantum = mTimeSigNumerator == 2 && mTimeSigDenominator == 2 ? 2 : 1;
+    mBeatsPerBar = ::beatsPerBar(mTimeSigNumerator, mTimeSigDenominator);
     if (mTimeSigDenominator == 8) {
-        mBeatsPerBar = 2;
         beatUnit = 8;
         unitsPerBeat = 3;
         type = SetPattern;
         baseQuantum = 2;
-    } else {
-        mBeatsPerBar = mTimeSigNumerator;
     }
     if (beatUnit == 0 || mBeatsPerBar < 1)
         return;
