@@ -114,16 +114,6 @@ void GeneralSettings::save(QSettings& store) const
     store.setValue("secondLook", secondLook);
 }
 
-void GeneralSettings::setTune(const TuneSettings& tune)
-{
-    tuneName = tune.tuneName;
-    tuneType = tune.tuneType;
-    composer = tune.composer;
-    timeSignature = tune.timeSignature;
-    bpm = tune.bpm;
-    timeShift_s = tune.timeShift_s;
-}
-
 ScoreSettings GeneralSettings::scoreSettings() const
 {
     ScoreSettings score;
@@ -139,7 +129,7 @@ ScoreSettings GeneralSettings::scoreSettings() const
     return score;
 }
 
-void GeneralSettings::setTuneScore(const ScoreSettings& score)
+void GeneralSettings::setTune(const ScoreSettings& score)
 {
     tuneName = QString::fromStdString(score.tuneName);
     tuneType = QString::fromStdString(score.tuneType);

@@ -11,17 +11,6 @@
 #include <QSettings>
 #include <QString>
 
-// The settings that belong to one tune: its details, tempo, time signature
-// and time shift. A project brings its own, which hold only while it is open.
-struct TuneSettings {
-    QString tuneName;
-    QString tuneType;
-    QString composer;
-    int timeSignature = 0;
-    float bpm = 72.0f;
-    float timeShift_s = 0.0f;
-};
-
 struct GeneralSettings {
     float bpm = 72.0f;
     int timeSignature = 0;
@@ -58,14 +47,14 @@ struct GeneralSettings {
 
     static QString defaultAutoSaveDir();
 
-    TuneSettings tune() const { return {tuneName, tuneType, composer, timeSignature, bpm, timeShift_s}; }
-    void setTune(const TuneSettings& tune);
     // The score these settings write: tune details, tempo, time signature,
     // time shift, rounding and bars per row, no followed beats.
     ScoreSettings scoreSettings() const;
-    // A tune's details, tempo, time signature (when it is one of the five
-    // offered) and time shift; rounding and layout stay the piper's.
-    void setTuneScore(const ScoreSettings& score);
+    // The settings that belong to one tune, taken from score: its details,
+    // tempo, time signature (when it is one of the five offered) and time
+    // shift; rounding and layout stay the piper's. A project brings its own,
+    // which hold only while it is open.
+    void setTune(const ScoreSettings& score);
 
     // Every key with its default when missing.
     static GeneralSettings load(QSettings& store);

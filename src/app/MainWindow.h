@@ -214,7 +214,7 @@ private:
     float mEstimatedLowA_Hz = 0.0f;
     // The piper's own tune settings, kept aside while an opened project's
     // are in force.
-    std::optional<TuneSettings> mPlayersTune;
+    std::optional<ScoreSettings> mPlayersTune;
     // The recording as it stands is in the autosave folder already.
     bool mRecordingAutosaved = false;
 

@@ -216,8 +216,8 @@ bool MainWindow::openVnt(const QString& name, bool remember)
     // The project's tune settings and tuning hold while it is open; the
     // piper's own come back with the next recording.
     if (!mPlayersTune)
-        mPlayersTune = mSettings.tune();
-    mSettings.setTuneScore(project.scoreSettings());
+        mPlayersTune = mSettings.scoreSettings();
+    mSettings.setTune(project.scoreSettings());
     // A tuning estimated when the recording was made is used again, so the
     // transcription comes out as it did; only a file without any is
     // estimated afresh.
