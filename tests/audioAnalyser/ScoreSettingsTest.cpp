@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <tuple>
 
 namespace {
 
@@ -16,16 +16,11 @@ namespace {
 NoteMap march(int bars)
 {
     const PipeNoteName names[] = {LA, B, C, D, E, F, HG, HA};
-    std::vector<float> lengths_beats{0.5f};
-    for (int bar = 0; bar < bars; ++bar) {
-        for (float length : {0.75f, 0.25f, 0.5f, 0.5f, 1.0f, 0.5f, 0.5f})
-            lengths_beats.push_back(length);
-    }
     NoteMap melody;
-    const float beat_s = 60.0f / 80.0f;
     float start_s = 0.5f;
-    for (std::size_t k = 0; k < lengths_beats.size(); ++k) {
-        const float length_s = lengths_beats[k] * beat_s;
+    for (int k = 0; k < 1 + 7 * bars; ++k) {
+        const float lengths_beats[] = {0.5f, 0.75f, 0.25f, 0.5f, 0.5f, 1.0f, 0.5f};
+        const float length_s = lengths_beats[k % 7] * 60.0f / 80.0f;
         melody.emplace(start_s, PipeNote(names[(k * 3) % 8], start_s, length_s));
         start_s += length_s;
     }
@@ -42,10 +37,7 @@ TEST(ScoreSettings, FollowingThePlayedMetreTakesOverOnlyWhatIsAutomatic)
     given.bpm = 150.0f;
     given.timeShift_s = 7.0f;
     for (int mask = 0; mask < 8; ++mask) {
-        AutomaticMetre automatic;
-        automatic.bpm = (mask & 1) != 0;
-        automatic.signature = (mask & 2) != 0;
-        automatic.shift = (mask & 4) != 0;
+        const AutomaticMetre automatic{.bpm = (mask & 1) != 0, .signature = (mask & 2) != 0, .shift = (mask & 4) != 0};
         ScoreSettings score = given;
         const MetreEstimate found = followPlayedMetre(melody, NoteMap(), automatic, score);
         EXPECT_EQ(found.valid, mask != 0) << mask;
