@@ -13,6 +13,8 @@
 #include "FileNames.h"
 #include "FileSaving.h"
 #include "RowsView.h"
+#include "ScoreHeader.h"
+#include "ViewComposer.h"
 #include "utils.h"
 
 #include <QBuffer>
@@ -116,20 +118,22 @@ bool MainWindow::saveBww(const QString& name)
     return writeFile(name, text.toLatin1());
 }
 
-// The images are drawn whole at full size, whatever the zoom and the rows
-// the views kept while the transcription grew: the same tune gives the same
-// picture as vantor-transcribe's.
+// The images are the pages drawn whole from the score, at the zoom the
+// views show: at full size the same tune gives the same picture as
+// vantor-transcribe's.
 bool MainWindow::saveScorePng(const QString& name)
 {
     renderAllViews();
-    return savePng(name, scoreHeader::scorePage(mViews.model(), mLastScore, mFancyPipes));
+    return savePng(name, viewComposer::scaleByZoom(scoreHeader::scorePage(mViews.model(), mLastScore, mFancyPipes),
+                                                   mViews.zoom(), true));
 }
 
 bool MainWindow::saveTimingPng(const QString& name)
 {
     renderAllViews();
-    return savePng(name, scoreHeader::timingPage(mLastMelody, mLastGracenotes, mLastScore, mSettings.secsPerRow_s,
-                                                 mFancyPipes));
+    return savePng(name, viewComposer::scaleByZoom(scoreHeader::timingPage(mLastMelody, mLastGracenotes, mLastScore,
+                                                                           mSettings.secsPerRow_s, mFancyPipes),
+                                                   mViews.zoom(), true));
 }
 
 void MainWindow::renderAllViews()
