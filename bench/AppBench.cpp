@@ -11,10 +11,10 @@
 #include "ChanterSynth.h"
 #include "LiveViews.h"
 #include "MainWindow.h"
-#include "ProgressiveVantor.h"
 #include "ProjectContents.h"
 #include "RowsView.h"
 #include "RecordingTranscriber.h"
+#include "TranscriptionSession.h"
 #include "utils.h"
 
 #include <QAction>
@@ -47,13 +47,23 @@ std::vector<Result> liveResults(float seconds)
     const std::vector<short> audio = liveTune::render(liveTune::tune(seconds, 11));
     PipeTuning reference;
     reference.setLowA_Hz(480.0f);
-    ProgressiveVantor engine;
-    prepareProgressiveEngine(engine, kRate_Hz, TranscriptionOptions(), reference);
+    const TranscriptionOptions options;
+    TranscriptionSession::Settings settings;
+    settings.samplingFrequency_Hz = static_cast<float>(kRate_Hz);
+    settings.filterCorner_Hz = options.filterCorner_Hz;
+    settings.snacPeakThreshold = options.snacPeakThreshold;
+    settings.transcriptionInterval_s = options.transcriptionInterval_s;
+    settings.secondLook = false;
+    TranscriptionSession session;
+    session.setSettings(settings);
+    session.setReference(reference);
+    session.reset();
     std::vector<Result> results;
     for (std::size_t start = 0; start < audio.size(); start += 2048) {
-        const unsigned int count = static_cast<unsigned int>(std::min<std::size_t>(2048, audio.size() - start));
-        if (engine.progressiveTranscribe(audio.data() + start, count, false))
-            results.push_back({engine.lastTranscribeTime_s(), engine.notes(), engine.graceNotes()});
+        if (session.feed(audio.data() + start, std::min<std::size_t>(2048, audio.size() - start))) {
+            const TranscriptionSession::Result& result = session.result();
+            results.push_back({result.analysed_s, result.melody, result.gracing});
+        }
     }
     return results;
 }

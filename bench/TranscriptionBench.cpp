@@ -10,6 +10,7 @@
 #include "utils.h"
 #include "ProgressiveVantor.h"
 #include "RecordingTranscriber.h"
+#include "TranscriptionSession.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
@@ -45,13 +46,26 @@ PipeTuning chanter()
     return tuning;
 }
 
-// A progressive engine set up as the application sets it up, re-running
-// every interval_s of audio.
-void startProgressive(ProgressiveVantor& engine, float interval_s)
+// A session set up as the application sets one up (without the second
+// look), re-running every interval_s of audio.
+void startSession(TranscriptionSession& session, float interval_s)
 {
-    TranscriptionOptions options;
-    options.transcriptionInterval_s = interval_s;
-    prepareProgressiveEngine(engine, kRate_Hz, options, chanter());
+    const TranscriptionOptions options;
+    TranscriptionSession::Settings settings;
+    settings.filterCorner_Hz = options.filterCorner_Hz;
+    settings.snacPeakThreshold = options.snacPeakThreshold;
+    settings.transcriptionInterval_s = interval_s;
+    settings.pieceSamples = kBlockSamples;
+    settings.secondLook = false;
+    session.setSettings(settings);
+    session.setReference(chanter());
+    session.reset();
+}
+
+void feedSession(TranscriptionSession& session, const std::vector<short>& audio)
+{
+    for (std::size_t start = 0; start < audio.size(); start += kBlockSamples)
+        session.feed(audio.data() + start, std::min<std::size_t>(kBlockSamples, audio.size() - start));
 }
 
 // The whole transcription of a recording as the command line runs it; the
@@ -93,10 +107,11 @@ void BM_ProgressiveTranscription60s(benchmark::State& state)
 {
     const std::vector<short> audio = chanterRecording(60.0f);
     for (auto _ : state) {
-        ProgressiveVantor engine;
-        startProgressive(engine, 0.5f);
-        feedRecording(engine, audio.data(), audio.size(), kBlockSamples);
-        benchmark::DoNotOptimize(engine.notes().size());
+        TranscriptionSession session;
+        startSession(session, 0.5f);
+        feedSession(session, audio);
+        session.finish();
+        benchmark::DoNotOptimize(session.result().melody.size());
     }
     reportTimesRealtime(state, 60.0);
 }
@@ -105,16 +120,17 @@ BENCHMARK(BM_ProgressiveTranscription60s)->Unit(benchmark::kMillisecond)->Iterat
 void BM_ProgressiveRerunOver5s(benchmark::State& state)
 {
     const std::vector<short> audio = chanterRecording(5.0f);
-    ProgressiveVantor engine;
-    startProgressive(engine, 1000.0f);
-    feedRecording(engine, audio.data(), audio.size(), kBlockSamples);
+    TranscriptionSession session;
+    startSession(session, 1000.0f);
+    feedSession(session, audio);
     for (auto _ : state)
-        benchmark::DoNotOptimize(engine.progressiveTranscribe(nullptr, 0, true));
+        benchmark::DoNotOptimize(session.finish());
 }
 BENCHMARK(BM_ProgressiveRerunOver5s)->Unit(benchmark::kMillisecond);
 
 // Heap in use while a 180-second recording is transcribed progressively,
-// the PCM itself excluded: after the first seconds it must stay flat.
+// the PCM itself excluded (so the engine alone, set up as a session sets it
+// up): after the first seconds it must stay flat.
 void BM_ProgressiveHeap180s(benchmark::State& state)
 {
     const std::vector<short> audio = chanterRecording(180.0f);
@@ -123,14 +139,21 @@ void BM_ProgressiveHeap180s(benchmark::State& state)
     for (auto _ : state) {
         const double base_B = static_cast<double>(mallinfo2().uordblks);
         ProgressiveVantor engine;
-        startProgressive(engine, 0.5f);
-        feedRecording(engine, audio.data(), audio.size(), kBlockSamples, [&](float fraction) {
+        engine.setFilterCornerFrequency_Hz(TranscriptionOptions().filterCorner_Hz);
+        engine.setSnacPeakThreshold(TranscriptionOptions().snacPeakThreshold);
+        HistoricPipeTuning historic = engine.historicTuning();
+        historic.setCalibratedTuning(chanter(), true);
+        engine.setHistoricalTuning(historic);
+        engine.setTranscriptionInterval_s(0.5f);
+        for (std::size_t start = 0; start < audio.size(); start += kBlockSamples) {
+            const std::size_t count = std::min<std::size_t>(kBlockSamples, audio.size() - start);
+            engine.progressiveTranscribe(audio.data() + start, static_cast<unsigned int>(count), false);
             const double heap_MB = (static_cast<double>(mallinfo2().uordblks) - base_B) / 1e6;
             peak_MB = std::max(peak_MB, heap_MB);
-            const int second = static_cast<int>(fraction * 180.0f);
+            const int second = static_cast<int>(static_cast<float>(start + count) / kRate_Hz);
             if (second == 10 || second == 60 || second == 179)
                 heapAt_MB[second] = heap_MB;
-        });
+        }
         benchmark::DoNotOptimize(engine.notes().size());
     }
     state.counters["heap_at_10s_MB"] = heapAt_MB[10];

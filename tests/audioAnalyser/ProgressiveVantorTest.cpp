@@ -3,10 +3,11 @@
 // with absolute note times, and the frozen history.
 
 #include "ProgressiveVantor.h"
-#include "RecordingTranscriber.h"
 #include "TestSignals.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -62,10 +63,22 @@ TEST(ProgressiveVantor, LongRecordingsKeepFiveSecondsOfTracksAndAbsoluteTimes)
     for (float frequency_Hz : {420.0f, 480.0f, 540.0f, 600.0f, 640.0f, 720.0f, 800.0f, 840.0f, 960.0f})
         segments.push_back({frequency_Hz, 0.8f});
     const std::vector<short> pcm = chanterPcm(segments);
+    // As the application sets it up: its defaults, a reference tuning, and
+    // re-runs every half second.
     ProgressiveProbe engine;
-    prepareProgressiveEngine(engine, 44100.0f, TranscriptionOptions(), testsignals::tuningAt(480.0f));
+    engine.setFilterCornerFrequency_Hz(2500.0f);
+    engine.setSnacPeakThreshold(0.97f);
+    HistoricPipeTuning historic = engine.historicTuning();
+    historic.setCalibratedTuning(testsignals::tuningAt(480.0f), true);
+    engine.setHistoricalTuning(historic);
+    engine.setTranscriptionInterval_s(0.5f);
     std::size_t maxTrack = 0;
-    feedRecording(engine, pcm.data(), pcm.size(), 2048, [&](float) { maxTrack = std::max(maxTrack, engine.windows()); });
+    for (std::size_t start = 0; start < pcm.size(); start += 2048) {
+        const std::size_t count = std::min<std::size_t>(2048, pcm.size() - start);
+        engine.progressiveTranscribe(pcm.data() + start, static_cast<unsigned int>(count), false);
+        maxTrack = std::max(maxTrack, engine.windows());
+    }
+    engine.progressiveTranscribe(nullptr, 0, true);
     EXPECT_GE(engine.trimmed_s(), 2.0f);
     // At most five seconds, one interval and one block of windows are held.
     EXPECT_LE(maxTrack, static_cast<std::size_t>((5.0 + 0.5) * 2205 + 2048 / 20 + 1));

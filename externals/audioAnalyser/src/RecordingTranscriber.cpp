@@ -1,27 +1,13 @@
 #include "RecordingTranscriber.h"
 
-#include "HistoricPipeTuning.h"
-#include "LowAEstimator.h"
-#include "ProgressiveVantor.h"
 #include "SecondLook.h"
+#include "TranscriptionSession.h"
 #include "Vantor.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 
 namespace {
-
-// What the engine assumes when nothing better is known.
-constexpr float kDefaultLowA_Hz = 440.0f;
-constexpr float kMinimumInterval_s = 0.05f;
-
-PipeTuning standardTuningAt(float lowA_Hz)
-{
-    PipeTuning tuning;
-    tuning.setLowA_Hz(lowA_Hz);
-    return tuning;
-}
 
 PipeTuning referenceTuning(const std::vector<short>& samples, float samplingFrequency_Hz,
                            const TranscriptionOptions& options)
@@ -29,42 +15,69 @@ PipeTuning referenceTuning(const std::vector<short>& samples, float samplingFreq
     switch (options.tuningSource) {
     case TuningSource::Calibrated:
         return options.calibratedTuning;
-    case TuningSource::GivenLowA:
-        return standardTuningAt(options.lowA_Hz);
+    case TuningSource::GivenLowA: {
+        PipeTuning tuning;
+        tuning.setLowA_Hz(options.lowA_Hz);
+        return tuning;
+    }
     case TuningSource::EstimatedLowA:
         break;
     }
-    const LowAEstimate estimate = estimateLowA(samples, samplingFrequency_Hz);
-    return standardTuningAt(estimate.lowA_Hz > 0.0f ? estimate.lowA_Hz : kDefaultLowA_Hz);
+    return TranscriptionSession::wholeRecordingReference(samples.data(), samples.size(), samplingFrequency_Hz);
 }
 
-void applyParameters(Vantor& engine, float samplingFrequency_Hz, const TranscriptionOptions& options)
+TranscriptionSession::Settings sessionSettings(float samplingFrequency_Hz, const TranscriptionOptions& options)
 {
+    TranscriptionSession::Settings settings;
+    settings.samplingFrequency_Hz = samplingFrequency_Hz;
+    settings.filterCorner_Hz = options.filterCorner_Hz;
+    settings.snacPeakThreshold = options.snacPeakThreshold;
+    settings.minimumSnacPeak = options.minimumSnacPeak;
+    settings.minimumVolume_normalized = options.minimumVolume_normalized;
+    settings.transcriptionInterval_s = options.transcriptionInterval_s;
+    settings.pieceSamples = std::max<std::size_t>(1, options.blockSize_B / 2);
+    settings.secondLook = options.secondLook;
+    return settings;
+}
+
+void runProgressive(const std::vector<short>& samples, float samplingFrequency_Hz,
+                    const TranscriptionOptions& options, const ProgressCallback& progress, TranscriptionResult& result)
+{
+    TranscriptionSession session;
+    const TranscriptionSession::Settings settings = sessionSettings(samplingFrequency_Hz, options);
+    session.setSettings(settings);
+    session.reset();
+    // The whole recording is at hand, so its Low A is estimated from all of
+    // it rather than from its first seconds.
+    if (options.tuningSource == TuningSource::EstimatedLowA)
+        session.estimateReference(samples.data(), samples.size());
+    else
+        session.setReference(referenceTuning(samples, samplingFrequency_Hz, options));
+    const std::size_t count = samples.size();
+    for (std::size_t start = 0; start < count; start += settings.pieceSamples) {
+        const std::size_t block = std::min(settings.pieceSamples, count - start);
+        session.feed(samples.data() + start, block);
+        if (progress)
+            progress(static_cast<float>(start + block) / static_cast<float>(count));
+    }
+    session.finish();
+    const TranscriptionSession::Result& transcription = session.result();
+    result.melody = transcription.melody;
+    result.gracing = transcription.gracing;
+    result.tuning = transcription.tuning;
+    result.reference = transcription.reference;
+}
+
+void runOneShot(const std::vector<short>& samples, float samplingFrequency_Hz, const TranscriptionOptions& options,
+                const ProgressCallback& progress, TranscriptionResult& result)
+{
+    const PipeTuning reference = referenceTuning(samples, samplingFrequency_Hz, options);
+    Vantor engine;
     engine.setSamplingFrequency_Hz(samplingFrequency_Hz);
     engine.setFilterCornerFrequency_Hz(options.filterCorner_Hz);
     engine.setSnacPeakThreshold(options.snacPeakThreshold);
     engine.setMinimumSnacPeak(options.minimumSnacPeak);
     engine.setMinimumVolume_normalized(options.minimumVolume_normalized);
-}
-
-void runProgressive(const std::vector<short>& samples, float samplingFrequency_Hz,
-                    const TranscriptionOptions& options, const PipeTuning& reference,
-                    const ProgressCallback& progress, TranscriptionResult& result)
-{
-    ProgressiveVantor engine;
-    prepareProgressiveEngine(engine, samplingFrequency_Hz, options, reference);
-    feedRecording(engine, samples.data(), samples.size(), std::max<std::size_t>(1, options.blockSize_B / 2),
-                  progress);
-    result.melody = engine.notes();
-    result.gracing = engine.graceNotes();
-    result.tuning = engine.tuning();
-}
-
-void runOneShot(const std::vector<short>& samples, float samplingFrequency_Hz, const TranscriptionOptions& options,
-                const PipeTuning& reference, const ProgressCallback& progress, TranscriptionResult& result)
-{
-    Vantor engine;
-    applyParameters(engine, samplingFrequency_Hz, options);
     engine.reset();
     if (options.tuningSource == TuningSource::Calibrated)
         engine.setTuning(reference);
@@ -76,47 +89,17 @@ void runOneShot(const std::vector<short>& samples, float samplingFrequency_Hz, c
     result.melody = engine.notes();
     result.gracing = engine.graceNotes();
     result.tuning = engine.tuning();
+    result.reference = reference;
+    if (options.secondLook) {
+        SecondLook look;
+        look.setSamplingFrequency_Hz(samplingFrequency_Hz);
+        look.setTuning(reference);
+        look.setMinimumVolume_normalized(options.minimumVolume_normalized);
+        look.revise(samples.data(), samples.size(), result.melody, result.gracing);
+    }
 }
 
 } // namespace
-
-void prepareProgressiveEngine(ProgressiveVantor& engine, float samplingFrequency_Hz,
-                              const TranscriptionOptions& options, const PipeTuning& reference)
-{
-    applyParameters(engine, samplingFrequency_Hz, options);
-    engine.reset();
-    // As the processing thread does with a calibration: the running estimate
-    // starts from the reference tuning, seeded into its history. The interval
-    // is set after the reset, which restores its default.
-    HistoricPipeTuning historic = engine.historicTuning();
-    historic.setMinimumVolume_normalized(options.minimumVolume_normalized);
-    historic.setCalibratedTuning(reference, true);
-    engine.setHistoricalTuning(historic);
-    engine.setTranscriptionInterval_s(std::max(options.transcriptionInterval_s, kMinimumInterval_s));
-}
-
-void feedRecording(ProgressiveVantor& engine, const short* samples, std::size_t count, std::size_t blockSamples,
-                   const ProgressCallback& progress)
-{
-    blockSamples = std::max<std::size_t>(1, blockSamples);
-    for (std::size_t start = 0; start < count; start += blockSamples) {
-        const std::size_t block = std::min(blockSamples, count - start);
-        engine.progressiveTranscribe(samples + start, static_cast<unsigned int>(block), false);
-        if (progress)
-            progress(static_cast<float>(start + block) / static_cast<float>(count));
-    }
-    engine.progressiveTranscribe(nullptr, 0, true);
-}
-
-void takeSecondLook(const std::vector<short>& samples, float samplingFrequency_Hz, const PipeTuning& reference,
-                    float minimumVolume_normalized, NoteMap& melody, NoteMap& gracing)
-{
-    SecondLook look;
-    look.setSamplingFrequency_Hz(samplingFrequency_Hz);
-    look.setTuning(reference);
-    look.setMinimumVolume_normalized(minimumVolume_normalized);
-    look.revise(samples.data(), samples.size(), melody, gracing);
-}
 
 TranscriptionResult transcribeRecording(const std::vector<short>& samples, float samplingFrequency_Hz,
                                         const TranscriptionOptions& options, const ProgressCallback& progress)
@@ -124,16 +107,11 @@ TranscriptionResult transcribeRecording(const std::vector<short>& samples, float
     const auto started = std::chrono::steady_clock::now();
     TranscriptionResult result;
     result.audio_s = samplingFrequency_Hz > 0.0f ? static_cast<float>(samples.size()) / samplingFrequency_Hz : 0.0f;
-    const PipeTuning reference = referenceTuning(samples, samplingFrequency_Hz, options);
-    result.reference = reference;
-    result.lowA_Hz = reference.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA);
     if (options.mode == TranscriptionMode::Progressive)
-        runProgressive(samples, samplingFrequency_Hz, options, reference, progress, result);
+        runProgressive(samples, samplingFrequency_Hz, options, progress, result);
     else
-        runOneShot(samples, samplingFrequency_Hz, options, reference, progress, result);
-    if (options.secondLook)
-        takeSecondLook(samples, samplingFrequency_Hz, reference, options.minimumVolume_normalized, result.melody,
-                       result.gracing);
+        runOneShot(samples, samplingFrequency_Hz, options, progress, result);
+    result.lowA_Hz = result.reference.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA);
     result.wall_s = std::chrono::duration<float>(std::chrono::steady_clock::now() - started).count();
     return result;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 // Runs the transcription engine over a whole recording: fed in blocks to a
-// progressive engine exactly as the application's processing thread feeds
+// TranscriptionSession exactly as the application's processing thread feeds
 // it while recording (with one forced re-run after the last block), or in
 // one shot. Input is 16-bit mono PCM at its own rate; silence gives empty
 // maps. Runs on the caller's thread.
@@ -9,22 +9,19 @@
 #include "PipeNote.h"
 #include "PipeTuning.h"
 
-#include <cstddef>
 #include <functional>
 #include <vector>
 
-class ProgressiveVantor;
-
 enum class TranscriptionMode {
-    // A ProgressiveVantor fed in blocks as the processing thread feeds it,
-    // with one forced re-run after the last block.
+    // A TranscriptionSession fed in blocks as the processing thread feeds
+    // it, with one forced re-run after the last block.
     Progressive,
     // Vantor::transcribe over the whole recording at once.
     OneShot
 };
 
 enum class TuningSource {
-    EstimatedLowA, // the standard tuning at a Low A estimated from the audio
+    EstimatedLowA, // the standard tuning at a Low A estimated from the whole recording
     GivenLowA,     // the standard tuning at a given Low A
     Calibrated     // measured note frequencies
 };
@@ -63,19 +60,3 @@ using ProgressCallback = std::function<void(float)>;
 TranscriptionResult transcribeRecording(const std::vector<short>& samples, float samplingFrequency_Hz,
                                         const TranscriptionOptions& options,
                                         const ProgressCallback& progress = nullptr);
-
-// The closer look at a finished transcription of samples, through the tuning
-// the transcription started from and at its volume gate.
-void takeSecondLook(const std::vector<short>& samples, float samplingFrequency_Hz, const PipeTuning& reference,
-                    float minimumVolume_normalized, NoteMap& melody, NoteMap& gracing);
-
-// Sets a progressive engine up as the application does before a recording:
-// parameters, a reset, the running tuning estimate seeded with reference, and
-// the re-run interval.
-void prepareProgressiveEngine(ProgressiveVantor& engine, float samplingFrequency_Hz,
-                              const TranscriptionOptions& options, const PipeTuning& reference);
-
-// Feeds count samples to the engine in blocks of blockSamples, then forces
-// one last re-run so that the result covers the whole recording.
-void feedRecording(ProgressiveVantor& engine, const short* samples, std::size_t count, std::size_t blockSamples,
-                   const ProgressCallback& progress = nullptr);
