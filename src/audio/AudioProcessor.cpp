@@ -1,37 +1,33 @@
 #include "AudioProcessor.h"
 
 #include "AudioRecorder.h"
-#include "LowAEstimator.h"
 #include "utils.h"
 
 #include <QDebug>
 #include <QMetaObject>
-#include <mutex>
 #include <QThread>
 
 #include <algorithm>
-#include <cmath>
 #include <exception>
 
-namespace {
+AudioProcessor::AudioProcessor(QObject* parent) : AudioProcessor(std::make_unique<TranscriptionSession>(), parent) {}
 
-constexpr float kMinimumInterval_s = 0.05f;
-constexpr int kVolumeWindows = 10;
-// Seconds of a recording the chanter's Low A is estimated from when no
-// calibration is given.
-constexpr float kLowAEstimateWindow_s = 3.0f;
-
-} // namespace
-
-AudioProcessor::AudioProcessor(QObject* parent) : QObject(parent) {}
+AudioProcessor::AudioProcessor(std::unique_ptr<TranscriptionSession> session, QObject* parent)
+    : QObject(parent), mSession(std::move(session))
+{
+}
 
 void AudioProcessor::setDataParams(PitchFinder::DataParams params)
 {
     {
         std::unique_lock<std::mutex> lock(mSettingsMutex);
         mPendingDataParams = params;
+        // The session takes the samples a pitch window at a time.
+        mSessionSettings.samplingFrequency_Hz = static_cast<float>(params.samplingFrequency_Hz);
+        mSessionSettings.pieceSamples = std::max<std::size_t>(1, params.windowSize);
     }
     mDataParamsPending = true;
+    mSessionSettingsPending = true;
 }
 
 void AudioProcessor::setParams(PitchFinder::ProcessingParams params)
@@ -48,22 +44,20 @@ void AudioProcessor::setTranscriptionParams(float filterCornerFrequency_Hz, floa
 {
     {
         std::unique_lock<std::mutex> lock(mSettingsMutex);
-        mFilterCornerFrequency_Hz = filterCornerFrequency_Hz;
-        mSnacPeakThreshold = snacPeakThreshold;
-        mMinimumSnacPeak = minimumSnacPeak;
+        mSessionSettings.filterCorner_Hz = filterCornerFrequency_Hz;
+        mSessionSettings.snacPeakThreshold = snacPeakThreshold;
+        mSessionSettings.minimumSnacPeak = minimumSnacPeak;
     }
-    mTranscriptionParamsPending = true;
+    mSessionSettingsPending = true;
 }
 
 void AudioProcessor::setMinimumVolume_normalized(float volume_normalized)
 {
     {
         std::unique_lock<std::mutex> lock(mSettingsMutex);
-        if (volume_normalized == mMinimumVolume_normalized)
-            return;
-        mMinimumVolume_normalized = volume_normalized;
+        mSessionSettings.minimumVolume_normalized = volume_normalized;
     }
-    mMinimumVolumePending = true;
+    mSessionSettingsPending = true;
 }
 
 void AudioProcessor::setTuning(const PipeTuning& tuning)
@@ -84,9 +78,18 @@ void AudioProcessor::setTranscribeInterval_s(float interval_s)
 {
     {
         std::unique_lock<std::mutex> lock(mSettingsMutex);
-        mTranscribeInterval_s = interval_s;
+        mSessionSettings.transcriptionInterval_s = interval_s;
     }
-    mIntervalPending = true;
+    mSessionSettingsPending = true;
+}
+
+void AudioProcessor::setSecondLook(bool enable)
+{
+    {
+        std::unique_lock<std::mutex> lock(mSettingsMutex);
+        mSessionSettings.secondLook = enable;
+    }
+    mSessionSettingsPending = true;
 }
 
 void AudioProcessor::setAudioRecorder(AudioRecorder* recorder)
@@ -139,7 +142,7 @@ void AudioProcessor::finishTranscription(QByteArray recording)
     }
     // The recorder may be back in live mode by now, so the rest comes from
     // the recording the main window took at Stop.
-    const QByteArray rest = recording.mid(mTranscriptionData.size());
+    const QByteArray rest = recording.mid(mBytesTranscribed);
     try {
         applyPendingSettings();
         transcribeBlock(rest, true);
@@ -153,33 +156,17 @@ void AudioProcessor::finishTranscription(QByteArray recording)
 void AudioProcessor::applyPendingSettings()
 {
     std::unique_lock<std::mutex> lock(mSettingsMutex);
-    if (mDataParamsPending.exchange(false)) {
+    if (mDataParamsPending.exchange(false))
         mPitchFinder.setDataParams(mPendingDataParams);
-        mTranscriber.setSamplingFrequency_Hz(static_cast<float>(mPendingDataParams.samplingFrequency_Hz));
-        mSecondLook.setSamplingFrequency_Hz(static_cast<float>(mPendingDataParams.samplingFrequency_Hz));
-    }
     if (mProcessingParamsPending.exchange(false))
         mPitchFinder.setProcessingParams(mPendingProcessingParams);
-    if (mTranscriptionParamsPending.exchange(false)) {
-        mTranscriber.setFilterCornerFrequency_Hz(mFilterCornerFrequency_Hz);
-        mTranscriber.setSnacPeakThreshold(mSnacPeakThreshold);
-        mTranscriber.setMinimumSnacPeak(mMinimumSnacPeak);
-    }
-    if (mMinimumVolumePending.exchange(false)) {
-        mTranscriber.setMinimumVolume_normalized(mMinimumVolume_normalized);
-        mSecondLook.setMinimumVolume_normalized(mMinimumVolume_normalized);
-        HistoricPipeTuning historic = mTranscriber.historicTuning();
-        historic.setMinimumVolume_normalized(mMinimumVolume_normalized);
-        mTranscriber.setHistoricalTuning(historic);
-    }
-    if (mTuningPending.exchange(false)) {
-        mReference = mPendingTuning;
-        HistoricPipeTuning historic = mTranscriber.historicTuning();
-        historic.setCalibratedTuning(mPendingTuning, true);
-        mTranscriber.setHistoricalTuning(historic);
-    }
-    // The interval is applied with the reset, after it (which would set it
-    // back to its default), in transcribeBlock.
+    // The session applies only what changed; it takes the second look at
+    // its next reset and sets the interval again after it.
+    if (mSessionSettingsPending.exchange(false))
+        mSession->setSettings(mSessionSettings);
+    if (mTuningPending.exchange(false))
+        mSession->setReference(mPendingTuning);
+    mSession->setEstimateLowA(mEstimateLowA);
 }
 
 void AudioProcessor::processBlock(const QByteArray& block, bool transcribing)
@@ -211,144 +198,58 @@ void AudioProcessor::processBlock(const QByteArray& block, bool transcribing)
     }
 }
 
-void AudioProcessor::transcribeBlock(const QByteArray& block, bool forceRerun)
+void AudioProcessor::transcribeBlock(const QByteArray& block, bool finishing)
 {
     if (mResetPending.exchange(false)) {
-        mTranscriptionData.clear();
-        // The running tuning estimate carries over from one recording to the next.
-        const HistoricPipeTuning historic = mTranscriber.historicTuning();
-        mTranscriber.reset();
-        mTranscriber.setHistoricalTuning(historic);
-        mSamplesTranscribed = 0;
-        mIntervalPending = true;
-        mLowAKnown = false;
-        mNextEstimateAt_s = kLowAEstimateWindow_s;
-        mRecordedSamples.clear();
-        mLastMelody.clear();
-        mLastGracing.clear();
-        mSecondLook.reset();
-        mSecondLookActive = mSecondLookEnabled;
-    }
-    if (mIntervalPending.exchange(false)) {
-        std::unique_lock<std::mutex> lock(mSettingsMutex);
-        mTranscriber.setTranscriptionInterval_s(std::max(mTranscribeInterval_s, kMinimumInterval_s));
+        mSession->reset();
+        mBytesTranscribed = 0;
+        mSplitSample.clear();
+        mLowAReported = false;
     }
     if (mTranscriptionDisabled)
         return;
-    mTranscriptionData += block;
-    const int total = mTranscriptionData.size() / 2;
+    mBytesTranscribed += block.size();
+    mSplitSample += block;
+    const std::size_t whole_B = static_cast<std::size_t>(mSplitSample.size()) / 2 * 2;
+    const std::vector<short> samples = utils::decodePcm16(mSplitSample.constData(), whole_B);
+    mSplitSample.remove(0, static_cast<int>(whole_B));
     try {
-        const std::vector<short> fresh =
-            utils::decodePcm16(mTranscriptionData.constData() + 2 * static_cast<std::size_t>(mSamplesTranscribed),
-                               2 * static_cast<std::size_t>(total - mSamplesTranscribed));
-        if (mEstimateLowA && !mLowAKnown && !estimateLowA(forceRerun)) {
-            // Nothing is transcribed until the chanter's Low A is known.
-            emit transcriptionVolume(levelOf(fresh.data(), fresh.size()));
-            return;
-        }
-        // Fed a chunk at a time, as the recorder delivers them: the result
-        // does not depend on how far behind this thread has fallen (a burst,
-        // the wait for the Low A), and re-runs still come once an interval.
-        const std::size_t piece = std::max<std::size_t>(1, mPitchFinder.dataParams().windowSize);
-        bool changed = false;
-        for (std::size_t start = 0; start < fresh.size(); start += piece) {
-            const std::size_t count = std::min(piece, fresh.size() - start);
-            changed = advanceTranscriber(fresh.data() + start, static_cast<unsigned int>(count), false) || changed;
-            // What the transcriber took is not handed to it again after a failure.
-            mSamplesTranscribed += static_cast<int>(count);
-            mRecordedSamples.insert(mRecordedSamples.end(), fresh.begin() + static_cast<long>(start),
-                                    fresh.begin() + static_cast<long>(start + count));
-        }
-        if (forceRerun)
-            changed = advanceTranscriber(nullptr, 0, true);
-        emit transcriptionVolume(mTranscriber.getLastRmsAverage_normalized(kVolumeWindows));
+        bool changed = mSession->feed(samples.data(), samples.size());
+        if (finishing)
+            changed = mSession->finish();
+        reportEstimatedLowA();
+        emit transcriptionVolume(mSession->level_normalized());
         if (changed)
-            emitResult();
+            emitResult(false);
     } catch (const std::exception& exception) {
         qDebug() << "Proc thread STD EXCEPTION! :" << exception.what();
-        reportFailedRun();
+        reportEstimatedLowA();
+        emitResult(true);
     } catch (...) {
         qDebug() << "Proc thread UNKNOWN EXCEPTION!";
-        reportFailedRun();
+        reportEstimatedLowA();
+        emitResult(true);
     }
 }
 
-void AudioProcessor::emitResult()
+void AudioProcessor::emitResult(bool error)
 {
-    NoteMap melody = mTranscriber.notes();
-    NoteMap gracing = mTranscriber.graceNotes();
-    if (mSecondLookActive) {
-        mSecondLook.setTuning(mReference);
-        mSecondLook.revise(mRecordedSamples.data(), mRecordedSamples.size(), melody, gracing);
-    }
-    mLastMelody = melody;
-    mLastGracing = gracing;
-    emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), melody, gracing, mTranscriber.tuning(), false);
+    // After a failure, the last good results, flagged, so the main window
+    // learns of it.
+    const TranscriptionSession::Result& result = mSession->result();
+    emit transcriptionResult(result.analysed_s, result.melody, result.gracing, result.tuning, error);
 }
 
-void AudioProcessor::reportFailedRun()
+void AudioProcessor::reportEstimatedLowA()
 {
-    // The last good results, flagged, so the main window learns of the failure.
-    emit transcriptionResult(mTranscriber.lastTranscribeTime_s(), mLastMelody, mLastGracing, mTranscriber.tuning(),
-                             true);
-}
-
-bool AudioProcessor::estimateLowA(bool lastChance)
-{
-    const float rate_Hz = static_cast<float>(mPitchFinder.dataParams().samplingFrequency_Hz);
-    const float recorded_s = rate_Hz > 0.0f ? static_cast<float>(mTranscriptionData.size() / 2) / rate_Hz : 0.0f;
-    if (recorded_s < mNextEstimateAt_s && !lastChance)
-        return false;
-    // The newest seconds only: a piper who waits before playing costs no
-    // more than one who starts at once.
-    const int window_B = 2 * static_cast<int>(2.0f * kLowAEstimateWindow_s * rate_Hz);
-    const QByteArray recent = mTranscriptionData.right(window_B);
-    const std::vector<short> samples =
-        utils::decodePcm16(recent.constData(), static_cast<std::size_t>(recent.size()));
-    const LowAEstimate estimate = ::estimateLowA(samples, rate_Hz);
-    if (!(estimate.lowA_Hz > 0.0f) && !lastChance) {
-        // No chanter heard yet: try again a second later.
-        mNextEstimateAt_s = recorded_s + 1.0f;
-        return false;
-    }
-    // Without any pitch the running estimate starts from where it is.
-    if (estimate.lowA_Hz > 0.0f) {
-        PipeTuning reference;
-        reference.setLowA_Hz(estimate.lowA_Hz);
-        mReference = reference;
-        HistoricPipeTuning historic = mTranscriber.historicTuning();
-        historic.setCalibratedTuning(reference, true);
-        mTranscriber.setHistoricalTuning(historic);
-        qDebug().noquote() << QString("Low A estimated from the first %1 s: %2 Hz")
-                                  .arg(static_cast<double>(recorded_s), 0, 'f', 1)
-                                  .arg(static_cast<double>(estimate.lowA_Hz), 0, 'f', 1);
-        emit lowAEstimated(estimate.lowA_Hz);
-    }
-    mLowAKnown = true;
-    return true;
-}
-
-float AudioProcessor::levelOf(const short* samples, std::size_t count)
-{
-    // As the transcriber reports it: 0 at -120 dB or below, 1 at full scale.
-    if (count == 0)
-        return 0.0f;
-    double sum = 0.0;
-    for (std::size_t k = 0; k < count; ++k)
-        sum += static_cast<double>(samples[k]) * samples[k];
-    const double rms = std::sqrt(sum / static_cast<double>(count)) / 32768.0;
-    const double dB = rms > 0.0 ? 20.0 * std::log10(rms) : -120.0;
-    return static_cast<float>(std::clamp((dB + 120.0) / 120.0, 0.0, 1.0));
-}
-
-bool AudioProcessor::advanceTranscriber(const short* samples, unsigned int count, bool forceRerun)
-{
-    bool changed = false;
-    if (count > 0)
-        changed = mTranscriber.progressiveTranscribe(samples, count, false);
-    if (forceRerun)
-        changed = mTranscriber.progressiveTranscribe(nullptr, 0, true);
-    return changed;
+    const float lowA_Hz = mSession->estimatedLowA_Hz();
+    if (mLowAReported || !(lowA_Hz > 0.0f))
+        return;
+    mLowAReported = true;
+    qDebug().noquote() << QString("Low A estimated from the first %1 s: %2 Hz")
+                              .arg(static_cast<double>(mSession->recorded_s()), 0, 'f', 1)
+                              .arg(static_cast<double>(lowA_Hz), 0, 'f', 1);
+    emit lowAEstimated(lowA_Hz);
 }
 
 void AudioProcessor::playbackData(QByteArray data, int chunkSize)

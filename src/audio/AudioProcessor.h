@@ -4,9 +4,10 @@
 // mode (while not recording): each new chunk goes through a PitchFinder and
 // its results are signalled for the level meter, the note display and
 // calibration. Transcription mode (while recording): the newly recorded
-// samples go to a ProgressiveVantor; a level is signalled after every block
-// and the melody, gracing and tuning after every re-run. The same path
-// replays a stored recording (playbackData).
+// samples go to a TranscriptionSession, which holds the recording, the
+// engine and the Low A rule; a level is signalled after every block and the
+// melody, gracing and tuning after every re-run. The same path replays a
+// stored recording (playbackData).
 //
 // Settings arrive from any thread through the setters, which store the
 // value and then raise an atomic flag; the processing thread clears each
@@ -20,14 +21,14 @@
 #include "PipeNote.h"
 #include "PipeTuning.h"
 #include "PitchFinder.h"
-#include "ProgressiveVantor.h"
-#include "SecondLook.h"
+#include "TranscriptionSession.h"
 
 #include <QByteArray>
-#include <mutex>
 #include <QObject>
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 
 class AudioRecorder;
 
@@ -36,6 +37,9 @@ class AudioProcessor : public QObject
     Q_OBJECT
 public:
     explicit AudioProcessor(QObject* parent = nullptr);
+    // Transcribes through the given session (a test's, to make the engine
+    // fail).
+    explicit AudioProcessor(std::unique_ptr<TranscriptionSession> session, QObject* parent = nullptr);
     ~AudioProcessor() override = default;
 
     // Any thread.
@@ -50,7 +54,7 @@ public:
     void setEstimateLowA(bool estimate);
     // The closer look at gracings and short notes over every result (on by
     // default); it takes effect with the next recording.
-    void setSecondLook(bool enable) { mSecondLookEnabled = enable; }
+    void setSecondLook(bool enable);
     void enableTranscription(bool enable) { mTranscriptionEnabled = enable; }
     void resetTranscription() { mResetPending = true; }
     void setDebugDisable() { mTranscriptionDisabled = true; }
@@ -81,26 +85,18 @@ signals:
 private slots:
     void _playbackData(QByteArray data, int chunkSize);
 
-protected:
-    // Hands samples to the transcriber (and re-runs it when forced); true
-    // when it has re-run. A test overrides it to make the transcriber fail.
-    virtual bool advanceTranscriber(const short* samples, unsigned int count, bool forceRerun);
-
 private:
     // One block in the given mode: pitch only, or transcription.
     void processBlock(const QByteArray& block, bool transcribing);
     void applyPendingSettings();
-    void transcribeBlock(const QByteArray& block, bool forceRerun);
-    void reportFailedRun();
-    // Signals the transcriber's current result, looked at again when the
-    // second look is on.
-    void emitResult();
-    // Estimates the Low A from the recording so far, once enough is there
-    // (or at once when lastChance); true when transcription may start.
-    bool estimateLowA(bool lastChance);
-    static float levelOf(const short* samples, std::size_t count);
+    // Feeds the block to the session; finishing ends the recording with the
+    // session's forced last re-run.
+    void transcribeBlock(const QByteArray& block, bool finishing);
+    // Signals the session's last good result, flagged when a run failed.
+    void emitResult(bool error);
+    void reportEstimatedLowA();
 
-    ProgressiveVantor mTranscriber;
+    std::unique_ptr<TranscriptionSession> mSession;
     PitchFinder mPitchFinder;
     // The setters' values; a flag is raised after its value is stored and
     // cleared before it is read. The values sit under mSettingsMutex, so
@@ -109,38 +105,23 @@ private:
     PitchFinder::DataParams mPendingDataParams;
     PitchFinder::ProcessingParams mPendingProcessingParams;
     PipeTuning mPendingTuning;
-    float mMinimumVolume_normalized = 0.0f;
-    float mTranscribeInterval_s = 0.0f;
-    float mFilterCornerFrequency_Hz = 0.0f;
-    float mSnacPeakThreshold = 0.0f;
-    float mMinimumSnacPeak = 0.0f;
+    TranscriptionSession::Settings mSessionSettings;
     std::atomic<bool> mTranscriptionEnabled{false};
     std::atomic<bool> mResetPending{true};
     std::atomic<bool> mTuningPending{false};
     std::atomic<bool> mDataParamsPending{false};
     std::atomic<bool> mProcessingParamsPending{false};
-    std::atomic<bool> mMinimumVolumePending{false};
-    std::atomic<bool> mTranscriptionParamsPending{false};
-    std::atomic<bool> mIntervalPending{false};
+    std::atomic<bool> mSessionSettingsPending{false};
     std::atomic<bool> mPlaybackActive{false};
     std::atomic<bool> mTranscriptionDisabled{false};
     std::atomic<bool> mEstimateLowA{false};
-    std::atomic<bool> mSecondLookEnabled{true};
-    // Per recording: whether the second look runs, the samples handed to the
-    // transcriber, and the tuning the transcription started from.
-    bool mSecondLookActive = true;
-    SecondLook mSecondLook;
-    std::vector<short> mRecordedSamples;
-    PipeTuning mReference;
-    // The last result signalled, reported again with the error flag when a
-    // re-run fails.
-    NoteMap mLastMelody;
-    NoteMap mLastGracing;
-    bool mLowAKnown = false;
-    float mNextEstimateAt_s = 0.0f;
-    QByteArray mTranscriptionData;
+    // Per recording: the bytes handed to the session (the recording itself
+    // is the session's), a byte of a sample split between two blocks, and
+    // whether the estimated Low A was signalled.
+    int mBytesTranscribed = 0;
+    QByteArray mSplitSample;
+    bool mLowAReported = false;
     QByteArray mLiveData;
-    int mSamplesTranscribed = 0;
     std::mutex mRecorderMutex; // guards the three below; taken before the recorder's lock
     AudioRecorder* mRecorder = nullptr;
     qint64 mHistoricBytesProcessed = 0;

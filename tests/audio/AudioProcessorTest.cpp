@@ -186,15 +186,15 @@ TEST_F(AudioProcessorTest, TheSecondLookGatesAtTheUsersMinimumVolume)
     EXPECT_EQ(phrases::names(last), "LA B C");
 }
 
-// A transcriber that fails once, on its third block.
-class FailingProcessor : public AudioProcessor
+// A session whose engine fails once, on its third block.
+class FailingSession : public TranscriptionSession
 {
 protected:
-    bool advanceTranscriber(const short* samples, unsigned int count, bool forceRerun) override
+    bool advanceEngine(const short* samples, unsigned int count, bool forceRerun) override
     {
         if (++mCalls == 3)
             throw std::runtime_error("out of range");
-        return AudioProcessor::advanceTranscriber(samples, count, forceRerun);
+        return TranscriptionSession::advanceEngine(samples, count, forceRerun);
     }
 
 private:
@@ -203,7 +203,7 @@ private:
 
 TEST_F(AudioProcessorTest, AFailingRunReportsTheLastGoodResultsFlaggedAndTheNextBlockCarriesOn)
 {
-    FailingProcessor processor;
+    AudioProcessor processor(std::make_unique<FailingSession>());
     QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
     startTranscribing(processor, 0.05f);
     const QByteArray recording = walk(2.0f);
