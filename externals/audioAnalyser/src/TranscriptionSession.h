@@ -12,16 +12,16 @@
 // were cut. Silence gives empty maps.
 //
 // The Low A the transcription starts from (the reference) is one of:
-//   - given: a calibration or a Low A (setReference), kept for the next
-//     recordings until replaced;
+//   - given: a calibration or a Low A (setReference);
 //   - estimated from each recording's first seconds (setEstimateLowA): the
 //     engine waits until kLowAWait_s are recorded and estimates from the
 //     newest kLowAEstimate_s, tries again a second later while no chanter is
 //     heard, and takes what it has when the recording finishes;
 //   - estimated from a whole recording at hand before it is fed
 //     (estimateReference).
-// The reference seeds the engine's running tuning estimate, which then
-// follows the chanter and carries over from one recording to the next.
+// The reference, kept for the next recordings until replaced, seeds the
+// engine's running tuning estimate, which then follows the chanter and
+// carries over from one recording to the next.
 //
 // Runs on the caller's thread (the processing thread or the command line).
 
@@ -112,7 +112,8 @@ public:
 
     // The last good result; the second look runs here, once per change.
     const Result& result();
-    // The Low A estimated for this recording, 0 while none is.
+    // The Low A estimated for this recording, 0 while none is (from a whole
+    // recording: its reference's, kDefaultLowA_Hz when no chanter is heard).
     float estimatedLowA_Hz() const { return mEstimatedLowA_Hz; }
     // Whether the engine still waits for the Low A.
     bool waitingForLowA() const { return mEstimateLowA && !mLowAKnown; }
@@ -124,6 +125,7 @@ public:
 
 protected:
     // Hands samples to the engine, or forces a re-run; true when it re-ran.
+    // A test overrides it to make the engine fail.
     virtual bool advanceEngine(const short* samples, unsigned int count, bool forceRerun);
 
 private:
