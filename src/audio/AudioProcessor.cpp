@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 
 AudioProcessor::AudioProcessor(QObject* parent) : AudioProcessor(std::make_unique<TranscriptionSession>(), parent) {}
 
@@ -39,25 +40,29 @@ void AudioProcessor::setParams(PitchFinder::ProcessingParams params)
     mProcessingParamsPending = true;
 }
 
-void AudioProcessor::setTranscriptionParams(float filterCornerFrequency_Hz, float snacPeakThreshold,
-                                            float minimumSnacPeak)
+void AudioProcessor::changeSessionSettings(const std::function<void(TranscriptionSession::Settings&)>& change)
 {
     {
         std::unique_lock<std::mutex> lock(mSettingsMutex);
-        mSessionSettings.filterCorner_Hz = filterCornerFrequency_Hz;
-        mSessionSettings.snacPeakThreshold = snacPeakThreshold;
-        mSessionSettings.minimumSnacPeak = minimumSnacPeak;
+        change(mSessionSettings);
     }
     mSessionSettingsPending = true;
 }
 
+void AudioProcessor::setTranscriptionParams(float filterCornerFrequency_Hz, float snacPeakThreshold,
+                                            float minimumSnacPeak)
+{
+    changeSessionSettings([&](TranscriptionSession::Settings& settings) {
+        settings.filterCorner_Hz = filterCornerFrequency_Hz;
+        settings.snacPeakThreshold = snacPeakThreshold;
+        settings.minimumSnacPeak = minimumSnacPeak;
+    });
+}
+
 void AudioProcessor::setMinimumVolume_normalized(float volume_normalized)
 {
-    {
-        std::unique_lock<std::mutex> lock(mSettingsMutex);
-        mSessionSettings.minimumVolume_normalized = volume_normalized;
-    }
-    mSessionSettingsPending = true;
+    changeSessionSettings(
+        [&](TranscriptionSession::Settings& settings) { settings.minimumVolume_normalized = volume_normalized; });
 }
 
 void AudioProcessor::setTuning(const PipeTuning& tuning)
@@ -76,20 +81,13 @@ void AudioProcessor::setEstimateLowA(bool estimate)
 
 void AudioProcessor::setTranscribeInterval_s(float interval_s)
 {
-    {
-        std::unique_lock<std::mutex> lock(mSettingsMutex);
-        mSessionSettings.transcriptionInterval_s = interval_s;
-    }
-    mSessionSettingsPending = true;
+    changeSessionSettings(
+        [&](TranscriptionSession::Settings& settings) { settings.transcriptionInterval_s = interval_s; });
 }
 
 void AudioProcessor::setSecondLook(bool enable)
 {
-    {
-        std::unique_lock<std::mutex> lock(mSettingsMutex);
-        mSessionSettings.secondLook = enable;
-    }
-    mSessionSettingsPending = true;
+    changeSessionSettings([&](TranscriptionSession::Settings& settings) { settings.secondLook = enable; });
 }
 
 void AudioProcessor::setAudioRecorder(AudioRecorder* recorder)

@@ -27,6 +27,7 @@
 #include <QObject>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -89,6 +90,8 @@ private:
     // One block in the given mode: pitch only, or transcription.
     void processBlock(const QByteArray& block, bool transcribing);
     void applyPendingSettings();
+    // Changes the session's settings under the lock, then raises their flag.
+    void changeSessionSettings(const std::function<void(TranscriptionSession::Settings&)>& change);
     // Feeds the block to the session; finishing ends the recording with the
     // session's forced last re-run.
     void transcribeBlock(const QByteArray& block, bool finishing);

@@ -21,6 +21,14 @@ constexpr int kDetailsSize_px = 20;
 constexpr int kBrandOffset_px = 30;
 constexpr int kBrandSize_px = 10;
 
+QFont fontOf(int pixelSize, bool italic)
+{
+    QFont font;
+    font.setPixelSize(pixelSize);
+    font.setItalic(italic);
+    return font;
+}
+
 } // namespace
 
 int widthFor(const std::map<int, QPixmap>& rows)
@@ -41,24 +49,16 @@ QPixmap paint(int width, const TuneDetails& details)
     painter.setPen(Qt::black);
     QRect area = header.rect().adjusted(kMargin_px, kMargin_px, -kMargin_px, -kMargin_px);
 
-    QFont title;
-    title.setPixelSize(kTitleSize_px);
-    painter.setFont(title);
+    painter.setFont(fontOf(kTitleSize_px, false));
     painter.drawText(area, Qt::AlignHCenter | Qt::AlignTop, details.name);
 
     area.setTop(area.top() + kDetailsOffset_px);
-    QFont detailsFont;
-    detailsFont.setPixelSize(kDetailsSize_px);
-    detailsFont.setItalic(true);
-    painter.setFont(detailsFont);
+    painter.setFont(fontOf(kDetailsSize_px, true));
     painter.drawText(area, Qt::AlignLeft | Qt::AlignTop, details.type);
     painter.drawText(area, Qt::AlignRight | Qt::AlignTop, details.composer);
 
     area.setTop(area.top() + kBrandOffset_px);
-    QFont brand;
-    brand.setPixelSize(kBrandSize_px);
-    brand.setItalic(true);
-    painter.setFont(brand);
+    painter.setFont(fontOf(kBrandSize_px, true));
     painter.drawText(area, Qt::AlignRight | Qt::AlignTop, "Vantor");
     return header;
 }
