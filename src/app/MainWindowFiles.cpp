@@ -158,9 +158,8 @@ bool MainWindow::savePng(const QString& name, const QPixmap& picture)
 
 bool MainWindow::saveWav(const QString& name)
 {
-    const std::vector<short> samples =
-        utils::decodePcm16(mRecordingData.constData(), static_cast<std::size_t>(mRecordingData.size()));
-    return writeFile(name, waveFileBytes(samples, static_cast<float>(mRecordingRate_Hz)));
+    // The recording is already the file's PCM: the header goes in front of it.
+    return writeFile(name, waveFileBytes(mRecordingData, static_cast<float>(mRecordingRate_Hz)));
 }
 
 bool MainWindow::saveVnt(const QString& name, bool showErrors)

@@ -68,10 +68,14 @@ QByteArray pcmBytes(const std::vector<short>& samples)
 
 QByteArray waveFileBytes(const std::vector<short>& samples, float samplingFrequency_Hz)
 {
+    return waveFileBytes(pcmBytes(samples), samplingFrequency_Hz);
+}
+
+QByteArray waveFileBytes(const QByteArray& pcm, float samplingFrequency_Hz)
+{
     const std::vector<std::uint8_t> header = WaveFile::rawHeader(
-        WaveFile::generateHeader(static_cast<int>(samples.size()), static_cast<int>(samplingFrequency_Hz)));
-    return QByteArray(reinterpret_cast<const char*>(header.data()), static_cast<int>(header.size()))
-           + pcmBytes(samples);
+        WaveFile::generateHeader(static_cast<int>(pcm.size() / 2), static_cast<int>(samplingFrequency_Hz)));
+    return QByteArray(reinterpret_cast<const char*>(header.data()), static_cast<int>(header.size())) + pcm;
 }
 
 bool ProjectContents::read(const std::string& path, ProjectContents& contents, std::string& error)

@@ -61,5 +61,7 @@ struct ProjectContents {
 
 // Samples as 16-bit little-endian PCM, the audio of project and WAVE files.
 QByteArray pcmBytes(const std::vector<short>& samples);
-// The recording as the bytes of a RIFF/WAVE file (PCM, mono, 16-bit).
+// The recording as the bytes of a RIFF/WAVE file (PCM, mono, 16-bit): from
+// its samples, or from its 16-bit little-endian PCM as recorded.
 QByteArray waveFileBytes(const std::vector<short>& samples, float samplingFrequency_Hz);
+QByteArray waveFileBytes(const QByteArray& pcm, float samplingFrequency_Hz);
