@@ -3,37 +3,20 @@
 // with the heap beside it; and the note-to-screen latency of the real main
 // window recording a tune from the file-backed input at real-time pace.
 
-#include "AppResources.h"
-#include "AudioDevices.h"
-#include "AudioMetaTypes.h"
-#include "BenchReport.h"
+#include "GeneralSettings.h"
 #include "LiveTune.h"
-#include "ChanterSynth.h"
 #include "LiveViews.h"
 #include "MainWindow.h"
-#include "ProjectContents.h"
-#include "RowsView.h"
 #include "RecordingTranscriber.h"
+#include "RowsView.h"
 #include "TranscriptionSession.h"
-#include "utils.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <benchmark/benchmark.h>
-
-#include <algorithm>
 
 namespace {
-
-using liveTune::heapInUse_MB;
-using liveTune::kRate_Hz;
 
 struct Result {
     float time_s;
@@ -45,18 +28,15 @@ struct Result {
 std::vector<Result> liveResults(float seconds)
 {
     const std::vector<short> audio = liveTune::render(liveTune::tune(seconds, 11));
-    PipeTuning reference;
-    reference.setLowA_Hz(480.0f);
     const TranscriptionOptions options;
     TranscriptionSession::Settings settings;
-    settings.samplingFrequency_Hz = static_cast<float>(kRate_Hz);
     settings.filterCorner_Hz = options.filterCorner_Hz;
     settings.snacPeakThreshold = options.snacPeakThreshold;
     settings.transcriptionInterval_s = options.transcriptionInterval_s;
     settings.secondLook = false;
     TranscriptionSession session;
     session.setSettings(settings);
-    session.setReference(reference);
+    session.setReference(liveTune::chanter());
     session.reset();
     std::vector<Result> results;
     for (std::size_t start = 0; start < audio.size(); start += 2048) {
@@ -74,7 +54,7 @@ void BM_LiveResultOnTheGuiThread(benchmark::State& state)
     const TuneDetails details{"Benchmark Tune", "March", "Vantor"};
     const QPixmap picture(400, 200);
     for (auto _ : state) {
-        const double heapBefore_MB = heapInUse_MB();
+        const double heapBefore_MB = liveTune::heapInUse_MB();
         LiveViews views;
         RowsView scoreView;
         RowsView timingView;
@@ -83,7 +63,7 @@ void BM_LiveResultOnTheGuiThread(benchmark::State& state)
         double worst_ms = 0.0;
         double worstLastMinute_ms = 0.0;
         double update_ms = 0.0;
-        std::vector<double> marks_s{10.0, 60.0, 179.0};
+        std::vector<int> marks_s{10, 60, 179};
         for (const Result& result : results) {
             QElapsedTimer clock;
             clock.start();
@@ -103,9 +83,9 @@ void BM_LiveResultOnTheGuiThread(benchmark::State& state)
             worst_ms = std::max(worst_ms, ms);
             if (result.time_s > 119.0f)
                 worstLastMinute_ms = std::max(worstLastMinute_ms, ms);
-            if (!marks_s.empty() && result.time_s >= marks_s.front() - 0.5) {
-                state.counters["heap_MB_at_" + std::to_string(static_cast<int>(marks_s.front())) + "s"] =
-                    heapInUse_MB() - heapBefore_MB;
+            if (!marks_s.empty() && result.time_s >= marks_s.front() - 0.5f) {
+                state.counters["heap_MB_at_" + std::to_string(marks_s.front()) + "s"] =
+                    liveTune::heapInUse_MB() - heapBefore_MB;
                 marks_s.erase(marks_s.begin());
             }
         }
@@ -123,39 +103,30 @@ BENCHMARK(BM_LiveResultOnTheGuiThread)->Unit(benchmark::kMillisecond)->Iteration
 // holds it.
 void BM_NoteToScreenLatency(benchmark::State& state)
 {
-    const std::vector<synth::Segment> segments = liveTune::tune(20.0f, 11);
-    QTemporaryDir dir;
-    const audioDevices::InputFile input = liveTune::playIn(dir, segments);
+    liveTune::PlayedTune tune(11);
     for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
-        QSettings::setPath(format, QSettings::UserScope, dir.path());
+        QSettings::setPath(format, QSettings::UserScope, tune.folder());
     // A calibrated chanter: transcription starts with the first note.
-    PipeTuning chanter;
-    chanter.setLowA_Hz(480.0f);
     {
         QSettings settings;
-        saveCalibratedTuning(settings, chanter);
+        saveCalibratedTuning(settings, liveTune::chanter());
     }
-    liveTune::NoteLatencies latencies(segments);
     for (auto _ : state) {
-        MainWindow window(input);
+        MainWindow window(tune.input());
         window.show();
         QEventLoop ready;
         QObject::connect(&window, &MainWindow::audioReady, &ready, &QEventLoop::quit);
         ready.exec();
+        QObject::connect(&window, &MainWindow::resultShown, [&](float) { tune.observe(window.lastMelody()); });
         // The audio clock starts with Record (the file input plays from its start).
-        QElapsedTimer clock;
-        QObject::connect(&window, &MainWindow::resultShown,
-                         [&](float) { latencies.observe(window.lastMelody(), clock.nsecsElapsed() * 1e-9); });
         QTimer::singleShot(300, [&] {
             window.findChild<QAction*>("recordAction")->trigger();
-            clock.start();
+            tune.start();
         });
-        QEventLoop loop;
-        QTimer::singleShot(static_cast<int>(latencies.end_s() * 1000.0f) + 2000, &loop, &QEventLoop::quit);
-        loop.exec();
+        tune.playOut(2000);
         window.findChild<QAction*>("stopAction")->trigger();
     }
-    latencies.report(state);
+    tune.report(state);
 }
 BENCHMARK(BM_NoteToScreenLatency)->Unit(benchmark::kMillisecond)->Iterations(1);
 
@@ -168,9 +139,5 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName("Norla Technology");
     QCoreApplication::setApplicationName("Vantor");
     QStandardPaths::setTestModeEnabled(true);
-    registerAudioMetaTypes();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return liveTune::runBenchmarks(argc, argv);
 }
