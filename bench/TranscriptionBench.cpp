@@ -16,28 +16,13 @@
 #include <malloc.h>
 
 #include <map>
+#include <string>
 
 namespace {
 
 constexpr float kRate_Hz = 44100.0f;
 constexpr float kLowA_Hz = 480.0f;
 constexpr unsigned int kBlockSamples = 2048; // the recorder's 4096-byte chunks
-
-// A seeded random walk over the chanter scale, notes of 0.15 to 0.6 s, every
-// other note below High G graced with a 25 ms High G gracenote.
-std::vector<short> chanterRecording(float seconds)
-{
-    PipeTuning tuning;
-    tuning.setLowA_Hz(kLowA_Hz);
-    const float highG_Hz = tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::HighG);
-    std::vector<synth::Segment> played;
-    for (const synth::Segment& note : synth::randomWalk(tuning, seconds, 0.15f, 0.6f, 42)) {
-        if (played.size() % 3 == 0 && note.frequency_Hz < highG_Hz * 0.97f)
-            played.push_back({highG_Hz, 0.025f});
-        played.push_back(note);
-    }
-    return utils::toPcm16(synth::renderSegments(played, kRate_Hz, synth::chanterHarmonics(), 0.5f));
-}
 
 PipeTuning chanter()
 {
@@ -46,9 +31,24 @@ PipeTuning chanter()
     return tuning;
 }
 
+// A seeded random walk over the chanter scale, notes of 0.15 to 0.6 s, every
+// other note below High G graced with a 25 ms High G gracenote.
+std::vector<short> chanterRecording(float seconds)
+{
+    const float highG_Hz = chanter().getReferenceNoteCentreFrequency_Hz(PipeTuning::HighG);
+    std::vector<synth::Segment> played;
+    for (const synth::Segment& note : synth::randomWalk(chanter(), seconds, 0.15f, 0.6f, 42)) {
+        if (played.size() % 3 == 0 && note.frequency_Hz < highG_Hz * 0.97f)
+            played.push_back({highG_Hz, 0.025f});
+        played.push_back(note);
+    }
+    return utils::toPcm16(synth::renderSegments(played, kRate_Hz, synth::chanterHarmonics(), 0.5f));
+}
+
 // A session set up as the application sets one up (without the second
-// look), re-running every interval_s of audio.
-void startSession(TranscriptionSession& session, float interval_s)
+// look), re-running every interval_s of audio, fed audio in the recorder's
+// blocks.
+void runSession(TranscriptionSession& session, float interval_s, const std::vector<short>& audio)
 {
     const TranscriptionOptions options;
     TranscriptionSession::Settings settings;
@@ -60,56 +60,45 @@ void startSession(TranscriptionSession& session, float interval_s)
     session.setSettings(settings);
     session.setReference(chanter());
     session.reset();
-}
-
-void feedSession(TranscriptionSession& session, const std::vector<short>& audio)
-{
     for (std::size_t start = 0; start < audio.size(); start += kBlockSamples)
         session.feed(audio.data() + start, std::min<std::size_t>(kBlockSamples, audio.size() - start));
 }
 
-// The whole transcription of a recording as the command line runs it; the
-// argument: without (0) or with (1) the second look.
-void BM_OneShotTranscription60s(benchmark::State& state)
+// The whole transcription of a recording as the command line runs it, one
+// shot or progressive; the argument: without (0) or with (1) the second look.
+void transcribeAsTheCommandLine(benchmark::State& state, TranscriptionMode mode)
 {
     const std::vector<short> audio = chanterRecording(60.0f);
     for (auto _ : state) {
         TranscriptionOptions options;
-        options.mode = TranscriptionMode::OneShot;
+        options.mode = mode;
         options.tuningSource = TuningSource::GivenLowA;
         options.lowA_Hz = kLowA_Hz;
         options.secondLook = state.range(0) != 0;
         benchmark::DoNotOptimize(transcribeRecording(audio, kRate_Hz, options).melody.size());
     }
     reportTimesRealtime(state, 60.0);
+}
+
+void BM_OneShotTranscription60s(benchmark::State& state)
+{
+    transcribeAsTheCommandLine(state, TranscriptionMode::OneShot);
 }
 BENCHMARK(BM_OneShotTranscription60s)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 void BM_ProgressiveTranscriptionAsTheCommandLine60s(benchmark::State& state)
 {
-    const std::vector<short> audio = chanterRecording(60.0f);
-    for (auto _ : state) {
-        TranscriptionOptions options;
-        options.tuningSource = TuningSource::GivenLowA;
-        options.lowA_Hz = kLowA_Hz;
-        options.secondLook = state.range(0) != 0;
-        benchmark::DoNotOptimize(transcribeRecording(audio, kRate_Hz, options).melody.size());
-    }
-    reportTimesRealtime(state, 60.0);
+    transcribeAsTheCommandLine(state, TranscriptionMode::Progressive);
 }
 BENCHMARK(BM_ProgressiveTranscriptionAsTheCommandLine60s)
-    ->Arg(0)
-    ->Arg(1)
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(2);
+    ->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 void BM_ProgressiveTranscription60s(benchmark::State& state)
 {
     const std::vector<short> audio = chanterRecording(60.0f);
     for (auto _ : state) {
         TranscriptionSession session;
-        startSession(session, 0.5f);
-        feedSession(session, audio);
+        runSession(session, 0.5f, audio);
         session.finish();
         benchmark::DoNotOptimize(session.result().melody.size());
     }
@@ -121,8 +110,7 @@ void BM_ProgressiveRerunOver5s(benchmark::State& state)
 {
     const std::vector<short> audio = chanterRecording(5.0f);
     TranscriptionSession session;
-    startSession(session, 1000.0f);
-    feedSession(session, audio);
+    runSession(session, 1000.0f, audio);
     for (auto _ : state)
         benchmark::DoNotOptimize(session.finish());
 }
@@ -156,9 +144,8 @@ void BM_ProgressiveHeap180s(benchmark::State& state)
         }
         benchmark::DoNotOptimize(engine.notes().size());
     }
-    state.counters["heap_at_10s_MB"] = heapAt_MB[10];
-    state.counters["heap_at_60s_MB"] = heapAt_MB[60];
-    state.counters["heap_at_179s_MB"] = heapAt_MB[179];
+    for (const int second : {10, 60, 179})
+        state.counters["heap_at_" + std::to_string(second) + "s_MB"] = heapAt_MB[second];
     state.counters["peak_heap_MB"] = peak_MB;
 }
 BENCHMARK(BM_ProgressiveHeap180s)->Unit(benchmark::kMillisecond)->Iterations(1);
