@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cmath>
 #include <malloc.h>
+#include <map>
 #include <vector>
 
 namespace liveTune {
@@ -69,7 +70,6 @@ public:
         float end_s = 0.0f;
         for (const synth::Segment& segment : segments)
             mEnds.push_back(end_s += segment.duration_s);
-        mSeen.assign(mEnds.size(), false);
     }
 
     QString folder() const { return mFolder.path(); }
@@ -84,15 +84,11 @@ public:
     void observe(const NoteMap& melody)
     {
         for (std::size_t k = 0; k + 1 < mEnds.size(); ++k) {
-            if (mSeen[k])
-                continue;
-            for (const auto& entry : melody) {
-                if (std::abs(entry.second.getEnd_s() - mEnds[k]) < 0.05f) {
-                    mSeen[k] = true;
-                    mLatencies_ms.push_back((mClock.nsecsElapsed() * 1e-9 - mEnds[k]) * 1e3);
-                    break;
-                }
-            }
+            const auto endsWithNote = [&](const auto& entry) {
+                return std::abs(entry.second.getEnd_s() - mEnds[k]) < 0.05f;
+            };
+            if (mLatency_ms.count(k) == 0 && std::any_of(melody.begin(), melody.end(), endsWithNote))
+                mLatency_ms[k] = (mClock.nsecsElapsed() * 1e-9 - mEnds[k]) * 1e3;
         }
     }
 
@@ -104,16 +100,19 @@ public:
         loop.exec();
     }
 
-    void report(benchmark::State& state)
+    void report(benchmark::State& state) const
     {
-        std::sort(mLatencies_ms.begin(), mLatencies_ms.end());
-        if (mLatencies_ms.empty())
+        std::vector<double> latencies_ms;
+        for (const auto& note : mLatency_ms)
+            latencies_ms.push_back(note.second);
+        std::sort(latencies_ms.begin(), latencies_ms.end());
+        if (latencies_ms.empty())
             return;
-        state.counters["notes"] = static_cast<double>(mLatencies_ms.size());
-        state.counters["latency_min_ms"] = mLatencies_ms.front();
-        state.counters["latency_median_ms"] = mLatencies_ms[mLatencies_ms.size() / 2];
-        state.counters["latency_p90_ms"] = mLatencies_ms[mLatencies_ms.size() * 9 / 10];
-        state.counters["latency_max_ms"] = mLatencies_ms.back();
+        state.counters["notes"] = static_cast<double>(latencies_ms.size());
+        state.counters["latency_min_ms"] = latencies_ms.front();
+        state.counters["latency_median_ms"] = latencies_ms[latencies_ms.size() / 2];
+        state.counters["latency_p90_ms"] = latencies_ms[latencies_ms.size() * 9 / 10];
+        state.counters["latency_max_ms"] = latencies_ms.back();
     }
 
 private:
@@ -121,8 +120,7 @@ private:
     audioDevices::InputFile mInput;
     QElapsedTimer mClock;
     std::vector<float> mEnds;
-    std::vector<bool> mSeen;
-    std::vector<double> mLatencies_ms;
+    std::map<std::size_t, double> mLatency_ms; // by note
 };
 
 // Runs the benchmarks asked for on the command line.
