@@ -18,14 +18,8 @@
 
 namespace {
 
-struct Result {
-    float time_s;
-    NoteMap melody;
-    NoteMap grace;
-};
-
 // Every result the processing thread would send while a tune is recorded.
-std::vector<Result> liveResults(float seconds)
+std::vector<TranscriptionSession::Result> liveResults(float seconds)
 {
     const std::vector<short> audio = liveTune::render(liveTune::tune(seconds, 11));
     const TranscriptionOptions options;
@@ -38,19 +32,17 @@ std::vector<Result> liveResults(float seconds)
     session.setSettings(settings);
     session.setReference(liveTune::chanter());
     session.reset();
-    std::vector<Result> results;
+    std::vector<TranscriptionSession::Result> results;
     for (std::size_t start = 0; start < audio.size(); start += 2048) {
-        if (session.feed(audio.data() + start, std::min<std::size_t>(2048, audio.size() - start))) {
-            const TranscriptionSession::Result& result = session.result();
-            results.push_back({result.analysed_s, result.melody, result.gracing});
-        }
+        if (session.feed(audio.data() + start, std::min<std::size_t>(2048, audio.size() - start)))
+            results.push_back(session.result());
     }
     return results;
 }
 
 void BM_LiveResultOnTheGuiThread(benchmark::State& state)
 {
-    const std::vector<Result> results = liveResults(179.0f);
+    const std::vector<TranscriptionSession::Result> results = liveResults(179.0f);
     const TuneDetails details{"Benchmark Tune", "March", "Vantor"};
     const QPixmap picture(400, 200);
     for (auto _ : state) {
@@ -64,10 +56,10 @@ void BM_LiveResultOnTheGuiThread(benchmark::State& state)
         double worstLastMinute_ms = 0.0;
         double update_ms = 0.0;
         std::vector<int> marks_s{10, 60, 179};
-        for (const Result& result : results) {
+        for (const TranscriptionSession::Result& result : results) {
             QElapsedTimer clock;
             clock.start();
-            views.update(result.melody, result.grace, ScoreSettings(), 5.0f, true, true);
+            views.update(result.melody, result.gracing, ScoreSettings(), 5.0f, true, true);
             update_ms += clock.nsecsElapsed() * 1e-6;
             // As the window shows them: the parts handed to the views, and
             // the visible part of each drawn (a 1280 x 700 viewport at the
@@ -81,9 +73,9 @@ void BM_LiveResultOnTheGuiThread(benchmark::State& state)
             const double ms = clock.nsecsElapsed() * 1e-6;
             total_ms += ms;
             worst_ms = std::max(worst_ms, ms);
-            if (result.time_s > 119.0f)
+            if (result.analysed_s > 119.0f)
                 worstLastMinute_ms = std::max(worstLastMinute_ms, ms);
-            if (!marks_s.empty() && result.time_s >= marks_s.front() - 0.5f) {
+            if (!marks_s.empty() && result.analysed_s >= marks_s.front() - 0.5f) {
                 state.counters["heap_MB_at_" + std::to_string(marks_s.front()) + "s"] =
                     liveTune::heapInUse_MB() - heapBefore_MB;
                 marks_s.erase(marks_s.begin());
@@ -103,30 +95,29 @@ BENCHMARK(BM_LiveResultOnTheGuiThread)->Unit(benchmark::kMillisecond)->Iteration
 // holds it.
 void BM_NoteToScreenLatency(benchmark::State& state)
 {
-    liveTune::PlayedTune tune(11);
+    liveTune::PlayedTune played(11);
     for (auto format : {QSettings::NativeFormat, QSettings::IniFormat})
-        QSettings::setPath(format, QSettings::UserScope, tune.folder());
+        QSettings::setPath(format, QSettings::UserScope, played.folder());
     // A calibrated chanter: transcription starts with the first note.
-    {
-        QSettings settings;
-        saveCalibratedTuning(settings, liveTune::chanter());
-    }
+    QSettings settings;
+    saveCalibratedTuning(settings, liveTune::chanter());
+    settings.sync();
     for (auto _ : state) {
-        MainWindow window(tune.input());
+        MainWindow window(played.input());
         window.show();
         QEventLoop ready;
         QObject::connect(&window, &MainWindow::audioReady, &ready, &QEventLoop::quit);
         ready.exec();
-        QObject::connect(&window, &MainWindow::resultShown, [&](float) { tune.observe(window.lastMelody()); });
+        QObject::connect(&window, &MainWindow::resultShown, [&](float) { played.observe(window.lastMelody()); });
         // The audio clock starts with Record (the file input plays from its start).
         QTimer::singleShot(300, [&] {
             window.findChild<QAction*>("recordAction")->trigger();
-            tune.start();
+            played.start();
         });
-        tune.playOut(2000);
+        played.playOut(2000);
         window.findChild<QAction*>("stopAction")->trigger();
     }
-    tune.report(state);
+    played.report(state);
 }
 BENCHMARK(BM_NoteToScreenLatency)->Unit(benchmark::kMillisecond)->Iterations(1);
 
