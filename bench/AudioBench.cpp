@@ -15,8 +15,7 @@
 
 namespace {
 
-using liveTune::kBlock_s;
-using liveTune::kRate_Hz;
+using namespace liveTune;
 
 void configure(AudioProcessor& processor)
 {
@@ -24,7 +23,7 @@ void configure(AudioProcessor& processor)
     processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
     processor.setTranscriptionParams(options.filterCorner_Hz, options.snacPeakThreshold, options.minimumSnacPeak);
     processor.setMinimumVolume_normalized(options.minimumVolume_normalized);
-    processor.setTuning(liveTune::chanter());
+    processor.setTuning(chanter());
     processor.setTranscribeInterval_s(options.transcriptionInterval_s);
     processor.resetTranscription();
     processor.enableTranscription(true);
@@ -38,10 +37,10 @@ void configure(AudioProcessor& processor)
 void processingThread(benchmark::State& state, float seconds, double timedFrom_s, const std::string& suffix,
                       bool heap)
 {
-    const std::vector<char> bytes = utils::encodePcm16(liveTune::render(liveTune::tune(seconds, 7)));
+    const std::vector<char> bytes = utils::encodePcm16(render(tune(seconds, 7)));
     const QByteArray recording(bytes.data(), static_cast<int>(bytes.size()));
     for (auto _ : state) {
-        const double heapBefore_MB = liveTune::heapInUse_MB();
+        const double heapBefore_MB = heapInUse_MB();
         AudioProcessor processor;
         configure(processor);
         long blocks = 0;
@@ -61,7 +60,7 @@ void processingThread(benchmark::State& state, float seconds, double timedFrom_s
             }
             if (heap && !marks_s.empty() && recorded_s >= marks_s.front()) {
                 const std::string at = std::to_string(marks_s.front()) + "s";
-                const double heap_MB = liveTune::heapInUse_MB() - heapBefore_MB;
+                const double heap_MB = heapInUse_MB() - heapBefore_MB;
                 state.counters["heap_MB_at_" + at] = heap_MB;
                 state.counters["heap_beside_recording_MB_at_" + at] = heap_MB - recorded_s * kRate_Hz * 2.0 / (1 << 20);
                 marks_s.erase(marks_s.begin());
@@ -82,24 +81,24 @@ void processingThread(benchmark::State& state, float seconds, double timedFrom_s
 // the time from its end in the audio to the first result holding it.
 void noteLatencyThroughTheLivePath(benchmark::State& state)
 {
-    liveTune::PlayedTune tune(7);
+    PlayedTune played(7);
     for (auto _ : state) {
-        AudioRecorder recorder(tune.input());
+        AudioRecorder recorder(played.input());
         AudioProcessor processor;
         configure(processor);
         processor.setAudioRecorder(&recorder);
         QObject::connect(&recorder, &AudioRecorder::dataReceived, &processor, &AudioProcessor::processData);
         QObject::connect(&processor, &AudioProcessor::transcriptionResult,
                          [&](float, const NoteMap& melody, const NoteMap&, const PipeTuning&, bool) {
-                             tune.observe(melody);
+                             played.observe(melody);
                          });
         recorder.enableHistoricRecording(true);
-        tune.start();
-        recorder.restart(tune.input().name(), kRate_Hz, 2048);
-        tune.playOut(1500);
+        played.start();
+        recorder.restart(played.input().name(), kRate_Hz, 2048);
+        played.playOut(1500);
         recorder.stop();
     }
-    tune.report(state);
+    played.report(state);
 }
 
 } // namespace
