@@ -37,8 +37,7 @@ void configure(AudioProcessor& processor)
 void processingThread(benchmark::State& state, float seconds, double timedFrom_s, const std::string& suffix,
                       bool heap)
 {
-    const std::vector<char> bytes = utils::encodePcm16(render(tune(seconds, 7)));
-    const QByteArray recording(bytes.data(), static_cast<int>(bytes.size()));
+    const QByteArray recording = pcmBytes(render(tune(seconds, 7)));
     for (auto _ : state) {
         const double heapBefore_MB = heapInUse_MB();
         AudioProcessor processor;

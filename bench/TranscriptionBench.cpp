@@ -49,10 +49,9 @@ std::vector<short> chanterRecording(float seconds)
 // blocks.
 void runSession(TranscriptionSession& session, float interval_s, const std::vector<short>& audio)
 {
-    const TranscriptionOptions options;
     TranscriptionSession::Settings settings;
-    settings.filterCorner_Hz = options.filterCorner_Hz;
-    settings.snacPeakThreshold = options.snacPeakThreshold;
+    settings.filterCorner_Hz = TranscriptionOptions().filterCorner_Hz;
+    settings.snacPeakThreshold = TranscriptionOptions().snacPeakThreshold;
     settings.transcriptionInterval_s = interval_s;
     settings.pieceSamples = kBlockSamples;
     settings.secondLook = false;
