@@ -1,22 +1,19 @@
 // The processing thread's object driven by the recorder and the file-backed
 // input: pitch-only windows, and a whole tune captured and transcribed
 // progressively, whose final result must be vantor-transcribe's note for
-// note.
+// note; both wrappers in threads of their own.
 
-#include "AudioDevices.h"
 #include "AudioMetaTypes.h"
 #include "AudioProcessor.h"
 #include "AudioProcessorWrapper.h"
 #include "AudioRecorder.h"
 #include "AudioRecorderWrapper.h"
 #include "FileAudioInput.h"
+#include "InputFileOf.h"
 #include "Phrases.h"
-#include "ProjectContents.h"
-#include "RecordingTranscriber.h"
 #include "TestSignals.h"
 #include "utils.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,7 +26,12 @@ constexpr int kRate_Hz = 44100;
 
 PipeTuning chanter() { return testsignals::tuningAt(480.0f); }
 
-// A processor transcribing the replayed blocks it is given, re-running every
+std::vector<short> walk(float seconds)
+{
+    return testsignals::chanterPcm(synth::randomWalk(chanter(), seconds, 0.2f, 0.6f, 3));
+}
+
+// A processor transcribing the blocks it is given, re-running every
 // interval_s (0: its default).
 void startTranscribing(AudioProcessor& processor, float interval_s = 0.0f)
 {
@@ -46,26 +48,14 @@ class AudioProcessorTest : public ::testing::Test
 protected:
     void SetUp() override { registerAudioMetaTypes(); }
 
-    void useFileInput(const std::vector<short>& samples, double speed)
-    {
-        const QString path = dir.filePath("tune.wav");
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(waveFileBytes(samples, kRate_Hz));
-        file.close();
-        inputFile.path = path;
-        inputFile.speed = speed;
-        inputFile.periodSamples = 2048;
-    }
-
     QTemporaryDir dir;
-    audioDevices::InputFile inputFile; // what useFileInput wrote
 };
 
 TEST_F(AudioProcessorTest, PitchOnlyModeAnalysesOneWindowPerWindowOfData)
 {
-    useFileInput(testsignals::pcm(testsignals::chanterTone(640.0f, kRate_Hz)), 20.0);
-    AudioRecorder recorder(inputFile);
+    const audioDevices::InputFile file = inputFileOf(
+        dir.filePath("tone.wav"), testsignals::pcm(testsignals::chanterTone(640.0f, kRate_Hz)), 20.0, 2048);
+    AudioRecorder recorder(file);
     AudioProcessor processor;
     processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
     processor.setParams(chanterProcessingParams(chanter()));
@@ -74,7 +64,7 @@ TEST_F(AudioProcessorTest, PitchOnlyModeAnalysesOneWindowPerWindowOfData)
     QSignalSpy chunks(&recorder, &AudioRecorder::dataReceived);
     QSignalSpy windows(&processor, &AudioProcessor::dataProcessed);
     // Chunks of 1024 samples: a 2048-sample window every second chunk.
-    recorder.restart(inputFile.name(), kRate_Hz, 1024);
+    recorder.restart(file.name(), kRate_Hz, 1024);
     ASSERT_TRUE(QTest::qWaitFor([&] { return chunks.count() >= 12; }, 10000));
     recorder.stop();
     EXPECT_EQ(windows.count(), chunks.count() / 2);
@@ -86,38 +76,23 @@ TEST_F(AudioProcessorTest, ALiveTranscriptionEqualsTheCommandLineOneNoteForNote)
 {
     // Ten notes, four of them with a High G gracenote, so that the second
     // look has gracings to name; with it and without, as the command line.
-    const std::pair<PipeTuning::ReferenceNote, bool> played[] = {
-        {PipeTuning::LowA, false}, {PipeTuning::B, true},  {PipeTuning::C, false},    {PipeTuning::E, true},
-        {PipeTuning::HighG, false}, {PipeTuning::D, false}, {PipeTuning::LowA, true}, {PipeTuning::HighA, false},
-        {PipeTuning::F, false},    {PipeTuning::LowG, true}};
-    std::vector<synth::Segment> tune;
-    const PipeTuning tuning = chanter();
-    for (const auto& [note, graced] : played) {
-        if (graced)
-            tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::HighG), 0.025f});
-        tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(note), 0.45f});
-    }
-    const std::vector<short> audio = testsignals::chanterPcm(tune);
+    const std::vector<short> audio = phrases::render(
+        "LA:450 HG B:450 C:450 HG E:450 HG:450 D:450 HG LA:450 HA:450 F:450 HG LG:450");
+    const audioDevices::InputFile file = inputFileOf(dir.filePath("tune.wav"), audio, 10.0, 2048);
     for (const bool secondLook : {true, false}) {
-        useFileInput(audio, 10.0);
-
-        AudioRecorder recorder(inputFile);
+        AudioRecorder recorder(file);
         AudioProcessor processor;
         const TranscriptionOptions options; // the application's defaults
-        processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
         processor.setTranscriptionParams(options.filterCorner_Hz, options.snacPeakThreshold, options.minimumSnacPeak);
         processor.setMinimumVolume_normalized(options.minimumVolume_normalized);
-        processor.setTuning(tuning);
-        processor.setTranscribeInterval_s(options.transcriptionInterval_s);
         processor.setSecondLook(secondLook);
         processor.setAudioRecorder(&recorder);
         QObject::connect(&recorder, &AudioRecorder::dataReceived, &processor, &AudioProcessor::processData);
         QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
 
         recorder.enableHistoricRecording(true);
-        processor.resetTranscription();
-        processor.enableTranscription(true);
-        recorder.restart(inputFile.name(), kRate_Hz, 2048);
+        startTranscribing(processor, options.transcriptionInterval_s);
+        recorder.restart(file.name(), kRate_Hz, 2048);
         auto* input = qobject_cast<FileAudioInput*>(recorder.input());
         ASSERT_NE(input, nullptr);
         ASSERT_TRUE(QTest::qWaitFor([&] { return input->finished(); }, 30000));
@@ -145,32 +120,6 @@ TEST_F(AudioProcessorTest, ALiveTranscriptionEqualsTheCommandLineOneNoteForNote)
     }
 }
 
-QByteArray bytesOf(const std::vector<short>& samples)
-{
-    const std::vector<char> bytes = utils::encodePcm16(samples);
-    return QByteArray(bytes.data(), static_cast<int>(bytes.size()));
-}
-
-QByteArray walk(float seconds)
-{
-    return bytesOf(testsignals::chanterPcm(synth::randomWalk(chanter(), seconds, 0.2f, 0.6f, 3)));
-}
-
-TEST_F(AudioProcessorTest, TheUsersIntervalHoldsFromTheFirstBlockOfARecording)
-{
-    // The interval is applied after the per-recording reset, so re-runs come
-    // at the user's 0.5 s and not at the reset's default.
-    AudioProcessor processor;
-    QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
-    startTranscribing(processor, 0.5f);
-    processor.playbackData(walk(6.0f), 4096);
-    ASSERT_GE(results.count(), 10);
-    // The last result is the forced one at the end of the replay.
-    for (int k = 1; k + 1 < results.count(); ++k)
-        EXPECT_GE(results[k][0].toFloat() - results[k - 1][0].toFloat(), 0.5f) << k;
-    EXPECT_LE(results.count(), 13);
-}
-
 TEST_F(AudioProcessorTest, TheSecondLookGatesAtTheUsersMinimumVolume)
 {
     // B at a volume of 0.21 in a pause: heard at the user's gate of 0.1.
@@ -178,7 +127,7 @@ TEST_F(AudioProcessorTest, TheSecondLookGatesAtTheUsersMinimumVolume)
     processor.setMinimumVolume_normalized(0.1f);
     QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
     startTranscribing(processor);
-    processor.playbackData(bytesOf(phrases::quietNoteInPauses(0.21)), 4096);
+    processor.playbackData(pcmBytes(phrases::quietNoteInPauses(0.21)), 4096);
     ASSERT_GE(results.count(), 1);
     TranscriptionResult last;
     last.melody = results.last()[1].value<NoteMap>();
@@ -206,7 +155,7 @@ TEST_F(AudioProcessorTest, AFailingRunReportsTheLastGoodResultsFlaggedAndTheNext
     AudioProcessor processor(std::make_unique<FailingSession>());
     QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
     startTranscribing(processor, 0.05f);
-    const QByteArray recording = walk(2.0f);
+    const QByteArray recording = pcmBytes(walk(2.0f));
     processor.playbackData(recording, 4096);
 
     int failures = 0;
@@ -225,16 +174,23 @@ TEST_F(AudioProcessorTest, AFailingRunReportsTheLastGoodResultsFlaggedAndTheNext
     EXPECT_NEAR(results.last()[0].toFloat(), recording.size() / (2.0f * kRate_Hz), 0.05f);
 }
 
-TEST_F(AudioProcessorTest, AResetKeepsTheRunningTuningAndADisabledTranscriberIsSilent)
+TEST_F(AudioProcessorTest, AResetKeepsTheIntervalAndTheRunningTuningAndADisabledTranscriberIsSilent)
 {
     // A chanter at 490 Hz moves the running estimate away from the 480 Hz it
     // was given; the next recording starts from where it moved to.
-    const QByteArray recording = bytesOf(testsignals::chanterPcm(synth::scale(testsignals::tuningAt(490.0f), 0.4f)));
+    const QByteArray recording = pcmBytes(testsignals::chanterPcm(synth::scale(testsignals::tuningAt(490.0f), 0.4f)));
     AudioProcessor processor;
     QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
     QSignalSpy volumes(&processor, &AudioProcessor::transcriptionVolume);
     startTranscribing(processor, 0.5f);
     processor.playbackData(recording, 4096);
+    // The interval is applied after the per-recording reset, so re-runs of
+    // the 3.6 s come at the user's 0.5 s and not at the reset's default; the
+    // last result is the forced one at the end of the replay.
+    ASSERT_GE(results.count(), 6);
+    EXPECT_LE(results.count(), 9);
+    for (int k = 1; k + 1 < results.count(); ++k)
+        EXPECT_GE(results[k][0].toFloat() - results[k - 1][0].toFloat(), 0.5f) << k;
     const float moved_Hz = results.last()[3].value<PipeTuning>().lowA_Hz();
     EXPECT_GT(moved_Hz, 482.0f);
 
@@ -259,15 +215,10 @@ TEST_F(AudioProcessorTest, InThreadsOfTheirOwnABurstIsCaughtUpWithNothingLost)
     // behind, fetches every byte recorded since its last fetch, skips the
     // signals still queued when transcription is switched off, and after
     // Stop its result covers the whole recording, once.
-    std::vector<synth::Segment> tune;
-    const PipeTuning tuning = chanter();
-    for (int k = 0; k < 20; ++k)
-        tune.push_back({tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::noteIndexToReferenceNote(k % 9)), 0.5f});
-    useFileInput(testsignals::chanterPcm(tune), 200.0);
-
+    const audioDevices::InputFile file = inputFileOf(dir.filePath("tune.wav"), walk(10.0f), 200.0, 2048);
     QThread captureThread;
     QThread processingThread;
-    auto* recorderWrapper = new AudioRecorderWrapper(inputFile);
+    auto* recorderWrapper = new AudioRecorderWrapper(file);
     auto* processorWrapper = new AudioProcessorWrapper;
     recorderWrapper->moveToThread(&captureThread);
     processorWrapper->moveToThread(&processingThread);
@@ -275,12 +226,15 @@ TEST_F(AudioProcessorTest, InThreadsOfTheirOwnABurstIsCaughtUpWithNothingLost)
     QObject::connect(&processingThread, &QThread::finished, processorWrapper, &QObject::deleteLater);
     captureThread.start();
     processingThread.start();
+    // Before it is initialised, the recorder's wrapper has nothing to give.
+    EXPECT_EQ(recorderWrapper->recordedData(), QByteArray());
+    QSignalSpy initialised(recorderWrapper, &AudioRecorderWrapper::initialised);
     recorderWrapper->initialise();
     processorWrapper->initialise();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return recorderWrapper->recorder() && processorWrapper->processor(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !initialised.isEmpty() && processorWrapper->processor(); }, 10000));
 
     AudioProcessor* processor = processorWrapper->processor();
-    QObject receiver;
+    QObject receiver; // the wrappers' signals reach this thread queued, as they reach the main window
     float covered_s = 0.0f;
     int chunks = 0;
     QObject::connect(processor, &AudioProcessor::transcriptionResult, &receiver,
@@ -289,14 +243,10 @@ TEST_F(AudioProcessorTest, InThreadsOfTheirOwnABurstIsCaughtUpWithNothingLost)
                      });
     QObject::connect(recorderWrapper, &AudioRecorderWrapper::dataReceived, &receiver, [&] { ++chunks; });
     QObject::connect(recorderWrapper, &AudioRecorderWrapper::dataReceived, processor, &AudioProcessor::processData);
-    processor->setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
-    processor->setTuning(tuning);
-    processor->setTranscribeInterval_s(0.5f);
     processor->setAudioRecorder(recorderWrapper->recorder());
-    processor->resetTranscription();
-    processor->enableTranscription(true);
+    startTranscribing(*processor, 0.5f);
     recorderWrapper->enableHistoricRecording(true);
-    recorderWrapper->start(inputFile.name(), kRate_Hz, 2048);
+    recorderWrapper->start(file.name(), kRate_Hz, 2048);
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorderWrapper->getElapsed_s() >= 10.0f; }, 30000));
     recorderWrapper->stop();
     // Stop is queued behind the burst: wait until the recording stops growing.

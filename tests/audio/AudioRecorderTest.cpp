@@ -1,20 +1,17 @@
 // The recorder fed by the file-backed input: chunking of what the device
-// delivers, live and historic modes, the first-data signal, and the wrapper
-// in a thread of its own. No sound card is needed.
+// delivers, live and historic modes, the first-data signal, inputs that
+// cannot be played and one that goes away. The wrapper's thread is driven
+// in AudioProcessorTest, with the processor's. No sound card is needed.
 
-#include "AudioDevices.h"
 #include "AudioRecorder.h"
-#include "AudioRecorderWrapper.h"
 #include "FileAudioInput.h"
-#include "ProjectContents.h"
+#include "InputFileOf.h"
 #include "TestSignals.h"
 #include "utils.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTemporaryDir>
-#include <QThread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,37 +21,27 @@ constexpr int kRate_Hz = 44100;
 class AudioRecorderTest : public ::testing::Test
 {
 protected:
-    // A recording as a WAVE file, played in by the file input speed times
-    // faster than real time, periodSamples a delivery; a second of chanter
-    // tone by default.
-    void useFileInput(int periodSamples, std::vector<short> samples = {}, double speed = 20.0)
+    // A second of chanter tone unless other samples are given.
+    audioDevices::InputFile input(int periodSamples, std::vector<short> samples = {}, double speed = 20.0)
     {
         if (samples.empty())
             samples = testsignals::pcm(testsignals::chanterTone(480.0f, kRate_Hz));
-        const QString path = dir.filePath("input.wav");
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(waveFileBytes(samples, kRate_Hz));
-        file.close();
-        inputFile.path = path;
-        inputFile.speed = speed;
-        inputFile.periodSamples = periodSamples;
+        return inputFileOf(dir.filePath("input.wav"), samples, speed, periodSamples);
     }
 
     QTemporaryDir dir;
-    audioDevices::InputFile inputFile; // what useFileInput wrote
 };
 
-TEST_F(AudioRecorderTest, CutsDeliveriesIntoChunksAndKeepsTheRestPending)
+TEST_F(AudioRecorderTest, CutsDeliveriesIntoChunksKeepingTheRestPendingInBothModes)
 {
     // Deliveries of 3000 bytes, chunks of 4096: the first chunk is complete
     // with the second delivery, leaving 1904 bytes pending.
-    useFileInput(1500);
-    AudioRecorder recorder(inputFile);
+    const audioDevices::InputFile file = input(1500);
+    AudioRecorder recorder(file);
     QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
     QSignalSpy first(&recorder, &AudioRecorder::firstDataReceived);
     recorder.enableHistoricRecording(true);
-    recorder.restart(inputFile.name(), kRate_Hz, 2048);
+    recorder.restart(file.name(), kRate_Hz, 2048);
     ASSERT_NE(recorder.input(), nullptr);
     ASSERT_TRUE(data.wait(10000));
     EXPECT_EQ(data.takeFirst(), (QList<QVariant>{qint64(4096), true}));
@@ -69,15 +56,13 @@ TEST_F(AudioRecorderTest, CutsDeliveriesIntoChunksAndKeepsTheRestPending)
     EXPECT_EQ(recorder.getRecentData(recorded.size()), QByteArray());
     EXPECT_EQ(recorder.getRecentData(4096), recorded.mid(4096));
     EXPECT_FLOAT_EQ(recorder.getElapsed_s(), static_cast<float>(recorded.size()) / (2.0f * kRate_Hz));
-}
 
-TEST_F(AudioRecorderTest, LiveModeKeepsOnlyTheNewestChunk)
-{
-    useFileInput(2048);
-    AudioRecorder recorder(inputFile);
-    QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
-    QSignalSpy first(&recorder, &AudioRecorder::firstDataReceived);
-    recorder.restart(inputFile.name(), kRate_Hz, 2048);
+    // Live, only the newest chunk is kept, the bytes are counted, and there
+    // is no first-data signal (it starts a recording).
+    data.clear();
+    first.clear();
+    recorder.enableHistoricRecording(false);
+    recorder.restart(file.name(), kRate_Hz, 2048);
     ASSERT_TRUE(QTest::qWaitFor([&] { return data.count() >= 5; }, 10000));
     recorder.stop();
     EXPECT_EQ(recorder.recordedData().size(), 4096);
@@ -86,12 +71,20 @@ TEST_F(AudioRecorderTest, LiveModeKeepsOnlyTheNewestChunk)
     EXPECT_EQ(first.count(), 0);
 }
 
-TEST_F(AudioRecorderTest, AFileOfAnotherRateIsRefusedNotPlayedAtTheWrongSpeed)
+TEST_F(AudioRecorderTest, AnInputThatCannotBePlayedIsRefusedAndSaidWhy)
 {
-    useFileInput(2048);
-    AudioRecorder recorder(inputFile);
+    const audioDevices::InputFile file = input(2048);
+    const std::pair<QString, QString> rows[] = {
+        {file.path, QString()},
+        {dir.filePath("missing.wav"), "does not exist"},
+        {dir.path(), "is a folder, not a recording"},
+    };
+    for (const auto& [path, problem] : rows)
+        EXPECT_EQ(audioDevices::inputFileProblem(path), problem);
+    // A file of another rate is refused, not played at the wrong speed.
+    AudioRecorder recorder(file);
     QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
-    recorder.restart(inputFile.name(), 48000, 2048);
+    recorder.restart(file.name(), 48000, 2048);
     EXPECT_EQ(recorder.input(), nullptr);
     EXPECT_FALSE(data.wait(300));
 }
@@ -104,11 +97,11 @@ TEST_F(AudioRecorderTest, AThreeMinuteRecordingKeepsEverySampleInOrder)
     std::vector<short> ramp(181 * kRate_Hz);
     for (std::size_t k = 0; k < ramp.size(); ++k)
         ramp[k] = static_cast<short>(k % 30011 - 15000);
-    useFileInput(2048, ramp, 400.0);
-    AudioRecorder recorder(inputFile);
+    const audioDevices::InputFile file = input(2048, ramp, 400.0);
+    AudioRecorder recorder(file);
     QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
     recorder.enableHistoricRecording(true);
-    recorder.restart(inputFile.name(), kRate_Hz, 2048);
+    recorder.restart(file.name(), kRate_Hz, 2048);
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorder.getElapsed_s() > 179.9f; }, 60000));
     recorder.stop();
     const QByteArray recorded = recorder.recordedData();
@@ -123,16 +116,16 @@ TEST_F(AudioRecorderTest, AThreeMinuteRecordingKeepsEverySampleInOrder)
 
 TEST_F(AudioRecorderTest, ADeviceThatGoesAwayKeepsWhatWasRecorded)
 {
-    useFileInput(2048);
-    AudioRecorder recorder(inputFile);
+    const audioDevices::InputFile file = input(2048);
+    AudioRecorder recorder(file);
     QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
     QSignalSpy failed(&recorder, &AudioRecorder::inputFailed);
     recorder.enableHistoricRecording(true);
-    recorder.restart(inputFile.name(), kRate_Hz, 2048);
+    recorder.restart(file.name(), kRate_Hz, 2048);
     ASSERT_TRUE(QTest::qWaitFor([&] { return data.count() >= 5; }, 10000));
-    auto* input = qobject_cast<FileAudioInput*>(recorder.input());
-    ASSERT_NE(input, nullptr);
-    input->disconnectDevice();
+    auto* device = qobject_cast<FileAudioInput*>(recorder.input());
+    ASSERT_NE(device, nullptr);
+    device->disconnectDevice();
     ASSERT_EQ(failed.count(), 1);
     EXPECT_TRUE(failed.first()[0].toString().contains("An error occurred during read/write of audio device"));
     const int chunks = data.count();
@@ -141,50 +134,9 @@ TEST_F(AudioRecorderTest, ADeviceThatGoesAwayKeepsWhatWasRecorded)
     recorder.stop();
     EXPECT_EQ(recorder.recordedData().size(), 4096 * chunks);
     // Choosing the input again opens it afresh.
-    recorder.restart(inputFile.name(), kRate_Hz, 2048);
+    recorder.restart(file.name(), kRate_Hz, 2048);
     EXPECT_TRUE(data.wait(10000));
     recorder.stop();
-}
-
-TEST_F(AudioRecorderTest, WrapperRunsTheRecorderInItsOwnThread)
-{
-    useFileInput(2048);
-    QThread thread;
-    auto* wrapper = new AudioRecorderWrapper(inputFile);
-    wrapper->moveToThread(&thread);
-    QObject::connect(&thread, &QThread::finished, wrapper, &QObject::deleteLater);
-    thread.start();
-    // The wrapper's signals reach this thread queued, as they reach the
-    // main window.
-    QObject receiver;
-    bool initialised = false;
-    int chunks = 0;
-    QObject::connect(wrapper, &AudioRecorderWrapper::initialised, &receiver, [&] { initialised = true; });
-    QObject::connect(wrapper, &AudioRecorderWrapper::dataReceived, &receiver, [&] { ++chunks; });
-    EXPECT_EQ(wrapper->recordedData(), QByteArray()); // before initialise: nothing
-    wrapper->initialise();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return initialised; }, 10000));
-    wrapper->enableHistoricRecording(true);
-    wrapper->start(inputFile.name(), kRate_Hz, 2048);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return chunks >= 10; }, 10000));
-    wrapper->stop();
-    QTest::qWait(50);
-    EXPECT_GE(wrapper->recordedData().size(), 10 * 4096);
-    EXPECT_GT(wrapper->getElapsed_s(), 0.4f);
-    thread.quit();
-    ASSERT_TRUE(thread.wait(2000));
-}
-
-TEST_F(AudioRecorderTest, AnInputFileThatCannotBePlayedIsSaidWhy)
-{
-    useFileInput(2048);
-    const std::pair<QString, QString> rows[] = {
-        {dir.filePath("input.wav"), QString()},
-        {dir.filePath("missing.wav"), "does not exist"},
-        {dir.path(), "is a folder, not a recording"},
-    };
-    for (const auto& [path, problem] : rows)
-        EXPECT_EQ(audioDevices::inputFileProblem(path), problem);
 }
 
 } // namespace
