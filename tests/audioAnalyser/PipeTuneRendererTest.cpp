@@ -1,3 +1,7 @@
+// Scores and the timing view painted: rows chosen and sized, beat lines
+// and onset marks where the times put them, nothing to draw as a null
+// pixmap.
+
 #include "PipeTuneRenderer.h"
 
 #include <QColor>
@@ -16,46 +20,31 @@ bool white(const QImage& image, int x, int y)
     return qGray(image.pixel(x, y)) > 240;
 }
 
-PipeTuneModel::Bar bar(std::vector<Item> items, bool rowBreak = false)
+// Three rows of increasing width: a bar of one note, a bar of two, and bars
+// of three notes and of one.
+PipeTuneModel threeRows()
 {
-    PipeTuneModel::Bar b;
-    b.items = std::move(items);
-    b.rowBreak = rowBreak;
-    return b;
-}
-
-PipeTuneModel modelOf(std::vector<PipeTuneModel::Bar> bars)
-{
-    PipeTuneModel model;
+    const std::vector<std::vector<PipeNoteName>> bars = {{LA}, {LA, B}, {LA, B, C}, {D}};
     PipeTuneModel::Part part;
-    part.bars = std::move(bars);
+    for (std::size_t k = 0; k < bars.size(); ++k) {
+        PipeTuneModel::Bar bar;
+        for (const PipeNoteName note : bars[k])
+            bar.items.push_back(Item(note, 4, 0, FlagNone));
+        bar.rowBreak = k != 2;
+        part.bars.push_back(bar);
+    }
+    PipeTuneModel model;
     model.parts = {part};
     return model;
 }
 
-// Three rows of increasing width.
-PipeTuneModel threeRows()
-{
-    return modelOf({bar({Item(LA, 4, 0, FlagNone)}, true),
-                    bar({Item(LA, 4, 0, FlagNone), Item(B, 4, 0, FlagNone)}, true),
-                    bar({Item(LA, 4, 0, FlagNone), Item(B, 4, 0, FlagNone), Item(C, 4, 0, FlagNone)}),
-                    bar({Item(D, 4, 0, FlagNone)}, true)});
-}
-
-TEST(PipeTuneRenderer, NothingToDrawGivesANullPixmap)
+TEST(PipeTuneRenderer, RowSelectionAndImageSizeAndNothingToDrawGivesANullPixmap)
 {
     PipeTuneRenderer renderer;
     EXPECT_TRUE(renderer.render(PipeTuneModel(), -1).isNull());
     EXPECT_EQ(renderer.numRows(), 0);
-    EXPECT_TRUE(renderer.render(threeRows(), 3).isNull());
-    EXPECT_EQ(renderer.numRows(), 3);
-    EXPECT_TRUE(renderer.render(threeRows(), 7).isNull());
-}
-
-TEST(PipeTuneRenderer, RowSelectionAndImageSize)
-{
-    PipeTuneRenderer renderer;
     const QPixmap all = renderer.render(threeRows(), -1);
+    EXPECT_EQ(renderer.numRows(), 3);
     const int width = static_cast<int>(std::round(40.0f + renderer.biggestRowWidth()));
     EXPECT_EQ(all.width(), width);
     EXPECT_EQ(all.height(), 360);
@@ -63,6 +52,8 @@ TEST(PipeTuneRenderer, RowSelectionAndImageSize)
     EXPECT_EQ(last.height(), 120);
     EXPECT_EQ(last.toImage(), renderer.render(threeRows(), 2).toImage());
     EXPECT_NE(last.toImage(), renderer.render(threeRows(), 0).toImage());
+    EXPECT_TRUE(renderer.render(threeRows(), 3).isNull());
+    EXPECT_TRUE(renderer.render(threeRows(), 7).isNull());
     renderer.setMinimumScoreWidth(1000.0f);
     EXPECT_EQ(renderer.render(threeRows(), 0).width(), 1040);
 }

@@ -35,7 +35,7 @@ TranscriptionResult transcribe(TranscriptionMode mode, bool secondLook = true)
     return result;
 }
 
-TEST(Golden, BundledExampleProgressive)
+TEST(Golden, BundledExampleInBothModesWithAndWithoutTheSecondLook)
 {
     const TranscriptionResult result = transcribe(TranscriptionMode::Progressive);
     expectMatchesGolden("scotland_the_brave.progressive.txt", toText(result));
@@ -43,15 +43,7 @@ TEST(Golden, BundledExampleProgressive)
     score.tuneName = "Scotland the Brave";
     score.composer = "Trad.";
     expectMatchesGolden("scotland_the_brave.bww", scoreBww(result.melody, result.gracing, score));
-}
-
-TEST(Golden, BundledExampleOneShot)
-{
     expectMatchesGolden("scotland_the_brave.oneshot.txt", toText(transcribe(TranscriptionMode::OneShot)));
-}
-
-TEST(Golden, BundledExampleWithoutTheSecondLook)
-{
     expectMatchesGolden("scotland_the_brave.progressive.engine.txt",
                         toText(transcribe(TranscriptionMode::Progressive, false)));
     expectMatchesGolden("scotland_the_brave.oneshot.engine.txt", toText(transcribe(TranscriptionMode::OneShot, false)));
