@@ -6,6 +6,7 @@
 
 #include "Golden.h"
 #include "NorlaFileVnt.h"
+#include "TestSignals.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -35,11 +36,21 @@ ProjectContents sample()
     return contents;
 }
 
+// The tune's details and metre, of project contents or score settings.
+template <typename T>
+auto tuneOf(const T& x)
+{
+    return std::tie(x.tuneName, x.tuneType, x.composer, x.timeSigNumerator, x.timeSigDenominator, x.bpm, x.timeShift_s);
+}
+
 // A project as an older or damaged writer left it: 400 bytes of audio and
-// the given note table, changed by damage.
-bool saveRaw(const QString& path, const std::map<std::string, float>& table,
+// the note table of tuning, changed by damage.
+bool saveRaw(const QString& path, const PipeTuning& tuning,
              const std::function<void(NorlaFileVnt&)>& damage = [](NorlaFileVnt&) {})
 {
+    std::map<std::string, float> table;
+    for (const auto& [note, centre_Hz] : tuning.getNoteCentreFrequencies())
+        table[toString(referenceNoteToNoteName(note))] = centre_Hz;
     NorlaFileVnt project;
     project.setAudioData(QByteArray(400, '\x01'));
     project.setNoteFrequencies(table);
@@ -60,10 +71,7 @@ TEST(ProjectContents, RoundTripsThroughAFileAndKeepsItsProvenance)
     const ProjectContents expected = sample();
     EXPECT_EQ(read.samples, expected.samples);
     EXPECT_EQ(read.samplingFrequency_Hz, expected.samplingFrequency_Hz);
-    EXPECT_EQ(std::tie(read.tuneName, read.tuneType, read.composer),
-              std::tie(expected.tuneName, expected.tuneType, expected.composer));
-    EXPECT_EQ(std::tie(read.timeSigNumerator, read.timeSigDenominator, read.bpm, read.timeShift_s),
-              std::tie(expected.timeSigNumerator, expected.timeSigDenominator, expected.bpm, expected.timeShift_s));
+    EXPECT_EQ(tuneOf(read), tuneOf(expected));
     ASSERT_TRUE(read.calibration.has_value());
     for (const auto& [note, centre_Hz] : expected.calibration->getNoteCentreFrequencies())
         EXPECT_NEAR(read.calibration->getReferenceNoteCentreFrequency_Hz(note), centre_Hz, 0.001f) << note;
@@ -79,10 +87,7 @@ TEST(ProjectContents, RoundTripsThroughAFileAndKeepsItsProvenance)
     ProjectContents other;
     other.setScoreSettings(score);
     const ScoreSettings back = other.scoreSettings();
-    EXPECT_EQ(std::tie(back.tuneName, back.tuneType, back.composer),
-              std::tie(expected.tuneName, expected.tuneType, expected.composer));
-    EXPECT_EQ(std::tie(back.timeSigNumerator, back.timeSigDenominator, back.bpm, back.timeShift_s),
-              std::tie(expected.timeSigNumerator, expected.timeSigDenominator, expected.bpm, expected.timeShift_s));
+    EXPECT_EQ(tuneOf(back), tuneOf(expected));
     EXPECT_EQ(std::tie(back.rounding, back.barsPerRow), std::make_tuple(false, 4));
 
     // Saved again by another program, it still says where it was recorded.
@@ -110,7 +115,7 @@ TEST(ProjectContents, DamagedSettingsAreClampedWithAWarningAndBadRatesRefused)
     auto readWith = [&dir](const std::function<void(NorlaFileVnt&)>& damage, ProjectContents& read,
                            std::string& error) {
         const QString path = dir.filePath("damaged.vnt");
-        EXPECT_TRUE(saveRaw(path, {{"LA", 480.0f}}, damage));
+        EXPECT_TRUE(saveRaw(path, testsignals::tuningAt(480.9f), damage));
         return ProjectContents::read(path.toStdString(), read, error);
     };
     ProjectContents read;
@@ -144,45 +149,32 @@ TEST(ProjectContents, DamagedSettingsAreClampedWithAWarningAndBadRatesRefused)
 TEST(ProjectContents, TheTuningKeepsWhetherItWasCalibratedOrEstimated)
 {
     QTemporaryDir dir;
-    PipeTuning estimate;
-    estimate.setLowA_Hz(480.9f);
-    const auto tableOf = [](const PipeTuning& tuning) {
-        std::map<std::string, float> table;
-        for (const auto& [note, centre_Hz] : tuning.getNoteCentreFrequencies())
-            table[toString(referenceNoteToNoteName(note))] = centre_Hz;
-        return table;
-    };
+    const std::string path = dir.filePath("tuning.vnt").toStdString();
+    const PipeTuning played = testsignals::tuningAt(480.9f);
+    ProjectContents estimated = sample();
+    estimated.calibration.reset();
+    estimated.estimatedTuning = played;
     struct Row {
         const char* what;
-        std::function<void(const std::string&)> write;
+        std::optional<ProjectContents> contents; // else an older file holding the table of tuning
+        PipeTuning tuning;
         bool calibrated;
         bool estimated;
         float lowA_Hz;
     };
-    const std::vector<Row> rows = {
-        {"estimated", [&](const std::string& path) {
-             ProjectContents contents = sample();
-             contents.calibration.reset();
-             contents.estimatedTuning = estimate;
-             std::string error;
-             ASSERT_TRUE(contents.write(path, 8, "", error)) << error;
-         }, false, true, 480.9f},
-        {"calibrated", [&](const std::string& path) {
-             std::string error;
-             ASSERT_TRUE(sample().write(path, 8, "", error)) << error;
-         }, true, false, 480.5f},
-        {"older file, default table", [&](const std::string& path) {
-             ASSERT_TRUE(saveRaw(QString::fromStdString(path), tableOf(PipeTuning())));
-         }, false, false, 0.0f},
-        {"older file, played table", [&](const std::string& path) {
-             ASSERT_TRUE(saveRaw(QString::fromStdString(path), tableOf(estimate)));
-         }, true, false, 480.9f},
+    const Row rows[] = {
+        {"estimated", estimated, {}, false, true, 480.9f},
+        {"calibrated", sample(), {}, true, false, 480.5f},
+        {"older file, default table", std::nullopt, PipeTuning(), false, false, 0.0f},
+        {"older file, played table", std::nullopt, played, true, false, 480.9f},
     };
     for (const Row& row : rows) {
-        const std::string path = dir.filePath("tuning.vnt").toStdString();
-        row.write(path);
-        ProjectContents read;
         std::string error;
+        if (row.contents)
+            ASSERT_TRUE(row.contents->write(path, 8, "", error)) << error;
+        else
+            ASSERT_TRUE(saveRaw(QString::fromStdString(path), row.tuning));
+        ProjectContents read;
         ASSERT_TRUE(ProjectContents::read(path, read, error)) << error;
         EXPECT_EQ(read.calibration.has_value(), row.calibrated) << row.what;
         EXPECT_EQ(read.estimatedTuning.has_value(), row.estimated) << row.what;
