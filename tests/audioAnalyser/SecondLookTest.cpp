@@ -11,18 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace {
 
 TEST(SecondLook, NamesAGracingFromTheElementsBetweenTwoNotes)
 {
-    struct Row {
-        PipeNoteName previous;
-        std::vector<PipeNoteName> elements;
-        PipeNoteName next;
-        PipeNoteName expected;
-    };
-    const std::vector<Row> rows = {
+    // The note before, the elements heard, the note after, the gracing.
+    const std::vector<std::tuple<PipeNoteName, std::vector<PipeNoteName>, PipeNoteName, PipeNoteName>> rows = {
         {LA, {HG}, B, gg},           // a gracenote is above its note...
         {E, {LA}, E, strla},         // ...a strike below it
         {HA, {HG}, HA, strhg},       // not a High A doubling with its first note hidden
@@ -47,19 +43,15 @@ TEST(SecondLook, NamesAGracingFromTheElementsBetweenTwoNotes)
         {LA, {HG, B, D}, C, Unknown}, // a doubling on B before C
         {LA, {}, B, Unknown},
     };
-    for (const Row& row : rows)
-        EXPECT_EQ(SecondLook::identifyGracing(row.previous, row.elements, row.next), row.expected)
-            << toString(row.previous) << " .. " << toString(row.next);
+    for (const auto& [previous, elements, next, expected] : rows)
+        EXPECT_EQ(SecondLook::identifyGracing(previous, elements, next), expected)
+            << toString(previous) << " .. " << toString(next);
 }
 
 TEST(SecondLook, HearsWhatTheTranscriptionMissesAndKeepsWhatItHeardRight)
 {
-    struct Row {
-        const char* what;
-        const char* played;
-        const char* expected;
-    };
-    const std::vector<Row> rows = {
+    // What is played, how, and what is to be heard.
+    const std::vector<std::tuple<const char*, const char*, const char*>> rows = {
         {"grip", "D:400 LG D LG B:400", "D grp B"},
         {"taorluath", "C:400 LG D LG E B:400", "C tar B"},
         {"birl", "LA:400 LG LA LG LA:400", "LA brl LA"},
@@ -82,12 +74,12 @@ TEST(SecondLook, HearsWhatTheTranscriptionMissesAndKeepsWhatItHeardRight)
          "LA gg B dg C eg LA gg C HA F E gg D eg C gg B dg LA"},
     };
     int mended = 0;
-    for (const Row& row : rows) {
-        const std::vector<short> pcm = phrases::render(row.played);
+    for (const auto& [what, played, expected] : rows) {
+        const std::vector<short> pcm = phrases::render(played);
         const std::string before = phrases::names(phrases::transcribe(pcm, TranscriptionMode::OneShot, false));
         const std::string after = phrases::names(phrases::transcribe(pcm, TranscriptionMode::OneShot, true));
-        EXPECT_EQ(after, row.expected) << row.what << " (transcription alone: " << before << ")";
-        if (before != row.expected)
+        EXPECT_EQ(after, expected) << what << " (transcription alone: " << before << ")";
+        if (before != expected)
             ++mended;
     }
     // The table is about mending: half its rows or more are what the

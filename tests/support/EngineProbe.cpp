@@ -33,7 +33,6 @@ EngineMaps VantorProbe::run(Stage stage, const EngineMaps& maps)
     case Stage::ExtractHighADoubling: extractHighADoubling(); break;
     case Stage::ExtractBirls: extractBirls(); break;
     case Stage::ExtractStrikes: extractStrikes(); break;
-    case Stage::DealWithMelodyGaps: dealWithMelodyGaps(); break;
     case Stage::DealWithContigousGracing: dealWithContigousGracing(); break;
     case Stage::FinalGraceNoteCheck: finalGraceNoteCheck(); break;
     }

@@ -23,7 +23,7 @@ public:
         GetGraceNotes, InitialGraceNoteStrip, AdvancedGraceNoteSearch, Consolidate, StripCrossingNoises, GetGdes,
         GetDoublings, ExtractThrd, GetSingleGracenotes, ReformMelodyAndGracing, StripUnlikelyGracenotes,
         ExtractShortMelodyNotes, ApplyBusinessLogic, ExtractHighADoubling, ExtractBirls, ExtractStrikes,
-        DealWithMelodyGaps, DealWithContigousGracing, FinalGraceNoteCheck
+        DealWithContigousGracing, FinalGraceNoteCheck
     };
 
     VantorProbe();

@@ -6,9 +6,6 @@
 
 #include <string>
 
-// The path of a file under tests/data.
-std::string testDataPath(const std::string& name);
-
-// Fails the calling test (naming the first differing line) unless actual is
-// the content of tests/data/name; rewrites the file instead when asked to.
+// Fails the calling test (with a line diff) unless actual is the content of
+// tests/data/name; rewrites the file instead when asked to.
 void expectMatchesGolden(const std::string& name, const std::string& actual);

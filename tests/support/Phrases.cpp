@@ -23,6 +23,17 @@ PipeNoteName melodyNoteNamed(const std::string& name)
     throw std::invalid_argument("not a chanter note: " + name);
 }
 
+// The phrase scaled to the pitch finder's volume volume_normalized (0..1:
+// 1 + the dB of its power over full scale's / 120).
+std::vector<short> atVolume(std::vector<short> pcm, double volume_normalized)
+{
+    const double power = std::inner_product(pcm.begin(), pcm.end(), pcm.begin(), 0.0) / static_cast<double>(pcm.size());
+    const double wanted = std::pow(10.0, 6.0 * (volume_normalized - 1.0)) * 32768.0 * 32768.0;
+    const double gain = std::sqrt(wanted / power);
+    std::transform(pcm.begin(), pcm.end(), pcm.begin(), [&](short s) { return static_cast<short>(s * gain); });
+    return pcm;
+}
+
 } // namespace
 
 PipeTuning chanter()
@@ -46,15 +57,6 @@ std::vector<short> render(const std::string& text, float rate_Hz)
     const float highA_Hz = chanter().getReferenceNoteCentreFrequency_Hz(PipeTuning::HighA);
     harmonics.resize(std::min(harmonics.size(), static_cast<std::size_t>(0.5f * rate_Hz / highA_Hz)));
     return testsignals::pcm(synth::renderSegments(segments, rate_Hz, harmonics, 0.5f));
-}
-
-std::vector<short> atVolume(std::vector<short> pcm, double volume_normalized)
-{
-    const double power = std::inner_product(pcm.begin(), pcm.end(), pcm.begin(), 0.0) / static_cast<double>(pcm.size());
-    const double wanted = std::pow(10.0, 6.0 * (volume_normalized - 1.0)) * 32768.0 * 32768.0;
-    const double gain = std::sqrt(wanted / power);
-    std::transform(pcm.begin(), pcm.end(), pcm.begin(), [&](short s) { return static_cast<short>(s * gain); });
-    return pcm;
 }
 
 std::vector<short> quietNoteInPauses(double volume_normalized)

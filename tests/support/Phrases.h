@@ -17,9 +17,6 @@ PipeTuning chanter();
 std::vector<short> render(const std::string& text, float rate_Hz = testsignals::kRate_Hz);
 TranscriptionResult transcribe(const std::vector<short>& pcm, TranscriptionMode mode, bool secondLook = true,
                                float rate_Hz = testsignals::kRate_Hz);
-// A phrase scaled to the pitch finder's volume volume_normalized (0..1:
-// 1 + the dB of its power over full scale's / 120).
-std::vector<short> atVolume(std::vector<short> pcm, double volume_normalized);
 // Low A, a pause, B at volume_normalized, a pause, C.
 std::vector<short> quietNoteInPauses(double volume_normalized);
 // The melody notes and gracings in time order, by name: "LA grp B".
