@@ -1,6 +1,6 @@
 // The recorder fed by the file-backed input: chunking of what the device
-// delivers, live and historic modes, the first-data signal, inputs that
-// cannot be played and one that goes away. The wrapper's thread is driven
+// delivers, live and historic modes, the first-data signal, an input that
+// goes away and inputs that cannot be played. The wrapper's thread is driven
 // in AudioProcessorTest, with the processor's. No sound card is needed.
 
 #include "AudioRecorder.h"
@@ -32,7 +32,7 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(AudioRecorderTest, CutsDeliveriesIntoChunksKeepingTheRestPendingInBothModes)
+TEST_F(AudioRecorderTest, CutsDeliveriesIntoChunksInBothModesAndKeepsTheRecordingWhenTheDeviceGoesAway)
 {
     // Deliveries of 3000 bytes, chunks of 4096: the first chunk is complete
     // with the second delivery, leaving 1904 bytes pending.
@@ -40,25 +40,35 @@ TEST_F(AudioRecorderTest, CutsDeliveriesIntoChunksKeepingTheRestPendingInBothMod
     AudioRecorder recorder(file);
     QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
     QSignalSpy first(&recorder, &AudioRecorder::firstDataReceived);
+    QSignalSpy failed(&recorder, &AudioRecorder::inputFailed);
     recorder.enableHistoricRecording(true);
     recorder.restart(file.name(), kRate_Hz, 2048);
-    ASSERT_NE(recorder.input(), nullptr);
     ASSERT_TRUE(data.wait(10000));
     EXPECT_EQ(data.takeFirst(), (QList<QVariant>{qint64(4096), true}));
     ASSERT_TRUE(QTest::qWaitFor([&] { return data.count() >= 20; }, 10000));
-    // Every chunk appends to the recording; the totals grow a chunk at a time.
+    EXPECT_EQ(first.count(), 1);
+
+    // The device goes away: it is said, nothing more arrives, and what was
+    // recorded is kept through Stop.
+    auto* device = qobject_cast<FileAudioInput*>(recorder.input());
+    ASSERT_NE(device, nullptr);
+    device->disconnectDevice();
+    ASSERT_EQ(failed.count(), 1);
+    EXPECT_TRUE(failed.first()[0].toString().contains("An error occurred during read/write of audio device"));
+    EXPECT_FALSE(data.wait(200));
+    recorder.stop();
+    // Every chunk appended to the recording; the totals grew a chunk at a time.
     for (int k = 0; k < data.count(); ++k)
         EXPECT_EQ(data[k][0].toLongLong(), 4096LL * (k + 2));
-    EXPECT_EQ(first.count(), 1);
-    recorder.stop();
     const QByteArray recorded = recorder.recordedData();
-    EXPECT_EQ(recorded.size() % 4096, 0);
+    EXPECT_EQ(recorded.size(), data.last()[0].toLongLong());
     EXPECT_EQ(recorder.getRecentData(recorded.size()), QByteArray());
     EXPECT_EQ(recorder.getRecentData(4096), recorded.mid(4096));
     EXPECT_FLOAT_EQ(recorder.getElapsed_s(), static_cast<float>(recorded.size()) / (2.0f * kRate_Hz));
 
-    // Live, only the newest chunk is kept, the bytes are counted, and there
-    // is no first-data signal (it starts a recording).
+    // Chosen again, the input opens afresh. Live, only the newest chunk is
+    // kept, the bytes are counted, and there is no first-data signal (it
+    // starts a recording).
     data.clear();
     first.clear();
     recorder.enableHistoricRecording(false);
@@ -112,31 +122,6 @@ TEST_F(AudioRecorderTest, AThreeMinuteRecordingKeepsEverySampleInOrder)
     const int fromFile = std::min(recorded.size(), static_cast<int>(expected.size()));
     EXPECT_EQ(recorded.left(fromFile), QByteArray(expected.data(), fromFile));
     EXPECT_EQ(recorded.mid(fromFile), QByteArray(recorded.size() - fromFile, '\0'));
-}
-
-TEST_F(AudioRecorderTest, ADeviceThatGoesAwayKeepsWhatWasRecorded)
-{
-    const audioDevices::InputFile file = input(2048);
-    AudioRecorder recorder(file);
-    QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
-    QSignalSpy failed(&recorder, &AudioRecorder::inputFailed);
-    recorder.enableHistoricRecording(true);
-    recorder.restart(file.name(), kRate_Hz, 2048);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return data.count() >= 5; }, 10000));
-    auto* device = qobject_cast<FileAudioInput*>(recorder.input());
-    ASSERT_NE(device, nullptr);
-    device->disconnectDevice();
-    ASSERT_EQ(failed.count(), 1);
-    EXPECT_TRUE(failed.first()[0].toString().contains("An error occurred during read/write of audio device"));
-    const int chunks = data.count();
-    EXPECT_FALSE(data.wait(200)); // nothing more arrives
-    EXPECT_EQ(recorder.recordedData().size(), 4096 * chunks);
-    recorder.stop();
-    EXPECT_EQ(recorder.recordedData().size(), 4096 * chunks);
-    // Choosing the input again opens it afresh.
-    recorder.restart(file.name(), kRate_Hz, 2048);
-    EXPECT_TRUE(data.wait(10000));
-    recorder.stop();
 }
 
 } // namespace
