@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -48,31 +49,26 @@ TEST(RecordingTranscriber, ALongNoteInAPhraseIsOneNoteFromItsStartToItsEnd)
     // Longer than the few seconds the progressive engine holds (cut once,
     // then many times), and longer than half a minute in one shot; and long
     // notes on whole seconds, where the engine cuts its tracks.
-    struct Row {
-        TranscriptionMode mode;
-        std::string played;
-        const char* expected;
-        float heldStart_s;
-        float held_s;
-    };
+    // How, what is played, what is heard, and where the longest note starts
+    // and how long it lasts.
     const std::string phrase = "LA:500 B:500 C:500 HG D:";
-    const std::vector<Row> rows = {
+    const std::vector<std::tuple<TranscriptionMode, std::string, const char*, float, float>> rows = {
         {TranscriptionMode::Progressive, phrase + "3000 E:500 F:500", "LA B C gg D E F", 1.525f, 3.0f},
         {TranscriptionMode::Progressive, phrase + "8000 E:500 F:500", "LA B C gg D E F", 1.525f, 8.0f},
         {TranscriptionMode::Progressive, phrase + "20000 E:500 F:500", "LA B C gg D E F", 1.525f, 20.0f},
         {TranscriptionMode::OneShot, phrase + "40000 E:500 F:500", "LA B C gg D E F", 1.525f, 40.0f},
         {TranscriptionMode::Progressive, "D:2000 E:1000 F:1000 LA:3000 B:1000", "D E F LA B", 4.0f, 3.0f},
     };
-    for (const Row& row : rows) {
-        const TranscriptionResult result = phrases::transcribe(phrases::render(row.played), row.mode);
-        const std::string where = (row.mode == TranscriptionMode::OneShot ? "one-shot: " : "progressive: ") + row.played;
-        EXPECT_EQ(phrases::names(result), row.expected) << where;
+    for (const auto& [mode, played, expected, heldStart_s, held_s] : rows) {
+        const TranscriptionResult result = phrases::transcribe(phrases::render(played), mode);
+        const std::string where = (mode == TranscriptionMode::OneShot ? "one-shot: " : "progressive: ") + played;
+        EXPECT_EQ(phrases::names(result), expected) << where;
         const auto held = std::max_element(result.melody.begin(), result.melody.end(), [](const auto& a, const auto& b) {
             return a.second.duration_s() < b.second.duration_s();
         });
         ASSERT_NE(held, result.melody.end()) << where;
-        EXPECT_NEAR(held->second.start_s(), row.heldStart_s, 0.03f) << where;
-        EXPECT_NEAR(held->second.getEnd_s(), row.heldStart_s + row.held_s, 0.03f) << where;
+        EXPECT_NEAR(held->second.start_s(), heldStart_s, 0.03f) << where;
+        EXPECT_NEAR(held->second.getEnd_s(), heldStart_s + held_s, 0.03f) << where;
     }
 }
 

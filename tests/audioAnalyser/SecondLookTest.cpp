@@ -3,6 +3,7 @@
 // to the start of their gracing; and what the transcription already heard
 // right left as it was.
 
+#include "EngineProbe.h"
 #include "Phrases.h"
 #include "SecondLook.h"
 #include "TestSignals.h"
@@ -145,13 +146,8 @@ TEST(SecondLook, UnitsStartingTogetherLeaveTheGracingsAlone)
     });
     ASSERT_NE(b, runs.end());
     const float start_s = b->start_s;
-    NoteMap melody;
-    NoteMap gracing;
-    insertByStart(melody, PipeNote(LA, 0.0f, 0.4f));
-    insertByStart(melody, PipeNote(C, start_s, 0.3f));
-    insertByStart(melody, PipeNote(B, start_s + 0.01f, 0.39f));
-    insertByStart(gracing, PipeNote(gg, start_s, 0.02f));
-    insertByStart(gracing, PipeNote(dg, 0.7f, 0.02f));
+    NoteMap melody = mapOf({PipeNote(LA, 0.0f, 0.4f), PipeNote(C, start_s, 0.3f), PipeNote(B, start_s + 0.01f, 0.39f)});
+    NoteMap gracing = mapOf({PipeNote(gg, start_s, 0.02f), PipeNote(dg, 0.7f, 0.02f)});
 
     SecondLook look;
     look.setSamplingFrequency_Hz(testsignals::kRate_Hz);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -57,29 +58,25 @@ float feedAll(TranscriptionSession& session, const std::vector<short>& audio, st
 
 TEST(TranscriptionSession, TheLowAIsEstimatedFromTheFirstSecondsOnceAChanterIsHeard)
 {
-    struct Row {
-        float silence_s;
-        float played_s;
-        float knownFrom_s; // -1: at the finish
-        float knownBy_s;
-    };
-    const Row rows[] = {
+    // Seconds of silence, then of playing; when the Low A is known, from
+    // and by (-1: at the finish).
+    const std::tuple<float, float, float, float> rows[] = {
         {0.0f, 6.0f, 3.0f, 3.05f},   // after the wait
         {3.5f, 4.0f, 4.0f, 4.05f},   // a second later while nothing is heard
         {0.0f, 1.0f, -1.0f, -1.0f},  // shorter than the wait: at the finish
     };
-    for (const Row& row : rows) {
+    for (const auto& [silence_s, played_s, knownFrom_s, knownBy_s] : rows) {
         TranscriptionSession session;
         session.setSettings(applicationSettings());
         session.setEstimateLowA(true);
         session.reset();
-        const float knownAt_s = feedAll(session, tune(row.silence_s, row.played_s), 2048);
-        const std::string where = "silence " + std::to_string(row.silence_s) + " s, known at " + std::to_string(knownAt_s);
-        if (row.knownFrom_s < 0.0f) {
+        const float knownAt_s = feedAll(session, tune(silence_s, played_s), 2048);
+        const std::string where = "silence " + std::to_string(silence_s) + " s, known at " + std::to_string(knownAt_s);
+        if (knownFrom_s < 0.0f) {
             EXPECT_LT(knownAt_s, 0.0f) << where;
         } else {
-            EXPECT_GE(knownAt_s, row.knownFrom_s) << where;
-            EXPECT_LE(knownAt_s, row.knownBy_s) << where;
+            EXPECT_GE(knownAt_s, knownFrom_s) << where;
+            EXPECT_LE(knownAt_s, knownBy_s) << where;
         }
         EXPECT_NEAR(session.estimatedLowA_Hz(), kLowA_Hz, kLowA_Hz * 0.008f) << where;
         EXPECT_NEAR(session.result().reference.lowA_Hz(), kLowA_Hz, kLowA_Hz * 0.008f) << where;
