@@ -20,6 +20,8 @@
 #include <QThread>
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 namespace {
 
 constexpr int kRate_Hz = 44100;
@@ -244,15 +246,12 @@ TEST_F(AudioProcessorTest, InThreadsOfTheirOwnABurstIsCaughtUpWithNothingLost)
     recorderWrapper->start(file.name(), kRate_Hz, 2048);
     ASSERT_TRUE(QTest::qWaitFor([&] { return recorderWrapper->getElapsed_s() >= 10.0f; }, 30000));
     recorderWrapper->stop();
-    // Stop is queued behind the burst: wait until the recording stops growing.
-    float recorded_s = -1.0f;
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        const float now_s = recorderWrapper->getElapsed_s();
-        const bool settled = now_s == recorded_s;
-        recorded_s = now_s;
-        QTest::qWait(100);
-        return settled;
-    }, 30000));
+    // Stop is queued behind the burst: once a call queued after it has run,
+    // the recording is complete.
+    std::atomic<bool> stopped{false};
+    QMetaObject::invokeMethod(recorderWrapper, [&] { stopped = true; }, Qt::QueuedConnection);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stopped.load(); }, 30000));
+    const float recorded_s = recorderWrapper->getElapsed_s();
     processor->enableTranscription(false);
     recorderWrapper->enableHistoricRecording(false);
     processor->finishTranscription(recorderWrapper->recordedData());

@@ -110,34 +110,33 @@ TEST(ProjectContents, RoundTripsThroughAFileAndKeepsItsProvenance)
 TEST(ProjectContents, DamagedSettingsAreClampedWithAWarningAndBadRatesRefused)
 {
     QTemporaryDir dir;
-    auto readWith = [&dir](const std::function<void(NorlaFileVnt&)>& damage, ProjectContents& read,
-                           std::string& error) {
+    ProjectContents read;
+    std::string error;
+    auto readWith = [&](const std::function<void(NorlaFileVnt&)>& damage) {
         const QString path = dir.filePath("damaged.vnt");
         EXPECT_TRUE(saveRaw(path, testsignals::tuningAt(480.9f), damage));
         return ProjectContents::read(path.toStdString(), read, error);
     };
-    ProjectContents read;
-    std::string error;
-    ASSERT_TRUE(readWith([](NorlaFileVnt& p) { p.setBpm(1e30f); p.setTimeShift_s(NAN); }, read, error));
+    ASSERT_TRUE(readWith([](NorlaFileVnt& p) { p.setBpm(1e30f); p.setTimeShift_s(NAN); }));
     EXPECT_EQ(read.bpm, 200.0f);
     EXPECT_EQ(read.timeShift_s, 0.0f);
     ASSERT_EQ(read.warnings.size(), 2u);
     EXPECT_EQ(read.warnings[0], "the tempo (bpm) of 1e+30 is outside 20 to 200; using 200");
     EXPECT_TRUE(read.calibration.has_value());
 
-    ASSERT_TRUE(readWith([](NorlaFileVnt& p) { p.setTimeSigNumerator(7); p.setTimeSigDenominator(8); p.setBpm(0.0f); },
-                         read, error));
+    ASSERT_TRUE(
+        readWith([](NorlaFileVnt& p) { p.setTimeSigNumerator(7); p.setTimeSigDenominator(8); p.setBpm(0.0f); }));
     EXPECT_EQ(std::make_pair(read.timeSigNumerator, read.timeSigDenominator), std::make_pair(4, 4));
     EXPECT_EQ(read.bpm, 20.0f);
     EXPECT_EQ(read.warnings.size(), 2u);
 
-    ASSERT_TRUE(readWith([](NorlaFileVnt& p) { p.setNoteFrequencies({{"LA", INFINITY}}); }, read, error));
+    ASSERT_TRUE(readWith([](NorlaFileVnt& p) { p.setNoteFrequencies({{"LA", INFINITY}}); }));
     EXPECT_FALSE(read.calibration.has_value());
     ASSERT_EQ(read.warnings.size(), 1u);
     EXPECT_NE(read.warnings[0].find("calibration is ignored"), std::string::npos);
 
     for (int rate_Hz : {100000000, 4000}) {
-        EXPECT_FALSE(readWith([rate_Hz](NorlaFileVnt& p) { p.setRecordingFrequency_Hz(rate_Hz); }, read, error));
+        EXPECT_FALSE(readWith([rate_Hz](NorlaFileVnt& p) { p.setRecordingFrequency_Hz(rate_Hz); }));
         EXPECT_NE(error.find(std::to_string(rate_Hz) + " Hz is outside 8000 to 192000 Hz"), std::string::npos) << error;
     }
 }

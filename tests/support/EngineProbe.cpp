@@ -2,7 +2,8 @@
 
 #include "TestSignals.h"
 
-#include <cstdio>
+#include <iomanip>
+#include <sstream>
 
 VantorProbe::VantorProbe()
 {
@@ -70,17 +71,14 @@ NoteMap mapOf(std::initializer_list<PipeNote> notes)
 
 std::string spans(const NoteMap& notes)
 {
-    std::string text;
-    char span[96];
+    std::ostringstream text;
+    text << std::fixed << std::setprecision(3);
     for (const auto& entry : notes) {
         const PipeNote& note = entry.second;
-        std::snprintf(span, sizeof span, "%s%s %.3f-%.3f", text.empty() ? "" : " ", toString(note.noteName()).c_str(),
-                      static_cast<double>(note.start_s()), static_cast<double>(note.getEnd_s()));
-        text += span;
-        if (note.melodyNoteStartOffset_s() != 0.0f) {
-            std::snprintf(span, sizeof span, "+%.3f", static_cast<double>(note.melodyNoteStartOffset_s()));
-            text += span;
-        }
+        text << (text.tellp() > 0 ? " " : "") << toString(note.noteName()) << ' ' << note.start_s() << '-'
+             << note.getEnd_s();
+        if (note.melodyNoteStartOffset_s() != 0.0f)
+            text << '+' << note.melodyNoteStartOffset_s();
     }
-    return text;
+    return text.str();
 }
