@@ -60,12 +60,9 @@ TEST(PipeTuneRenderer, RowSelectionAndImageSizeAndNothingToDrawGivesANullPixmap)
 
 TEST(PipeTuneRenderer, TimingViewRowsBeatsAndOnsets)
 {
-    NoteMap melody;
-    melody.emplace(0.5f, PipeNote(D, 0.5f, 0.5f));
-    melody.emplace(1.0f, PipeNote(E, 1.0f, 1.5f));
-    melody.emplace(2.5f, PipeNote(F, 2.5f, 1.0f));
-    NoteMap grace;
-    grace.emplace(3.9f, PipeNote(gg, 3.9f, 0.02f));
+    const NoteMap melody{
+        {0.5f, PipeNote(D, 0.5f, 0.5f)}, {1.0f, PipeNote(E, 1.0f, 1.5f)}, {2.5f, PipeNote(F, 2.5f, 1.0f)}};
+    const NoteMap grace{{3.9f, PipeNote(gg, 3.9f, 0.02f)}};
     PipeTuneRenderer renderer;
     // Rows of at least one second: the melody ends at 3.5 s.
     const QImage image = renderer.render(melody, grace, 0.0f, 0.5f, 4, 0.5f, -1).toImage();

@@ -103,10 +103,8 @@ TEST(TranscriptionSession, TheResultDoesNotDependOnTheBlocksTheRecordingArrivesI
             EXPECT_GE(expected.melody.size(), 15u);
             continue;
         }
-        EXPECT_EQ(result.melody, expected.melody) << block;
-        EXPECT_EQ(result.gracing, expected.gracing) << block;
-        EXPECT_EQ(result.tuning, expected.tuning) << block;
-        EXPECT_EQ(result.analysed_s, expected.analysed_s) << block;
+        EXPECT_EQ(std::tie(result.melody, result.gracing, result.tuning, result.analysed_s),
+                  std::tie(expected.melody, expected.gracing, expected.tuning, expected.analysed_s)) << block;
     }
 }
 

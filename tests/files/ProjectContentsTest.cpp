@@ -30,9 +30,8 @@ ProjectContents sample()
     contents.timeSigDenominator = 4;
     contents.bpm = 80.0f;
     contents.timeShift_s = -0.25f;
-    PipeTuning calibration;
-    calibration.setTuningScheme(PipeTuning::Calibrated, {{PipeTuning::LowA, 480.5f}, {PipeTuning::D, 641.0f}});
-    contents.calibration = calibration;
+    contents.calibration.emplace();
+    contents.calibration->setTuningScheme(PipeTuning::Calibrated, {{PipeTuning::LowA, 480.5f}, {PipeTuning::D, 641.0f}});
     return contents;
 }
 
