@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -147,38 +148,32 @@ TEST(ProjectContents, TheTuningKeepsWhetherItWasCalibratedOrEstimated)
     QTemporaryDir dir;
     const std::string path = dir.filePath("tuning.vnt").toStdString();
     const PipeTuning played = testsignals::tuningAt(480.9f);
-    ProjectContents estimated = sample();
-    estimated.calibration.reset();
-    estimated.estimatedTuning = played;
-    struct Row {
-        const char* what;
-        std::optional<ProjectContents> contents; // else an older file holding the table of tuning
-        PipeTuning tuning;
-        bool calibrated;
-        bool estimated;
-        float lowA_Hz;
-    };
-    const Row rows[] = {
-        {"estimated", estimated, {}, false, true, 480.9f},
+    ProjectContents estimate = sample();
+    estimate.calibration.reset();
+    estimate.estimatedTuning = played;
+    // What, the contents written (else an older file holding the table of
+    // the tuning), whether calibrated or estimated, and the Low A read.
+    const std::tuple<const char*, std::optional<ProjectContents>, PipeTuning, bool, bool, float> rows[] = {
+        {"estimated", estimate, {}, false, true, 480.9f},
         {"calibrated", sample(), {}, true, false, 480.5f},
         {"older file, default table", std::nullopt, PipeTuning(), false, false, 0.0f},
         {"older file, played table", std::nullopt, played, true, false, 480.9f},
     };
-    for (const Row& row : rows) {
+    for (const auto& [what, contents, table, calibrated, estimated, lowA_Hz] : rows) {
         std::string error;
-        if (row.contents)
-            ASSERT_TRUE(row.contents->write(path, 8, "", error)) << error;
+        if (contents)
+            ASSERT_TRUE(contents->write(path, 8, "", error)) << error;
         else
-            ASSERT_TRUE(saveRaw(QString::fromStdString(path), row.tuning));
+            ASSERT_TRUE(saveRaw(QString::fromStdString(path), table));
         ProjectContents read;
         ASSERT_TRUE(ProjectContents::read(path, read, error)) << error;
-        EXPECT_EQ(read.calibration.has_value(), row.calibrated) << row.what;
-        EXPECT_EQ(read.estimatedTuning.has_value(), row.estimated) << row.what;
+        EXPECT_EQ(read.calibration.has_value(), calibrated) << what;
+        EXPECT_EQ(read.estimatedTuning.has_value(), estimated) << what;
         const std::optional<PipeTuning>& tuning = read.calibration ? read.calibration : read.estimatedTuning;
         if (tuning)
-            EXPECT_NEAR(tuning->getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA), row.lowA_Hz, 0.01f) << row.what;
+            EXPECT_NEAR(tuning->getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA), lowA_Hz, 0.01f) << what;
         else
-            EXPECT_EQ(read.warnings.size(), 1u) << row.what;
+            EXPECT_EQ(read.warnings.size(), 1u) << what;
     }
 }
 

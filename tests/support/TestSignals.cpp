@@ -2,7 +2,9 @@
 
 #include "utils.h"
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
 #include <random>
 
 namespace testsignals {
@@ -40,16 +42,14 @@ std::vector<float> noise(std::size_t count, float amplitude, std::uint32_t seed)
     std::mt19937 generator(seed);
     std::uniform_real_distribution<float> distribution(-amplitude, amplitude);
     std::vector<float> signal(count);
-    for (float& value : signal)
-        value = distribution(generator);
+    std::generate(signal.begin(), signal.end(), [&] { return distribution(generator); });
     return signal;
 }
 
 std::vector<float> mix(const std::vector<float>& a, const std::vector<float>& b)
 {
     std::vector<float> sum(a);
-    for (std::size_t i = 0; i < sum.size() && i < b.size(); ++i)
-        sum[i] += b[i];
+    std::transform(sum.begin(), sum.begin() + std::min(a.size(), b.size()), b.begin(), sum.begin(), std::plus<>());
     return sum;
 }
 
@@ -61,8 +61,7 @@ std::vector<short> pcm(const std::vector<float>& signal)
 std::vector<float> pcmScaled(const std::vector<float>& signal)
 {
     std::vector<float> scaled(signal.size());
-    for (std::size_t i = 0; i < signal.size(); ++i)
-        scaled[i] = signal[i] * 32768.0f;
+    std::transform(signal.begin(), signal.end(), scaled.begin(), [](float value) { return value * 32768.0f; });
     return scaled;
 }
 
