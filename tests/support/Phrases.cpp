@@ -68,13 +68,15 @@ std::vector<short> quietNoteInPauses(double volume_normalized)
     return pcm;
 }
 
-TranscriptionResult transcribe(const std::vector<short>& pcm, TranscriptionMode mode, bool secondLook, float rate_Hz)
+TranscriptionResult transcribe(const std::vector<short>& pcm, TranscriptionMode mode, bool secondLook, float rate_Hz,
+                               float minimumVolume_normalized)
 {
     TranscriptionOptions options;
     options.mode = mode;
     options.tuningSource = TuningSource::Calibrated;
     options.calibratedTuning = chanter();
     options.secondLook = secondLook;
+    options.minimumVolume_normalized = minimumVolume_normalized;
     return transcribeRecording(pcm, rate_Hz, options);
 }
 

@@ -15,8 +15,10 @@ namespace phrases {
 
 PipeTuning chanter();
 std::vector<short> render(const std::string& text, float rate_Hz = testsignals::kRate_Hz);
+// Transcribed on the chanter it was rendered for, with the volume gate at
+// minimumVolume_normalized (0.3: the application's default).
 TranscriptionResult transcribe(const std::vector<short>& pcm, TranscriptionMode mode, bool secondLook = true,
-                               float rate_Hz = testsignals::kRate_Hz);
+                               float rate_Hz = testsignals::kRate_Hz, float minimumVolume_normalized = 0.3f);
 // Low A, a pause, B at volume_normalized, a pause, C.
 std::vector<short> quietNoteInPauses(double volume_normalized);
 // The melody notes and gracings in time order, by name: "LA grp B".
