@@ -26,11 +26,9 @@ namespace {
 
 constexpr int kRate_Hz = 44100;
 
-PipeTuning chanter() { return testsignals::tuningAt(480.0f); }
-
 std::vector<short> walk(float seconds)
 {
-    return testsignals::chanterPcm(synth::randomWalk(chanter(), seconds, 0.2f, 0.6f, 3));
+    return testsignals::chanterPcm(synth::randomWalk(phrases::chanter(), seconds, 0.2f, 0.6f, 3));
 }
 
 // A processor transcribing the blocks it is given, re-running every
@@ -38,7 +36,7 @@ std::vector<short> walk(float seconds)
 void startTranscribing(AudioProcessor& processor, float interval_s = 0.0f)
 {
     processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
-    processor.setTuning(chanter());
+    processor.setTuning(phrases::chanter());
     if (interval_s > 0.0f)
         processor.setTranscribeInterval_s(interval_s);
     processor.resetTranscription();
@@ -60,7 +58,7 @@ TEST_F(AudioProcessorTest, PitchOnlyModeAnalysesOneWindowPerWindowOfData)
     AudioRecorder recorder(file);
     AudioProcessor processor;
     processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
-    processor.setParams(chanterProcessingParams(chanter()));
+    processor.setParams(chanterProcessingParams(phrases::chanter()));
     processor.setAudioRecorder(&recorder);
     QObject::connect(&recorder, &AudioRecorder::dataReceived, &processor, &AudioProcessor::processData);
     QSignalSpy chunks(&recorder, &AudioRecorder::dataReceived);

@@ -18,25 +18,18 @@ namespace {
 
 constexpr int kRate_Hz = 44100;
 
-class AudioRecorderTest : public ::testing::Test
+// A second of chanter tone.
+std::vector<short> tone()
 {
-protected:
-    // A second of chanter tone unless other samples are given.
-    audioDevices::InputFile input(int periodSamples, std::vector<short> samples = {}, double speed = 20.0)
-    {
-        if (samples.empty())
-            samples = testsignals::pcm(testsignals::chanterTone(480.0f, kRate_Hz));
-        return inputFileOf(dir.filePath("input.wav"), samples, speed, periodSamples);
-    }
+    return testsignals::pcm(testsignals::chanterTone(480.0f, kRate_Hz));
+}
 
-    QTemporaryDir dir;
-};
-
-TEST_F(AudioRecorderTest, CutsDeliveriesIntoChunksInBothModesAndKeepsTheRecordingWhenTheDeviceGoesAway)
+TEST(AudioRecorder, CutsDeliveriesIntoChunksInBothModesAndKeepsTheRecordingWhenTheDeviceGoesAway)
 {
     // Deliveries of 3000 bytes, chunks of 4096: the first chunk is complete
     // with the second delivery, leaving 1904 bytes pending.
-    const audioDevices::InputFile file = input(1500);
+    QTemporaryDir dir;
+    const audioDevices::InputFile file = inputFileOf(dir.filePath("tone.wav"), tone(), 20.0, 1500);
     AudioRecorder recorder(file);
     QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
     QSignalSpy first(&recorder, &AudioRecorder::firstDataReceived);
@@ -81,9 +74,10 @@ TEST_F(AudioRecorderTest, CutsDeliveriesIntoChunksInBothModesAndKeepsTheRecordin
     EXPECT_EQ(first.count(), 0);
 }
 
-TEST_F(AudioRecorderTest, AnInputThatCannotBePlayedIsRefusedAndSaidWhy)
+TEST(AudioRecorder, AnInputThatCannotBePlayedIsRefusedAndSaidWhy)
 {
-    const audioDevices::InputFile file = input(2048);
+    QTemporaryDir dir;
+    const audioDevices::InputFile file = inputFileOf(dir.filePath("tone.wav"), tone(), 20.0, 2048);
     const std::pair<QString, QString> rows[] = {
         {file.path, QString()},
         {dir.filePath("missing.wav"), "does not exist"},
@@ -99,7 +93,7 @@ TEST_F(AudioRecorderTest, AnInputThatCannotBePlayedIsRefusedAndSaidWhy)
     EXPECT_FALSE(data.wait(300));
 }
 
-TEST_F(AudioRecorderTest, AThreeMinuteRecordingKeepsEverySampleInOrder)
+TEST(AudioRecorder, AThreeMinuteRecordingKeepsEverySampleInOrder)
 {
     // 181 s of a ramp, played in 400 times faster than real time: the
     // recording passes the 179.9 s limit the main window stops at, and holds
@@ -107,7 +101,8 @@ TEST_F(AudioRecorderTest, AThreeMinuteRecordingKeepsEverySampleInOrder)
     std::vector<short> ramp(181 * kRate_Hz);
     for (std::size_t k = 0; k < ramp.size(); ++k)
         ramp[k] = static_cast<short>(k % 30011 - 15000);
-    const audioDevices::InputFile file = input(2048, ramp, 400.0);
+    QTemporaryDir dir;
+    const audioDevices::InputFile file = inputFileOf(dir.filePath("ramp.wav"), ramp, 400.0, 2048);
     AudioRecorder recorder(file);
     QSignalSpy data(&recorder, &AudioRecorder::dataReceived);
     recorder.enableHistoricRecording(true);

@@ -53,10 +53,9 @@ void VantorProbe::setTracks(std::size_t windows, float frequency_Hz, float quali
 NoteMap played(float start_s, std::initializer_list<std::pair<PipeNoteName, float>> notes)
 {
     NoteMap map;
-    float t = start_s;
     for (const auto& [name, duration] : notes) {
-        map.emplace(t, PipeNote(name, t, duration));
-        t += duration;
+        map.emplace(start_s, PipeNote(name, start_s, duration));
+        start_s += duration;
     }
     return map;
 }
