@@ -32,13 +32,12 @@ std::vector<short> walk(float seconds)
 }
 
 // A processor transcribing the blocks it is given, re-running every
-// interval_s (0: its default).
-void startTranscribing(AudioProcessor& processor, float interval_s = 0.0f)
+// interval_s.
+void startTranscribing(AudioProcessor& processor, float interval_s)
 {
     processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
     processor.setTuning(phrases::chanter());
-    if (interval_s > 0.0f)
-        processor.setTranscribeInterval_s(interval_s);
+    processor.setTranscribeInterval_s(interval_s);
     processor.resetTranscription();
     processor.enableTranscription(true);
 }
@@ -68,8 +67,7 @@ TEST_F(AudioProcessorTest, PitchOnlyModeAnalysesOneWindowPerWindowOfData)
     ASSERT_TRUE(QTest::qWaitFor([&] { return chunks.count() >= 12; }, 10000));
     recorder.stop();
     EXPECT_EQ(windows.count(), chunks.count() / 2);
-    const auto results = windows.first().first().value<PitchFinder::AnalysisResults>();
-    EXPECT_NEAR(results.frequency_Hz, 640.0f, 3.0f);
+    EXPECT_NEAR(windows.first().first().value<PitchFinder::AnalysisResults>().frequency_Hz, 640.0f, 3.0f);
 }
 
 TEST_F(AudioProcessorTest, ALiveTranscriptionEqualsTheCommandLineOneNoteForNote)

@@ -32,15 +32,14 @@ TEST(RecordingTranscriber, BothModesFindTheScaleWithAnEstimatedOrACalibratedTuni
             EXPECT_GE(p, lastProgress);
             lastProgress = p;
         });
-        const std::string where = "mode " + std::to_string(static_cast<int>(mode)) + ", tuning source " +
-                                  std::to_string(static_cast<int>(source));
-        EXPECT_EQ(phrases::names(result), "LG LA B C D E F HG HA") << where;
-        EXPECT_NEAR(result.lowA_Hz, 490.0f, 490.0f * 0.008f) << where;
+        SCOPED_TRACE(testing::Message() << "mode " << static_cast<int>(mode) << ", source " << static_cast<int>(source));
+        EXPECT_EQ(phrases::names(result), "LG LA B C D E F HG HA");
+        EXPECT_NEAR(result.lowA_Hz, 490.0f, 490.0f * 0.008f);
         if (source == TuningSource::Calibrated) {
             EXPECT_EQ(result.tuning, calibrated); // used as given
         }
-        EXPECT_NEAR(result.audio_s, 3.6f, 0.01f) << where;
-        EXPECT_EQ(lastProgress, 1.0f) << where;
+        EXPECT_NEAR(result.audio_s, 3.6f, 0.01f);
+        EXPECT_EQ(lastProgress, 1.0f);
     }
 }
 

@@ -74,14 +74,12 @@ TEST(ProjectContents, RoundTripsThroughAFileAndKeepsItsProvenance)
     ProjectContents read;
     ASSERT_TRUE(ProjectContents::read(again, read, error)) << error;
     const ProjectContents expected = sample();
-    EXPECT_EQ(read.samples, expected.samples);
-    EXPECT_EQ(read.samplingFrequency_Hz, expected.samplingFrequency_Hz);
+    EXPECT_EQ(std::tie(read.samples, read.samplingFrequency_Hz), std::tie(expected.samples, expected.samplingFrequency_Hz));
     EXPECT_EQ(tuneOf(read), tuneOf(expected));
     ASSERT_TRUE(read.calibration.has_value());
     for (const auto& [note, centre_Hz] : expected.calibration->getNoteCentreFrequencies())
         EXPECT_NEAR(read.calibration->getReferenceNoteCentreFrequency_Hz(note), centre_Hz, 0.001f) << note;
-    EXPECT_EQ(read.recordedInstallId, "test-writer");
-    EXPECT_EQ(read.recordedAppVersion, 7);
+    EXPECT_EQ(std::tie(read.recordedInstallId, read.recordedAppVersion), std::make_tuple("test-writer", 7));
     EXPECT_FALSE(read.recordedTime.empty());
     EXPECT_EQ(read.recordedTime, first.recordedTime);
 
