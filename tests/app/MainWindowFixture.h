@@ -103,10 +103,41 @@ protected:
         return widget;
     }
 
+    float recorded_s() const { return static_cast<float>(window->recording().size()) / (2.0f * kRate_Hz); }
+
+    // Waits until a result covering the whole recording has been shown (a
+    // slow machine, a sanitizer build, may still be catching up after Stop).
+    static bool waitForTheLastResult(const QSignalSpy& shown, float recorded_s)
+    {
+        return QTest::qWaitFor([&] { return !shown.isEmpty() && shown.last()[0].toFloat() > recorded_s - 0.05f; }, 60000);
+    }
+
+    // The first message box or dialog the closer answered, once there is one.
+    QString firstSeen() const
+    {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !closer.seen().isEmpty(); }, 30000));
+        return closer.seen().value(0);
+    }
+
+    static QString lowAText(float lowA_Hz) { return QString("Low A = %1 Hz  ").arg(static_cast<double>(lowA_Hz), 0, 'f', 1); }
+
+    static ProjectContents readProject(const QString& path)
+    {
+        ProjectContents project;
+        std::string error;
+        EXPECT_TRUE(ProjectContents::read(path.toStdString(), project, error)) << error;
+        return project;
+    }
+
+    static void saveShot(const QImage& shot, const QString& name)
+    {
+        QDir().mkpath(QString(VANTOR_SCREENSHOT_DIR) + "/screenshots");
+        shot.save(QString(VANTOR_SCREENSHOT_DIR) + "/screenshots/" + name + ".png");
+    }
+
     // The window as the piper sees it, with any dialog open over it.
     void screenshot(const QString& name) const
     {
-        QDir().mkpath(QString(VANTOR_SCREENSHOT_DIR) + "/screenshots");
         // Dialogs are windows of their own: drawn over the main window, centred.
         QPixmap shot = window->grab();
         QPainter painter(&shot);
@@ -117,7 +148,7 @@ protected:
             }
         }
         painter.end();
-        shot.save(QString(VANTOR_SCREENSHOT_DIR) + "/screenshots/" + name + ".png");
+        saveShot(shot.toImage(), name);
         // The user guide shows three of them too.
         if (qEnvironmentVariableIsSet("VANTOR_UPDATE_DOCS")) {
             shot.save(QString(VANTOR_DOCS_DIR) + "/" + name + ".png");

@@ -53,10 +53,8 @@ private:
                 static_cast<QDialog*>(files)->accept();
                 mFileAnswer.clear();
             }
-        } else if (auto* dialog = qobject_cast<QDialog*>(modal)) {
-            mSeen << dialog->windowTitle();
-            dialog->reject();
         } else {
+            // Closing a dialog rejects it.
             mSeen << modal->windowTitle();
             modal->close();
         }
