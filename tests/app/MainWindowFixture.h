@@ -2,35 +2,44 @@
 
 // The real main window, offscreen, with the file-backed input and a scratch
 // settings store; message boxes and file dialogs are answered by a
-// ModalCloser. Screenshots go to the build tree (and to docs/ and the user
+// ModalCloser. It brings what the window tests share: the recorder, the
+// command line's transcription, the tool bar's widgets. Screenshots go to the build tree (and to docs/ and the user
 // guide with VANTOR_UPDATE_DOCS=1).
 
 #include "AppResources.h"
 #include "AudioDevices.h"
 #include "AudioMetaTypes.h"
+#include "AudioRecorderWrapper.h"
 #include "MainWindow.h"
 #include "ModalCloser.h"
 #include "ProjectContents.h"
+#include "RecordingTranscriber.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
 inline constexpr int kRate_Hz = 44100;
 inline const QString kExample = QString(VANTOR_EXAMPLES_DIR) + "/scotland_the_brave.wav";
 
-// Every warning logged while a window lives, to find shutdown faults.
+// Every warning logged while a window lives, to find a missing icon (the
+// SVG reader's "Cannot open file").
 inline QStringList gWarnings;
 inline std::mutex gWarningsMutex;
 inline QtMessageHandler gPreviousHandler = nullptr;
@@ -71,10 +80,9 @@ protected:
     {
         window.reset();
         qInstallMessageHandler(gPreviousHandler);
-        for (const QString& warning : gWarnings) {
-            EXPECT_FALSE(warning.contains("Destroyed while thread")) << warning.toStdString();
+        // (A thread destroyed while running aborts the test by itself.)
+        for (const QString& warning : gWarnings)
             EXPECT_FALSE(warning.contains("Cannot open file")) << warning.toStdString();
-        }
     }
 
     void store(const char* key, const QVariant& value) { QSettings().setValue(key, value); }
@@ -83,9 +91,7 @@ protected:
     // --input-file chooses it, or standing in for a missing microphone.
     void open(const QString& path, double speed, bool chosen = true)
     {
-        audioDevices::InputFile input;
-        input.path = path;
-        input.speed = speed;
+        audioDevices::InputFile input{path, speed};
         input.chosen = chosen;
         window = std::make_unique<MainWindow>(input);
         window->resize(1280, 860);
@@ -127,6 +133,13 @@ protected:
         std::string error;
         EXPECT_TRUE(ProjectContents::read(path.toStdString(), project, error)) << error;
         return project;
+    }
+
+    static QByteArray contents(const QString& path)
+    {
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+        return file.readAll();
     }
 
     static void saveShot(const QImage& shot, const QString& name)

@@ -6,28 +6,20 @@
 // tree (and to docs/ with VANTOR_UPDATE_DOCS=1).
 
 #include "AudioProcessor.h"
-#include "AudioRecorderWrapper.h"
 #include "ChanterSynth.h"
 #include "MainWindowFixture.h"
-#include "RecordingTranscriber.h"
 #include "TestSignals.h"
 #include "utils.h"
 
-#include <QAction>
-#include <QDir>
 #include <QDockWidget>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLabel>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
-#include <QSpinBox>
 #include <QTextBrowser>
 
-#include <functional>
 
 namespace {
 
@@ -60,7 +52,6 @@ TEST_F(MainWindowTest, RecordShowsTheExampleLiveAndStopGivesTheCommandLinesNotes
     EXPECT_FALSE(bpm->isEnabled());
     // Rows appear while the tune plays.
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->views().scoreRowCount() >= 1; }, 20000));
-    EXPECT_TRUE(window->isRecording());
     screenshot("recording");
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->recorderWrapper()->getElapsed_s() > 15.2f; }, 30000));
     // The disabled spin box has lost the focus: Space reaches Stop through
@@ -93,9 +84,8 @@ TEST_F(MainWindowTest, RecordShowsTheExampleLiveAndStopGivesTheCommandLinesNotes
 
     // And it is the tune: the true melody's notes are found at their onsets
     // (the recording starts where the file input was at Record).
-    QFile truthFile(QString(VANTOR_EXAMPLES_DIR) + "/scotland_the_brave.truth.json");
-    ASSERT_TRUE(truthFile.open(QIODevice::ReadOnly));
-    const QJsonArray truth = QJsonDocument::fromJson(truthFile.readAll()).object()["notes"].toArray();
+    const QByteArray truthFile = contents(QString(VANTOR_EXAMPLES_DIR) + "/scotland_the_brave.truth.json");
+    const QJsonArray truth = QJsonDocument::fromJson(truthFile).object()["notes"].toArray();
     int found = 0;
     for (const QJsonValue& note : truth) {
         found += std::any_of(window->lastMelody().begin(), window->lastMelody().end(), [&](const auto& entry) {
@@ -183,10 +173,8 @@ TEST_F(MainWindowTest, AnIdleWindowsMenusAndDialogsAndTheInternalErrorReport)
 
     // The user guide and every picture it shows are in the resource folder.
     const QString guide = appResources::path("help/index.html");
-    QFile file(guide);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QRegularExpression image("<img src=\"([^\"]+)\"");
-    for (auto match = image.globalMatch(QString::fromUtf8(file.readAll())); match.hasNext();) {
+    for (auto match = image.globalMatch(QString::fromUtf8(contents(guide))); match.hasNext();) {
         const QString picture = match.next().captured(1);
         EXPECT_TRUE(QFileInfo::exists(QFileInfo(guide).dir().filePath(picture))) << picture.toStdString();
     }
