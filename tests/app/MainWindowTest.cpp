@@ -20,6 +20,8 @@
 #include <QProgressDialog>
 #include <QTextBrowser>
 
+#include <algorithm>
+
 
 namespace {
 
@@ -259,11 +261,7 @@ TEST_F(MainWindowTest, TheMaximumRecordingTimeStopsTheRecording)
     constexpr double kSpeed = 40.0;
     store("debugDisable", true);
     store("bpm", 200);
-    const std::vector<short> tone = testsignals::pcm(testsignals::chanterTone(480.0f, kRate_Hz));
-    std::vector<short> long_;
-    while (long_.size() < 200u * kRate_Hz)
-        long_.insert(long_.end(), tone.begin(), tone.end());
-    open(writeWave("long.wav", long_), kSpeed);
+    open(writeWave("long.wav", testsignals::pcm(testsignals::chanterTone(480.0f, 200u * kRate_Hz))), kSpeed);
     find<QAction>("recordAction")->trigger();
     EXPECT_EQ(firstSeen(), "Recording stopped: Recording stopped as maximum time (180 seconds) reached");
     EXPECT_FALSE(window->isRecording());
