@@ -199,16 +199,16 @@ TEST_F(MainWindowFilesTest, EverySaveFormatWritesWhatTheWindowHoldsAndFailuresCh
     {
         const FileSizeLimit limit(64);
         for (const auto& [type, save] : savers) {
-            QFile old(full + type);
-            ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
-            old.close();
+            write(QString("full") + type, "old");
             for (const QString& target : {nowhere + type, full + type}) {
                 closer.clear();
                 EXPECT_FALSE(save(target)) << target.toStdString();
                 ASSERT_EQ(closer.seen().size(), 1) << target.toStdString();
-                EXPECT_TRUE(closer.seen()[0].startsWith("Unable to save file: There was a problem trying to save the file: "));
+                EXPECT_TRUE(closer.seen()[0].startsWith("Unable to save file: There was a problem trying to save the "
+                                                        "file: "));
             }
-            EXPECT_TRUE(closer.seen()[0].contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << closer.seen()[0].toStdString();
+            const QString reason = closer.seen()[0];
+            EXPECT_TRUE(reason.contains(QString::fromLocal8Bit(std::strerror(EFBIG)))) << reason.toStdString();
             EXPECT_EQ(contents(full + type), "old") << type;
         }
     }
@@ -216,15 +216,13 @@ TEST_F(MainWindowFilesTest, EverySaveFormatWritesWhatTheWindowHoldsAndFailuresCh
     // A truncated project, a recording that is no project, a missing file:
     // refused, and the window keeps what it holds.
     const NoteMap melody = window->lastMelody();
-    const QString truncated = dir + "/truncated.vnt";
-    QFile file(truncated);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents(source).left(200)) == 200);
-    file.close();
+    const QString truncated = write("truncated.vnt", contents(source).left(200));
     for (const QString& bad : {truncated, kExample, fileDir.filePath("missing.vnt")}) {
         closer.clear();
         EXPECT_FALSE(window->openVnt(bad, false)) << bad.toStdString();
         ASSERT_EQ(closer.seen().size(), 1);
-        EXPECT_TRUE(closer.seen().first().startsWith("Unable to open file: There was a problem trying to open the file: "))
+        EXPECT_TRUE(closer.seen().first().startsWith("Unable to open file: There was a problem trying to open the "
+                                                     "file: "))
             << closer.seen().first().toStdString();
         EXPECT_EQ(window->recording(), recording);
         EXPECT_EQ(window->lastMelody(), melody);
@@ -258,9 +256,8 @@ TEST_F(MainWindowFilesTest, EverySaveFormatWritesWhatTheWindowHoldsAndFailuresCh
 // recording and are what is stored at exit.
 TEST_F(MainWindowFilesTest, AutosavesRotateAndNeitherAProjectNorAFollowedBeatTakesOverThePipersSettings)
 {
-    const QString folder = fileDir.filePath("autosave");
+    const QString folder = fileDir.filePath("autosave"); // the fixture's
     QDir().mkpath(folder);
-    store("autoSaveDir", folder);
     store("autoSaveCount", 3);
     store("tuneName", "Piper's Own Tune!");
     store("bpm", 84);
@@ -281,10 +278,8 @@ TEST_F(MainWindowFilesTest, AutosavesRotateAndNeitherAProjectNorAFollowedBeatTak
     window->autosave();
     const QStringList files = QDir(folder).entryList({"*.vnt"}, QDir::Files, QDir::Name);
     EXPECT_EQ(files, (QStringList{QFileInfo(window->lastAutoSaveFileName()).fileName(), "old1.vnt", "old2.vnt"}));
-    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-[A-Z][a-z]{2}-\d{2}_\d{2}-\d{2}-\d{2}_Pipers Own Tune\.vnt$)")
-                    .match(files.value(0))
-                    .hasMatch())
-        << files.value(0).toStdString();
+    const QRegularExpression timeAndTune(R"(^\d{4}-[A-Z][a-z]{2}-\d{2}_\d{2}-\d{2}-\d{2}_Pipers Own Tune\.vnt$)");
+    EXPECT_TRUE(timeAndTune.match(files.value(0)).hasMatch()) << files.value(0).toStdString();
     EXPECT_EQ(window->settings().tuneName, "Pipers Own Tune");
     EXPECT_EQ(window->getSuggestedFileName(),
               QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) + "/Pipers Own Tune");

@@ -115,7 +115,8 @@ protected:
     // slow machine, a sanitizer build, may still be catching up after Stop).
     static bool waitForTheLastResult(const QSignalSpy& shown, float recorded_s)
     {
-        return QTest::qWaitFor([&] { return !shown.isEmpty() && shown.last()[0].toFloat() > recorded_s - 0.05f; }, 60000);
+        return QTest::qWaitFor([&] { return !shown.isEmpty() && shown.last()[0].toFloat() > recorded_s - 0.05f; },
+                               60000);
     }
 
     // The first message box or dialog the closer answered, once there is one.
@@ -125,7 +126,10 @@ protected:
         return closer.seen().value(0);
     }
 
-    static QString lowAText(float lowA_Hz) { return QString("Low A = %1 Hz  ").arg(static_cast<double>(lowA_Hz), 0, 'f', 1); }
+    static QString lowAText(float lowA_Hz)
+    {
+        return QString("Low A = %1 Hz  ").arg(static_cast<double>(lowA_Hz), 0, 'f', 1);
+    }
 
     static ProjectContents readProject(const QString& path)
     {
@@ -170,12 +174,12 @@ protected:
         }
     }
 
-    QString writeWave(const QString& name, const std::vector<short>& samples)
+    // Writes a file in the scratch folder (name may be a path in it).
+    QString write(const QString& name, const QByteArray& bytes)
     {
         const QString path = fileDir.filePath(name);
         QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(waveFileBytes(samples, kRate_Hz));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()) << path.toStdString();
         return path;
     }
 

@@ -261,7 +261,8 @@ TEST_F(MainWindowTest, TheMaximumRecordingTimeStopsTheRecording)
     constexpr double kSpeed = 40.0;
     store("debugDisable", true);
     store("bpm", 200);
-    open(writeWave("long.wav", testsignals::pcm(testsignals::chanterTone(480.0f, 200u * kRate_Hz))), kSpeed);
+    const std::vector<short> tone = testsignals::pcm(testsignals::chanterTone(480.0f, 200u * kRate_Hz));
+    open(write("long.wav", waveFileBytes(tone, kRate_Hz)), kSpeed);
     find<QAction>("recordAction")->trigger();
     EXPECT_EQ(firstSeen(), "Recording stopped: Recording stopped as maximum time (180 seconds) reached");
     EXPECT_FALSE(window->isRecording());
@@ -282,7 +283,7 @@ TEST_F(MainWindowTest, CalibrationFromAPlayedScaleSetsTheLowA)
     scale.push_back({0.0f, 1.5f});
     scale.insert(scale.end(), notes.begin(), notes.end());
     store("calibrationCountdown_s", 0);
-    open(writeWave("scale.wav", testsignals::chanterPcm(scale)), 1.0);
+    open(write("scale.wav", waveFileBytes(testsignals::chanterPcm(scale), kRate_Hz)), 1.0);
     auto* dialog = find<QProgressDialog>("calibrationDialog");
     find<QAction>("calibrateAction")->trigger();
     auto waitForLabel = [&](const QString& text, int timeout_ms) {
