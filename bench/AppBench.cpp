@@ -9,6 +9,7 @@
 #include "MainWindow.h"
 #include "RecordingTranscriber.h"
 #include "RowsView.h"
+#include "ScratchHome.h"
 #include "TranscriptionSession.h"
 
 #include <QAction>
@@ -125,6 +126,7 @@ BENCHMARK(BM_NoteToScreenLatency)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv)
 {
+    const ScratchHome home;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QCoreApplication::setOrganizationName("Norla Technology");
