@@ -139,7 +139,9 @@ bool TranscriptionSession::feed(const short* samples, std::size_t count)
 {
     if (count > 0) {
         mSamples.insert(mSamples.end(), samples, samples + count);
-        mBlockLevel_normalized = levelOf(samples, count);
+        // The meter's level comes from the engine once it runs.
+        if (waitingForLowA())
+            mBlockLevel_normalized = levelOf(samples, count);
     }
     if (!lowAReady(false))
         return false;
