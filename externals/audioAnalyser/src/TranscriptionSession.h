@@ -25,6 +25,7 @@
 //
 // Runs on the caller's thread (the processing thread or the command line).
 
+#include "DroneSet.h"
 #include "PipeNote.h"
 #include "PipeTuning.h"
 #include "ProgressiveVantor.h"
@@ -51,6 +52,10 @@ public:
         std::size_t pieceSamples = 2048;
         // The second look over every result; taken at the next reset.
         bool secondLook = true;
+        // Whether drones and a room's reverberation are found and taken out
+        // of what the engine hears; off: the engine hears the recording as
+        // it is. Taken at the next reset.
+        bool findDrones = true;
     };
 
     struct Result {
@@ -58,6 +63,7 @@ public:
         NoteMap gracing;
         PipeTuning tuning;    // the engine's running tuning
         PipeTuning reference; // the tuning the transcription started from
+        DroneSet drones;      // the drones heard, as last followed
         float analysed_s = 0.0f;
     };
 
