@@ -1,5 +1,6 @@
 #include "RecordingTranscriber.h"
 
+#include "ChanterFilter.h"
 #include "SecondLook.h"
 #include "TranscriptionSession.h"
 #include "Vantor.h"
@@ -37,6 +38,7 @@ TranscriptionSession::Settings sessionSettings(float samplingFrequency_Hz, const
     settings.transcriptionInterval_s = options.transcriptionInterval_s;
     settings.pieceSamples = std::max<std::size_t>(1, options.blockSize_B / 2);
     settings.secondLook = options.secondLook;
+    settings.findDrones = options.findDrones;
     return settings;
 }
 
@@ -66,11 +68,21 @@ void runProgressive(const std::vector<short>& samples, float samplingFrequency_H
     result.gracing = transcription.gracing;
     result.tuning = transcription.tuning;
     result.reference = transcription.reference;
+    result.drones = transcription.drones;
 }
 
-void runOneShot(const std::vector<short>& samples, float samplingFrequency_Hz, const TranscriptionOptions& options,
+void runOneShot(const std::vector<short>& recording, float samplingFrequency_Hz, const TranscriptionOptions& options,
                 const ProgressCallback& progress, TranscriptionResult& result)
 {
+    ChanterFilter filter(samplingFrequency_Hz);
+    std::vector<short> cleaned;
+    if (options.findDrones) {
+        filter.push(recording.data(), recording.size());
+        filter.finish();
+        filter.take(cleaned);
+        result.drones = filter.drones();
+    }
+    const std::vector<short>& samples = filter.cleaning() ? cleaned : recording;
     const PipeTuning reference = referenceTuning(samples, samplingFrequency_Hz, options);
     Vantor engine;
     engine.setSamplingFrequency_Hz(samplingFrequency_Hz);

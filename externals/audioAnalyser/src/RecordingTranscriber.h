@@ -7,6 +7,7 @@
 // maps. Runs on the caller's thread.
 
 #include "PipeNote.h"
+#include "DroneSet.h"
 #include "PipeTuning.h"
 
 #include <functional>
@@ -38,6 +39,8 @@ struct TranscriptionOptions {
     // The closer look at gracings and short notes after the transcription
     // (SecondLook); off gives the transcription engine's output as it is.
     bool secondLook = true;
+    // Whether drones and a room are found and taken out of what is transcribed.
+    bool findDrones = true;
 
     TuningSource tuningSource = TuningSource::EstimatedLowA;
     float lowA_Hz = 0.0f;       // for GivenLowA
@@ -49,6 +52,7 @@ struct TranscriptionResult {
     NoteMap gracing;
     PipeTuning tuning;        // the engine's tuning at the end
     PipeTuning reference;     // the tuning the transcription started from
+    DroneSet drones;          // the drones heard (none when not looked for)
     float lowA_Hz = 0.0f;     // its Low A
     float audio_s = 0.0f;
     float wall_s = 0.0f;

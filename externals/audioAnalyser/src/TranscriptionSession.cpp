@@ -66,6 +66,10 @@ void TranscriptionSession::reset()
     applyInterval();
     mSecondLook.reset();
     mSecondLookActive = mSettings.secondLook;
+    mHistoricAtStart = historic;
+    mFilterOn = mSettings.findDrones;
+    mFilter.reset(mSettings.samplingFrequency_Hz);
+    mCleaned.clear();
     mSamples.clear();
     mFed = 0;
     mLowAKnown = false;
@@ -96,7 +100,11 @@ PipeTuning TranscriptionSession::wholeRecordingReference(const short* samples, s
 
 void TranscriptionSession::estimateReference(const short* samples, std::size_t count)
 {
-    setReference(wholeRecordingReference(samples, count, mSettings.samplingFrequency_Hz));
+    // The chanter's Low A, not the drones'.
+    const std::vector<short> heard = mSettings.findDrones
+                                         ? ChanterFilter::cleaned(samples, count, mSettings.samplingFrequency_Hz)
+                                         : std::vector<short>(samples, samples + count);
+    setReference(wholeRecordingReference(heard.data(), heard.size(), mSettings.samplingFrequency_Hz));
     mEstimatedLowA_Hz = mReference.lowA_Hz();
     mLowAKnown = true;
 }
@@ -118,9 +126,10 @@ bool TranscriptionSession::lowAReady(bool lastChance)
     // more than one who starts at once.
     const std::size_t window = static_cast<std::size_t>(
         static_cast<int>(kLowAEstimate_s * mSettings.samplingFrequency_Hz));
-    const std::size_t first = mSamples.size() - std::min(window, mSamples.size());
-    const LowAEstimate estimate = estimateLowA(std::vector<short>(mSamples.begin() + static_cast<long>(first),
-                                                                  mSamples.end()),
+    const std::vector<short>& heard = this->heard();
+    const std::size_t first = heard.size() - std::min(window, heard.size());
+    const LowAEstimate estimate = estimateLowA(std::vector<short>(heard.begin() + static_cast<long>(first),
+                                                                  heard.end()),
                                                mSettings.samplingFrequency_Hz);
     if (!(estimate.lowA_Hz > 0.0f) && !lastChance) {
         mNextEstimateAt_s = recorded + kLowARetry_s;
@@ -139,6 +148,7 @@ bool TranscriptionSession::feed(const short* samples, std::size_t count)
 {
     if (count > 0) {
         mSamples.insert(mSamples.end(), samples, samples + count);
+        filterInput(samples, count, false);
         // The meter's level comes from the engine once it runs.
         if (waitingForLowA())
             mBlockLevel_normalized = levelOf(samples, count);
@@ -148,8 +158,36 @@ bool TranscriptionSession::feed(const short* samples, std::size_t count)
     return advance(false);
 }
 
+void TranscriptionSession::filterInput(const short* samples, std::size_t count, bool last)
+{
+    if (!mFilterOn || mFilter.state() == ChanterFilter::State::Passing)
+        return;
+    const bool listening = mFilter.state() == ChanterFilter::State::Listening;
+    if (last)
+        mFilter.finish();
+    else
+        mFilter.push(samples, count);
+    if (!mFilter.cleaning())
+        return;
+    mFilter.take(mCleaned);
+    if (!listening)
+        return;
+    // Drones were just found: what the engine heard so far had them in it.
+    mEngine.reset();
+    mEngine.setHistoricalTuning(mHistoricAtStart);
+    applyInterval();
+    if (mReferenceGiven)
+        setReference(mReference);
+    mSecondLook.reset();
+    mFed = 0;
+    mResult = Result();
+    mResult.reference = mReference;
+    mResultStale = false;
+}
+
 bool TranscriptionSession::finish()
 {
+    filterInput(nullptr, 0, true);
     lowAReady(true);
     return advance(true);
 }
@@ -159,12 +197,13 @@ bool TranscriptionSession::advance(bool forceRerun)
     // Whole pieces only, counted from the recording's first sample, until
     // the end: the engine sees the same pieces however the blocks came.
     const std::size_t piece = std::max<std::size_t>(1, mSettings.pieceSamples);
-    const std::size_t end = forceRerun ? mSamples.size() : mFed + (mSamples.size() - mFed) / piece * piece;
+    const std::vector<short>& heard = this->heard();
+    const std::size_t end = forceRerun ? heard.size() : mFed + (heard.size() - mFed) / piece * piece;
     bool changed = false;
     try {
         while (mFed < end) {
             const std::size_t count = std::min(piece, end - mFed);
-            changed = advanceEngine(mSamples.data() + mFed, static_cast<unsigned int>(count), false) || changed;
+            changed = advanceEngine(heard.data() + mFed, static_cast<unsigned int>(count), false) || changed;
             // What the engine took is not handed to it again after a failure.
             mFed += count;
         }
@@ -199,7 +238,7 @@ const TranscriptionSession::Result& TranscriptionSession::result()
     if (mSecondLookActive) {
         try {
             mSecondLook.setTuning(mReference);
-            mSecondLook.revise(mSamples.data(), mSamples.size(), fresh.melody, fresh.gracing);
+            mSecondLook.revise(heard().data(), heard().size(), fresh.melody, fresh.gracing);
         } catch (...) {
             // The last good result stays the one to report.
             mResultStale = false;
@@ -208,6 +247,8 @@ const TranscriptionSession::Result& TranscriptionSession::result()
     }
     fresh.tuning = mEngine.tuning();
     fresh.reference = mReference;
+    if (mFilterOn)
+        fresh.drones = mFilter.drones();
     fresh.analysed_s = mEngine.lastTranscribeTime_s();
     mResult = std::move(fresh);
     mResultStale = false;

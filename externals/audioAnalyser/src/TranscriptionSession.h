@@ -25,7 +25,9 @@
 //
 // Runs on the caller's thread (the processing thread or the command line).
 
+#include "ChanterFilter.h"
 #include "DroneSet.h"
+#include "HistoricPipeTuning.h"
 #include "PipeNote.h"
 #include "PipeTuning.h"
 #include "ProgressiveVantor.h"
@@ -130,6 +132,10 @@ public:
     float level_normalized() const;
 
 protected:
+    // What the engine hears: the recording as recorded, or cleaned of its
+    // drones once they are found.
+    const std::vector<short>& heard() const { return mFilterOn && mFilter.cleaning() ? mCleaned : mSamples; }
+
     // Hands samples to the engine, or forces a re-run; true when it re-ran.
     // A test overrides it to make the engine fail.
     virtual bool advanceEngine(const short* samples, unsigned int count, bool forceRerun);
@@ -141,6 +147,9 @@ private:
     // Feeds what the engine has not taken, then re-runs when forced.
     bool advance(bool forceRerun);
     void applyInterval();
+    // Passes the samples to the filter; when it has just found drones, the
+    // engine starts the recording again on the cleaned samples.
+    void filterInput(const short* samples, std::size_t count, bool last);
     static float levelOf(const short* samples, std::size_t count);
 
     ProgressiveVantor mEngine;
@@ -151,6 +160,10 @@ private:
     bool mReferenceGiven = false;
     bool mEstimateLowA = false;
     // Per recording.
+    HistoricPipeTuning mHistoricAtStart;
+    bool mFilterOn = false;
+    ChanterFilter mFilter;
+    std::vector<short> mCleaned;
     std::vector<short> mSamples;
     std::size_t mFed = 0;
     bool mLowAKnown = false;

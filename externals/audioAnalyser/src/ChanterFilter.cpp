@@ -1,0 +1,517 @@
+#include "ChanterFilter.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// Frames no longer than this: a gracenote's time.
+constexpr float kLongestFrame_s = 0.06f;
+// Where drones' fundamentals can be: a bass two octaves, a tenor one octave
+// under a Low A of 380 to 540 Hz.
+constexpr float kLowestBass_Hz = 95.0f;
+constexpr float kHighestBass_Hz = 135.0f;
+// The chanter's lowest note (Low G under the lowest Low A) lies above this:
+// lines below it are not the chanter's.
+constexpr float kBelowTheChanter_Hz = 330.0f;
+// Harmonics weighed when looking for the drones.
+constexpr float kHighestHarmonic_Hz = 2000.0f;
+// The drones' lines taken out: above this they are 40 dB under their
+// strongest and leave the chanter alone.
+constexpr float kHighestLine_Hz = 6000.0f;
+// A line stands this far above the spectrum's floor around it.
+constexpr float kLine_dB = 10.0f;
+// The floor around a bin: a low percentile of the bins within this many.
+constexpr int kFloorReach = 8;
+constexpr float kFloorPercentile = 0.2f;
+// The drones' power on a line reaches well above its median: two tenors of
+// equal strength beating swing between nothing and twice their mean, and
+// with the bass on the same line up to three times (the amplitudes add);
+// the median of a beating line lies at or below its mean. Four times the
+// median (6 dB) covers the peaks.
+constexpr float kOverSubtraction = 4.0f;
+// How far the tenors' octave can be from the bass's: 40 cents.
+const float kTenorReach = std::pow(2.0f, -40.0f / 1200.0f);
+constexpr float kTinyPower = 1e-12f;
+// A line's power over this many times its lower quartile is more than the
+// drones: two tenors of equal strength beating spend a quarter of the time
+// under 0.29 times their mean power and never exceed twice it.
+constexpr float kSteady = 8.0f;
+// Lines measured by their phase: up to a tenor's third harmonic.
+constexpr float kLowBins_Hz = 1000.0f;
+// A line sounds alone in a frame where its power is within this factor of
+// its median: the chanter on it is far louder, a beat's trough far softer.
+constexpr float kAlone = 4.0f;
+// Tenors beat at most this fast (by ear they are tuned closer) and are
+// taken as in tune below the slowest swing seen over the history.
+constexpr float kFastestBeat_Hz = 3.0f;
+
+float median(std::vector<float>& values)
+{
+    const auto middle = values.begin() + static_cast<long>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
+short toSample(float value)
+{
+    return static_cast<short>(std::lround(std::clamp(value, -32768.0f, 32767.0f)));
+}
+
+} // namespace
+
+ChanterFilter::ChanterFilter(float samplingFrequency_Hz)
+{
+    reset(samplingFrequency_Hz);
+}
+
+ChanterFilter::~ChanterFilter()
+{
+    releasePlans();
+}
+
+void ChanterFilter::releasePlans()
+{
+    kiss_fftr_free(mForward);
+    kiss_fftr_free(mInverse);
+    mForward = nullptr;
+    mInverse = nullptr;
+}
+
+void ChanterFilter::reset(float samplingFrequency_Hz)
+{
+    const float rate_Hz = samplingFrequency_Hz > 0.0f ? samplingFrequency_Hz : 44100.0f;
+    std::size_t length = 256;
+    while (static_cast<float>(length * 2) <= kLongestFrame_s * rate_Hz)
+        length *= 2;
+    if (length != mFrameLength || !mForward) {
+        releasePlans();
+        mFrameLength = length;
+        mForward = kiss_fftr_alloc(static_cast<int>(length), 0, nullptr, nullptr);
+        mInverse = kiss_fftr_alloc(static_cast<int>(length), 1, nullptr, nullptr);
+    }
+    mRate_Hz = rate_Hz;
+    mHop = mFrameLength / 4;
+    mWindow.resize(mFrameLength);
+    for (std::size_t n = 0; n < mFrameLength; ++n)
+        mWindow[n] = static_cast<float>(std::sqrt(0.5 - 0.5 * std::cos(2.0 * kPi * static_cast<double>(n) /
+                                                                       static_cast<double>(mFrameLength))));
+    mFrame.assign(mFrameLength, 0.0f);
+    mSpectrum.assign(mFrameLength / 2 + 1, kiss_fft_cpx{0.0f, 0.0f});
+    mPower.assign(mFrameLength / 2 + 1, 0.0f);
+    mLowBins = std::min(mPower.size(), static_cast<std::size_t>(binOf(kLowBins_Hz)) + 2);
+    mPhase.assign(mLowBins, 0.0f);
+    mFrequency_Hz.assign(mLowBins, 0.0f);
+    mPhaseKnown = false;
+    mState = State::Listening;
+    mFinished = false;
+    mInput.clear();
+    mInputStart = 0;
+    mRecorded = 0;
+    mNextFrame = -static_cast<long>(mFrameLength - mHop);
+    mHeardUpTo = mNextFrame;
+    mHistory.clear();
+    mFramesSinceUpdate = 0;
+    mProfile.assign(mFrameLength / 2 + 1, 0.0f);
+    mMedian.assign(std::min(mPower.size(), static_cast<std::size_t>(binOf(kHighestLine_Hz)) + 2), 0.0f);
+    mDrones = DroneSet();
+    mOverlap.assign(mFrameLength, 0.0f);
+    mOutputStart = 0;
+    mReady.clear();
+}
+
+float ChanterFilter::binOf(float frequency_Hz) const
+{
+    return frequency_Hz * static_cast<float>(mFrameLength) / mRate_Hz;
+}
+
+void ChanterFilter::push(const short* samples, std::size_t count)
+{
+    if (mState == State::Passing || mFinished || count == 0)
+        return;
+    mInput.insert(mInput.end(), samples, samples + count);
+    mRecorded += count;
+    runFrames();
+}
+
+void ChanterFilter::finish()
+{
+    if (mFinished)
+        return;
+    mFinished = true;
+    if (mState == State::Listening)
+        decide();
+    if (mState == State::Cleaning)
+        runFrames();
+}
+
+void ChanterFilter::take(std::vector<short>& out)
+{
+    out.insert(out.end(), mReady.begin(), mReady.end());
+    mReady.clear();
+}
+
+void ChanterFilter::loadFrame(long start)
+{
+    for (std::size_t n = 0; n < mFrameLength; ++n) {
+        const long t = start + static_cast<long>(n);
+        float value = 0.0f;
+        if (t >= 0 && static_cast<std::size_t>(t) < mRecorded) {
+            // Only input from mInputStart on is kept; earlier frames are done.
+            value = static_cast<float>(mInput[static_cast<std::size_t>(t) - mInputStart]);
+        }
+        mFrame[n] = value * mWindow[n];
+    }
+    kiss_fftr(mForward, mFrame.data(), mSpectrum.data());
+    for (std::size_t k = 0; k < mSpectrum.size(); ++k)
+        mPower[k] = mSpectrum[k].r * mSpectrum[k].r + mSpectrum[k].i * mSpectrum[k].i;
+    // The phase advance over a hop beyond the bin centre's tells the
+    // frequency within the bin.
+    const double binWidth_Hz = mRate_Hz / static_cast<double>(mFrameLength);
+    const double hopTurns = static_cast<double>(mHop) / static_cast<double>(mFrameLength);
+    for (std::size_t k = 0; k < mLowBins; ++k) {
+        const float phase = std::atan2(mSpectrum[k].i, mSpectrum[k].r);
+        double offset = 0.0;
+        if (mPhaseKnown) {
+            double advance = phase - mPhase[k] - 2.0 * kPi * static_cast<double>(k) * hopTurns;
+            advance -= 2.0 * kPi * std::round(advance / (2.0 * kPi));
+            offset = advance / (2.0 * kPi * hopTurns);
+        }
+        mFrequency_Hz[k] = static_cast<float>((static_cast<double>(k) + offset) * binWidth_Hz);
+        mPhase[k] = phase;
+    }
+    mPhaseKnown = true;
+}
+
+void ChanterFilter::runFrames()
+{
+    const std::size_t decisionSamples = static_cast<std::size_t>(kDecision_s * mRate_Hz);
+    const std::size_t historyFrames = static_cast<std::size_t>(kProfile_s * mRate_Hz / static_cast<float>(mHop));
+    const std::size_t updateFrames =
+        std::max<std::size_t>(1, static_cast<std::size_t>(kProfileUpdate_s * mRate_Hz / static_cast<float>(mHop)));
+    while (mState != State::Passing) {
+        const long start = mNextFrame;
+        const bool whole = start + static_cast<long>(mFrameLength) <= static_cast<long>(mRecorded);
+        // At the end, the frames that still reach into the recording.
+        if (!whole && !(mFinished && start < static_cast<long>(mRecorded)))
+            break;
+        loadFrame(start);
+        // Frames heard while listening are not heard again when cleaning
+        // goes back to the first sample.
+        if (start >= mHeardUpTo) {
+            mHistory.push_back(Heard{std::vector<float>(mPower.begin(), mPower.begin() + static_cast<long>(mMedian.size())),
+                                     mFrequency_Hz});
+            if (mHistory.size() > historyFrames)
+                mHistory.pop_front();
+            mHeardUpTo = start + static_cast<long>(mHop);
+            ++mFramesSinceUpdate;
+        }
+        if (mState == State::Listening) {
+            mNextFrame += static_cast<long>(mHop);
+            if (static_cast<std::size_t>(std::max(0L, mNextFrame)) >= decisionSamples) {
+                decide();
+                if (mState == State::Cleaning) {
+                    // Cleaned from the first sample, with the drones as now heard;
+                    // the frames already heard stay in the history.
+                    mNextFrame = -static_cast<long>(mFrameLength - mHop);
+                    mFramesSinceUpdate = 0;
+                }
+            }
+            continue;
+        }
+        if (mFramesSinceUpdate >= updateFrames) {
+            updateProfile();
+            mFramesSinceUpdate = 0;
+        }
+        cleanFrame();
+        mNextFrame += static_cast<long>(mHop);
+        // Samples before the next frame are no longer needed.
+        const std::size_t needed = static_cast<std::size_t>(std::max(0L, mNextFrame));
+        if (needed > mInputStart + 65536) {
+            mInput.erase(mInput.begin(), mInput.begin() + static_cast<long>(needed - mInputStart));
+            mInputStart = needed;
+        }
+    }
+}
+
+void ChanterFilter::cleanFrame()
+{
+    for (std::size_t k = 0; k < mSpectrum.size(); ++k) {
+        const float power = mPower[k];
+        const float drones = mProfile[k];
+        const float gain = power > drones ? std::sqrt(1.0f - drones / power) : 0.0f;
+        mSpectrum[k].r *= gain;
+        mSpectrum[k].i *= gain;
+    }
+    kiss_fftri(mInverse, mSpectrum.data(), mFrame.data());
+    // KISS FFT's inverse is not scaled; the square-root Hann windows of the
+    // analysis and the synthesis overlap to a Hann sum of 2 at a quarter hop.
+    const float scale = 1.0f / (2.0f * static_cast<float>(mFrameLength));
+    for (std::size_t n = 0; n < mFrameLength; ++n)
+        mOverlap[n] += mFrame[n] * mWindow[n] * scale;
+    // The first hop's samples have every frame they are in.
+    const long start = mNextFrame;
+    for (std::size_t n = 0; n < mHop; ++n) {
+        if (start + static_cast<long>(n) >= 0 && static_cast<std::size_t>(start) + n < mRecorded)
+            mReady.push_back(toSample(mOverlap[n]));
+    }
+    std::copy(mOverlap.begin() + static_cast<long>(mHop), mOverlap.end(), mOverlap.begin());
+    std::fill(mOverlap.end() - static_cast<long>(mHop), mOverlap.end(), 0.0f);
+    mOutputStart = static_cast<std::size_t>(std::max(0L, start + static_cast<long>(mHop)));
+}
+
+void ChanterFilter::updateProfile()
+{
+    // Per bin, the median of the frames where nothing sounds over the
+    // drones: a frame more than kSteady times the bin's lower quartile holds
+    // a chanter note (beating tenors reach 6.8 times theirs at most).
+    std::vector<float> values(mHistory.size());
+    for (std::size_t k = 0; k < mMedian.size(); ++k) {
+        for (std::size_t f = 0; f < mHistory.size(); ++f)
+            values[f] = mHistory[f].power[k];
+        if (values.empty()) {
+            mMedian[k] = 0.0f;
+            continue;
+        }
+        const auto quartile = values.begin() + static_cast<long>(values.size() / 4);
+        std::nth_element(values.begin(), quartile, values.end());
+        const float ceiling = kSteady * *quartile;
+        values.erase(std::remove_if(values.begin(), values.end(), [&](float power) { return power > ceiling; }),
+                     values.end());
+        mMedian[k] = median(values);
+        values.resize(mHistory.size());
+    }
+    const DroneSet found = findDrones();
+    if (!found.empty())
+        mDrones = found;
+    else if (mState == State::Cleaning)
+        mDrones = DroneSet(); // stopped: the lines fade from the median by themselves
+    // Only the drones' lines are taken out: a chanter note held for
+    // seconds stands in the median too, but off the drones' harmonics.
+    std::fill(mProfile.begin(), mProfile.end(), 0.0f);
+    for (const DroneSet::Drone& drone : found.drones) {
+        for (int h = 1;; ++h) {
+            const long centre = std::lround(binOf(static_cast<float>(h) * drone.frequency_Hz));
+            if (centre + 1 >= static_cast<long>(mMedian.size()))
+                break;
+            for (long k = std::max(0L, centre - 1); k <= centre + 1; ++k)
+                mProfile[static_cast<std::size_t>(k)] = kOverSubtraction * mMedian[static_cast<std::size_t>(k)];
+        }
+    }
+}
+
+void ChanterFilter::decide()
+{
+    // Too little heard to tell: as recorded.
+    if (mHistory.size() >= 8)
+        updateProfile();
+    if (mDrones.empty()) {
+        mState = State::Passing;
+        mInput.clear();
+        mHistory.clear();
+        return;
+    }
+    mState = State::Cleaning;
+}
+
+DroneSet ChanterFilter::findDrones() const
+{
+    const std::size_t bins = mMedian.size();
+    std::vector<float> level(bins);
+    for (std::size_t k = 0; k < bins; ++k)
+        level[k] = 10.0f * std::log10(mMedian[k] + kTinyPower);
+    std::vector<float> floor(bins);
+    std::vector<float> around;
+    for (std::size_t k = 0; k < bins; ++k) {
+        const std::size_t from = k >= static_cast<std::size_t>(kFloorReach) ? k - kFloorReach : 0;
+        const std::size_t to = std::min(bins, k + kFloorReach + 1);
+        around.assign(level.begin() + static_cast<long>(from), level.begin() + static_cast<long>(to));
+        const auto at = around.begin() + static_cast<long>(kFloorPercentile * static_cast<float>(around.size()));
+        std::nth_element(around.begin(), at, around.end());
+        floor[k] = *at;
+    }
+    // How far the strongest bin within reach of frequency_Hz stands above the floor.
+    const auto line_dB = [&](float frequency_Hz, long reach) {
+        const long centre = std::lround(binOf(frequency_Hz));
+        if (centre < reach || centre + reach >= static_cast<long>(bins))
+            return 0.0f;
+        float best = -1000.0f;
+        for (long k = centre - reach; k <= centre + reach; ++k)
+            best = std::max(best, level[static_cast<std::size_t>(k)] - floor[static_cast<std::size_t>(centre)]);
+        return std::clamp(best, 0.0f, 30.0f);
+    };
+    // The fundamental in [low_Hz, high_Hz] whose harmonics stand out most on average.
+    const float step_Hz = mRate_Hz / static_cast<float>(mFrameLength) / 40.0f;
+    const auto bestComb = [&](float low_Hz, float high_Hz, float& score) {
+        float best_Hz = 0.0f;
+        score = 0.0f;
+        for (float f0 = low_Hz; f0 <= high_Hz; f0 += step_Hz) {
+            float sum = 0.0f;
+            int count = 0;
+            for (int h = 1; static_cast<float>(h) * f0 <= kHighestHarmonic_Hz; ++h, ++count)
+                sum += line_dB(static_cast<float>(h) * f0, 1);
+            const float mean = count > 0 ? sum / static_cast<float>(count) : 0.0f;
+            if (mean > score) {
+                score = mean;
+                best_Hz = f0;
+            }
+        }
+        return best_Hz;
+    };
+    // The bass: its harmonics stand out on average, its second (always
+    // under the chanter) is a line, and nothing halfway between them is,
+    // which would make them the even harmonics of a lower fundamental.
+    float score = 0.0f;
+    const float bass_Hz = bestComb(kLowestBass_Hz, kHighestBass_Hz, score);
+    if (!(bass_Hz > 0.0f) || score < kLine_dB / 2.0f || line_dB(2.0f * bass_Hz, 1) < kLine_dB)
+        return DroneSet();
+    float halfway = 0.0f;
+    float harmonics = 0.0f;
+    int count = 0;
+    for (int h = 1; (static_cast<float>(h) + 0.5f) * bass_Hz <= 2.0f * kBelowTheChanter_Hz; ++h, ++count) {
+        halfway += line_dB((static_cast<float>(h) + 0.5f) * bass_Hz, 0);
+        harmonics += line_dB(static_cast<float>(h) * bass_Hz, 0);
+    }
+    if (count > 0 && (harmonics - halfway) / static_cast<float>(count) < kLine_dB)
+        return DroneSet();
+    DroneSet found;
+    DroneSet::Drone bass;
+    bass.kind = DroneSet::Drone::Kind::Bass;
+    // The bass's third harmonic lies under the chanter's lowest note and on
+    // no tenor's: its phase gives the bass to a fraction of a cent.
+    bass.frequency_Hz = lineFrequency_Hz(3.0f * refinedFundamental(level, bass_Hz)) / 3.0f;
+    found.drones.push_back(bass);
+    // The tenors an octave above, tuned by ear within a few tens of cents of
+    // the bass's octave: their lines part from the bass's higher up.
+    const float octave_Hz = 2.0f * bass.frequency_Hz;
+    float tenorScore = 0.0f;
+    const float tenor_Hz = bestComb(octave_Hz * kTenorReach, octave_Hz / kTenorReach, tenorScore);
+    if (tenor_Hz > 0.0f && tenorScore >= kLine_dB / 2.0f) {
+        DroneSet::Drone tenor;
+        tenor.kind = DroneSet::Drone::Kind::Tenor;
+        // The tenors' third harmonic is their strongest and the bass's sixth,
+        // under it, is weak; where two tenors sound it swings at three times
+        // their beat, around their mean.
+        const float third_Hz = lineFrequency_Hz(3.0f * refinedFundamental(level, tenor_Hz));
+        tenor.frequency_Hz = third_Hz / 3.0f;
+        const float beat_Hz = beatRate_Hz(third_Hz) / 3.0f;
+        if (beat_Hz > 0.0f) {
+            found.tenorBeat_Hz = beat_Hz;
+            tenor.frequency_Hz = third_Hz / 3.0f + beat_Hz / 2.0f;
+            found.drones.push_back(tenor);
+            tenor.frequency_Hz = third_Hz / 3.0f - beat_Hz / 2.0f;
+        }
+        found.drones.push_back(tenor);
+    }
+    return found;
+}
+
+float ChanterFilter::refinedFundamental(const std::vector<float>& level, float fundamental_Hz) const
+{
+    // Each line's peak between bins (a parabola through the log levels),
+    // the harmonic numbers weighing the higher lines' finer evidence.
+    double weighted = 0.0;
+    double weights = 0.0;
+    for (int h = 1; static_cast<float>(h) * fundamental_Hz <= kHighestHarmonic_Hz; ++h) {
+        const long centre = std::lround(binOf(static_cast<float>(h) * fundamental_Hz));
+        if (centre < 2 || centre + 2 >= static_cast<long>(level.size()))
+            break;
+        long peak = centre;
+        for (long k = centre - 1; k <= centre + 1; ++k)
+            if (level[static_cast<std::size_t>(k)] > level[static_cast<std::size_t>(peak)])
+                peak = k;
+        const float left = level[static_cast<std::size_t>(peak - 1)];
+        const float middle = level[static_cast<std::size_t>(peak)];
+        const float right = level[static_cast<std::size_t>(peak + 1)];
+        if (middle < left || middle < right)
+            continue;
+        const float curvature = left - 2.0f * middle + right;
+        const float offset = curvature < 0.0f ? 0.5f * (left - right) / curvature : 0.0f;
+        const double frequency_Hz = (static_cast<double>(peak) + offset) * mRate_Hz / static_cast<double>(mFrameLength);
+        weighted += static_cast<double>(h) * frequency_Hz;
+        weights += static_cast<double>(h) * h;
+    }
+    return weights > 0.0 ? static_cast<float>(weighted / weights) : fundamental_Hz;
+}
+
+float ChanterFilter::lineFrequency_Hz(float approximate_Hz) const
+{
+    const long bin = std::lround(binOf(approximate_Hz));
+    if (bin < 1 || static_cast<std::size_t>(bin) >= mLowBins)
+        return approximate_Hz;
+    const std::size_t k = static_cast<std::size_t>(bin);
+    std::vector<float> frequencies;
+    for (const Heard& frame : mHistory) {
+        const float power = frame.power[k];
+        if (power <= kAlone * mMedian[k] && power * kAlone >= mMedian[k] && !frame.frequency_Hz.empty())
+            frequencies.push_back(frame.frequency_Hz[k]);
+    }
+    if (frequencies.size() < mHistory.size() / 4)
+        return approximate_Hz;
+    return median(frequencies);
+}
+
+float ChanterFilter::beatRate_Hz(float frequency_Hz) const
+{
+    const long bin = std::lround(binOf(frequency_Hz));
+    if (bin < 1 || static_cast<std::size_t>(bin) >= mMedian.size() || mHistory.size() < 16)
+        return 0.0f;
+    const std::size_t k = static_cast<std::size_t>(bin);
+    // The line's level over the history, frames where something else is
+    // on it taken as its median; then the lag of its strongest self-likeness.
+    std::vector<float> track;
+    track.reserve(mHistory.size());
+    for (const Heard& frame : mHistory) {
+        const float power = frame.power[k];
+        track.push_back(std::sqrt(power > kAlone * mMedian[k] ? mMedian[k] : power));
+    }
+    float mean = 0.0f;
+    for (float value : track)
+        mean += value;
+    mean /= static_cast<float>(track.size());
+    for (float& value : track)
+        value -= mean;
+    const float frameRate_Hz = mRate_Hz / static_cast<float>(mHop);
+    const std::size_t shortest = static_cast<std::size_t>(frameRate_Hz / (3.0f * kFastestBeat_Hz));
+    const std::size_t longest = track.size() / 2;
+    double energy = 0.0;
+    for (float value : track)
+        energy += static_cast<double>(value) * value;
+    std::size_t bestLag = 0;
+    double best = 0.0;
+    double previous = 1.0;
+    bool fallen = false;
+    for (std::size_t lag = std::max<std::size_t>(1, shortest); lag <= longest; ++lag) {
+        double sum = 0.0;
+        for (std::size_t n = lag; n < track.size(); ++n)
+            sum += static_cast<double>(track[n]) * track[n - lag];
+        const double likeness = energy > 0.0 ? sum / energy * static_cast<double>(track.size()) /
+                                                   static_cast<double>(track.size() - lag)
+                                             : 0.0;
+        // The first peak after the self-likeness has fallen below zero.
+        if (likeness < 0.0)
+            fallen = true;
+        if (fallen && likeness > best && likeness >= previous) {
+            best = likeness;
+            bestLag = lag;
+        }
+        previous = likeness;
+    }
+    if (bestLag == 0 || best < 0.3)
+        return 0.0f;
+    return frameRate_Hz / static_cast<float>(bestLag);
+}
+
+std::vector<short> ChanterFilter::cleaned(const short* samples, std::size_t count, float samplingFrequency_Hz)
+{
+    ChanterFilter filter(samplingFrequency_Hz);
+    filter.push(samples, count);
+    filter.finish();
+    if (!filter.cleaning())
+        return std::vector<short>(samples, samples + count);
+    std::vector<short> out;
+    out.reserve(count);
+    filter.take(out);
+    return out;
+}
