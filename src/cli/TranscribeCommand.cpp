@@ -76,6 +76,13 @@ std::vector<Option> makeOptions()
              command.options.secondLook = value == "on";
              return std::nullopt;
          }},
+        {"--drones", "auto|off", "auto: find the drones and a room's reverberation and take them out of what is transcribed; off: transcribe the recording as it is (default auto)",
+         [](const std::string& value, Command& command) -> Refusal {
+             if (value != "auto" && value != "off")
+                 return "takes auto or off, not \"" + value + "\"";
+             command.options.findDrones = value == "auto";
+             return std::nullopt;
+         }},
         {"--lowA", "auto|HZ", "estimate the chanter's Low A (default) or give it",
          [](const std::string& value, Command& command) -> Refusal {
              command.tuningGiven = true;

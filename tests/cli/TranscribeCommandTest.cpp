@@ -19,6 +19,8 @@ TEST(TranscribeCommand, EveryOptionReachesItsSetting)
     const std::vector<Row> rows = {
         {{"--mode", "oneshot"}, [](const auto& c) { return c.options.mode == TranscriptionMode::OneShot; }},
         {{"--mode", "progressive"}, [](const auto& c) { return c.options.mode == TranscriptionMode::Progressive; }},
+        {{"--drones", "off"}, [](const auto& c) { return !c.options.findDrones; }},
+        {{"--drones", "auto"}, [](const auto& c) { return c.options.findDrones; }},
         {{"--lowA", "476.5"},
          [](const auto& c) {
              return c.tuningGiven && c.options.tuningSource == TuningSource::GivenLowA && c.options.lowA_Hz == 476.5f;
@@ -61,12 +63,14 @@ TEST(TranscribeCommand, EveryOptionReachesItsSetting)
         EXPECT_TRUE(row.holds(outcome.settings)) << row.arguments[0];
     }
     const TranscribeCommand plain = parse({"take.wav"}).settings;
+    EXPECT_TRUE(plain.options.findDrones);
     EXPECT_FALSE(plain.tuningGiven || plain.bpm || plain.timeSignature || plain.timeShift_s || plain.barsPerRow);
 }
 
 TEST(TranscribeCommand, RefusesEveryBadValueWithAMessageNamingTheOption)
 {
     const std::vector<std::vector<std::string>> rows = {
+        {"--drones", "on"},          {"--drones", "Auto"},     {"--drones", ""},
         {"--mode", "fast"},          {"--lowA", "0"},          {"--lowA", "-480"},       {"--lowA", "4x"},
         {"--lowA", "nan"},           {"--tuning", "LG=420"},   {"--tuning", "LA=abc"},   {"--tuning", "LA=480,X=5"},
         {"--tuning", "LA"},          {"--tuning", "LA=-3"},    {"--tuning", "LA=480,D="}, {"--tuning", ""},

@@ -6,8 +6,8 @@
 // one shot. Input is 16-bit mono PCM at its own rate; silence gives empty
 // maps. Runs on the caller's thread.
 
-#include "PipeNote.h"
 #include "DroneSet.h"
+#include "PipeNote.h"
 #include "PipeTuning.h"
 
 #include <functional>

@@ -1,0 +1,123 @@
+// What vantor-transcribe says of the tuning and the drones: the JSON keys
+// and the line on standard error, run as a piper runs it on a short
+// synthesised chanter, and the drone sentence for drones given.
+
+#include "ProjectContents.h"
+#include "TestSignals.h"
+#include "TranscriptionOutput.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    QJsonObject json;
+    QString errors;
+};
+
+ToolRun transcribe(const QString& wav, const QStringList& options)
+{
+    QProcess process;
+    // Three notes alone leave their Low A in doubt: it is given.
+    process.start(VANTOR_TRANSCRIBE, QStringList{wav, "--lowA", "480", "--json", "-"} + options);
+    EXPECT_TRUE(process.waitForFinished(60000));
+    ToolRun run;
+    run.status = process.exitCode();
+    run.json = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+    run.errors = QString::fromUtf8(process.readAllStandardError());
+    return run;
+}
+
+TEST(TranscriptionOutput, TheJsonGivesEachHeardNoteInCentsAndTheDronesAndStandardErrorSaysThem)
+{
+    // Low A, a sharp D and a flat E, twice: the other six notes are never
+    // played.
+    PipeTuning played;
+    played.setTuningScheme(PipeTuning::Calibrated,
+                           {{PipeTuning::LowA, 480.0f}, {PipeTuning::D, 645.0f}, {PipeTuning::E, 715.0f}});
+    std::vector<synth::Segment> segments;
+    for (int round = 0; round < 2; ++round)
+        for (PipeTuning::ReferenceNote note : {PipeTuning::LowA, PipeTuning::D, PipeTuning::E})
+            segments.push_back({played.getReferenceNoteCentreFrequency_Hz(note), 0.6f});
+    QTemporaryDir dir;
+    const QString wav = dir.filePath("sharp_d.wav");
+    QFile file(wav);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(waveFileBytes(testsignals::chanterPcm(segments), testsignals::kRate_Hz));
+    file.close();
+
+    const ToolRun run = transcribe(wav, {});
+    ASSERT_EQ(run.status, 0) << run.errors.toStdString();
+    const QJsonObject cents = run.json["tuning_cents"].toObject();
+    EXPECT_EQ(cents.size(), 9);
+    EXPECT_NEAR(cents["LA"].toDouble(), 0.0, 0.01);
+    EXPECT_NEAR(cents["D"].toDouble(), 1200.0 * std::log2(645.0 / 640.0), 2.0);
+    EXPECT_NEAR(cents["E"].toDouble(), 1200.0 * std::log2(715.0 / 720.0), 2.0);
+    for (const char* unplayed : {"LG", "B", "C", "F", "HG", "HA"})
+        EXPECT_TRUE(cents[unplayed].isNull()) << unplayed;
+    // The Hz map stays as the evaluation kit reads it.
+    EXPECT_NEAR(run.json["tuning"].toObject()["D"].toDouble(), 645.0, 1.5);
+    EXPECT_TRUE(run.json["drones"].isArray());
+    EXPECT_TRUE(run.json["drones"].toArray().isEmpty());
+    EXPECT_EQ(run.json["tenor_beat_Hz"].toDouble(-1.0), 0.0);
+    EXPECT_TRUE(run.errors.contains("vantor-transcribe: no drones heard\n")) << run.errors.toStdString();
+
+    // Off: nothing listened for, nothing said; a bad value is refused.
+    const ToolRun off = transcribe(wav, {"--drones", "off"});
+    EXPECT_EQ(off.status, 0);
+    EXPECT_FALSE(off.errors.contains("drones")) << off.errors.toStdString();
+    const ToolRun refused = transcribe(wav, {"--drones", "loud"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.errors.startsWith("vantor-transcribe: --drones takes auto or off, not \"loud\""))
+        << refused.errors.toStdString();
+}
+
+TEST(TranscriptionOutput, DronesAreSaidAndWrittenAgainstTheChantersLowA)
+{
+    using Kind = DroneSet::Drone::Kind;
+    struct Row {
+        std::vector<DroneSet::Drone> drones;
+        float beat_Hz;
+        const char* said;
+    };
+    const Row rows[] = {
+        {{{Kind::Bass, 119.93f, -21.0f}, {Kind::Tenor, 240.12f, -18.0f}, {Kind::Tenor, 239.70f, -18.5f}},
+         0.42f,
+         "drones against Low A 480.0 Hz: bass 119.93 Hz (1.0 cents flat), tenors 240.12 Hz (0.9 cents sharp) and "
+         "239.70 Hz (2.2 cents flat); the tenors beat 0.42 times a second"},
+        {{{Kind::Tenor, 240.0f, -18.0f}}, 0.0f, "drones against Low A 480.0 Hz: tenor 240.00 Hz (in tune)"},
+        {{{Kind::Bass, 121.0f, -30.0f}}, 0.0f, "drones against Low A 480.0 Hz: bass 121.00 Hz (14.4 cents sharp)"},
+        {{}, 0.0f, "no drones heard"},
+    };
+    for (const Row& row : rows) {
+        TranscriptionResult result;
+        result.tuning.setLowA_Hz(480.0f);
+        result.drones.drones = row.drones;
+        result.drones.tenorBeat_Hz = row.beat_Hz;
+        EXPECT_EQ(describeDrones(TuningReading::of(result.tuning, result.melody, result.drones)), row.said);
+
+        const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(toPipeNotesJson(result, "x", 44100.0f))).object();
+        const QJsonArray drones = json["drones"].toArray();
+        ASSERT_EQ(drones.size(), static_cast<int>(row.drones.size()));
+        for (int k = 0; k < drones.size(); ++k) {
+            const DroneSet::Drone& drone = row.drones[static_cast<std::size_t>(k)];
+            const double target_Hz = drone.kind == Kind::Bass ? 120.0 : 240.0;
+            EXPECT_EQ(drones[k]["drone"].toString(), drone.kind == Kind::Bass ? "bass" : "tenor");
+            EXPECT_NEAR(drones[k]["frequency_Hz"].toDouble(), drone.frequency_Hz, 0.001);
+            EXPECT_NEAR(drones[k]["cents"].toDouble(), 1200.0 * std::log2(drone.frequency_Hz / target_Hz), 0.01);
+            EXPECT_NEAR(drones[k]["level_dBFS"].toDouble(), drone.level_dBFS, 0.05);
+        }
+        EXPECT_NEAR(json["tenor_beat_Hz"].toDouble(), row.beat_Hz, 0.001);
+    }
+}
+
+} // namespace
