@@ -88,7 +88,7 @@ void noteLatencyThroughTheLivePath(benchmark::State& state)
         processor.setAudioRecorder(&recorder);
         QObject::connect(&recorder, &AudioRecorder::dataReceived, &processor, &AudioProcessor::processData);
         QObject::connect(&processor, &AudioProcessor::transcriptionResult,
-                         [&](float, const NoteMap& melody, const NoteMap&, const PipeTuning&, bool) {
+                         [&](float, const NoteMap& melody, const NoteMap&, const PipeTuning&, const DroneSet&, bool) {
                              played.observe(melody);
                          });
         recorder.enableHistoricRecording(true);

@@ -78,6 +78,7 @@ GeneralSettings GeneralSettings::load(QSettings& store)
     s.pitchPeakThreshold = readFloat(store, "pitchPeakThreshold", s.pitchPeakThreshold, 0.8f, 0.99f);
     s.minimumPitchPeak = readFloat(store, "minimumPitchPeak", s.minimumPitchPeak, 0.0f, 0.99f);
     s.secondLook = readBool(store, "secondLook", s.secondLook);
+    s.findDrones = readBool(store, "findDrones", s.findDrones);
     s.debugDisable = readBool(store, "debugDisable", s.debugDisable);
     return s;
 }
@@ -112,6 +113,7 @@ void GeneralSettings::save(QSettings& store) const
     store.setValue("pitchPeakThreshold", pitchPeakThreshold);
     store.setValue("minimumPitchPeak", minimumPitchPeak);
     store.setValue("secondLook", secondLook);
+    store.setValue("findDrones", findDrones);
 }
 
 ScoreSettings GeneralSettings::scoreSettings() const

@@ -41,6 +41,9 @@ struct GeneralSettings {
     float minimumPitchPeak = 0.3f;
     // The closer look at gracings and short notes after each transcription.
     bool secondLook = true;
+    // Whether the drones and a room's reverberation are found and taken out
+    // of what is transcribed (auto), or the recording transcribed as it is.
+    bool findDrones = true;
 
     // Read only: never written back.
     bool debugDisable = false;

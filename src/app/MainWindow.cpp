@@ -6,6 +6,7 @@
 #include "AudioProcessorWrapper.h"
 #include "AudioRecorderWrapper.h"
 #include "RowsView.h"
+#include "TuningView.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,6 +46,9 @@ static void initialiseResources()
 namespace {
 
 constexpr int kStateVersion = 1;
+// The tuning meter's width at a first start: its needles at about 1.5
+// pixels a cent.
+constexpr int kTuningDockWidth = 380;
 
 } // namespace
 
@@ -173,11 +177,14 @@ void MainWindow::loadSettings()
     QSettings store;
     if (!restoreGeometry(store.value("geometry").toByteArray())) {
         tabifyDockWidget(mUi.timingDock, mUi.scoreDock);
-        // A first start: room for a row of four bars, within the screen.
+        // A first start: room for a row of four bars and the tuning meter
+        // beside it, within the screen.
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             const QSize available = screen->availableSize();
-            resize(std::min(1280, available.width() * 9 / 10), std::min(860, available.height() * 9 / 10));
+            resize(std::min(1280 + kTuningDockWidth, available.width() * 9 / 10),
+                   std::min(860, available.height() * 9 / 10));
         }
+        mFirstStart = true;
     }
     restoreState(store.value("state").toByteArray(), kStateVersion);
     mSettings = GeneralSettings::load(store);
@@ -243,6 +250,11 @@ void MainWindow::saveSettings()
 
 void MainWindow::initialise()
 {
+    // The window is laid out by now: the tuning meter takes its width, the
+    // views the rest.
+    if (mFirstStart)
+        resizeDocks({mUi.tuningDock}, {kTuningDockWidth}, Qt::Horizontal);
+    mFirstStart = false;
     setActionStates(mRecording || mPlayback);
     startAudio();
     if (mInputFileMissing)
@@ -321,12 +333,13 @@ void MainWindow::initProcessing()
     mProcessor->setTranscriptionParams(mSettings.filterCornerFrequency_Hz, mSettings.pitchPeakThreshold,
                                        mSettings.minimumPitchPeak);
     mProcessor->setSecondLook(mSettings.secondLook);
+    mProcessor->setFindDrones(mSettings.findDrones);
 }
 
 void MainWindow::redeliverLastResult()
 {
     onTranscriptionResult(mLastResultTime_s, NoteMap(mLastMelody), NoteMap(mLastGracenotes), PipeTuning(mLastTuning),
-                          false);
+                          DroneSet(mLastDrones), false);
 }
 
 void MainWindow::onInputFailed(QString message)
@@ -357,6 +370,7 @@ TimeSignature MainWindow::currentTimeSignature() const
 
 void MainWindow::applyGeneralSettings()
 {
+    mUi.tuningView->setDronesListenedFor(mSettings.findDrones);
     (mZoom > 0.9 ? mUi.zoom100 : mUi.zoom50)->setChecked(true);
     {
         // The stored tempo and round state stand: no preset here.

@@ -11,6 +11,7 @@
 
 #include "AudioDevices.h"
 #include "CalibrationFlow.h"
+#include "DroneSet.h"
 #include "GeneralSettings.h"
 #include "LiveViews.h"
 #include "MainWindowUi.h"
@@ -64,6 +65,7 @@ public:
     const QByteArray& recording() const { return mRecordingData; }
     const NoteMap& lastMelody() const { return mLastMelody; }
     const NoteMap& lastGracenotes() const { return mLastGracenotes; }
+    const DroneSet& lastDrones() const { return mLastDrones; }
     // The piper's own calibration, which opening a project never changes.
     const PipeTuning& calibratedTuning() const { return mCalibratedTuning; }
     // The tuning the current recording is transcribed with (none while its
@@ -93,7 +95,8 @@ public slots:
     void onClickLabelTimer();
     void onDataProcessed(PitchFinder::AnalysisResults analysisResults);
     void updateVolumeBar(float volume_normalized);
-    void onTranscriptionResult(float time_s, NoteMap melody, NoteMap grace, PipeTuning tuning, bool error);
+    void onTranscriptionResult(float time_s, NoteMap melody, NoteMap grace, PipeTuning tuning, DroneSet drones,
+                               bool error);
     void onInternalError(QString text);
     void onAudioRecordingInitalised();
     void onAudioProcessingInitialised();
@@ -215,6 +218,8 @@ private:
     // The piper's own tune settings, kept aside while an opened project's
     // are in force.
     std::optional<ScoreSettings> mPlayersTune;
+    // No window layout was stored: the docks take their first sizes.
+    bool mFirstStart = false;
     // The recording as it stands is in the autosave folder already.
     bool mRecordingAutosaved = false;
 
@@ -251,6 +256,7 @@ private:
     NoteMap mLastMelody;
     NoteMap mLastGracenotes;
     PipeTuning mLastTuning;
+    DroneSet mLastDrones;
     // The score settings the last result was drawn with, followed beat and
     // all: the exports write the score the views show.
     ScoreSettings mLastScore;

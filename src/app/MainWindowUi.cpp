@@ -2,6 +2,7 @@
 
 #include "PipeTuneModel.h"
 #include "RowsView.h"
+#include "TuningView.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -23,6 +24,8 @@
 #include <utility>
 
 namespace {
+
+constexpr int kTuningDockMaximumWidth = 520;
 
 QAction* action(QMainWindow* window, const char* objectName, const QString& text, const QString& icon,
                 const QKeySequence& shortcut, const QString& toolTip)
@@ -66,6 +69,23 @@ void MainWindowUi::setup(QMainWindow* window)
     window->addDockWidget(Qt::TopDockWidgetArea, scoreDock);
     window->addDockWidget(Qt::TopDockWidgetArea, timingDock);
     window->setDockNestingEnabled(true);
+    // The tuning meter beside the views; the piper may close it.
+    tuningDock = new QDockWidget("Tuning", window);
+    tuningDock->setObjectName("tuningDock");
+    tuningDock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable
+                            | QDockWidget::DockWidgetClosable);
+    auto* tuningScroll = new QScrollArea(tuningDock);
+    tuningScroll->setObjectName("tuningDockScroll");
+    tuningScroll->setWidgetResizable(true);
+    tuningScroll->setFrameShape(QFrame::NoFrame);
+    // A wider window widens the views; the meter stops at a width that
+    // still reads as one line per note.
+    tuningDock->setMaximumWidth(kTuningDockMaximumWidth);
+    tuningView = new TuningView(tuningScroll);
+    tuningView->setObjectName("tuningView");
+    tuningScroll->setWidget(tuningView);
+    tuningDock->setWidget(tuningScroll);
+    window->addDockWidget(Qt::TopDockWidgetArea, tuningDock);
 
     record = action(window, "recordAction", "Record", ":/icons/record.svg", QKeySequence(Qt::Key_Space),
                     "Start recording to the metronome (Space)");
@@ -185,6 +205,14 @@ void MainWindowUi::setup(QMainWindow* window)
         });
         viewMenu->addAction(item);
     }
+    // Shows or hides the tuning meter; whether it shows is kept with the
+    // window's state.
+    showTuning = tuningDock->toggleViewAction();
+    showTuning->setObjectName("showTuningAction");
+    showTuning->setText("T&uning meter");
+    showTuning->setShortcut(QKeySequence("Ctrl+3"));
+    showTuning->setToolTip("Show or hide the tuning of the chanter's notes and of the drones");
+    viewMenu->addAction(showTuning);
     QMenu* toolsMenu = window->menuBar()->addMenu("T&ools");
     toolsMenu->addAction(calibrate);
     toolsMenu->addAction(settings);

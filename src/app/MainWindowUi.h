@@ -1,7 +1,7 @@
 #pragma once
 
-// The main window's widgets: the two docked views, menus, the tool bar with
-// its actions and controls, and the status bar. Built once by setup(); the
+// The main window's widgets: the two docked views and the tuning meter,
+// menus, the tool bar with its actions and controls, and the status bar. Built once by setup(); the
 // main window wires them. Every widget has an object name, by which tests
 // find it.
 
@@ -14,6 +14,7 @@ class QDockWidget;
 class QDoubleSpinBox;
 class QLabel;
 class RowsView;
+class TuningView;
 class QMainWindow;
 class QProgressBar;
 class QScrollArea;
@@ -47,6 +48,7 @@ struct MainWindowUi {
     QAction* zoom50 = nullptr;
     QAction* showScore = nullptr;
     QAction* showTiming = nullptr;
+    QAction* showTuning = nullptr;
     QAction* help = nullptr;
     QAction* about = nullptr;
 
@@ -57,6 +59,8 @@ struct MainWindowUi {
     QScrollArea* timingScroll = nullptr;
     RowsView* scoreView = nullptr;
     RowsView* timingView = nullptr;
+    QDockWidget* tuningDock = nullptr;
+    TuningView* tuningView = nullptr;
 
     // Status bar.
     QProgressBar* volumeBar = nullptr;

@@ -9,6 +9,7 @@
 #include "AudioRecorderWrapper.h"
 #include "ProjectContents.h"
 #include "RowsView.h"
+#include "TuningView.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -35,7 +36,8 @@ constexpr qint64 kTuningLogInterval_ms = 5000;
 
 } // namespace
 
-void MainWindow::onTranscriptionResult(float time_s, NoteMap melody, NoteMap grace, PipeTuning tuning, bool error)
+void MainWindow::onTranscriptionResult(float time_s, NoteMap melody, NoteMap grace, PipeTuning tuning,
+                                       DroneSet drones, bool error)
 {
     if (error) {
         onInternalError("Transcription calculation");
@@ -44,7 +46,14 @@ void MainWindow::onTranscriptionResult(float time_s, NoteMap melody, NoteMap gra
     mLastMelody = std::move(melody);
     mLastGracenotes = std::move(grace);
     mLastTuning = tuning;
+    mLastDrones = std::move(drones);
     mLastResultTime_s = time_s;
+    // The meter follows every result: a few labels, however fast they come.
+    // Until a note or a drone is heard its tuning says nothing of the pipes.
+    if (mLastMelody.empty() && mLastDrones.empty())
+        mUi.tuningView->clear();
+    else
+        mUi.tuningView->setReading(TuningReading::of(mLastTuning, mLastMelody, mLastDrones));
     // Live results are drawn at the refresh rate; once the audio has stopped
     // every result is drawn, so the last, which holds the end of the
     // recording, is never dropped behind one that came in just before it.
@@ -193,6 +202,8 @@ void MainWindow::resetViews()
     mLastResultTime_s = 0.0f;
     mLastMelody.clear();
     mLastGracenotes.clear();
+    mLastDrones = DroneSet();
+    mUi.tuningView->clear();
     mViews.clear();
     displayPixmaps();
     // A followed beat belongs to the recording it was found in.

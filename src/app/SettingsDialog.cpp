@@ -139,6 +139,12 @@ SettingsDialog::SettingsDialog(audioDevices::InputFile inputFile, QWidget* paren
                         "After each transcription, look again at every gracing and at notes too short for the "
                         "transcription, with a finer pitch track.\nOff gives the transcription as it is.");
     form->addRow("Second look at gracings and short notes:", mSecondLook);
+    mFindDrones = named(new QComboBox, "findDrones",
+                        "Auto: find the drones and a room's reverberation and take them out of what is "
+                        "transcribed.\nOff: transcribe the recording as it is.");
+    mFindDrones->addItem("Auto: leave out the drones and the room", true);
+    mFindDrones->addItem("Off: transcribe the recording as it is", false);
+    form->addRow("Drones and room:", mFindDrones);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &SettingsDialog::accept);
@@ -167,6 +173,7 @@ void SettingsDialog::initialise()
     mPitchPeakThreshold->setValue(settings.pitchPeakThreshold);
     mMinimumPitchPeak->setValue(settings.minimumPitchPeak);
     mSecondLook->setChecked(settings.secondLook);
+    select(mFindDrones, settings.findDrones, true);
 
     // The devices in use: a file played in, else the stored devices when
     // present, else the system's defaults.
@@ -221,5 +228,6 @@ void SettingsDialog::accept()
     settings.pitchPeakThreshold = static_cast<float>(mPitchPeakThreshold->value());
     settings.minimumPitchPeak = static_cast<float>(mMinimumPitchPeak->value());
     settings.secondLook = mSecondLook->isChecked();
+    settings.findDrones = mFindDrones->currentData().toBool();
     QDialog::accept();
 }

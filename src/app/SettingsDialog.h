@@ -60,4 +60,5 @@ private:
     QDoubleSpinBox* mPitchPeakThreshold;
     QDoubleSpinBox* mMinimumPitchPeak;
     QCheckBox* mSecondLook;
+    QComboBox* mFindDrones;
 };

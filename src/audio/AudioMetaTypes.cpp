@@ -5,4 +5,5 @@ void registerAudioMetaTypes()
     qRegisterMetaType<PitchFinder::AnalysisResults>("PitchFinder::AnalysisResults");
     qRegisterMetaType<NoteMap>("NoteMap");
     qRegisterMetaType<PipeTuning>("PipeTuning");
+    qRegisterMetaType<DroneSet>("DroneSet");
 }

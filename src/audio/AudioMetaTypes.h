@@ -4,6 +4,7 @@
 // meta-type system; registerAudioMetaTypes() registers them once, before any
 // worker thread starts (the application's main and the tests call it).
 
+#include "DroneSet.h"
 #include "PipeNote.h"
 #include "PipeTuning.h"
 #include "PitchFinder.h"
@@ -13,5 +14,6 @@
 Q_DECLARE_METATYPE(PitchFinder::AnalysisResults)
 Q_DECLARE_METATYPE(NoteMap)
 Q_DECLARE_METATYPE(PipeTuning)
+Q_DECLARE_METATYPE(DroneSet)
 
 void registerAudioMetaTypes();

@@ -90,6 +90,17 @@ void AudioProcessor::setSecondLook(bool enable)
     changeSessionSettings([&](TranscriptionSession::Settings& settings) { settings.secondLook = enable; });
 }
 
+void AudioProcessor::setFindDrones(bool enable)
+{
+    changeSessionSettings([&](TranscriptionSession::Settings& settings) { settings.findDrones = enable; });
+}
+
+TranscriptionSession::Settings AudioProcessor::sessionSettings()
+{
+    std::unique_lock<std::mutex> lock(mSettingsMutex);
+    return mSessionSettings;
+}
+
 void AudioProcessor::setAudioRecorder(AudioRecorder* recorder)
 {
     std::unique_lock<std::mutex> lock(mRecorderMutex);
@@ -235,7 +246,7 @@ void AudioProcessor::emitResult(bool error)
     // After a failure, the last good results, flagged, so the main window
     // learns of it.
     const TranscriptionSession::Result& result = mSession->result();
-    emit transcriptionResult(result.analysed_s, result.melody, result.gracing, result.tuning, error);
+    emit transcriptionResult(result.analysed_s, result.melody, result.gracing, result.tuning, result.drones, error);
 }
 
 void AudioProcessor::reportEstimatedLowA()

@@ -6,7 +6,7 @@
 // calibration. Transcription mode (while recording): the newly recorded
 // samples go to a TranscriptionSession, which holds the recording, the
 // engine and the Low A rule; a level is signalled after every block and the
-// melody, gracing and tuning after every re-run. The same path replays a
+// melody, gracing, tuning and drones after every re-run. The same path replays a
 // stored recording (playbackData).
 //
 // Settings arrive from any thread through the setters, which store the
@@ -18,6 +18,7 @@
 // Exceptions never leave the thread: they end in a result with its error
 // flag set.
 
+#include "DroneSet.h"
 #include "PipeNote.h"
 #include "PipeTuning.h"
 #include "PitchFinder.h"
@@ -56,6 +57,12 @@ public:
     // The closer look at gracings and short notes over every result (on by
     // default); it takes effect with the next recording.
     void setSecondLook(bool enable);
+    // Whether the drones and a room's reverberation are found and taken out
+    // of what is transcribed (on by default); from the next recording.
+    void setFindDrones(bool enable);
+    // The session's settings as the setters left them (applied to the
+    // session at the next block).
+    TranscriptionSession::Settings sessionSettings();
     void enableTranscription(bool enable) { mTranscriptionEnabled = enable; }
     void resetTranscription() { mResetPending = true; }
     void setDebugDisable() { mTranscriptionDisabled = true; }
@@ -77,7 +84,8 @@ public slots:
 
 signals:
     void dataProcessed(PitchFinder::AnalysisResults analysisResults);
-    void transcriptionResult(float duration_s, NoteMap melodyNotes, NoteMap graceNotes, PipeTuning tuning, bool error);
+    void transcriptionResult(float duration_s, NoteMap melodyNotes, NoteMap graceNotes, PipeTuning tuning,
+                             DroneSet drones, bool error);
     void transcriptionVolume(float volume_normalized);
     void playbackFinised();
     // The Low A a recording is transcribed from, when estimated.

@@ -22,7 +22,7 @@ TEST_F(GeneralSettingsTest, SurvivesASaveAndLoadCycle)
     const GeneralSettings settings{.bpm = 84.0f, .timeSignature = 4, .subBeatsEnabled = true, .secsPerRow_s = 7.5f,
                                    .audioDevice = "File input: tune.wav", .audioOutputDevice = {},
                                    .tuneName = "The Brown Haired Maiden", .pitchPeakThreshold = 0.95f,
-                                   .secondLook = false, .debugDisable = true};
+                                   .secondLook = false, .findDrones = false, .debugDisable = true};
     settings.save(store);
     const GeneralSettings loaded = GeneralSettings::load(store);
     EXPECT_EQ(loaded.bpm, 84.0f);
@@ -33,6 +33,7 @@ TEST_F(GeneralSettingsTest, SurvivesASaveAndLoadCycle)
     EXPECT_EQ(loaded.tuneName, "The Brown Haired Maiden");
     EXPECT_FLOAT_EQ(loaded.pitchPeakThreshold, 0.95f);
     EXPECT_FALSE(loaded.secondLook);
+    EXPECT_FALSE(loaded.findDrones);
     // Read only: never written back.
     EXPECT_FALSE(loaded.debugDisable);
 }

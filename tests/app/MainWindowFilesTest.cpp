@@ -6,6 +6,7 @@
 
 #include "FileSizeLimit.h"
 #include "Golden.h"
+#include "AudioProcessor.h"
 #include "MainWindowFixture.h"
 #include "RowsView.h"
 #include "SettingsDialog.h"
@@ -373,7 +374,10 @@ TEST(SettingsDialogTest, TheRateNearest44100IsPreferred)
 // its rate; what the dialog does not show is kept.
 TEST_F(MainWindowFilesTest, TheSettingsDialogSelectsTheDevicesInUseAndKeepsWhatItIsNotGiven)
 {
+    // The drones stored off reach the transcription.
+    store("findDrones", false);
     open(kExample, 1.0);
+    EXPECT_FALSE(window->processor()->sessionSettings().findDrones);
     SettingsDialog dialog(window->inputFile(), window.get());
     dialog.settings = window->settings();
     dialog.settings.audioDevice = "A microphone that was unplugged";
@@ -402,8 +406,12 @@ TEST_F(MainWindowFilesTest, TheSettingsDialogSelectsTheDevicesInUseAndKeepsWhatI
     auto* secondLook = dialog.findChild<QCheckBox*>("secondLook");
     EXPECT_TRUE(secondLook->isChecked());
     secondLook->setChecked(false);
+    auto* drones = dialog.findChild<QComboBox*>("findDrones");
+    EXPECT_FALSE(drones->currentData().toBool());
+    drones->setCurrentIndex(drones->findData(true));
     dialog.accept();
     EXPECT_FALSE(dialog.settings.secondLook);
+    EXPECT_TRUE(dialog.settings.findDrones);
     EXPECT_EQ(dialog.settings.autoSaveDir, "/kept/folder");
     EXPECT_EQ(dialog.settings.audioDevice, window->inputFile().name());
     EXPECT_EQ(dialog.settings.recordingFrequency_Hz, 44100);

@@ -55,6 +55,9 @@ TEST_F(MainWindowTest, RecordShowsTheExampleLiveAndStopGivesTheCommandLinesNotes
     // Rows appear while the tune plays.
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->views().scoreRowCount() >= 1; }, 20000));
     screenshot("recording");
+    // The tuning meter follows the playing.
+    auto* lowA = find<QLabel>("tuningLowA");
+    EXPECT_TRUE(lowA->text().startsWith("Low A as played: ")) << lowA->text().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->recorderWrapper()->getElapsed_s() > 15.2f; }, 30000));
     // The disabled spin box has lost the focus: Space reaches Stop through
     // its shortcut.
@@ -72,6 +75,13 @@ TEST_F(MainWindowTest, RecordShowsTheExampleLiveAndStopGivesTheCommandLinesNotes
     const float lowA_Hz = estimates.front();
     EXPECT_NEAR(lowA_Hz, 480.0f, 4.0f);
     EXPECT_EQ(find<QLabel>("lowALabel")->text(), lowAText(lowA_Hz));
+    // After Stop the meter holds the whole tune: its notes, and Low G, which
+    // its opening never plays, not heard.
+    EXPECT_EQ(find<QLabel>("tuningCents_LA")->text(), "0.0");
+    for (const char* played : {"tuningCents_E", "tuningCents_HA"})
+        EXPECT_NE(find<QLabel>(played)->text(), "not heard") << played;
+    EXPECT_EQ(find<QLabel>("tuningCents_LG")->text(), "not heard");
+    EXPECT_EQ(find<QLabel>("tuningDronesMessage")->text(), "No drones heard");
 
     // vantor-transcribe's progressive transcription of the same audio, from
     // the same Low A, note for note.

@@ -108,13 +108,30 @@ TEST_F(AudioProcessorTest, ALiveTranscriptionEqualsTheCommandLineOneNoteForNote)
         given.secondLook = secondLook;
         const TranscriptionResult expected = transcribeRecording(captured, kRate_Hz, given);
         const QList<QVariant> last = results.last();
-        EXPECT_FALSE(last[4].toBool());
+        EXPECT_FALSE(last[5].toBool());
         const NoteMap melody = last[1].value<NoteMap>();
         const NoteMap gracing = last[2].value<NoteMap>();
         EXPECT_EQ(melody, expected.melody);
         EXPECT_EQ(gracing, expected.gracing);
         EXPECT_EQ(melody.size(), 10u) << "second look " << secondLook;
         EXPECT_EQ(gracing.size(), 4u) << "second look " << secondLook;
+    }
+}
+
+TEST_F(AudioProcessorTest, TheDroneSettingReachesTheSessionAndResultsCarryTheDrones)
+{
+    for (const bool findDrones : {false, true}) {
+        auto owned = std::make_unique<TranscriptionSession>();
+        const TranscriptionSession* session = owned.get(); // the processor's, alive for this pass
+        AudioProcessor processor(std::move(owned));
+        QSignalSpy results(&processor, &AudioProcessor::transcriptionResult);
+        processor.setFindDrones(findDrones);
+        startTranscribing(processor, 0.5f);
+        EXPECT_EQ(processor.sessionSettings().findDrones, findDrones);
+        processor.playbackData(pcmBytes(walk(1.0f)), 4096);
+        EXPECT_EQ(session->settings().findDrones, findDrones);
+        ASSERT_FALSE(results.isEmpty());
+        EXPECT_EQ(results.last()[4].userType(), qMetaTypeId<DroneSet>());
     }
 }
 
@@ -143,7 +160,7 @@ TEST_F(AudioProcessorTest, AFailingRunReportsTheLastGoodResultsFlaggedAndTheNext
 
     int failures = 0;
     for (int k = 0; k < results.count(); ++k) {
-        if (!results[k][4].toBool())
+        if (!results[k][5].toBool())
             continue;
         ++failures;
         // The failed block repeats the results before it.
@@ -152,7 +169,7 @@ TEST_F(AudioProcessorTest, AFailingRunReportsTheLastGoodResultsFlaggedAndTheNext
         EXPECT_EQ(results[k][1].value<NoteMap>(), results[k - 1][1].value<NoteMap>());
     }
     EXPECT_EQ(failures, 1);
-    EXPECT_FALSE(results.last()[4].toBool());
+    EXPECT_FALSE(results.last()[5].toBool());
     // Nothing of the recording was lost by the failure.
     EXPECT_NEAR(results.last()[0].toFloat(), recording.size() / (2.0f * kRate_Hz), 0.05f);
 }
@@ -231,7 +248,7 @@ TEST_F(AudioProcessorTest, InThreadsOfTheirOwnABurstIsCaughtUpWithNothingLost)
     float covered_s = 0.0f;
     int chunks = 0;
     QObject::connect(processor, &AudioProcessor::transcriptionResult, &receiver,
-                     [&](float duration_s, const NoteMap&, const NoteMap&, const PipeTuning&, bool) {
+                     [&](float duration_s, const NoteMap&, const NoteMap&, const PipeTuning&, const DroneSet&, bool) {
                          covered_s = duration_s;
                      });
     QObject::connect(recorderWrapper, &AudioRecorderWrapper::dataReceived, &receiver, [&] { ++chunks; });
