@@ -187,6 +187,7 @@ TuningView::TuningView(QWidget* parent) : QWidget(parent)
     mDronesTitle->setFont(bold);
     mGrid->addWidget(mDronesTitle, mGrid->rowCount(), 0, 1, 4);
     mDronesMessage = label(QString(), "tuningDronesMessage", this);
+    mDronesMessage->setWordWrap(true);
     setColour(mDronesMessage, kNotHeard);
     mGrid->addWidget(mDronesMessage, mGrid->rowCount(), 0, 1, 4);
     // A set of pipes has three drones; a fourth would get a row below.
@@ -310,7 +311,7 @@ void TuningView::showDrones()
                                   .arg(bass ? "two octaves down" : "an octave down"));
     }
     if (!mDronesListenedFor)
-        mDronesMessage->setText("Not listened for (Settings, Advanced)");
+        mDronesMessage->setText("Not listened for: switched off under Tools \u2192 Settings \u2192 Advanced");
     else if (!mHasReading)
         mDronesMessage->setText("Nothing played yet");
     else

@@ -378,6 +378,7 @@ TEST_F(MainWindowFilesTest, TheSettingsDialogSelectsTheDevicesInUseAndKeepsWhatI
     store("findDrones", false);
     open(kExample, 1.0);
     EXPECT_FALSE(window->processor()->sessionSettings().findDrones);
+    EXPECT_TRUE(find<QLabel>("tuningDronesMessage")->text().startsWith("Not listened for: switched off"));
     SettingsDialog dialog(window->inputFile(), window.get());
     dialog.settings = window->settings();
     dialog.settings.audioDevice = "A microphone that was unplugged";
