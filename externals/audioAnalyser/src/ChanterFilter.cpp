@@ -2,12 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
+#include <functional>
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-// Frames no longer than this: a gracenote's time.
+// Frames no longer than this: short enough to follow a gracenote, long
+// enough to part the bass's lines (120 Hz apart) from what lies between.
 constexpr float kLongestFrame_s = 0.06f;
+// A line's power spreads this many bins either side of it through the
+// window's main lobe and first side lobes.
+constexpr long kLineReach = 2;
 // Where drones' fundamentals can be: a bass two octaves, a tenor one octave
 // under a Low A of 380 to 540 Hz.
 constexpr float kLowestBass_Hz = 95.0f;
@@ -34,18 +40,23 @@ constexpr float kOverSubtraction = 4.0f;
 // How far the tenors' octave can be from the bass's: 40 cents.
 const float kTenorReach = std::pow(2.0f, -40.0f / 1200.0f);
 constexpr float kTinyPower = 1e-12f;
-// A line's power over this many times its lower quartile is more than the
-// drones: two tenors of equal strength beating spend a quarter of the time
-// under 0.29 times their mean power and never exceed twice it.
-constexpr float kSteady = 8.0f;
+// A line's power over kSteady times the top of its lower kLowerPart is more
+// than the drones: drones beating on a line (two or three of equal
+// strength at worst) spend 40% of the time over a third of their mean
+// power and never exceed three times it.
+constexpr float kLowerPart = 0.4f;
+constexpr float kSteady = 9.0f;
 // Lines measured by their phase: up to a tenor's third harmonic.
 constexpr float kLowBins_Hz = 1000.0f;
 // A line sounds alone in a frame where its power is within this factor of
 // its median: the chanter on it is far louder, a beat's trough far softer.
 constexpr float kAlone = 4.0f;
-// Tenors beat at most this fast (by ear they are tuned closer) and are
-// taken as in tune below the slowest swing seen over the history.
+// Tenors beat at most this fast: by ear they are tuned closer.
 constexpr float kFastestBeat_Hz = 3.0f;
+// Lines over seconds closer than this are one (the drones waver by a cent
+// or so), and a second line this much weaker than the first is none.
+constexpr double kLineWidth_Hz = 0.15;
+constexpr double kSecondLine = 0.1;
 
 float median(std::vector<float>& values)
 {
@@ -116,6 +127,7 @@ void ChanterFilter::reset(float samplingFrequency_Hz)
     mProfile.assign(mFrameLength / 2 + 1, 0.0f);
     mMedian.assign(std::min(mPower.size(), static_cast<std::size_t>(binOf(kHighestLine_Hz)) + 2), 0.0f);
     mDrones = DroneSet();
+    mLines = DroneSet();
     mOverlap.assign(mFrameLength, 0.0f);
     mOutputStart = 0;
     mReady.clear();
@@ -200,8 +212,11 @@ void ChanterFilter::runFrames()
         // Frames heard while listening are not heard again when cleaning
         // goes back to the first sample.
         if (start >= mHeardUpTo) {
-            mHistory.push_back(Heard{std::vector<float>(mPower.begin(), mPower.begin() + static_cast<long>(mMedian.size())),
-                                     mFrequency_Hz});
+            Heard heard{std::vector<float>(mPower.begin(), mPower.begin() + static_cast<long>(mMedian.size())),
+                        mFrequency_Hz, std::vector<std::complex<float>>(mLowBins)};
+            for (std::size_t k = 0; k < mLowBins; ++k)
+                heard.low[k] = {mSpectrum[k].r, mSpectrum[k].i};
+            mHistory.push_back(std::move(heard));
             if (mHistory.size() > historyFrames)
                 mHistory.pop_front();
             mHeardUpTo = start + static_cast<long>(mHop);
@@ -274,7 +289,7 @@ void ChanterFilter::updateProfile()
             mMedian[k] = 0.0f;
             continue;
         }
-        const auto quartile = values.begin() + static_cast<long>(values.size() / 4);
+        const auto quartile = values.begin() + static_cast<long>(static_cast<float>(values.size()) * kLowerPart);
         std::nth_element(values.begin(), quartile, values.end());
         const float ceiling = kSteady * *quartile;
         values.erase(std::remove_if(values.begin(), values.end(), [&](float power) { return power > ceiling; }),
@@ -282,20 +297,19 @@ void ChanterFilter::updateProfile()
         mMedian[k] = median(values);
         values.resize(mHistory.size());
     }
-    const DroneSet found = findDrones();
-    if (!found.empty())
-        mDrones = found;
-    else if (mState == State::Cleaning)
-        mDrones = DroneSet(); // stopped: the lines fade from the median by themselves
-    // Only the drones' lines are taken out: a chanter note held for
-    // seconds stands in the median too, but off the drones' harmonics.
+    mDrones = findDrones();
+    if (!mDrones.empty())
+        mLines = mDrones;
+    // Only the drones' lines are taken out, where they were last heard (a
+    // drone stopped fades from the median by itself): a chanter note held
+    // for seconds stands in the median too, but off the drones' harmonics.
     std::fill(mProfile.begin(), mProfile.end(), 0.0f);
-    for (const DroneSet::Drone& drone : found.drones) {
+    for (const DroneSet::Drone& drone : mLines.drones) {
         for (int h = 1;; ++h) {
             const long centre = std::lround(binOf(static_cast<float>(h) * drone.frequency_Hz));
-            if (centre + 1 >= static_cast<long>(mMedian.size()))
+            if (centre + kLineReach >= static_cast<long>(mMedian.size()))
                 break;
-            for (long k = std::max(0L, centre - 1); k <= centre + 1; ++k)
+            for (long k = std::max(0L, centre - kLineReach); k <= centre + kLineReach; ++k)
                 mProfile[static_cast<std::size_t>(k)] = kOverSubtraction * mMedian[static_cast<std::size_t>(k)];
         }
     }
@@ -393,16 +407,18 @@ DroneSet ChanterFilter::findDrones() const
         // The tenors' third harmonic is their strongest and the bass's sixth,
         // under it, is weak; where two tenors sound it swings at three times
         // their beat, around their mean.
+        // their beat, around their mean: over seconds the two lines part.
         const float third_Hz = lineFrequency_Hz(3.0f * refinedFundamental(level, tenor_Hz));
-        tenor.frequency_Hz = third_Hz / 3.0f;
-        const float beat_Hz = beatRate_Hz(third_Hz) / 3.0f;
-        if (beat_Hz > 0.0f) {
-            found.tenorBeat_Hz = beat_Hz;
-            tenor.frequency_Hz = third_Hz / 3.0f + beat_Hz / 2.0f;
+        std::vector<float> lines = resolvedLines_Hz(third_Hz, 3.0f * kFastestBeat_Hz, 6.0f * bass.frequency_Hz);
+        if (lines.empty())
+            lines.push_back(third_Hz);
+        std::sort(lines.begin(), lines.end(), std::greater<>());
+        for (float line_Hz : lines) {
+            tenor.frequency_Hz = line_Hz / 3.0f;
             found.drones.push_back(tenor);
-            tenor.frequency_Hz = third_Hz / 3.0f - beat_Hz / 2.0f;
         }
-        found.drones.push_back(tenor);
+        if (lines.size() == 2)
+            found.tenorBeat_Hz = (lines[0] - lines[1]) / 3.0f;
     }
     return found;
 }
@@ -452,55 +468,65 @@ float ChanterFilter::lineFrequency_Hz(float approximate_Hz) const
     return median(frequencies);
 }
 
-float ChanterFilter::beatRate_Hz(float frequency_Hz) const
+std::vector<float> ChanterFilter::resolvedLines_Hz(float approximate_Hz, float reach_Hz, float exclude_Hz) const
 {
-    const long bin = std::lround(binOf(frequency_Hz));
-    if (bin < 1 || static_cast<std::size_t>(bin) >= mMedian.size() || mHistory.size() < 16)
-        return 0.0f;
+    const long bin = std::lround(binOf(approximate_Hz));
+    if (bin < 1 || static_cast<std::size_t>(bin) >= mLowBins || mHistory.size() < 16)
+        return {};
     const std::size_t k = static_cast<std::size_t>(bin);
-    // The line's level over the history, frames where something else is
-    // on it taken as its median; then the lag of its strongest self-likeness.
-    std::vector<float> track;
-    track.reserve(mHistory.size());
-    for (const Heard& frame : mHistory) {
-        const float power = frame.power[k];
-        track.push_back(std::sqrt(power > kAlone * mMedian[k] ? mMedian[k] : power));
+    // A bin's values frame after frame are what sounds near its frequency,
+    // shifted down and sampled at the frame rate: their spectrum over the
+    // seconds of the history parts lines a fraction of a hertz apart.
+    // Frames where something else is on the line are left out.
+    const std::size_t count = mHistory.size();
+    std::vector<std::complex<double>> values(count);
+    for (std::size_t m = 0; m < count; ++m) {
+        const Heard& frame = mHistory[m];
+        const bool alone = frame.power[k] <= kAlone * mMedian[k];
+        const double window = 0.5 - 0.5 * std::cos(2.0 * kPi * (static_cast<double>(m) + 0.5) / static_cast<double>(count));
+        values[m] = alone ? window * std::complex<double>(frame.low[k]) : std::complex<double>();
     }
-    float mean = 0.0f;
-    for (float value : track)
-        mean += value;
-    mean /= static_cast<float>(track.size());
-    for (float& value : track)
-        value -= mean;
-    const float frameRate_Hz = mRate_Hz / static_cast<float>(mHop);
-    const std::size_t shortest = static_cast<std::size_t>(frameRate_Hz / (3.0f * kFastestBeat_Hz));
-    const std::size_t longest = track.size() / 2;
-    double energy = 0.0;
-    for (float value : track)
-        energy += static_cast<double>(value) * value;
-    std::size_t bestLag = 0;
-    double best = 0.0;
-    double previous = 1.0;
-    bool fallen = false;
-    for (std::size_t lag = std::max<std::size_t>(1, shortest); lag <= longest; ++lag) {
-        double sum = 0.0;
-        for (std::size_t n = lag; n < track.size(); ++n)
-            sum += static_cast<double>(track[n]) * track[n - lag];
-        const double likeness = energy > 0.0 ? sum / energy * static_cast<double>(track.size()) /
-                                                   static_cast<double>(track.size() - lag)
-                                             : 0.0;
-        // The first peak after the self-likeness has fallen below zero.
-        if (likeness < 0.0)
-            fallen = true;
-        if (fallen && likeness > best && likeness >= previous) {
-            best = likeness;
-            bestLag = lag;
+    const double hop_s = static_cast<double>(mHop) / mRate_Hz;
+    const auto strength = [&](double frequency_Hz) {
+        const std::complex<double> turn = std::polar(1.0, -2.0 * kPi * frequency_Hz * hop_s);
+        std::complex<double> rotation(1.0, 0.0);
+        std::complex<double> sum;
+        for (std::size_t m = 0; m < count; ++m) {
+            sum += values[m] * rotation;
+            rotation *= turn;
         }
-        previous = likeness;
+        return std::norm(sum);
+    };
+    const double step_Hz = 0.1 / (hop_s * static_cast<double>(count));
+    std::vector<double> grid;
+    for (double f = approximate_Hz - reach_Hz; f <= approximate_Hz + reach_Hz; f += step_Hz)
+        grid.push_back(strength(f));
+    // Peaks between grid points (a parabola through the log strengths),
+    // strongest first.
+    std::vector<std::pair<double, float>> peaks;
+    for (std::size_t n = 1; n + 1 < grid.size(); ++n) {
+        if (!(grid[n] > grid[n - 1] && grid[n] >= grid[n + 1]))
+            continue;
+        const double left = std::log(grid[n - 1] + 1e-30);
+        const double middle = std::log(grid[n] + 1e-30);
+        const double right = std::log(grid[n + 1] + 1e-30);
+        const double curvature = left - 2.0 * middle + right;
+        const double offset = curvature < 0.0 ? 0.5 * (left - right) / curvature : 0.0;
+        const double frequency_Hz = approximate_Hz - reach_Hz + (static_cast<double>(n) + offset) * step_Hz;
+        if (std::abs(frequency_Hz - exclude_Hz) < kLineWidth_Hz)
+            continue;
+        peaks.emplace_back(grid[n], static_cast<float>(frequency_Hz));
     }
-    if (bestLag == 0 || best < 0.3)
-        return 0.0f;
-    return frameRate_Hz / static_cast<float>(bestLag);
+    std::sort(peaks.begin(), peaks.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    std::vector<float> lines;
+    for (const auto& [power, frequency_Hz] : peaks) {
+        if (!lines.empty() && power < kSecondLine * peaks.front().first)
+            break;
+        lines.push_back(frequency_Hz);
+        if (lines.size() == 2)
+            break;
+    }
+    return lines;
 }
 
 std::vector<short> ChanterFilter::cleaned(const short* samples, std::size_t count, float samplingFrequency_Hz)

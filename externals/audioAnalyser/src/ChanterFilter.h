@@ -28,6 +28,7 @@
 
 #include <kiss_fftr.h>
 
+#include <complex>
 #include <cstddef>
 #include <deque>
 #include <vector>
@@ -84,8 +85,9 @@ private:
     // The frequency of a steady line near approximate_Hz from the phases of
     // the frames where it sounds alone (approximate_Hz when it cannot tell).
     float lineFrequency_Hz(float approximate_Hz) const;
-    // The rate at which the level of the line near frequency_Hz swings.
-    float beatRate_Hz(float frequency_Hz) const;
+    // The strongest one or two lines within reach_Hz of approximate_Hz (but
+    // not at exclude_Hz), told apart over the seconds of the history.
+    std::vector<float> resolvedLines_Hz(float approximate_Hz, float reach_Hz, float exclude_Hz) const;
     void cleanFrame();
     // The frame starting at start (negative: before the first sample) from
     // the kept input, zeros outside the recording.
@@ -125,6 +127,7 @@ private:
     struct Heard {
         std::vector<float> power;
         std::vector<float> frequency_Hz;
+        std::vector<std::complex<float>> low; // the low bins as they are
     };
     std::deque<Heard> mHistory;
     std::size_t mFramesSinceUpdate = 0;
@@ -132,6 +135,8 @@ private:
     // The power taken out of each bin: the drones' lines only.
     std::vector<float> mProfile;
     DroneSet mDrones;
+    // The drones whose lines are taken out: the last found.
+    DroneSet mLines;
     // Overlap-add: the output under construction from mOutputStart on.
     std::vector<float> mOverlap;
     std::size_t mOutputStart = 0;
