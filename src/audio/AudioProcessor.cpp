@@ -187,7 +187,7 @@ void AudioProcessor::processBlock(const QByteArray& block, bool transcribing)
     try {
         applyPendingSettings();
         if (!transcribing) {
-            mLiveData += block;
+            mLiveData += heardLive(block);
             const int window_B = static_cast<int>(mPitchFinder.dataParams().dataSize_B());
             if (window_B > 0 && mLiveData.size() >= window_B) {
                 const std::vector<short> window =
@@ -205,6 +205,32 @@ void AudioProcessor::processBlock(const QByteArray& block, bool transcribing)
     } catch (...) {
         qDebug() << "UNKNOWN EXCEPTION!";
     }
+}
+
+QByteArray AudioProcessor::heardLive(const QByteArray& block)
+{
+    const TranscriptionSession::Settings& settings = mSession->settings();
+    if (!settings.findDrones)
+        return block;
+    if (mLiveFilter.samplingFrequency_Hz() != settings.samplingFrequency_Hz)
+        mLiveFilter.reset(settings.samplingFrequency_Hz);
+    // Listening goes on while no drones sound, so that drones struck in
+    // later are found; drones that stop are listened for again.
+    if (mLiveFilter.state() == ChanterFilter::State::Passing ||
+        (mLiveFilter.cleaning() && mLiveFilter.drones().empty()))
+        mLiveFilter.reset();
+    const std::vector<short> samples = utils::decodePcm16(block.constData(), static_cast<std::size_t>(block.size()));
+    mLiveFilter.push(samples.data(), samples.size());
+    if (!mLiveFilter.cleaning())
+        return block;
+    std::vector<short> cleaned;
+    mLiveFilter.take(cleaned);
+    // When the drones are first found the seconds listened to come cleaned
+    // at once: the pitch shown is the newest.
+    if (cleaned.size() > samples.size())
+        cleaned.erase(cleaned.begin(), cleaned.end() - static_cast<long>(samples.size()));
+    const std::vector<char> bytes = utils::encodePcm16(cleaned);
+    return QByteArray(bytes.data(), static_cast<int>(bytes.size()));
 }
 
 void AudioProcessor::transcribeBlock(const QByteArray& block, bool finishing)

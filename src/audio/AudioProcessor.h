@@ -18,6 +18,7 @@
 // Exceptions never leave the thread: they end in a result with its error
 // flag set.
 
+#include "ChanterFilter.h"
 #include "DroneSet.h"
 #include "PipeNote.h"
 #include "PipeTuning.h"
@@ -97,6 +98,9 @@ private slots:
 private:
     // One block in the given mode: pitch only, or transcription.
     void processBlock(const QByteArray& block, bool transcribing);
+    // The block as the live pitch hears it: as recorded, or with the drones
+    // taken out once found (a filter's worth of samples later).
+    QByteArray heardLive(const QByteArray& block);
     void applyPendingSettings();
     // Changes the session's settings under the lock, then raises their flag.
     void changeSessionSettings(const std::function<void(TranscriptionSession::Settings&)>& change);
@@ -133,6 +137,9 @@ private:
     QByteArray mSplitSample;
     bool mLowAReported = false;
     QByteArray mLiveData;
+    // Takes the drones out of the live pitch (calibration, the note shown)
+    // as the session does for a recording.
+    ChanterFilter mLiveFilter;
     std::mutex mRecorderMutex; // guards the three below; taken before the recorder's lock
     AudioRecorder* mRecorder = nullptr;
     qint64 mHistoricBytesProcessed = 0;

@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <set>
 
 namespace {
 
@@ -68,6 +69,52 @@ TEST_F(AudioProcessorTest, PitchOnlyModeAnalysesOneWindowPerWindowOfData)
     recorder.stop();
     EXPECT_EQ(windows.count(), chunks.count() / 2);
     EXPECT_NEAR(windows.first().first().value<PitchFinder::AnalysisResults>().frequency_Hz, 640.0f, 3.0f);
+}
+
+TEST_F(AudioProcessorTest, ThePitchOfEachWindowIsTheChantersOverTheDrones)
+{
+    // As a piper calibrates: the drones struck in, then the scale on the
+    // chanter; once the drones are found every window is a chanter note.
+    const char* played = "LA:1500 LG:700 B:700 C:700 D:700 E:700 F:700 HG:700 HA:700";
+    const std::vector<short> audio = phrases::withDrones(phrases::render(played), phrases::Drones{});
+    const audioDevices::InputFile file = inputFileOf(dir.filePath("scale.wav"), audio, 20.0, 2048);
+    for (const bool findDrones : {true, false}) {
+        AudioRecorder recorder(file);
+        AudioProcessor processor;
+        processor.setDataParams(PitchFinder::DataParams(2048, kRate_Hz));
+        processor.setParams(chanterProcessingParams(phrases::chanter()));
+        processor.setFindDrones(findDrones);
+        processor.setAudioRecorder(&recorder);
+        QObject::connect(&recorder, &AudioRecorder::dataReceived, &processor, &AudioProcessor::processData);
+        QSignalSpy windows(&processor, &AudioProcessor::dataProcessed);
+        recorder.restart(file.name(), kRate_Hz, 2048);
+        auto* input = qobject_cast<FileAudioInput*>(recorder.input());
+        ASSERT_NE(input, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return input->finished(); }, 30000));
+        recorder.stop();
+        // Past the listening and the filter's delay, up to the last note's end.
+        const int first = static_cast<int>(3.3f * kRate_Hz / 2048);
+        const int last = static_cast<int>(audio.size() / 2048) - 2;
+        int offTheScale = 0;
+        std::set<int> notes;
+        for (int w = first; w < std::min(last, static_cast<int>(windows.count())); ++w) {
+            const float frequency_Hz = windows.at(w).first().value<PitchFinder::AnalysisResults>().frequency_Hz;
+            float centre_Hz = 0.0f;
+            float cents = 0.0f;
+            PipeTuning chanter = phrases::chanter();
+            const PipeTuning::ReferenceNote note = chanter.calculate(frequency_Hz, centre_Hz, cents);
+            if (note < PipeTuning::LowG || std::abs(cents) > 15.0f)
+                ++offTheScale;
+            else
+                notes.insert(note);
+        }
+        if (findDrones) {
+            EXPECT_EQ(offTheScale, 0);
+            EXPECT_EQ(notes.size(), 7u); // Low A and Low G were before
+        } else {
+            EXPECT_GT(offTheScale, 0); // what the drones do to it
+        }
+    }
 }
 
 TEST_F(AudioProcessorTest, ALiveTranscriptionEqualsTheCommandLineOneNoteForNote)
