@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <random>
 
 namespace synth {
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+} // namespace
 
 namespace {
 
@@ -89,6 +94,44 @@ std::vector<Segment> randomWalk(const PipeTuning& tuning, float seconds, float s
         total += duration;
     }
     return segments;
+}
+
+std::vector<float> droneFrequencies_Hz(float lowA_Hz, const Drones& drones)
+{
+    const float tenor_Hz = lowA_Hz / 2.0f * std::pow(2.0f, drones.tenorCents / 1200.0f);
+    return {lowA_Hz / 4.0f * std::pow(2.0f, drones.bassCents / 1200.0f), tenor_Hz + drones.tenorBeat_Hz / 2.0f,
+            tenor_Hz - drones.tenorBeat_Hz / 2.0f};
+}
+
+std::vector<float> drones(float lowA_Hz, const Drones& drones, std::size_t count, float samplingFrequency_Hz, float rms)
+{
+    // Harmonic levels in dB from the fundamental on; 3 dB less for each
+    // further harmonic down to 40 dB under the strongest.
+    std::vector<float> levels_dB = {-12.0f, -3.0f, 0.0f, -1.0f, -4.0f, -7.0f, -10.0f};
+    while (levels_dB.back() > -40.0f)
+        levels_dB.push_back(levels_dB.back() - 3.0f);
+    const std::vector<float> frequencies_Hz = droneFrequencies_Hz(lowA_Hz, drones);
+    const double shares[] = {0.4, 0.3, 0.3};
+    const double limit_Hz = 0.45 * samplingFrequency_Hz;
+    std::vector<double> out(count, 0.0);
+    for (std::size_t d = 0; d < frequencies_Hz.size(); ++d) {
+        double power = 0.0;
+        for (std::size_t h = 0; h < levels_dB.size() && (h + 1) * frequencies_Hz[d] < limit_Hz; ++h)
+            power += 0.5 * std::pow(10.0, levels_dB[h] / 10.0);
+        const double scale = rms * std::sqrt(shares[d] / power);
+        for (std::size_t h = 0; h < levels_dB.size() && (h + 1) * frequencies_Hz[d] < limit_Hz; ++h) {
+            // A phasor turned sample by sample, its start spread over harmonics.
+            const double step = 2.0 * kPi * (h + 1) * frequencies_Hz[d] / samplingFrequency_Hz;
+            const std::complex<double> turn = std::polar(1.0, step);
+            std::complex<double> phasor = std::polar(scale * std::pow(10.0, levels_dB[h] / 20.0),
+                                                     0.7 * static_cast<double>(h * h + d));
+            for (std::size_t n = 0; n < count; ++n) {
+                out[n] += phasor.imag();
+                phasor *= turn;
+            }
+        }
+    }
+    return std::vector<float>(out.begin(), out.end());
 }
 
 } // namespace synth

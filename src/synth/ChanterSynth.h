@@ -38,4 +38,18 @@ std::vector<Segment> scale(const PipeTuning& tuning, float noteDuration_s);
 std::vector<Segment> randomWalk(const PipeTuning& tuning, float seconds, float shortest_s, float longest_s,
                                 unsigned int seed);
 
+// A set of pipes' drones as a microphone hears them: a weak fundamental and
+// most of the power in harmonics 2 to 6; the bass two octaves and two tenors
+// one octave under lowA_Hz, each off it by the cents given, the tenors apart
+// by their beat. Shares of the power: bass 0.4, each tenor 0.3.
+struct Drones {
+    float bassCents = -7.0f;
+    float tenorCents = 5.0f;
+    float tenorBeat_Hz = 0.4f;
+};
+// Bass, then the tenors high and low.
+std::vector<float> droneFrequencies_Hz(float lowA_Hz, const Drones& drones);
+// count samples of the three drones, their power together rms^2.
+std::vector<float> drones(float lowA_Hz, const Drones& drones, std::size_t count, float samplingFrequency_Hz, float rms);
+
 } // namespace synth

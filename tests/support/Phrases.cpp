@@ -61,54 +61,28 @@ std::vector<short> render(const std::string& text, float rate_Hz)
 
 std::vector<float> droneFrequencies_Hz(const Drones& drones)
 {
-    const float lowA_Hz = chanter().lowA_Hz();
-    const float tenor_Hz = lowA_Hz / 2.0f * std::pow(2.0f, drones.tenorCents / 1200.0f);
-    return {lowA_Hz / 4.0f * std::pow(2.0f, drones.bassCents / 1200.0f), tenor_Hz + drones.tenorBeat_Hz / 2.0f,
-            tenor_Hz - drones.tenorBeat_Hz / 2.0f};
+    return synth::droneFrequencies_Hz(chanter().lowA_Hz(), {drones.bassCents, drones.tenorCents, drones.tenorBeat_Hz});
 }
 
 std::vector<short> withDrones(const std::vector<short>& chanterPcm, const Drones& drones, float rate_Hz)
 {
-    // Harmonic levels in dB from the fundamental on; 3 dB less for each
-    // further harmonic up to 40 dB down.
-    std::vector<float> levels_dB = {-12.0f, -3.0f, 0.0f, -1.0f, -4.0f, -7.0f, -10.0f};
-    while (levels_dB.back() > -40.0f)
-        levels_dB.push_back(levels_dB.back() - 3.0f);
-    const std::vector<float> frequencies_Hz = droneFrequencies_Hz(drones);
-    const float shares[] = {0.4f, 0.3f, 0.3f};
-    const std::size_t lead = static_cast<std::size_t>(drones.lead_s * rate_Hz);
-    const std::size_t count = lead + chanterPcm.size();
-    double chanterPower = 0.0;
+    double power = 0.0;
     std::size_t sounding = 0;
     for (short sample : chanterPcm)
         if (sample != 0) {
-            chanterPower += static_cast<double>(sample) * sample;
+            power += static_cast<double>(sample) * sample;
             ++sounding;
         }
-    const double chanterRms = sounding > 0 ? std::sqrt(chanterPower / static_cast<double>(sounding)) : 8000.0;
-    std::vector<double> out(count, 0.0);
-    for (std::size_t n = 0; n < chanterPcm.size(); ++n)
-        out[lead + n] = chanterPcm[n];
-    for (std::size_t d = 0; d < 3; ++d) {
-        double harmonicPower = 0.0;
-        for (std::size_t h = 0; h < levels_dB.size(); ++h)
-            if (static_cast<float>(h + 1) * frequencies_Hz[d] < 0.45f * rate_Hz)
-                harmonicPower += 0.5 * std::pow(10.0, levels_dB[h] / 10.0);
-        const double scale = chanterRms * std::pow(10.0, drones.level_dB / 20.0) * std::sqrt(shares[d] / harmonicPower);
-        for (std::size_t h = 0; h < levels_dB.size(); ++h) {
-            const double frequency_Hz = static_cast<double>(h + 1) * frequencies_Hz[d];
-            if (frequency_Hz >= 0.45 * rate_Hz)
-                break;
-            const double amplitude = scale * std::pow(10.0, levels_dB[h] / 20.0);
-            const double phase = 0.7 * static_cast<double>(h * h + d);
-            const double step = 2.0 * 3.14159265358979323846 * frequency_Hz / rate_Hz;
-            for (std::size_t n = 0; n < count; ++n)
-                out[n] += amplitude * std::sin(step * static_cast<double>(n) + phase);
-        }
+    const double rms = sounding > 0 ? std::sqrt(power / static_cast<double>(sounding)) : 8000.0;
+    const std::size_t lead = static_cast<std::size_t>(drones.lead_s * rate_Hz);
+    std::vector<float> out = synth::drones(chanter().lowA_Hz(), {drones.bassCents, drones.tenorCents, drones.tenorBeat_Hz},
+                                           lead + chanterPcm.size(), rate_Hz,
+                                           static_cast<float>(rms * std::pow(10.0, drones.level_dB / 20.0)));
+    std::vector<short> pcm(out.size());
+    for (std::size_t n = 0; n < out.size(); ++n) {
+        const float sum = out[n] + (n >= lead ? chanterPcm[n - lead] : 0.0f);
+        pcm[n] = static_cast<short>(std::lround(std::clamp(sum, -32768.0f, 32767.0f)));
     }
-    std::vector<short> pcm(count);
-    std::transform(out.begin(), out.end(), pcm.begin(),
-                   [](double value) { return static_cast<short>(std::lround(std::clamp(value, -32768.0, 32767.0))); });
     return pcm;
 }
 
