@@ -217,7 +217,7 @@ QByteArray AudioProcessor::heardLive(const QByteArray& block)
     // Listening goes on while no drones sound, so that drones struck in
     // later are found; drones that stop are listened for again.
     if (mLiveFilter.state() == ChanterFilter::State::Passing ||
-        (mLiveFilter.cleaning() && mLiveFilter.drones().empty()))
+        (mLiveFilter.cleaning() && !mLiveFilter.hearsDrones()))
         mLiveFilter.reset();
     const std::vector<short> samples = utils::decodePcm16(block.constData(), static_cast<std::size_t>(block.size()));
     mLiveFilter.push(samples.data(), samples.size());

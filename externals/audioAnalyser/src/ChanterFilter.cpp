@@ -320,7 +320,7 @@ void ChanterFilter::decide()
     // Too little heard to tell: as recorded.
     if (mHistory.size() >= 8)
         updateProfile();
-    if (mDrones.empty()) {
+    if (mLines.empty()) {
         mState = State::Passing;
         mInput.clear();
         mHistory.clear();

@@ -63,7 +63,10 @@ public:
 
     State state() const { return mState; }
     bool cleaning() const { return mState == State::Cleaning; }
-    const DroneSet& drones() const { return mDrones; }
+    // The drones as last heard (kept when they stop), and whether they
+    // sound now.
+    const DroneSet& drones() const { return mLines; }
+    bool hearsDrones() const { return !mDrones.empty(); }
     std::size_t frameLength() const { return mFrameLength; }
     float samplingFrequency_Hz() const { return mRate_Hz; }
 
@@ -134,8 +137,9 @@ private:
     std::vector<float> mMedian;
     // The power taken out of each bin: the drones' lines only.
     std::vector<float> mProfile;
+    // The drones found at the last look, and the last found, whose lines
+    // are taken out.
     DroneSet mDrones;
-    // The drones whose lines are taken out: the last found.
     DroneSet mLines;
     // Overlap-add: the output under construction from mOutputStart on.
     std::vector<float> mOverlap;
