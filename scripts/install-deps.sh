@@ -18,6 +18,8 @@ packages=(
     libsndfile1-dev
     libqt5svg5
     libqt5multimedia5-plugins
+    pulseaudio
+    pulseaudio-utils
     xvfb
     xauth
 )
