@@ -2,6 +2,7 @@
 
 #include "AppResources.h"
 #include "AudioDevices.h"
+#include "AudioFileReader.h"
 #include "AudioProcessor.h"
 #include "AudioProcessorWrapper.h"
 #include "AudioRecorderWrapper.h"
@@ -93,6 +94,13 @@ MainWindow::MainWindow(audioDevices::InputFile inputFile, QWidget* parent)
                                std::make_pair(&mBarClick, "sounds/click2.wav")}) {
         sound->setSource(QUrl::fromLocalFile(appResources::path(file)));
         sound->setLoopCount(1);
+        // The transcription takes the click back out of what the microphone
+        // hears; a sound that cannot be read is never looked for.
+        AudioData audio;
+        std::string error;
+        if (!readAudioFile(appResources::path(file).toStdString(), audio, error))
+            qWarning().noquote() << QString::fromStdString(error);
+        mClickSounds.push_back({audio.samples, audio.samplingFrequency_Hz});
     }
     mFancyPipes = QPixmap(":/fancy_pipes");
 #ifndef QT_NO_SESSIONMANAGER
@@ -334,6 +342,7 @@ void MainWindow::initProcessing()
                                        mSettings.minimumPitchPeak);
     mProcessor->setSecondLook(mSettings.secondLook);
     mProcessor->setFindDrones(mSettings.findDrones);
+    mProcessor->setClickSounds(mClickSounds);
 }
 
 void MainWindow::redeliverLastResult()

@@ -11,6 +11,7 @@
 
 #include "AudioDevices.h"
 #include "CalibrationFlow.h"
+#include "ClickSuppressor.h"
 #include "DroneSet.h"
 #include "GeneralSettings.h"
 #include "LiveViews.h"
@@ -29,6 +30,7 @@
 #include <QTimer>
 
 #include <optional>
+#include <vector>
 
 class AudioProcessor;
 class AudioProcessorWrapper;
@@ -252,6 +254,10 @@ private:
     QTimer mClickLabelTimer;
     QSoundEffect mClick;
     QSoundEffect mBarClick;
+    // Their samples, in the order the recorder's click marks number them.
+    std::vector<ClickSuppressor::Sound> mClickSounds;
+    static constexpr int kClickSound = 0;
+    static constexpr int kBarClickSound = 1;
 
     NoteMap mLastMelody;
     NoteMap mLastGracenotes;

@@ -85,8 +85,11 @@ void MainWindow::playClick()
     if (!mSettings.metronomeEnabled)
         return;
     const bool barStart = mMetronome.nextClick();
-    QSoundEffect& sound = mSettings.differentBarBeginClick && barStart ? mBarClick : mClick;
-    sound.play();
+    const bool barClick = mSettings.differentBarBeginClick && barStart;
+    (barClick ? mBarClick : mClick).play();
+    // Where the recording stands as it sounds: the transcription finds the
+    // click after it.
+    mRecorderWrapper->markClick(barClick ? kBarClickSound : kClickSound);
 }
 
 void MainWindow::onClickLabelTimer()

@@ -1,6 +1,5 @@
 #include "AudioProcessor.h"
 
-#include "AudioRecorder.h"
 #include "utils.h"
 
 #include <QDebug>
@@ -101,12 +100,31 @@ TranscriptionSession::Settings AudioProcessor::sessionSettings()
     return mSessionSettings;
 }
 
+void AudioProcessor::setClickSounds(std::vector<ClickSuppressor::Sound> sounds)
+{
+    {
+        std::unique_lock<std::mutex> lock(mSettingsMutex);
+        mClickSounds = std::move(sounds);
+    }
+    mClickSoundsPending = true;
+}
+
 void AudioProcessor::setAudioRecorder(AudioRecorder* recorder)
 {
     std::unique_lock<std::mutex> lock(mRecorderMutex);
     mRecorder = recorder;
     mHistoricBytesProcessed = 0;
     mLiveBytesProcessed = 0;
+    mClicksFetched = 0;
+}
+
+void AudioProcessor::fetchClicks()
+{
+    if (mRecorder == nullptr)
+        return;
+    const std::vector<AudioRecorder::ClickMark> clicks = mRecorder->clicksSince(mClicksFetched);
+    mClicksFetched += clicks.size();
+    mNewClicks.insert(mNewClicks.end(), clicks.begin(), clicks.end());
 }
 
 void AudioProcessor::processData(qint64 totalDataSize_B, bool historicRecordingEnabled)
@@ -129,12 +147,15 @@ void AudioProcessor::processData(qint64 totalDataSize_B, bool historicRecordingE
     if (transcribing) {
         if (mHistoricBytesProcessed < totalDataSize_B) {
             const QByteArray recent = mRecorder->getRecentData(mHistoricBytesProcessed);
+            fetchClicks();
             processBlock(recent, true);
             mHistoricBytesProcessed += recent.size();
         }
         mLiveBytesProcessed = 0;
         return;
     }
+    mClicksFetched = 0;
+    mNewClicks.clear();
     if (mLiveBytesProcessed < totalDataSize_B) {
         const QByteArray newest = mRecorder->getRecentData(0);
         mLiveBytesProcessed = mRecorder->getLiveBytesReceived();
@@ -152,6 +173,10 @@ void AudioProcessor::finishTranscription(QByteArray recording)
     // The recorder may be back in live mode by now, so the rest comes from
     // the recording the main window took at Stop.
     const QByteArray rest = recording.mid(mBytesTranscribed);
+    {
+        std::unique_lock<std::mutex> lock(mRecorderMutex);
+        fetchClicks();
+    }
     try {
         applyPendingSettings();
         transcribeBlock(rest, true);
@@ -173,6 +198,12 @@ void AudioProcessor::applyPendingSettings()
     // its next reset and sets the interval again after it.
     if (mSessionSettingsPending.exchange(false))
         mSession->setSettings(mSessionSettings);
+    // The click sounds are made for the recording's rate.
+    const float rate_Hz = mSession->settings().samplingFrequency_Hz;
+    if (mClickSoundsPending.exchange(false) || mClickSoundsRate_Hz != rate_Hz) {
+        mSession->clickSuppressor().setSounds(mClickSounds, rate_Hz);
+        mClickSoundsRate_Hz = rate_Hz;
+    }
     if (mTuningPending.exchange(false))
         mSession->setReference(mPendingTuning);
     mSession->setEstimateLowA(mEstimateLowA);
@@ -243,6 +274,10 @@ void AudioProcessor::transcribeBlock(const QByteArray& block, bool finishing)
     }
     if (mTranscriptionDisabled)
         return;
+    // Told before the samples they may sound in.
+    for (const AudioRecorder::ClickMark& click : mNewClicks)
+        mSession->clickSuppressor().addClick(click.position, click.sound);
+    mNewClicks.clear();
     mBytesTranscribed += block.size();
     mSplitSample += block;
     const std::size_t whole_B = static_cast<std::size_t>(mSplitSample.size()) / 2 * 2;

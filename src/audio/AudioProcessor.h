@@ -18,6 +18,8 @@
 // Exceptions never leave the thread: they end in a result with its error
 // flag set.
 
+#include "AudioRecorder.h"
+#include "ClickSuppressor.h"
 #include "ChanterFilter.h"
 #include "DroneSet.h"
 #include "PipeNote.h"
@@ -32,8 +34,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-
-class AudioRecorder;
+#include <vector>
 
 class AudioProcessor : public QObject
 {
@@ -64,6 +65,10 @@ public:
     // The session's settings as the setters left them (applied to the
     // session at the next block).
     TranscriptionSession::Settings sessionSettings();
+    // The sounds of the metronome's clicks (AudioRecorder::markClick's
+    // sound numbers): the clicks the recorder marks are taken out of what
+    // is transcribed.
+    void setClickSounds(std::vector<ClickSuppressor::Sound> sounds);
     void enableTranscription(bool enable) { mTranscriptionEnabled = enable; }
     void resetTranscription() { mResetPending = true; }
     void setDebugDisable() { mTranscriptionDisabled = true; }
@@ -110,6 +115,9 @@ private:
     // Signals the session's last good result, flagged when a run failed.
     void emitResult(bool error);
     void reportEstimatedLowA();
+    // Takes the clicks the recorder marked since the last fetch; under
+    // mRecorderMutex, after the samples they may sound in were fetched.
+    void fetchClicks();
 
     std::unique_ptr<TranscriptionSession> mSession;
     PitchFinder mPitchFinder;
@@ -121,12 +129,14 @@ private:
     PitchFinder::ProcessingParams mPendingProcessingParams;
     PipeTuning mPendingTuning;
     TranscriptionSession::Settings mSessionSettings;
+    std::vector<ClickSuppressor::Sound> mClickSounds;
     std::atomic<bool> mTranscriptionEnabled{false};
     std::atomic<bool> mResetPending{true};
     std::atomic<bool> mTuningPending{false};
     std::atomic<bool> mDataParamsPending{false};
     std::atomic<bool> mProcessingParamsPending{false};
     std::atomic<bool> mSessionSettingsPending{false};
+    std::atomic<bool> mClickSoundsPending{false};
     std::atomic<bool> mPlaybackActive{false};
     std::atomic<bool> mTranscriptionDisabled{false};
     std::atomic<bool> mEstimateLowA{false};
@@ -136,12 +146,17 @@ private:
     int mBytesTranscribed = 0;
     QByteArray mSplitSample;
     bool mLowAReported = false;
+    // The click sounds as the session has them, made for this rate.
+    float mClickSoundsRate_Hz = 0.0f;
+    // Clicks fetched, not yet told to the session.
+    std::vector<AudioRecorder::ClickMark> mNewClicks;
     QByteArray mLiveData;
     // Takes the drones out of the live pitch (calibration, the note shown)
     // as the session does for a recording.
     ChanterFilter mLiveFilter;
-    std::mutex mRecorderMutex; // guards the three below; taken before the recorder's lock
+    std::mutex mRecorderMutex; // guards the four below; taken before the recorder's lock
     AudioRecorder* mRecorder = nullptr;
     qint64 mHistoricBytesProcessed = 0;
     qint64 mLiveBytesProcessed = 0;
+    std::size_t mClicksFetched = 0;
 };

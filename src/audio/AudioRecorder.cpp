@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <mutex>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -128,6 +129,9 @@ void AudioRecorder::enableHistoricRecording(bool enable)
     std::unique_lock<std::mutex> lock(mMutex);
     if (enable) {
         mRecorded.clear();
+        mClicks.clear();
+        mRead_B = 0;
+        mLastRead.invalidate();
         mFirstDataSignalled = false;
     }
     mLiveBytesReceived = 0;
@@ -163,6 +167,27 @@ float AudioRecorder::getElapsed_s() const
     return static_cast<float>(static_cast<double>(mRecorded.size()) / (2.0 * rate_Hz));
 }
 
+void AudioRecorder::markClick(int sound)
+{
+    std::unique_lock<std::mutex> lock(mMutex);
+    if (!mHistoricRecording)
+        return;
+    qint64 position = mRecorded.size() / 2;
+    if (mLastRead.isValid()) {
+        const qint64 since_ms = std::min(mLastRead.elapsed(), kLongestReadGap_ms);
+        position = std::max(position, mRead_B / 2 + since_ms * mFormat.sampleRate() / 1000);
+    }
+    mClicks.push_back({static_cast<std::size_t>(position), sound});
+}
+
+std::vector<AudioRecorder::ClickMark> AudioRecorder::clicksSince(std::size_t from) const
+{
+    std::unique_lock<std::mutex> lock(mMutex);
+    if (from >= mClicks.size())
+        return {};
+    return std::vector<ClickMark>(mClicks.begin() + static_cast<long>(from), mClicks.end());
+}
+
 void AudioRecorder::audioStateChanged(QAudio::State state)
 {
     qDebug() << QString("Audio state changed to: %1").arg(stateText(state));
@@ -184,6 +209,10 @@ void AudioRecorder::audioDataReady()
     mPending += mInputDevice->readAll();
     {
         std::unique_lock<std::mutex> lock(mMutex);
+        if (mHistoricRecording) {
+            mRead_B = mRecorded.size() + mPending.size();
+            mLastRead.start();
+        }
         if (!mPending.isEmpty() && !mFirstDataSignalled && mHistoricRecording) {
             mFirstDataSignalled = true;
             lock.unlock();

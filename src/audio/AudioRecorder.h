@@ -14,17 +14,26 @@
 
 #include <QAudioFormat>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <mutex>
 #include <QObject>
 #include <QString>
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class AudioRecorder : public QObject
 {
     Q_OBJECT
 public:
+    // A metronome click played while recording: which sound, and where the
+    // recording stood (in samples) when it was played.
+    struct ClickMark {
+        std::size_t position = 0;
+        int sound = 0;
+    };
+
     // file: the recording offered as the file input, if any.
     explicit AudioRecorder(audioDevices::InputFile file = {}, QObject* parent = nullptr);
     ~AudioRecorder() override;
@@ -49,6 +58,14 @@ public:
     // The recording after its first fromByte bytes; empty when there is none.
     QByteArray getRecentData(qint64 fromByte) const;
     float getElapsed_s() const;
+    // The metronome plays a click of the given sound now; kept while
+    // recording historically, forgotten when a recording starts. Its place
+    // is the samples read so far plus the time since the last read: the
+    // input arrives in bursts, the clock runs on. A click marked after a
+    // fetch of the recording stands at or after its end.
+    void markClick(int sound);
+    // The clicks marked after the first from.
+    std::vector<ClickMark> clicksSince(std::size_t from) const;
 
     // The backend in use, for tests that pace a file input; null when closed.
     AudioInputBackend* input() const { return mInput.get(); }
@@ -66,13 +83,21 @@ public slots:
     void audioDataReady();
 
 private:
-    mutable std::mutex mMutex; // guards mRecorded, mLiveBytesReceived
+    // How far past the last read the clock runs on: an input that stalls
+    // does not carry the clicks' places away.
+    static constexpr qint64 kLongestReadGap_ms = 250;
+
+    mutable std::mutex mMutex; // guards mRecorded, mLiveBytesReceived, mClicks, mRead_B, mLastRead
     const audioDevices::InputFile mInputFile;
     std::unique_ptr<AudioInputBackend> mInput;
     QIODevice* mInputDevice = nullptr; // owned by mInput
     QString mDeviceName;
     QAudioFormat mFormat;
     QByteArray mRecorded;
+    std::vector<ClickMark> mClicks;
+    // The recording's bytes once what was last read is in it, and when.
+    qint64 mRead_B = 0;
+    QElapsedTimer mLastRead;
     bool mRecording = false;
     std::atomic<bool> mHistoricRecording{false};
     qint64 mLiveBytesReceived = 0;

@@ -59,6 +59,12 @@ void AudioRecorderWrapper::enableHistoricRecording(bool enable)
         recorder->enableHistoricRecording(enable);
 }
 
+void AudioRecorderWrapper::markClick(int sound)
+{
+    if (AudioRecorder* recorder = mRecorder.load())
+        recorder->markClick(sound);
+}
+
 float AudioRecorderWrapper::getElapsed_s() const
 {
     AudioRecorder* recorder = mRecorder.load();

@@ -32,6 +32,7 @@ public:
     QByteArray recordedData() const;
     void enableHistoricRecording(bool enable);
     float getElapsed_s() const;
+    void markClick(int sound);
     // The recorder, for the processing thread's direct fetches; null until
     // initialise has run. The recorder lives as long as the wrapper.
     AudioRecorder* recorder() const { return mRecorder.load(); }

@@ -65,6 +65,7 @@ void TranscriptionSession::reset()
     mEngine.setHistoricalTuning(historic);
     applyInterval();
     mSecondLook.reset();
+    mClickSuppressor.reset();
     mSecondLookActive = mSettings.secondLook;
     mHistoricAtStart = historic;
     mFilterOn = mSettings.findDrones;
@@ -146,6 +147,12 @@ bool TranscriptionSession::lowAReady(bool lastChance)
 
 bool TranscriptionSession::feed(const short* samples, std::size_t count)
 {
+    const ClickSuppressor::Span heard = mClickSuppressor.pass(samples, count);
+    return feedHeard(heard.samples, heard.count);
+}
+
+bool TranscriptionSession::feedHeard(const short* samples, std::size_t count)
+{
     if (count > 0) {
         mSamples.insert(mSamples.end(), samples, samples + count);
         filterInput(samples, count, false);
@@ -187,9 +194,12 @@ void TranscriptionSession::filterInput(const short* samples, std::size_t count, 
 
 bool TranscriptionSession::finish()
 {
+    // What waited for a click comes out, the click found in what there is.
+    const ClickSuppressor::Span rest = mClickSuppressor.drain();
+    const bool changed = rest.count > 0 && feedHeard(rest.samples, rest.count);
     filterInput(nullptr, 0, true);
     lowAReady(true);
-    return advance(true);
+    return advance(true) || changed;
 }
 
 bool TranscriptionSession::advance(bool forceRerun)

@@ -26,6 +26,7 @@
 // Runs on the caller's thread (the processing thread or the command line).
 
 #include "ChanterFilter.h"
+#include "ClickSuppressor.h"
 #include "DroneSet.h"
 #include "HistoricPipeTuning.h"
 #include "PipeNote.h"
@@ -113,6 +114,12 @@ public:
     // engine leaves the last good result and the samples not yet taken,
     // which the next call feeds.
     bool feed(const short* samples, std::size_t count);
+    // The metronome's clicks heard in the recording: told their sounds and,
+    // as each is played, where the recording stood, it takes them out of the
+    // samples before anything else reads them (see ClickSuppressor). Never
+    // told a click, it leaves the samples as they are. A reset forgets the
+    // clicks, not the sounds.
+    ClickSuppressor& clickSuppressor() { return mClickSuppressor; }
     // The end of the recording: the Low A's last chance, the rest fed, and
     // one forced re-run so that the result covers every sample; true when
     // the result changed.
@@ -141,6 +148,8 @@ protected:
     virtual bool advanceEngine(const short* samples, unsigned int count, bool forceRerun);
 
 private:
+    // feed, after the clicks are taken out.
+    bool feedHeard(const short* samples, std::size_t count);
     // Whether the Low A is known for this recording, estimating it when due
     // (or at once when lastChance).
     bool lowAReady(bool lastChance);
@@ -152,6 +161,7 @@ private:
     void filterInput(const short* samples, std::size_t count, bool last);
     static float levelOf(const short* samples, std::size_t count);
 
+    ClickSuppressor mClickSuppressor;
     ProgressiveVantor mEngine;
     SecondLook mSecondLook;
     Settings mSettings;
