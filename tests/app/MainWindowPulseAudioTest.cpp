@@ -9,11 +9,13 @@
 #include "MainWindowFixture.h"
 #include "PulseAudioServer.h"
 #include "ScratchHome.h"
+#include "utils.h"
 #include "AudioFileReader.h"
 
 #include <QProcess>
 
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -76,6 +78,14 @@ TEST_P(MainWindowPulseAudioTest, RecordingThroughTheSoundServerGivesTheFilesTran
     EXPECT_EQ(window->lastGracenotes().size(), file.gracing.size());
     EXPECT_EQ(names(window->lastMelody()), names(file.melody));
     EXPECT_EQ(names(window->lastGracenotes()), names(file.gracing));
+    // The click was heard: the recording as it is transcribes otherwise.
+    if (click) {
+        const QByteArray& recording = window->recording();
+        const TranscriptionResult heard = transcribeRecording(
+            utils::decodePcm16(recording.constData(), static_cast<std::size_t>(recording.size())), kRate_Hz, {});
+        EXPECT_NE(std::tuple(names(heard.melody), names(heard.gracing)),
+                  std::tuple(names(file.melody), names(file.gracing)));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Click, MainWindowPulseAudioTest, ::testing::Values(false, true),

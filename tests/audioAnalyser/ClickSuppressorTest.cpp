@@ -106,6 +106,27 @@ TranscriptionResult transcribe(const std::vector<short>& samples, const std::vec
     return result;
 }
 
+// The suppressor alone, fed blocks of ever-changing sizes.
+std::vector<short> suppressed(const std::vector<short>& samples, const std::vector<Click>& clicks,
+                              std::vector<ClickSuppressor::Found>& found)
+{
+    ClickSuppressor suppressor;
+    suppressor.setSounds(clickSounds(), kRate_Hz);
+    std::vector<short> out;
+    auto next = clicks.begin();
+    for (std::size_t start = 0, block = 1; start < samples.size(); start += block, block = block * 3 % 5000 + 1) {
+        block = std::min(block, samples.size() - start);
+        for (; next != clicks.end() && next->told < start + block; ++next)
+            suppressor.addClick(next->told, next->sound);
+        const ClickSuppressor::Span span = suppressor.pass(samples.data() + start, block);
+        out.insert(out.end(), span.samples, span.samples + span.count);
+    }
+    const ClickSuppressor::Span rest = suppressor.drain();
+    out.insert(out.end(), rest.samples, rest.samples + rest.count);
+    found = suppressor.found();
+    return out;
+}
+
 TEST(ClickSuppressor, ClicksUnderAPhraseBecomeNeitherNotesNorGracings)
 {
     const std::vector<short> phrase = phrases::render(kPhrase);
@@ -120,7 +141,7 @@ TEST(ClickSuppressor, ClicksUnderAPhraseBecomeNeitherNotesNorGracings)
         EXPECT_EQ(phrases::names(transcribe(heard, clicks, &found)), clean);
         clicksHeardWithoutTheMend += phrases::names(transcribe(heard, {})) != clean;
         // The clicks found where they were mixed in, to within a period of
-        // their tone; one may be too deep under the chanter to matter.
+        // their tone; quiet ones are left until one is heard beyond doubt.
         ASSERT_EQ(found.size(), clicks.size());
         int removed = 0;
         for (std::size_t k = 0; k < clicks.size(); ++k) {
@@ -129,7 +150,7 @@ TEST(ClickSuppressor, ClicksUnderAPhraseBecomeNeitherNotesNorGracings)
                 EXPECT_NEAR(static_cast<double>(found[k].heard), static_cast<double>(clicks[k].heard), 30.0) << k;
             }
         }
-        EXPECT_GE(removed, static_cast<int>(clicks.size()) * 3 / 4);
+        EXPECT_GE(removed, static_cast<int>(clicks.size()) / 2);
     }
     // The clicks do become notes when nothing takes them out.
     EXPECT_EQ(clicksHeardWithoutTheMend, 3);
@@ -154,23 +175,10 @@ TEST(ClickSuppressor, WhereNoClickSoundsTheSamplesAreUntouched)
     // went in, in blocks of any size, and none is lost or added.
     const std::vector<Click> clicks = clicksOver(phrase.size(), 0.137, 3);
     const std::vector<short> heard = withClicks(phrase, clicks, 1.0);
-    ClickSuppressor suppressor;
-    suppressor.setSounds(clickSounds(), kRate_Hz);
-    std::vector<short> out;
-    auto next = clicks.begin();
-    for (std::size_t start = 0, block = 1; start < heard.size(); start += block, block = block * 3 % 5000 + 1) {
-        block = std::min(block, heard.size() - start);
-        for (; next != clicks.end() && next->told < start + block; ++next)
-            suppressor.addClick(next->told, next->sound);
-        const ClickSuppressor::Span span = suppressor.pass(heard.data() + start, block);
-        out.insert(out.end(), span.samples, span.samples + span.count);
-    }
-    const ClickSuppressor::Span rest = suppressor.drain();
-    out.insert(out.end(), rest.samples, rest.samples + rest.count);
+    std::vector<ClickSuppressor::Found> found;
+    const std::vector<short> out = suppressed(heard, clicks, found);
     ASSERT_EQ(out.size(), heard.size());
-    // Only under the clicks it found and removed.
     std::vector<bool> underClick(heard.size(), false);
-    const std::vector<ClickSuppressor::Found>& found = suppressor.found();
     ASSERT_EQ(found.size(), clicks.size());
     for (std::size_t k = 0; k < clicks.size(); ++k) {
         const std::size_t length = clickSounds()[static_cast<std::size_t>(clicks[k].sound)].samples.size();
@@ -182,6 +190,8 @@ TEST(ClickSuppressor, WhereNoClickSoundsTheSamplesAreUntouched)
         changedOutside += !underClick[n] && out[n] != heard[n];
     EXPECT_EQ(changedOutside, 0u);
     EXPECT_NE(out, heard);
+    // Clicks told but never heard (headphones): nothing changes.
+    EXPECT_EQ(suppressed(phrase, clicks, found), phrase);
 }
 
 } // namespace

@@ -272,7 +272,10 @@ void ClickSuppressor::remove(const Click& click)
     const double match = bestEnergy > 0.0 ? bestCorrelation / std::sqrt(soundEnergy * bestEnergy) : 0.0;
     found.heard = first + best;
     found.match = static_cast<float>(match);
-    if (std::abs(match) >= kMinimumMatch) {
+    // Until one click has been heard beyond doubt, as one under headphones
+    // never is, a weaker match is the chanter's and is left alone.
+    const bool heardBefore = !mDelays.empty();
+    if (std::abs(match) >= kConfidentMatch || (heardBefore && std::abs(match) >= kMinimumMatch)) {
         // The least-squares gain, where the chanter is least in the way.
         const double gain = bestCorrelation / soundEnergy;
         short* target = mHeld.data() + from + best;

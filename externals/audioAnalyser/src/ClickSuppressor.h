@@ -70,15 +70,18 @@ public:
     // side of it: the place a click is told moves by some 40 ms either way
     // with the capture's bursts, the click timer and the sound server.
     static constexpr float kDelayTolerance_s = 0.08f;
-    // The click is subtracted where its sound matches (normalised, after
-    // the pitch predictor) at least this well; below it nothing was heard
-    // that is surely the click.
+    // Once a click has been heard with confidence, the next are subtracted
+    // where their sound matches (normalised, after the pitch predictor) at
+    // least this well; below it nothing was heard that is surely a click.
+    // The chanter alone matches a click's sound up to about 0.4 at best, so
+    // until then only a confident match counts.
     static constexpr float kMinimumMatch = 0.3f;
     // The pitches a chanter's notes are looked for in, Low G of a low-
     // pitched chanter to High A of a sharp one.
     static constexpr float kLowestChanterPitch_Hz = 330.0f;
     static constexpr float kHighestChanterPitch_Hz = 1100.0f;
-    // Matches this good teach the delay to look for next.
+    // Matches this good are clicks beyond doubt and teach the delay to look
+    // for next.
     static constexpr float kConfidentMatch = 0.6f;
     // The delay looked for is the median of the last few confident ones.
     static constexpr std::size_t kDelayHistory = 9;
