@@ -10,6 +10,7 @@
 // signals and their thread-safe setters only.
 
 #include "AudioDevices.h"
+#include "AudioRecorder.h"
 #include "CalibrationFlow.h"
 #include "ClickSuppressor.h"
 #include "DroneSet.h"
@@ -256,6 +257,9 @@ private:
     QSoundEffect mBarClick;
     // Their samples, in the order the recorder's click marks number them.
     std::vector<ClickSuppressor::Sound> mClickSounds;
+    // The clicks played during the last recording made here (none for a
+    // project opened), for its re-transcription.
+    std::vector<AudioRecorder::ClickMark> mRecordingClicks;
     static constexpr int kClickSound = 0;
     static constexpr int kBarClickSound = 1;
 

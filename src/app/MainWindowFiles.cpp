@@ -200,6 +200,7 @@ bool MainWindow::openVnt(const QString& name, bool remember)
         mLastSaveRawFileName = name;
     withdrawFollowedBeat();
     autosave();
+    mRecordingClicks.clear();
     ProjectContents project;
     std::string error;
     if (!ProjectContents::read(name.toStdString(), project, error)) {
@@ -289,6 +290,8 @@ void MainWindow::autosave()
 
 void MainWindow::onRetranscribe()
 {
+    if (mProcessor != nullptr)
+        mProcessor->setReplayClicks(mRecordingClicks);
     playbackData(mRecordingData, mRecordingRate_Hz);
 }
 

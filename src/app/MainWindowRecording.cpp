@@ -139,6 +139,8 @@ void MainWindow::onStop()
         // (A replay keeps the recording it replayed: the recorder holds only
         // live audio then.)
         mRecordingData = mRecorderWrapper->recordedData();
+        if (AudioRecorder* recorder = mRecorderWrapper->recorder())
+            mRecordingClicks = recorder->clicksSince(0);
         mRecordingAutosaved = false;
         // The audio after the last scheduled re-run is transcribed too.
         mProcessor->finishTranscription(mRecordingData);

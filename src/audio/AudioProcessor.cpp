@@ -109,6 +109,12 @@ void AudioProcessor::setClickSounds(std::vector<ClickSuppressor::Sound> sounds)
     mClickSoundsPending = true;
 }
 
+void AudioProcessor::setReplayClicks(std::vector<AudioRecorder::ClickMark> clicks)
+{
+    std::unique_lock<std::mutex> lock(mSettingsMutex);
+    mReplayClicks = std::move(clicks);
+}
+
 void AudioProcessor::setAudioRecorder(AudioRecorder* recorder)
 {
     std::unique_lock<std::mutex> lock(mRecorderMutex);
@@ -335,6 +341,12 @@ void AudioProcessor::playbackData(QByteArray data, int chunkSize)
 
 void AudioProcessor::_playbackData(QByteArray data, int chunkSize)
 {
+    {
+        // Told with the first block, before any sample they may sound in.
+        std::unique_lock<std::mutex> lock(mSettingsMutex);
+        mNewClicks = std::move(mReplayClicks);
+        mReplayClicks.clear();
+    }
     const int step = std::max(chunkSize, 2);
     for (int offset = 0; offset < data.size() && mPlaybackActive; offset += step)
         processBlock(data.mid(offset, step), mTranscriptionEnabled);

@@ -69,6 +69,9 @@ public:
     // sound numbers): the clicks the recorder marks are taken out of what
     // is transcribed.
     void setClickSounds(std::vector<ClickSuppressor::Sound> sounds);
+    // The clicks marked while the recording about to be replayed was made;
+    // taken by the next playbackData only.
+    void setReplayClicks(std::vector<AudioRecorder::ClickMark> clicks);
     void enableTranscription(bool enable) { mTranscriptionEnabled = enable; }
     void resetTranscription() { mResetPending = true; }
     void setDebugDisable() { mTranscriptionDisabled = true; }
@@ -130,6 +133,7 @@ private:
     PipeTuning mPendingTuning;
     TranscriptionSession::Settings mSessionSettings;
     std::vector<ClickSuppressor::Sound> mClickSounds;
+    std::vector<AudioRecorder::ClickMark> mReplayClicks;
     std::atomic<bool> mTranscriptionEnabled{false};
     std::atomic<bool> mResetPending{true};
     std::atomic<bool> mTuningPending{false};

@@ -78,6 +78,15 @@ TEST_P(MainWindowPulseAudioTest, RecordingThroughTheSoundServerGivesTheFilesTran
     EXPECT_EQ(window->lastGracenotes().size(), file.gracing.size());
     EXPECT_EQ(names(window->lastMelody()), names(file.melody));
     EXPECT_EQ(names(window->lastGracenotes()), names(file.gracing));
+    // Re-transcribed, the recording's clicks are taken out again.
+    const NoteMap melody = window->lastMelody();
+    const NoteMap gracing = window->lastGracenotes();
+    find<QAction>("retranscribeAction")->trigger();
+    ASSERT_TRUE(window->isPlayingBack());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isPlayingBack(); }, 60000));
+    EXPECT_EQ(window->lastMelody(), melody);
+    EXPECT_EQ(window->lastGracenotes(), gracing);
+
     // The click was heard: the recording as it is transcribes otherwise.
     if (click) {
         const QByteArray& recording = window->recording();
