@@ -87,8 +87,8 @@ void MainWindow::playClick()
     const bool barStart = mMetronome.nextClick();
     const bool barClick = mSettings.differentBarBeginClick && barStart;
     (barClick ? mBarClick : mClick).play();
-    // Where the recording stands as it sounds: the transcription finds the
-    // click after it.
+    // Where the recording stands as it sounds: the transcription looks for
+    // the click near there.
     mRecorderWrapper->markClick(barClick ? kBarClickSound : kClickSound);
 }
 

@@ -16,11 +16,13 @@
 // guarded by a small lock). The recorder is read under
 // mRecorderMutex, which is always taken before the recorder's own lock.
 // Exceptions never leave the thread: they end in a result with its error
-// flag set.
+// flag set. The metronome's clicks the recorder marks are fetched after the
+// samples they may sound in and told to the session before those samples,
+// which takes them out (ClickSuppressor).
 
 #include "AudioRecorder.h"
-#include "ClickSuppressor.h"
 #include "ChanterFilter.h"
+#include "ClickSuppressor.h"
 #include "DroneSet.h"
 #include "PipeNote.h"
 #include "PipeTuning.h"

@@ -3,8 +3,9 @@
 #include "AudioDevices.h"
 
 #include <QDebug>
-#include <mutex>
+
 #include <algorithm>
+#include <mutex>
 #include <utility>
 
 namespace {
