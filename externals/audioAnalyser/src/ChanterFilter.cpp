@@ -497,7 +497,8 @@ std::vector<float> ChanterFilter::resolvedLines_Hz(float approximate_Hz, float r
         }
         return std::norm(sum);
     };
-    const double step_Hz = 0.1 / (hop_s * static_cast<double>(count));
+    // Six points across a line's main lobe, its peak found between them.
+    const double step_Hz = 0.3 / (hop_s * static_cast<double>(count));
     std::vector<double> grid;
     for (double f = approximate_Hz - reach_Hz; f <= approximate_Hz + reach_Hz; f += step_Hz)
         grid.push_back(strength(f));
