@@ -1,0 +1,127 @@
+#pragma once
+
+// Estimates, blind and while the tune is played, how long the room keeps a
+// note sounding after it stops (its reverberation time RT60), and predicts
+// for every frame the power of the late reverberation per frequency bin, for
+// a short-time spectral filter that takes the room out.
+//
+// Input: the power spectrum |X|^2 (frameLength / 2 + 1 bins) of consecutive
+// frames of frameLength samples, hop samples apart, any window; one frame at a
+// time, in order.
+//
+// The estimate. A chanter never stops, but at every change of note the old
+// note's partials are left to decay freely in their bins. Where several
+// strong, steady bins drop together (a stop), their decays over the next
+// ~120 ms are measured above each bin's stationary floor (drones, noise):
+//  - in a dry recording the bins fall to their floor within the window, and
+//    25-35 ms after the stop they lie 20 dB or more below the note;
+//  - in a room the direct sound goes within the window too, but the
+//    reverberation stays: within 12 dB of the note, falling 60 dB per RT60.
+// A room is reported once at least kMinimumStops stops have been seen and
+// the median stop both keeps its tail within kAudibleTail_dB of the note (a
+// tail that hides the start of a gracenote played as loud) and keeps falling
+// at least kSlowestRoomDecay_dBPerS; its RT60 comes from the median slope of
+// the bins that decay freely (log-linear least squares, the order statistic
+// of Ratnam et al., "Blind estimation of reverberation time", JASA 114(5),
+// 2003; the pre-selection of free decays of Löllmann et al., "An improved
+// algorithm for blind reverberation time estimation", IWAENC 2010). The last
+// kRememberedStops stops count, so the estimate follows the room. False
+// alarms cost more than misses: a dry recording, drones, stationary tones and
+// noise give 0.
+//
+// The late reverberation: Lebart's statistical model (Lebart, Boucher and
+// Denbigh, "A new method based on spectral subtraction for speech
+// dereverberation", Acta Acustica 87, 2001): the power observed T_l earlier,
+// times exp(-2 delta T_l), delta = 3 ln 10 / RT60, T_l the whole number of
+// hops nearest kLateDelay_s. A note that stops is predicted to fade at the
+// room's rate; a note or gracenote that starts is not in the frame T_l
+// earlier, so nothing is predicted for it (the same pitch coming back after
+// a 30 ms gracenote is predicted at 5.5 dB under itself in a 0.5 s room).
+//
+// Silence or no frames yet give reverberationTime_s() 0 and latePower all
+// 0. Deterministic: the result depends only on the frames, not on how the
+// caller cuts its audio into blocks. Buffers are allocated in the
+// constructor; addFrame allocates nothing. One owner, one thread.
+
+#include <cstddef>
+#include <vector>
+
+class RoomReverberation
+{
+public:
+    // frameLength >= 4, hop >= 1, samplingFrequency_Hz > 0.
+    RoomReverberation(float samplingFrequency_Hz, std::size_t frameLength, std::size_t hop);
+
+    // The next frame's frameLength / 2 + 1 power bins.
+    void addFrame(const float* power);
+
+    // The blind estimate so far; 0 while the room is dry or not yet known.
+    float reverberationTime_s() const { return mReverberationTime_s; }
+
+    // For the latest frame: the predicted power of the late reverberation in
+    // each of the frameLength / 2 + 1 bins (all 0 while reverberationTime_s()
+    // is 0).
+    void latePower(float* out) const;
+
+    // Forgets every frame and estimate.
+    void reset();
+
+    std::size_t binCount() const { return mBinCount; }
+    // The delay T_l of the late reverberation model, in frames.
+    std::size_t lateDelay_frames() const { return mLateDelay_frames; }
+
+private:
+    // One stop: where its bins' median tail lies 2 frames after the stop
+    // (dB under the note) and how fast that median tail falls (dB per frame).
+    struct Stop {
+        float tailLevel_dB = 0.0f;
+        float tailSlope_dBPerFrame = 0.0f;
+    };
+
+    void updateFloor(const float* power);
+    void examineStop();
+    void decide();
+
+    // Ring index of the frame `age` frames before the newest (0 = newest).
+    std::size_t historyIndex(std::size_t age) const;
+
+    float mHop_s;
+    std::size_t mBinCount;
+    std::size_t mFirstBin;   // the band where chanter partials are strong
+    std::size_t mEndBin;     // one past the last bin of the band
+    std::size_t mLateDelay_frames;
+    std::size_t mFloorBlock_frames;
+
+    std::size_t mFrameCount = 0;
+    float mReverberationTime_s = 0.0f;
+
+    // The band's last kHistory_frames frames: power (dB), the power
+    // itself, the bin's stationary floor (linear) and the band's strongest bin.
+    std::vector<float> mLevel_dB;
+    std::vector<float> mPower;
+    std::vector<float> mFloor;
+    std::vector<float> mStrongest_dB;
+    std::size_t mNewest = 0;
+
+    // The stationary floor per band bin: the minimum over the current and the
+    // previous block of mFloorBlock_frames frames.
+    std::vector<float> mBlockMinimum;
+    std::vector<float> mPreviousBlockMinimum;
+    std::size_t mFramesInBlock = 0;
+
+    // The last frames of the whole spectrum, for the late reverberation.
+    std::vector<float> mSpectra;
+    std::size_t mNewestSpectrum = 0;
+
+    // The last stops and the slopes of the bins that decayed freely in stops
+    // whose tail was audible.
+    std::vector<Stop> mStops;
+    std::size_t mStopCount = 0;
+    std::vector<float> mFreeSlopes_dBPerFrame;
+    std::size_t mFreeSlopeCount = 0;
+
+    // Scratch for medians and the bins of one stop.
+    std::vector<float> mScratch;
+    std::vector<float> mTails;
+    std::vector<std::size_t> mStopBins;
+};
