@@ -2,7 +2,9 @@
 // reverberation time after 3 s, 6 s and at the end, and when a room was
 // first reported: the check of the estimator on rendered or recorded tunes.
 //
-//     roomProbe [--max-seconds S] FILE...
+//     roomProbe [--max-seconds S] [--trace] FILE...
+//
+// --trace also prints every change of the estimate with its time.
 
 #include "AudioFileReader.h"
 #include "PowerSpectra.h"
@@ -22,8 +24,13 @@ int main(int argc, char** argv)
         maxSeconds = std::strtof(argv[2], nullptr);
         first = 3;
     }
+    bool trace = false;
+    if (first < argc && std::strcmp(argv[first], "--trace") == 0) {
+        trace = true;
+        ++first;
+    }
     if (first >= argc) {
-        std::fprintf(stderr, "usage: roomProbe [--max-seconds S] FILE...\n");
+        std::fprintf(stderr, "usage: roomProbe [--max-seconds S] [--trace] FILE...\n");
         return 2;
     }
     std::printf("file\trt60_3s\trt60_6s\trt60_end\tfirst_room_s\n");
@@ -46,6 +53,7 @@ int main(int argc, char** argv)
         float at3 = 0.0f, at6 = 0.0f, firstRoom_s = -1.0f;
         std::size_t frames = 0;
         powerspectra::forEachFrame(signal, rate_Hz, [&](const std::vector<float>& power) {
+            const float before = room.reverberationTime_s();
             room.addFrame(power.data());
             ++frames;
             const float end_s = static_cast<float>(frames - 1) * hop_s + static_cast<float>(length) / rate_Hz;
@@ -53,6 +61,8 @@ int main(int argc, char** argv)
                 at3 = room.reverberationTime_s();
             if (end_s <= 6.0f)
                 at6 = room.reverberationTime_s();
+            if (trace && room.reverberationTime_s() != before)
+                std::printf("  %.2f s: %.2f\n", end_s, room.reverberationTime_s());
             if (firstRoom_s < 0.0f && room.reverberationTime_s() > 0.0f)
                 firstRoom_s = end_s;
         });

@@ -24,6 +24,12 @@ constexpr float kStopDrop_dB = 4.0f;
 // A stop is a change of note: several partials go at once. A single bin can
 // fall for many reasons (a drone beating, a partial drifting off its bin).
 constexpr std::size_t kMinimumStopBins = 3;
+// A bin that comes back within this of the note was interrupted, not left:
+// a gracenote cut the note and the note returned.
+// Gracenotes last 20-50 ms; the next melody note, later, may share the
+// bin's partial and only ends the tail's free part.
+constexpr float kReturned_dB = -3.0f;
+constexpr std::size_t kReturnWithin_frames = 3;
 
 // The tail is read from frame 2 after the first frame of the drop, when the
 // window holds no more of the direct sound, to frame 9 (~100 ms later).
@@ -33,6 +39,11 @@ constexpr std::size_t kHistory_frames = kPlateau_frames + kFitLast_frames + 1;
 // Tails are measured above the bin's stationary floor: the minimum over the
 // last 0.5-1 s, so drones, steady tones and noise decay nowhere.
 constexpr float kFloorBlock_s = 0.5f;
+// Stops count only while the floor was measured on sound: over both blocks
+// the band's strongest bin stayed within this of its highest (the floor of
+// a drone that started out of silence is the silence until a whole block of
+// it has passed).
+constexpr float kSoundThroughout_dB = 30.0f;
 constexpr float kDeepest_dB = -60.0f;
 
 // A bin decays freely when its tail falls by this over the fit and stays
@@ -154,6 +165,14 @@ void RoomReverberation::reset()
     std::fill(mSpectra.begin(), mSpectra.end(), 0.0f);
     std::fill(mBlockMinimum.begin(), mBlockMinimum.end(), INFINITY);
     std::fill(mPreviousBlockMinimum.begin(), mPreviousBlockMinimum.end(), INFINITY);
+    mBlockLoudest_dB = -INFINITY;
+    mBlockQuietest_dB = INFINITY;
+    mPreviousBlockHeard = false;
+}
+
+bool RoomReverberation::blockHeard() const
+{
+    return mBlockQuietest_dB >= mBlockLoudest_dB - kSoundThroughout_dB;
 }
 
 std::size_t RoomReverberation::historyIndex(std::size_t age) const
@@ -178,9 +197,11 @@ void RoomReverberation::addFrame(const float* power)
         strongest_dB = std::max(strongest_dB, mLevel_dB[i]);
     }
     mStrongest_dB[mNewest] = strongest_dB;
+    mBlockLoudest_dB = std::max(mBlockLoudest_dB, strongest_dB);
+    mBlockQuietest_dB = std::min(mBlockQuietest_dB, strongest_dB);
     ++mFrameCount;
 
-    if (mFrameCount >= kHistory_frames && band > 0)
+    if (mFrameCount >= kHistory_frames && band > 0 && mPreviousBlockHeard && blockHeard())
         examineStop();
 }
 
@@ -190,6 +211,9 @@ void RoomReverberation::updateFloor(const float* power)
         mPreviousBlockMinimum.swap(mBlockMinimum);
         std::fill(mBlockMinimum.begin(), mBlockMinimum.end(), INFINITY);
         mFramesInBlock = 0;
+        mPreviousBlockHeard = blockHeard();
+        mBlockLoudest_dB = -INFINITY;
+        mBlockQuietest_dB = INFINITY;
     }
     for (std::size_t b = 0; b < mBlockMinimum.size(); ++b)
         mBlockMinimum[b] = std::min(mBlockMinimum[b], power[mFirstBin + b]);
@@ -225,15 +249,24 @@ void RoomReverberation::examineStop()
     // Each bin's tail above its floor as it was before the stop, dB under the
     // note; then the median tail over the bins, frame by frame.
     constexpr std::size_t fitCount = kFitLast_frames - kFitFirst_frames + 1;
+    std::size_t leftCount = 0;
     for (std::size_t n = 0; n < binCount; ++n) {
         const std::size_t b = mStopBins[n];
         const float floor = mFloor[note * band + b];
         const float note_dB = toDecibels(mPower[note * band + b] - floor);
+        float* tail = &mTails[leftCount * fitCount];
+        bool returned = false;
         for (std::size_t j = 0; j < fitCount; ++j) {
             const std::size_t frame = historyIndex(stopAge - kFitFirst_frames - j);
-            mTails[n * fitCount + j] = std::max(kDeepest_dB, toDecibels(mPower[frame * band + b] - floor) - note_dB);
+            tail[j] = std::max(kDeepest_dB, toDecibels(mPower[frame * band + b] - floor) - note_dB);
+            returned = returned || (j < kReturnWithin_frames && tail[j] >= kReturned_dB);
         }
+        if (!returned)
+            ++leftCount;
     }
+    binCount = leftCount;
+    if (binCount < kMinimumStopBins)
+        return;
     float medianTail[fitCount];
     for (std::size_t j = 0; j < fitCount; ++j) {
         for (std::size_t n = 0; n < binCount; ++n)

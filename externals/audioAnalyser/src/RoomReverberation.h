@@ -81,6 +81,7 @@ private:
     void updateFloor(const float* power);
     void examineStop();
     void decide();
+    bool blockHeard() const;
 
     // Ring index of the frame `age` frames before the newest (0 = newest).
     std::size_t historyIndex(std::size_t age) const;
@@ -108,6 +109,11 @@ private:
     std::vector<float> mBlockMinimum;
     std::vector<float> mPreviousBlockMinimum;
     std::size_t mFramesInBlock = 0;
+    // The band's strongest bin, loudest and quietest over the current block;
+    // whether the previous block was sound throughout.
+    float mBlockLoudest_dB = 0.0f;
+    float mBlockQuietest_dB = 0.0f;
+    bool mPreviousBlockHeard = false;
 
     // The last frames of the whole spectrum, for the late reverberation.
     std::vector<float> mSpectra;
