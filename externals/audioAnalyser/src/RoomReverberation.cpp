@@ -24,52 +24,42 @@ constexpr float kStopDrop_dB = 4.0f;
 // A stop is a change of note: several partials go at once. A single bin can
 // fall for many reasons (a drone beating, a partial drifting off its bin).
 constexpr std::size_t kMinimumStopBins = 3;
-// A bin that comes back within this of the note was interrupted, not left:
-// a gracenote cut the note and the note returned.
-// Gracenotes last 20-50 ms; the next melody note, later, may share the
-// bin's partial and only ends the tail's free part.
+// A bin that comes back within this of the note within the first frames of
+// its tail was interrupted, not left: a gracenote (20-50 ms) cut the note and
+// the note returned. A later return (the next note sharing the partial) only
+// shortens the tail.
 constexpr float kReturned_dB = -3.0f;
 constexpr std::size_t kReturnWithin_frames = 3;
+// Drones, steady tones and noise: a bin whose level never fell further
+// than this under the note over the last 1-2 s holds something stationary,
+// and its "tail" would be that.
+constexpr float kFloorBlock_s = 1.0f;
+constexpr float kFloorBelowNote_dB = 25.0f;
 
-// The tail is read from frame 2 after the first frame of the drop, when the
+// The tail is read from frame 2 after the stop's first frame, when the
 // window holds no more of the direct sound, to frame 9 (~100 ms later).
 constexpr std::size_t kFitFirst_frames = 2;
 constexpr std::size_t kFitLast_frames = 9;
-constexpr std::size_t kHistory_frames = kPlateau_frames + kFitLast_frames + 1;
-// Tails are measured above the bin's stationary floor: the minimum over the
-// last 0.5-1 s, so drones, steady tones and noise decay nowhere.
-constexpr float kFloorBlock_s = 0.5f;
-// Stops count only while the floor was measured on sound: over both blocks
-// the band's strongest bin stayed within this of its highest (the floor of
-// a drone that started out of silence is the silence until a whole block of
-// it has passed).
-constexpr float kSoundThroughout_dB = 30.0f;
+// The window shows a stop over several frames: one frame may fall partly
+// (by less than kStopDrop_dB) between the note and the stop's first frame.
+constexpr std::size_t kHistory_frames = kPlateau_frames + kFitLast_frames + 2;
 constexpr float kDeepest_dB = -60.0f;
 
-// A bin decays freely when its tail falls by this over the fit and stays
-// close to a straight line in dB: no new partial, no floor reached.
-constexpr float kFreeFall_dB = 3.0f;
-constexpr float kFreeResidual_dB = 2.5f;
-
-// The room. Its reverberation 25-35 ms after a stop (frame 2) within this of
-// the note hides a gracenote played as loud; a dry recording leaves 20 dB or
-// more, drones 15 dB.
-constexpr float kAudibleTail_dB = -12.0f;
-// A stop's free decays join the estimate when its own tail is within this
-// (the median over stops is what decides).
-constexpr float kStopTailAudible_dB = -15.0f;
-// The median stop must keep falling at least this fast: a tail that stays
-// where it is is a floor, not a room (60 dB in 3 s).
-constexpr float kSlowestRoomDecay_dBPerS = 20.0f;
-// Enough stops to decide: a melody gives 2-4 per second, so the room is
-// known within the first seconds of playing.
-constexpr std::size_t kMinimumStops = 6;
-constexpr std::size_t kRememberedStops = 48;
-constexpr std::size_t kMinimumFreeSlopes = 3;
-constexpr std::size_t kRememberedFreeSlopes = 256;
-// Shorter decays are the window's own; longer ones are no ordinary room.
+// A stop sounds like a room when the median tail of its bins
+//  - lies within this of the note at frame 2, 25-35 ms after the stop: a
+//    tail that hides a gracenote played as loud (dry recordings leave 20 dB
+//    or more, 30-45 dB without drones);
+constexpr float kAudibleTail_dB = -15.0f;
+//  - and keeps falling, at least this fast (a tail that stays is a floor:
+//    drones, the next note) and at most this fast (the window's own fall).
+constexpr float kSlowestRoom_s = 2.4f;
 constexpr float kShortestRoom_s = 0.15f;
-constexpr float kLongestRoom_s = 3.0f;
+// The room is reported when at least half of the last stops, and at least
+// kMinimumRoomStops, sound like one. Stops of a dry tune sound like a room
+// one time in 15 or less; of a tune in a room, half the time or more. A
+// melody gives 2 or 3 stops per second, so a room is known in the first 2-4 s.
+constexpr std::size_t kMinimumRoomStops = 4;
+constexpr std::size_t kRememberedStops = 48;
 
 // Lebart's T_l: the reverberation arriving this long after the direct sound
 // is late.
@@ -139,15 +129,13 @@ RoomReverberation::RoomReverberation(float samplingFrequency_Hz, std::size_t fra
 
     const std::size_t band = mEndBin - mFirstBin;
     mLevel_dB.resize(kHistory_frames * band);
-    mPower.resize(kHistory_frames * band);
     mFloor.resize(kHistory_frames * band);
     mStrongest_dB.resize(kHistory_frames);
     mBlockMinimum.resize(band);
     mPreviousBlockMinimum.resize(band);
     mSpectra.resize((mLateDelay_frames + 1) * mBinCount);
     mStops.resize(kRememberedStops);
-    mFreeSlopes_dBPerFrame.resize(kRememberedFreeSlopes);
-    mScratch.resize(std::max({band, kRememberedStops, kRememberedFreeSlopes}));
+    mScratch.resize(std::max(band, kRememberedStops));
     mTails.resize(band * (kFitLast_frames - kFitFirst_frames + 1));
     mStopBins.resize(band);
     reset();
@@ -161,18 +149,9 @@ void RoomReverberation::reset()
     mNewestSpectrum = 0;
     mFramesInBlock = 0;
     mStopCount = 0;
-    mFreeSlopeCount = 0;
     std::fill(mSpectra.begin(), mSpectra.end(), 0.0f);
     std::fill(mBlockMinimum.begin(), mBlockMinimum.end(), INFINITY);
     std::fill(mPreviousBlockMinimum.begin(), mPreviousBlockMinimum.end(), INFINITY);
-    mBlockLoudest_dB = -INFINITY;
-    mBlockQuietest_dB = INFINITY;
-    mPreviousBlockHeard = false;
-}
-
-bool RoomReverberation::blockHeard() const
-{
-    return mBlockQuietest_dB >= mBlockLoudest_dB - kSoundThroughout_dB;
 }
 
 std::size_t RoomReverberation::historyIndex(std::size_t age) const
@@ -191,17 +170,14 @@ void RoomReverberation::addFrame(const float* power)
     float strongest_dB = kDeepest_dB * 10.0f;
     for (std::size_t b = 0; b < band; ++b) {
         const std::size_t i = mNewest * band + b;
-        mPower[i] = power[mFirstBin + b];
-        mLevel_dB[i] = toDecibels(mPower[i]);
+        mLevel_dB[i] = toDecibels(power[mFirstBin + b]);
         mFloor[i] = std::min(mBlockMinimum[b], mPreviousBlockMinimum[b]);
         strongest_dB = std::max(strongest_dB, mLevel_dB[i]);
     }
     mStrongest_dB[mNewest] = strongest_dB;
-    mBlockLoudest_dB = std::max(mBlockLoudest_dB, strongest_dB);
-    mBlockQuietest_dB = std::min(mBlockQuietest_dB, strongest_dB);
     ++mFrameCount;
 
-    if (mFrameCount >= kHistory_frames && band > 0 && mPreviousBlockHeard && blockHeard())
+    if (mFrameCount >= kHistory_frames && band > 0)
         examineStop();
 }
 
@@ -211,9 +187,6 @@ void RoomReverberation::updateFloor(const float* power)
         mPreviousBlockMinimum.swap(mBlockMinimum);
         std::fill(mBlockMinimum.begin(), mBlockMinimum.end(), INFINITY);
         mFramesInBlock = 0;
-        mPreviousBlockHeard = blockHeard();
-        mBlockLoudest_dB = -INFINITY;
-        mBlockQuietest_dB = INFINITY;
     }
     for (std::size_t b = 0; b < mBlockMinimum.size(); ++b)
         mBlockMinimum[b] = std::min(mBlockMinimum[b], power[mFirstBin + b]);
@@ -222,20 +195,22 @@ void RoomReverberation::updateFloor(const float* power)
 
 void RoomReverberation::examineStop()
 {
-    // Frame ages: the stop's first frame is kFitLast_frames old, the note's
-    // last steady frame one older.
+    // Frame ages: the stop's first frame (kStopDrop_dB under the note) is
+    // kFitLast_frames old, the note's last steady frame two older.
     const std::size_t band = mEndBin - mFirstBin;
     const std::size_t stopAge = kFitLast_frames;
-    const std::size_t noteAge = stopAge + 1;
+    const std::size_t noteAge = stopAge + 2;
     const std::size_t note = historyIndex(noteAge);
     const std::size_t stop = historyIndex(stopAge);
+    const std::size_t falling = historyIndex(stopAge + 1);
 
     std::size_t binCount = 0;
     for (std::size_t b = 0; b < band; ++b) {
         const float noteLevel_dB = mLevel_dB[note * band + b];
         if (noteLevel_dB < mStrongest_dB[note] - kStrongWithin_dB)
             continue;
-        if (mLevel_dB[stop * band + b] >= noteLevel_dB - kStopDrop_dB)
+        if (mLevel_dB[stop * band + b] >= noteLevel_dB - kStopDrop_dB
+            || mLevel_dB[falling * band + b] < noteLevel_dB - kStopDrop_dB)
             continue;
         bool steady = true;
         for (std::size_t age = noteAge + 1; age < noteAge + kPlateau_frames; ++age)
@@ -246,19 +221,20 @@ void RoomReverberation::examineStop()
     if (binCount < kMinimumStopBins)
         return;
 
-    // Each bin's tail above its floor as it was before the stop, dB under the
-    // note; then the median tail over the bins, frame by frame.
+    // Each bin's tail in dB under the note, then the median tail over the
+    // bins, frame by frame.
     constexpr std::size_t fitCount = kFitLast_frames - kFitFirst_frames + 1;
     std::size_t leftCount = 0;
     for (std::size_t n = 0; n < binCount; ++n) {
         const std::size_t b = mStopBins[n];
-        const float floor = mFloor[note * band + b];
-        const float note_dB = toDecibels(mPower[note * band + b] - floor);
+        const float note_dB = mLevel_dB[note * band + b];
+        if (toDecibels(mFloor[note * band + b]) > note_dB - kFloorBelowNote_dB)
+            continue;
         float* tail = &mTails[leftCount * fitCount];
         bool returned = false;
         for (std::size_t j = 0; j < fitCount; ++j) {
             const std::size_t frame = historyIndex(stopAge - kFitFirst_frames - j);
-            tail[j] = std::max(kDeepest_dB, toDecibels(mPower[frame * band + b] - floor) - note_dB);
+            tail[j] = std::max(kDeepest_dB, mLevel_dB[frame * band + b] - note_dB);
             returned = returned || (j < kReturnWithin_frames && tail[j] >= kReturned_dB);
         }
         if (!returned)
@@ -276,44 +252,28 @@ void RoomReverberation::examineStop()
 
     Stop& latest = mStops[mStopCount % kRememberedStops];
     latest.tailLevel_dB = medianTail[0];
-    latest.tailSlope_dBPerFrame = fitLine(medianTail, fitCount).slope;
+    latest.tailSlope_dBPerS = fitLine(medianTail, fitCount).slope / mHop_s;
     ++mStopCount;
-
-    if (latest.tailLevel_dB >= kStopTailAudible_dB) {
-        for (std::size_t n = 0; n < binCount; ++n) {
-            const float* tail = &mTails[n * fitCount];
-            const LineFit fit = fitLine(tail, fitCount);
-            if (tail[fitCount - 1] - tail[0] <= -kFreeFall_dB && fit.residual < kFreeResidual_dB)
-                mFreeSlopes_dBPerFrame[mFreeSlopeCount++ % kRememberedFreeSlopes] = fit.slope;
-        }
-    }
     decide();
+}
+
+bool RoomReverberation::soundsLikeRoom(const Stop& stop)
+{
+    return stop.tailLevel_dB >= kAudibleTail_dB && stop.tailSlope_dBPerS <= -kDecay_dB / kSlowestRoom_s
+        && stop.tailSlope_dBPerS >= -kDecay_dB / kShortestRoom_s;
 }
 
 void RoomReverberation::decide()
 {
     mReverberationTime_s = 0.0f;
     const std::size_t stops = std::min(mStopCount, kRememberedStops);
-    if (stops < kMinimumStops)
-        return;
+    std::size_t roomStops = 0;
     for (std::size_t i = 0; i < stops; ++i)
-        mScratch[i] = mStops[i].tailLevel_dB;
-    if (median(mScratch, stops) < kAudibleTail_dB)
+        if (soundsLikeRoom(mStops[i]))
+            mScratch[roomStops++] = mStops[i].tailSlope_dBPerS;
+    if (roomStops < kMinimumRoomStops || 2 * roomStops < stops)
         return;
-    for (std::size_t i = 0; i < stops; ++i)
-        mScratch[i] = mStops[i].tailSlope_dBPerFrame;
-    if (median(mScratch, stops) / mHop_s > -kSlowestRoomDecay_dBPerS)
-        return;
-
-    const std::size_t slopes = std::min(mFreeSlopeCount, kRememberedFreeSlopes);
-    if (slopes < kMinimumFreeSlopes)
-        return;
-    std::copy(mFreeSlopes_dBPerFrame.begin(), mFreeSlopes_dBPerFrame.begin() + static_cast<std::ptrdiff_t>(slopes),
-              mScratch.begin());
-    const float decay_dBPerS = -median(mScratch, slopes) / mHop_s;
-    const float reverberationTime_s = kDecay_dB / decay_dBPerS;
-    if (decay_dBPerS > 0.0f && reverberationTime_s >= kShortestRoom_s && reverberationTime_s <= kLongestRoom_s)
-        mReverberationTime_s = reverberationTime_s;
+    mReverberationTime_s = kDecay_dB / -median(mScratch, roomStops);
 }
 
 void RoomReverberation::latePower(float* out) const

@@ -1,0 +1,199 @@
+#include "RoomReverberation.h"
+
+#include "PowerSpectra.h"
+#include "TestSignals.h"
+
+#include <kiss_fftr.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+constexpr float kRate_Hz = 22050.0f;
+
+// The signal heard in a room: the direct sound plus a diffuse reverberation,
+// exponentially decaying noise from 5 ms on, drr_dB under the direct sound
+// in energy; convolved through FFTs.
+std::vector<float> inRoom(const std::vector<float>& dry, float rt60_s, float drr_dB)
+{
+    const std::size_t responseLength = static_cast<std::size_t>(rt60_s * kRate_Hz);
+    std::vector<float> response(responseLength, 0.0f);
+    std::mt19937 random(7);
+    std::normal_distribution<float> gauss(0.0f, 1.0f);
+    double energy = 0.0;
+    for (std::size_t i = static_cast<std::size_t>(0.005f * kRate_Hz); i < responseLength; ++i) {
+        response[i] = gauss(random) * std::exp(-6.91f * static_cast<float>(i) / (rt60_s * kRate_Hz));
+        energy += static_cast<double>(response[i]) * response[i];
+    }
+    const float scale = static_cast<float>(std::pow(10.0, -drr_dB / 20.0) / std::sqrt(energy));
+    for (float& r : response)
+        r *= scale;
+    response[0] = 1.0f;
+
+    std::size_t size = 1;
+    while (size < dry.size() + responseLength)
+        size *= 2;
+    std::vector<float> a(size, 0.0f), b(size, 0.0f), out(size);
+    std::copy(dry.begin(), dry.end(), a.begin());
+    std::copy(response.begin(), response.end(), b.begin());
+    std::vector<kiss_fft_cpx> fa(size / 2 + 1), fb(size / 2 + 1);
+    kiss_fftr_cfg forward = kiss_fftr_alloc(static_cast<int>(size), 0, nullptr, nullptr);
+    kiss_fftr_cfg inverse = kiss_fftr_alloc(static_cast<int>(size), 1, nullptr, nullptr);
+    kiss_fftr(forward, a.data(), fa.data());
+    kiss_fftr(forward, b.data(), fb.data());
+    for (std::size_t k = 0; k < fa.size(); ++k)
+        fa[k] = {(fa[k].r * fb[k].r - fa[k].i * fb[k].i) / static_cast<float>(size),
+                 (fa[k].r * fb[k].i + fa[k].i * fb[k].r) / static_cast<float>(size)};
+    kiss_fftri(inverse, fa.data(), out.data());
+    kiss_fftr_free(forward);
+    kiss_fftr_free(inverse);
+    out.resize(dry.size());
+    return out;
+}
+
+std::vector<float> legato(float seconds, unsigned int seed)
+{
+    const PipeTuning tuning = testsignals::tuningAt(480.0f);
+    return synth::renderSegments(synth::randomWalk(tuning, seconds, 0.12f, 0.4f, seed), kRate_Hz,
+                                 synth::chanterHarmonics(), 0.5f);
+}
+
+// Bass and two tenor drones a few cents apart, as loud as the chanter.
+std::vector<float> drones(float seconds)
+{
+    std::vector<float> sum(static_cast<std::size_t>(seconds * kRate_Hz), 0.0f);
+    for (const float frequency_Hz : {120.0f, 240.0f, 240.4f}) {
+        const std::vector<float> tone = synth::harmonicTone(frequency_Hz, seconds, kRate_Hz, synth::chanterHarmonics(), 0.2f);
+        for (std::size_t i = 0; i < std::min(sum.size(), tone.size()); ++i)
+            sum[i] += tone[i];
+    }
+    return sum;
+}
+
+std::vector<float> sized(std::vector<float> signal, float seconds)
+{
+    signal.resize(static_cast<std::size_t>(seconds * kRate_Hz), 0.0f);
+    return signal;
+}
+
+float estimate(const std::vector<float>& signal)
+{
+    const std::size_t length = powerspectra::frameLength(kRate_Hz);
+    RoomReverberation room(kRate_Hz, length, length / 4);
+    powerspectra::forEachFrame(signal, kRate_Hz, [&](const std::vector<float>& power) { room.addFrame(power.data()); });
+    return room.reverberationTime_s();
+}
+
+struct EstimateCase {
+    const char* name;
+    std::vector<float> (*signal)();
+    float rt60_s; // 0: a dry signal, no room must be found
+};
+
+constexpr float kSeconds = 12.0f;
+
+const EstimateCase kEstimateCases[] = {
+    {"RoomOfHalfASecond", [] { return inRoom(legato(kSeconds, 1), 0.5f, 6.0f); }, 0.5f},
+    {"RoomOfHalfASecondOtherTune", [] { return inRoom(legato(kSeconds, 2), 0.5f, 6.0f); }, 0.5f},
+    {"SmallRoom", [] { return inRoom(legato(kSeconds, 3), 0.3f, 6.0f); }, 0.3f},
+    {"RoomWithDrones", [] { return inRoom(testsignals::mix(legato(kSeconds, 4), drones(kSeconds)), 0.5f, 6.0f); },
+     0.5f},
+    {"DryLegato", [] { return legato(kSeconds, 1); }, 0.0f},
+    {"DryLegatoOtherTune", [] { return legato(kSeconds, 5); }, 0.0f},
+    {"DronesAlone", [] { return sized(drones(kSeconds), kSeconds); }, 0.0f},
+    {"DryLegatoWithDrones", [] { return testsignals::mix(legato(kSeconds, 6), drones(kSeconds)); }, 0.0f},
+    {"Noise", [] { return testsignals::noise(static_cast<std::size_t>(kSeconds * kRate_Hz), 0.3f, 3); }, 0.0f},
+    {"Silence", [] { return std::vector<float>(static_cast<std::size_t>(kSeconds * kRate_Hz), 0.0f); }, 0.0f},
+};
+
+class RoomReverberationEstimate : public ::testing::TestWithParam<EstimateCase>
+{
+};
+
+TEST_P(RoomReverberationEstimate, FindsTheRoomAndNothingInDrySound)
+{
+    const EstimateCase& row = GetParam();
+    const float found_s = estimate(row.signal());
+    if (row.rt60_s == 0.0f)
+        EXPECT_EQ(found_s, 0.0f);
+    else
+        EXPECT_NEAR(found_s, row.rt60_s, 0.3f * row.rt60_s);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, RoomReverberationEstimate, ::testing::ValuesIn(kEstimateCases),
+                         [](const ::testing::TestParamInfo<EstimateCase>& info) { return std::string(info.param.name); });
+
+// The filter's gain G^2 = max(0, 1 - late / |X|^2), averaged over the bins of
+// a note's partials (up to 4 kHz, away from the other note's partials).
+float meanGain(const std::vector<float>& power, const std::vector<float>& late, float note_Hz, float other_Hz)
+{
+    const float binWidth_Hz = kRate_Hz / static_cast<float>(powerspectra::frameLength(kRate_Hz));
+    float sum = 0.0f;
+    int count = 0;
+    for (float partial_Hz = note_Hz; partial_Hz < 4000.0f; partial_Hz += note_Hz) {
+        const float otherHarmonic = std::round(partial_Hz / other_Hz) * other_Hz;
+        if (std::fabs(partial_Hz - otherHarmonic) < 3.0f * binWidth_Hz)
+            continue;
+        const std::size_t k = static_cast<std::size_t>(std::lround(partial_Hz / binWidth_Hz));
+        sum += std::max(0.0f, 1.0f - late[k] / std::max(power[k], 1e-20f));
+        ++count;
+    }
+    return count > 0 ? sum / static_cast<float>(count) : 1.0f;
+}
+
+TEST(RoomReverberation, LatePowerTakesATailButNotTheNextNote)
+{
+    // A tune teaches the room; then Low A stops for D, D is cut by a 30 ms
+    // High G gracenote and comes back.
+    constexpr float lowA_Hz = 480.0f, d_Hz = 640.0f, highG_Hz = 864.0f;
+    std::vector<synth::Segment> segments = synth::randomWalk(testsignals::tuningAt(480.0f), kSeconds, 0.12f, 0.4f, 1);
+    const float changeAt_s = kSeconds + 0.5f;
+    const float returnAt_s = changeAt_s + 0.3f + 0.03f;
+    segments.push_back({lowA_Hz, 0.5f});
+    segments.push_back({d_Hz, 0.3f});
+    segments.push_back({highG_Hz, 0.03f});
+    segments.push_back({d_Hz, 0.4f});
+    const std::vector<float> signal =
+        inRoom(synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f), 0.5f, 6.0f);
+
+    const std::size_t length = powerspectra::frameLength(kRate_Hz);
+    const float hop_s = static_cast<float>(length / 4) / kRate_Hz;
+    RoomReverberation room(kRate_Hz, length, length / 4);
+    std::vector<float> late(room.binCount());
+    float tailGain = 0.0f, onsetGain = 0.0f, returnGain = 0.0f;
+    int tailFrames = 0, onsetFrames = 0, returnFrames = 0;
+    std::size_t frame = 0;
+    powerspectra::forEachFrame(signal, kRate_Hz, [&](const std::vector<float>& power) {
+        room.addFrame(power.data());
+        room.latePower(late.data());
+        // Time of the frame's end: the first frame that holds a change whole.
+        const float end_s = static_cast<float>(frame++) * hop_s + static_cast<float>(length) / kRate_Hz;
+        if (end_s >= changeAt_s + 0.06f && end_s < changeAt_s + 0.2f) {
+            tailGain += meanGain(power, late, lowA_Hz, d_Hz);
+            ++tailFrames;
+        }
+        if (end_s >= changeAt_s + 0.02f && end_s < changeAt_s + 0.06f) {
+            onsetGain += meanGain(power, late, d_Hz, lowA_Hz);
+            ++onsetFrames;
+        }
+        if (end_s >= returnAt_s + 0.02f && end_s < returnAt_s + 0.06f) {
+            returnGain += meanGain(power, late, d_Hz, highG_Hz);
+            ++returnFrames;
+        }
+    });
+    ASSERT_NEAR(room.reverberationTime_s(), 0.5f, 0.15f);
+    ASSERT_GT(tailFrames * onsetFrames * returnFrames, 0);
+    EXPECT_LT(tailGain / static_cast<float>(tailFrames), 0.3f) << "Low A's tail under D";
+    EXPECT_GT(onsetGain / static_cast<float>(onsetFrames), 0.6f) << "D's start";
+    EXPECT_GT(returnGain / static_cast<float>(returnFrames), 0.6f) << "D back after the gracenote";
+
+    room.reset();
+    EXPECT_EQ(room.reverberationTime_s(), 0.0f);
+    room.latePower(late.data());
+    EXPECT_EQ(*std::max_element(late.begin(), late.end()), 0.0f);
+}
+
+} // namespace
