@@ -3,56 +3,13 @@
 #include "PowerSpectra.h"
 #include "TestSignals.h"
 
-#include <kiss_fftr.h>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <random>
 
 namespace {
 
 constexpr float kRate_Hz = 22050.0f;
-
-// The signal heard in a room: the direct sound plus a diffuse reverberation,
-// exponentially decaying noise from 5 ms on, drr_dB under the direct sound
-// in energy; convolved through FFTs.
-std::vector<float> inRoom(const std::vector<float>& dry, float rt60_s, float drr_dB)
-{
-    const std::size_t responseLength = static_cast<std::size_t>(rt60_s * kRate_Hz);
-    std::vector<float> response(responseLength, 0.0f);
-    std::mt19937 random(7);
-    std::normal_distribution<float> gauss(0.0f, 1.0f);
-    double energy = 0.0;
-    for (std::size_t i = static_cast<std::size_t>(0.005f * kRate_Hz); i < responseLength; ++i) {
-        response[i] = gauss(random) * std::exp(-6.91f * static_cast<float>(i) / (rt60_s * kRate_Hz));
-        energy += static_cast<double>(response[i]) * response[i];
-    }
-    const float scale = static_cast<float>(std::pow(10.0, -drr_dB / 20.0) / std::sqrt(energy));
-    for (float& r : response)
-        r *= scale;
-    response[0] = 1.0f;
-
-    std::size_t size = 1;
-    while (size < dry.size() + responseLength)
-        size *= 2;
-    std::vector<float> a(size, 0.0f), b(size, 0.0f), out(size);
-    std::copy(dry.begin(), dry.end(), a.begin());
-    std::copy(response.begin(), response.end(), b.begin());
-    std::vector<kiss_fft_cpx> fa(size / 2 + 1), fb(size / 2 + 1);
-    kiss_fftr_cfg forward = kiss_fftr_alloc(static_cast<int>(size), 0, nullptr, nullptr);
-    kiss_fftr_cfg inverse = kiss_fftr_alloc(static_cast<int>(size), 1, nullptr, nullptr);
-    kiss_fftr(forward, a.data(), fa.data());
-    kiss_fftr(forward, b.data(), fb.data());
-    for (std::size_t k = 0; k < fa.size(); ++k)
-        fa[k] = {(fa[k].r * fb[k].r - fa[k].i * fb[k].i) / static_cast<float>(size),
-                 (fa[k].r * fb[k].i + fa[k].i * fb[k].r) / static_cast<float>(size)};
-    kiss_fftri(inverse, fa.data(), out.data());
-    kiss_fftr_free(forward);
-    kiss_fftr_free(inverse);
-    out.resize(dry.size());
-    return out;
-}
 
 std::vector<float> legato(float seconds, unsigned int seed)
 {
@@ -66,17 +23,12 @@ std::vector<float> drones(float seconds)
 {
     std::vector<float> sum(static_cast<std::size_t>(seconds * kRate_Hz), 0.0f);
     for (const float frequency_Hz : {120.0f, 240.0f, 240.4f}) {
-        const std::vector<float> tone = synth::harmonicTone(frequency_Hz, seconds, kRate_Hz, synth::chanterHarmonics(), 0.2f);
+        const std::vector<float> tone =
+            synth::harmonicTone(frequency_Hz, seconds, kRate_Hz, synth::chanterHarmonics(), 0.2f);
         for (std::size_t i = 0; i < std::min(sum.size(), tone.size()); ++i)
             sum[i] += tone[i];
     }
     return sum;
-}
-
-std::vector<float> sized(std::vector<float> signal, float seconds)
-{
-    signal.resize(static_cast<std::size_t>(seconds * kRate_Hz), 0.0f);
-    return signal;
 }
 
 float estimate(const std::vector<float>& signal)
@@ -97,15 +49,16 @@ struct EstimateCase {
 constexpr float kSeconds = 12.0f;
 
 const EstimateCase kEstimateCases[] = {
-    {"RoomOfHalfASecond", [] { return inRoom(legato(kSeconds, 1), 0.5f, 6.0f); }, 0.5f},
-    {"RoomOfHalfASecondOtherTune", [] { return inRoom(legato(kSeconds, 2), 0.5f, 6.0f); }, 0.5f},
-    {"SmallRoom", [] { return inRoom(legato(kSeconds, 3), 0.3f, 6.0f); }, 0.3f},
+    {"RoomOfHalfASecond", [] { return testsignals::inRoom(legato(kSeconds, 1), 0.5f, 6.0f, kRate_Hz); }, 0.5f},
+    {"RoomOfHalfASecondOtherTune", [] { return testsignals::inRoom(legato(kSeconds, 2), 0.5f, 6.0f, kRate_Hz); }, 0.5f},
+    {"SmallRoom", [] { return testsignals::inRoom(legato(kSeconds, 3), 0.3f, 6.0f, kRate_Hz); }, 0.3f},
     // The tenors' beating partials lengthen the tails: found, but long.
-    {"RoomWithDrones", [] { return inRoom(testsignals::mix(legato(kSeconds, 4), drones(kSeconds)), 0.5f, 6.0f); },
+    {"RoomWithDrones",
+     [] { return testsignals::inRoom(testsignals::mix(legato(kSeconds, 4), drones(kSeconds)), 0.5f, 6.0f, kRate_Hz); },
      0.5f, 0.7f},
     {"DryLegato", [] { return legato(kSeconds, 1); }, 0.0f},
     {"DryLegatoOtherTune", [] { return legato(kSeconds, 5); }, 0.0f},
-    {"DronesAlone", [] { return sized(drones(kSeconds), kSeconds); }, 0.0f},
+    {"DronesAlone", [] { return drones(kSeconds); }, 0.0f},
     {"DryLegatoWithDrones", [] { return testsignals::mix(legato(kSeconds, 6), drones(kSeconds)); }, 0.0f},
     {"Noise", [] { return testsignals::noise(static_cast<std::size_t>(kSeconds * kRate_Hz), 0.3f, 3); }, 0.0f},
     {"Silence", [] { return std::vector<float>(static_cast<std::size_t>(kSeconds * kRate_Hz), 0.0f); }, 0.0f},
@@ -126,7 +79,9 @@ TEST_P(RoomReverberationEstimate, FindsTheRoomAndNothingInDrySound)
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, RoomReverberationEstimate, ::testing::ValuesIn(kEstimateCases),
-                         [](const ::testing::TestParamInfo<EstimateCase>& info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<EstimateCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // The filter's gain G^2 = max(0, 1 - late / |X|^2), averaged over the bins of
 // a note's partials (up to 4 kHz, away from the other note's partials).
@@ -158,8 +113,8 @@ TEST(RoomReverberation, LatePowerTakesATailButNotTheNextNote)
     segments.push_back({d_Hz, 0.3f});
     segments.push_back({highG_Hz, 0.03f});
     segments.push_back({d_Hz, 0.4f});
-    const std::vector<float> signal =
-        inRoom(synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f), 0.5f, 6.0f);
+    const std::vector<float> dry = synth::renderSegments(segments, kRate_Hz, synth::chanterHarmonics(), 0.5f);
+    const std::vector<float> signal = testsignals::inRoom(dry, 0.5f, 6.0f, kRate_Hz);
 
     const std::size_t length = powerspectra::frameLength(kRate_Hz);
     const float hop_s = static_cast<float>(length / 4) / kRate_Hz;

@@ -30,8 +30,10 @@ inline void forEachFrame(const std::vector<float>& signal, float rate_Hz,
     const std::size_t hop = length / 4;
     const double pi = std::acos(-1.0);
     std::vector<float> window(length);
-    for (std::size_t i = 0; i < length; ++i)
-        window[i] = static_cast<float>(std::sqrt(0.5 - 0.5 * std::cos(2.0 * pi * static_cast<double>(i) / static_cast<double>(length))));
+    for (std::size_t i = 0; i < length; ++i) {
+        const double phase = 2.0 * pi * static_cast<double>(i) / static_cast<double>(length);
+        window[i] = static_cast<float>(std::sqrt(0.5 - 0.5 * std::cos(phase)));
+    }
     kiss_fftr_cfg plan = kiss_fftr_alloc(static_cast<int>(length), 0, nullptr, nullptr);
     std::vector<float> input(length);
     std::vector<kiss_fft_cpx> spectrum(length / 2 + 1);

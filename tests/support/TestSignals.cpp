@@ -2,6 +2,8 @@
 
 #include "utils.h"
 
+#include <kiss_fftr.h>
+
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -51,6 +53,43 @@ std::vector<float> mix(const std::vector<float>& a, const std::vector<float>& b)
     std::vector<float> sum(a);
     std::transform(sum.begin(), sum.begin() + std::min(a.size(), b.size()), b.begin(), sum.begin(), std::plus<>());
     return sum;
+}
+
+std::vector<float> inRoom(const std::vector<float>& dry, float rt60_s, float drr_dB, float rate_Hz)
+{
+    const std::size_t responseLength = static_cast<std::size_t>(rt60_s * rate_Hz);
+    std::vector<float> response(responseLength, 0.0f);
+    std::mt19937 random(7);
+    std::normal_distribution<float> gauss(0.0f, 1.0f);
+    double energy = 0.0;
+    for (std::size_t i = static_cast<std::size_t>(0.005f * rate_Hz); i < responseLength; ++i) {
+        response[i] = gauss(random) * std::exp(-6.91f * static_cast<float>(i) / (rt60_s * rate_Hz));
+        energy += static_cast<double>(response[i]) * response[i];
+    }
+    const float scale = static_cast<float>(std::pow(10.0, -drr_dB / 20.0) / std::sqrt(energy));
+    for (float& r : response)
+        r *= scale;
+    response[0] = 1.0f;
+
+    std::size_t size = 1;
+    while (size < dry.size() + responseLength)
+        size *= 2;
+    std::vector<float> a(size, 0.0f), b(size, 0.0f), out(size);
+    std::copy(dry.begin(), dry.end(), a.begin());
+    std::copy(response.begin(), response.end(), b.begin());
+    std::vector<kiss_fft_cpx> fa(size / 2 + 1), fb(size / 2 + 1);
+    kiss_fftr_cfg forward = kiss_fftr_alloc(static_cast<int>(size), 0, nullptr, nullptr);
+    kiss_fftr_cfg inverse = kiss_fftr_alloc(static_cast<int>(size), 1, nullptr, nullptr);
+    kiss_fftr(forward, a.data(), fa.data());
+    kiss_fftr(forward, b.data(), fb.data());
+    for (std::size_t k = 0; k < fa.size(); ++k)
+        fa[k] = {(fa[k].r * fb[k].r - fa[k].i * fb[k].i) / static_cast<float>(size),
+                 (fa[k].r * fb[k].i + fa[k].i * fb[k].r) / static_cast<float>(size)};
+    kiss_fftri(inverse, fa.data(), out.data());
+    kiss_fftr_free(forward);
+    kiss_fftr_free(inverse);
+    out.resize(dry.size());
+    return out;
 }
 
 std::vector<short> pcm(const std::vector<float>& signal)

@@ -24,6 +24,11 @@ std::vector<float> noise(std::size_t count, float amplitude, std::uint32_t seed)
 // Sample-by-sample sum of two signals of equal length.
 std::vector<float> mix(const std::vector<float>& a, const std::vector<float>& b);
 
+// The signal as a microphone hears it in a room: the direct sound plus a
+// diffuse reverberation, seeded noise decaying by 60 dB in rt60_s from 5 ms
+// on, drr_dB under the direct sound in energy. Same length as dry.
+std::vector<float> inRoom(const std::vector<float>& dry, float rt60_s, float drr_dB, float rate_Hz = kRate_Hz);
+
 std::vector<short> pcm(const std::vector<float>& signal);
 // 16-bit PCM scaled so that 1.0 is 32768 (full scale of the volume meter).
 std::vector<float> pcmScaled(const std::vector<float>& signal);
