@@ -56,9 +56,13 @@ constexpr float kSlowestRoom_s = 2.4f;
 constexpr float kShortestRoom_s = 0.15f;
 // The room is reported when at least half of the last stops, and at least
 // kMinimumRoomStops, sound like one. Stops of a dry tune sound like a room
-// one time in 15 or less; of a tune in a room, half the time or more. A
-// melody gives 2 or 3 stops per second, so a room is known in the first 2-4 s.
+// one time in 15 or less; of a tune in a room, half the time or more (less
+// with drones). A melody gives 2 or 3 stops per second, so a room is known
+// in the first 2-4 s. A room does not change in the middle of a tune: once
+// found it is kept while a third of the stops sound like it.
 constexpr std::size_t kMinimumRoomStops = 4;
+constexpr std::size_t kFoundRoomShare = 2;  // one in this many stops
+constexpr std::size_t kKeptRoomShare = 3;
 constexpr std::size_t kRememberedStops = 48;
 
 // Lebart's T_l: the reverberation arriving this long after the direct sound
@@ -265,13 +269,14 @@ bool RoomReverberation::soundsLikeRoom(const Stop& stop)
 
 void RoomReverberation::decide()
 {
-    mReverberationTime_s = 0.0f;
     const std::size_t stops = std::min(mStopCount, kRememberedStops);
     std::size_t roomStops = 0;
     for (std::size_t i = 0; i < stops; ++i)
         if (soundsLikeRoom(mStops[i]))
             mScratch[roomStops++] = mStops[i].tailSlope_dBPerS;
-    if (roomStops < kMinimumRoomStops || 2 * roomStops < stops)
+    const std::size_t share = mReverberationTime_s > 0.0f ? kKeptRoomShare : kFoundRoomShare;
+    mReverberationTime_s = 0.0f;
+    if (roomStops < kMinimumRoomStops || share * roomStops < stops)
         return;
     mReverberationTime_s = kDecay_dB / -median(mScratch, roomStops);
 }
