@@ -32,14 +32,20 @@
 // reverberation within the ~100 ms read), drones under the chanter make the
 // estimate longer (their partials flatten the tails).
 //
-// The late reverberation: Lebart's statistical model (Lebart, Boucher and
-// Denbigh, "A new method based on spectral subtraction for speech
-// dereverberation", Acta Acustica 87, 2001): the power observed T_l earlier,
-// times exp(-2 delta T_l), delta = 3 ln 10 / RT60, T_l the whole number of
-// hops nearest kLateDelay_s. A note that stops is predicted to fade at the
-// room's rate; a note or gracenote that starts is not in the frame T_l
-// earlier, so nothing is predicted for it (the same pitch coming back after
-// a 30 ms gracenote is predicted at 5.5 dB under itself in a 0.5 s room).
+// The late reverberation: the statistical model of Lebart, Boucher and
+// Denbigh ("A new method based on spectral subtraction for speech
+// dereverberation", Acta Acustica 87, 2001) in the form of Habets ("Late
+// reverberant spectral variance estimation based on a statistical model",
+// IEEE Signal Processing Letters 16(9), 2009), which follows the
+// reverberation alone rather than the whole power: per bin and frame, the
+// reverberation decays by exp(-2 delta hop), delta = 3 ln 10 / RT60, and
+// takes up the direct sound of the frame before (its power less the
+// reverberation) in the share kReverbToDirect; the late part is what came
+// from direct sound at least T_l earlier (T_l the whole number of hops
+// nearest kLateDelay_s). A note that stops is predicted to fade at the
+// room's rate; a note or gracenote that starts is in none of the frames the
+// prediction uses, and the same pitch coming back after a 30 ms gracenote is
+// predicted at the reverberation of the note it left.
 //
 // Silence or no frames yet give reverberationTime_s() 0 and latePower all
 // 0. Deterministic: the result depends only on the frames, not on how the
@@ -86,6 +92,9 @@ private:
     void updateFloor(const float* power);
     void examineStop();
     void decide();
+    void predictReverb();
+    // The reverberation's power decay over one hop.
+    float frameDecay() const;
 
     // Ring index of the frame `age` frames before the newest (0 = newest).
     std::size_t historyIndex(std::size_t age) const;
@@ -113,9 +122,11 @@ private:
     std::vector<float> mPreviousBlockMinimum;
     std::size_t mFramesInBlock = 0;
 
-    // The last frames of the whole spectrum, for the late reverberation.
-    std::vector<float> mSpectra;
-    std::size_t mNewestSpectrum = 0;
+    // The last frame's power and the reverberation predicted for the last
+    // mLateDelay_frames frames (a ring), every bin.
+    std::vector<float> mPrevious;
+    std::vector<float> mReverb;
+    std::size_t mNewestReverb = 0;
 
     // The last kRememberedStops stops, a ring.
     std::vector<Stop> mStops;
