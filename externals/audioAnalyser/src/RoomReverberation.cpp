@@ -96,13 +96,8 @@ float median(std::vector<float>& values, std::size_t count)
     return 0.5f * (lower + upper);
 }
 
-// Least-squares slope and residual RMS of y over evenly spaced x.
-struct LineFit {
-    float slope = 0.0f;
-    float residual = 0.0f;
-};
-
-LineFit fitLine(const float* y, std::size_t count)
+// Least-squares slope of y over evenly spaced x, per step.
+float slope(const float* y, std::size_t count)
 {
     const float meanX = 0.5f * static_cast<float>(count - 1);
     float meanY = 0.0f;
@@ -115,15 +110,7 @@ LineFit fitLine(const float* y, std::size_t count)
         sxy += dx * (y[i] - meanY);
         sxx += dx * dx;
     }
-    LineFit fit;
-    fit.slope = sxy / sxx;
-    float squares = 0.0f;
-    for (std::size_t i = 0; i < count; ++i) {
-        const float r = y[i] - meanY - fit.slope * (static_cast<float>(i) - meanX);
-        squares += r * r;
-    }
-    fit.residual = std::sqrt(squares / static_cast<float>(count));
-    return fit;
+    return sxy / sxx;
 }
 
 } // namespace
@@ -267,7 +254,7 @@ void RoomReverberation::examineStop()
 
     Stop& latest = mStops[mStopCount % kRememberedStops];
     latest.tailLevel_dB = medianTail[0];
-    latest.tailSlope_dBPerS = fitLine(medianTail, fitCount).slope / mHop_s;
+    latest.tailSlope_dBPerS = slope(medianTail, fitCount) / mHop_s;
     ++mStopCount;
     decide();
 }
