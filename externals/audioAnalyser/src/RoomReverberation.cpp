@@ -147,13 +147,24 @@ void RoomReverberation::reset()
     mFrameCount = 0;
     mReverberationTime_s = 0.0f;
     mNewest = 0;
-    mNewestReverb = 0;
     mFramesInBlock = 0;
     mStopCount = 0;
-    std::fill(mPrevious.begin(), mPrevious.end(), 0.0f);
-    std::fill(mReverb.begin(), mReverb.end(), 0.0f);
+    restartPrediction();
     std::fill(mBlockMinimum.begin(), mBlockMinimum.end(), INFINITY);
     std::fill(mPreviousBlockMinimum.begin(), mPreviousBlockMinimum.end(), INFINITY);
+}
+
+void RoomReverberation::restartPrediction()
+{
+    mNewestReverb = 0;
+    std::fill(mPrevious.begin(), mPrevious.end(), 0.0f);
+    std::fill(mReverb.begin(), mReverb.end(), 0.0f);
+}
+
+void RoomReverberation::replayFrame(const float* power)
+{
+    predictReverb();
+    std::copy(power, power + mBinCount, mPrevious.begin());
 }
 
 std::size_t RoomReverberation::historyIndex(std::size_t age) const
@@ -163,8 +174,7 @@ std::size_t RoomReverberation::historyIndex(std::size_t age) const
 
 void RoomReverberation::addFrame(const float* power)
 {
-    predictReverb();
-    std::copy(power, power + mBinCount, mPrevious.begin());
+    replayFrame(power);
 
     const std::size_t band = mEndBin - mFirstBin;
     mNewest = (mNewest + 1) % kHistory_frames;

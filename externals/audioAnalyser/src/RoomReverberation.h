@@ -75,6 +75,14 @@ public:
     // Forgets every frame and estimate.
     void reset();
 
+    // For a caller that goes back to the first frame once the room is known
+    // (to clean from the start what it listened to): forgets the late
+    // reverberation's past but keeps the estimate; the frames given before
+    // are then given again, in order, through replayFrame (they are not
+    // learnt from twice), and new ones through addFrame.
+    void restartPrediction();
+    void replayFrame(const float* power);
+
     std::size_t binCount() const { return mBinCount; }
     // The delay T_l of the late reverberation model, in frames.
     std::size_t lateDelay_frames() const { return mLateDelay_frames; }
