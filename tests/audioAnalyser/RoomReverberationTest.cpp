@@ -1,5 +1,6 @@
 #include "RoomReverberation.h"
 
+#include "ChanterFilter.h"
 #include "PowerSpectra.h"
 #include "TestSignals.h"
 
@@ -153,6 +154,57 @@ TEST(RoomReverberation, LatePowerTakesATailButNotTheNextNote)
     EXPECT_EQ(room.reverberationTime_s(), 0.0f);
     room.latePower(late.data());
     EXPECT_EQ(*std::max_element(late.begin(), late.end()), 0.0f);
+}
+
+// Power summed over the bins of note_Hz's partials away from other_Hz's,
+// over the frames whose end lies from from_s to to_s.
+double partialEnergy(const std::vector<short>& pcm, float note_Hz, float other_Hz, float from_s, float to_s)
+{
+    const std::size_t length = powerspectra::frameLength(kRate_Hz);
+    const float binWidth_Hz = kRate_Hz / static_cast<float>(length);
+    std::vector<float> signal(pcm.begin(), pcm.end());
+    double energy = 0.0;
+    std::size_t frame = 0;
+    powerspectra::forEachFrame(signal, kRate_Hz, [&](const std::vector<float>& power) {
+        const float end_s = static_cast<float>(frame++ * (length / 4) + length) / kRate_Hz;
+        if (end_s < from_s || end_s >= to_s)
+            return;
+        for (float partial_Hz = note_Hz; partial_Hz < 4000.0f; partial_Hz += note_Hz)
+            if (std::fabs(partial_Hz - std::round(partial_Hz / other_Hz) * other_Hz) >= 3.0f * binWidth_Hz)
+                energy += power[static_cast<std::size_t>(std::lround(partial_Hz / binWidth_Hz))];
+    });
+    return energy;
+}
+
+TEST(RoomReverberation, ChanterFilterTakesTheRoomOutOfAShortRecordingFromItsStart)
+{
+    // Shorter than the filter listens before deciding: it decides at the
+    // end and must still give back every sample, cleaned.
+    constexpr float lowA_Hz = 480.0f, d_Hz = 640.0f, changeAt_s = 0.6f;
+    const std::vector<synth::Segment> segments{{lowA_Hz, changeAt_s}, {d_Hz, 0.4f}};
+    std::vector<synth::Segment> played = synth::randomWalk(testsignals::tuningAt(480.0f), 1.6f, 0.12f, 0.4f, 1);
+    played.insert(played.begin(), segments.begin(), segments.end());
+    const std::vector<short> recorded = testsignals::pcm(testsignals::inRoom(
+        synth::renderSegments(played, kRate_Hz, synth::chanterHarmonics(), 0.5f), 0.5f, 6.0f, kRate_Hz));
+    ASSERT_LT(static_cast<float>(recorded.size()) / kRate_Hz, ChanterFilter::kDecision_s);
+
+    ChanterFilter filter(kRate_Hz);
+    filter.push(recorded.data(), recorded.size());
+    filter.finish();
+    ASSERT_TRUE(filter.cleaning()) << "no drones, but a room";
+    std::vector<short> cleaned;
+    filter.take(cleaned);
+    ASSERT_EQ(cleaned.size(), recorded.size());
+
+    const auto dB = [](double after, double before) { return 10.0 * std::log10(after / before); };
+    EXPECT_LT(dB(partialEnergy(cleaned, lowA_Hz, d_Hz, changeAt_s + 0.06f, changeAt_s + 0.2f),
+                 partialEnergy(recorded, lowA_Hz, d_Hz, changeAt_s + 0.06f, changeAt_s + 0.2f)),
+              -10.0)
+        << "Low A's tail under D";
+    EXPECT_GT(dB(partialEnergy(cleaned, d_Hz, lowA_Hz, changeAt_s + 0.02f, changeAt_s + 0.06f),
+                 partialEnergy(recorded, d_Hz, lowA_Hz, changeAt_s + 0.02f, changeAt_s + 0.06f)),
+              -1.5)
+        << "D's start";
 }
 
 } // namespace

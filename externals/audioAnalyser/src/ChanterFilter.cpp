@@ -128,6 +128,8 @@ void ChanterFilter::reset(float samplingFrequency_Hz)
     mMedian.assign(std::min(mPower.size(), static_cast<std::size_t>(binOf(kHighestLine_Hz)) + 2), 0.0f);
     mDrones = DroneSet();
     mLines = DroneSet();
+    mRoom = std::make_unique<RoomReverberation>(mRate_Hz, mFrameLength, mHop);
+    mLate.assign(mFrameLength / 2 + 1, 0.0f);
     mOverlap.assign(mFrameLength, 0.0f);
     mOutputStart = 0;
     mReady.clear();
@@ -221,18 +223,14 @@ void ChanterFilter::runFrames()
                 mHistory.pop_front();
             mHeardUpTo = start + static_cast<long>(mHop);
             ++mFramesSinceUpdate;
+            mRoom->addFrame(mPower.data());
+        } else {
+            mRoom->replayFrame(mPower.data());
         }
         if (mState == State::Listening) {
             mNextFrame += static_cast<long>(mHop);
-            if (static_cast<std::size_t>(std::max(0L, mNextFrame)) >= decisionSamples) {
+            if (static_cast<std::size_t>(std::max(0L, mNextFrame)) >= decisionSamples)
                 decide();
-                if (mState == State::Cleaning) {
-                    // Cleaned from the first sample, with the drones as now heard;
-                    // the frames already heard stay in the history.
-                    mNextFrame = -static_cast<long>(mFrameLength - mHop);
-                    mFramesSinceUpdate = 0;
-                }
-            }
             continue;
         }
         if (mFramesSinceUpdate >= updateFrames) {
@@ -252,10 +250,11 @@ void ChanterFilter::runFrames()
 
 void ChanterFilter::cleanFrame()
 {
+    mRoom->latePower(mLate.data());
     for (std::size_t k = 0; k < mSpectrum.size(); ++k) {
         const float power = mPower[k];
-        const float drones = mProfile[k];
-        const float gain = power > drones ? std::sqrt(1.0f - drones / power) : 0.0f;
+        const float taken = mProfile[k] + mLate[k];
+        const float gain = power > taken ? std::sqrt(1.0f - taken / power) : 0.0f;
         mSpectrum[k].r *= gain;
         mSpectrum[k].i *= gain;
     }
@@ -320,13 +319,19 @@ void ChanterFilter::decide()
     // Too little heard to tell: as recorded.
     if (mHistory.size() >= 8)
         updateProfile();
-    if (mLines.empty()) {
+    if (mLines.empty() && mRoom->reverberationTime_s() <= 0.0f) {
         mState = State::Passing;
         mInput.clear();
         mHistory.clear();
         return;
     }
     mState = State::Cleaning;
+    // Cleaned from the first sample, with the drones and the room as now
+    // heard, also when the recording ended before kDecision_s; the frames
+    // already heard stay in the history and are not learnt from again.
+    mNextFrame = -static_cast<long>(mFrameLength - mHop);
+    mFramesSinceUpdate = 0;
+    mRoom->restartPrediction();
 }
 
 DroneSet ChanterFilter::findDrones() const

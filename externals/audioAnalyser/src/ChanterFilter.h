@@ -2,35 +2,42 @@
 
 // Takes what is not the chanter out of a recording before it is transcribed:
 // the drones, which sound unchanged for a whole tune with their harmonics on
-// and beside the chanter's notes.
+// and beside the chanter's notes, and a room's late reverberation, which
+// keeps a note sounding under the next one and hides a gracenote's start.
 //
 // The filter listens to the first kDecision_s of a recording and decides
 // whether drones sound: stationary harmonic lines with a fundamental where a
 // bass or a tenor drone can be (a quarter or a half of a Low A), some of
-// them below the chanter's lowest note, which no chanter note makes. Where
-// none sound the filter stays out of the way: the caller keeps the samples
-// as recorded, and the filter costs nothing more.
+// them below the chanter's lowest note, which no chanter note makes; and
+// whether the notes ring on in a room (RoomReverberation). Where neither is
+// heard the filter stays out of the way: the caller keeps the samples as
+// recorded, and the filter costs nothing more.
 //
-// Where drones sound it cleans the recording from its first sample: a
+// Otherwise it cleans the recording from its first sample: a
 // short-time spectrum (frames of frameLength() samples, a quarter frame
 // apart, square-root Hann windows both ways) in which each bin keeps the
 // power that stands above the drones' (power subtraction with a margin for
-// the tenors' beating), put back together by overlap-add. The drones'
-// power per bin is the median over the last kProfile_s, renewed every
-// kProfileUpdate_s: the drones stand for seconds, a chanter note rarely does,
-// and a drone retuned or stopped is followed within seconds. Cleaned samples
-// come frameLength() samples behind the input; finish() gives the rest.
+// the tenors' beating) and the room's late reverberation, put back together
+// by overlap-add. The drones' power per bin is the median over the last
+// kProfile_s, renewed every kProfileUpdate_s: the drones stand for seconds,
+// a chanter note rarely does, and a drone retuned or stopped is followed
+// within seconds. The room's estimate goes on with every frame, so a room
+// found after kDecision_s is taken out from then on when the drones are.
+// Cleaned samples come frameLength() samples behind the input; finish()
+// gives the rest.
 //
 // Everything is counted in samples from the recording's first: the output
 // does not depend on how the input was cut into blocks.
 
 #include "DroneSet.h"
+#include "RoomReverberation.h"
 
 #include <kiss_fftr.h>
 
 #include <complex>
 #include <cstddef>
 #include <deque>
+#include <memory>
 #include <vector>
 
 class ChanterFilter
@@ -67,6 +74,8 @@ public:
     // sound now.
     const DroneSet& drones() const { return mLines; }
     bool hearsDrones() const { return !mDrones.empty(); }
+    // The room's reverberation time as estimated so far; 0: none heard.
+    float reverberationTime_s() const { return mRoom->reverberationTime_s(); }
     std::size_t frameLength() const { return mFrameLength; }
     float samplingFrequency_Hz() const { return mRate_Hz; }
 
@@ -141,6 +150,10 @@ private:
     // are taken out.
     DroneSet mDrones;
     DroneSet mLines;
+    // The room, made for the frames of the rate in reset(); the late
+    // reverberation it predicts for the frame being cleaned.
+    std::unique_ptr<RoomReverberation> mRoom;
+    std::vector<float> mLate;
     // Overlap-add: the output under construction from mOutputStart on.
     std::vector<float> mOverlap;
     std::size_t mOutputStart = 0;
