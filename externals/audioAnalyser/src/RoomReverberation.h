@@ -21,16 +21,17 @@
 // A stop sounds like a room when its tail is that loud and falls that way
 // (least squares on dB, RT60 between kShortestRoom_s and kSlowestRoom_s).
 // The room is reported when at least half of the last kRememberedStops
-// stops, and at least kMinimumRoomStops, sound like one; its RT60 comes from
-// the median decay rate of those (an order statistic over many decays, as in
-// Ratnam et al., "Blind estimation of reverberation time", JASA 114(5),
-// 2003; decays pre-selected as in Löllmann et al., "An improved algorithm
-// for blind reverberation time estimation", IWAENC 2010). False alarms cost
-// more than misses: a dry recording, drones, stationary tones and noise give
-// 0. Rooms of 0.3-0.6 s are measured within about 20 %; longer ones are
-// underestimated or missed (their tails meet the earlier notes'
-// reverberation within the ~100 ms read), drones under the chanter make the
-// estimate longer (their partials flatten the tails).
+// stops, and at least kMinimumRoomStops, sound like one (and kept while a
+// third do); its RT60 comes from the median decay rate of those (an order
+// statistic over many decays, as in Ratnam et al., "Blind estimation of
+// reverberation time", JASA 114(5), 2003; decays pre-selected as in
+// Löllmann et al., "An improved algorithm for blind reverberation time
+// estimation", IWAENC 2010). False alarms cost more than misses: a dry
+// recording, drones, stationary tones and noise give 0. Rooms of 0.3-0.6 s
+// come out about 10 % long (at worst 40 %); longer ones are underestimated
+// or missed (their tails meet the earlier notes' reverberation within the
+// ~100 ms read), and drones under the chanter make the estimate longer
+// (their partials flatten the tails).
 //
 // The late reverberation: the statistical model of Lebart, Boucher and
 // Denbigh ("A new method based on spectral subtraction for speech
