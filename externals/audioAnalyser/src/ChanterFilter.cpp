@@ -128,6 +128,7 @@ void ChanterFilter::reset(float samplingFrequency_Hz)
     mMedian.assign(std::min(mPower.size(), static_cast<std::size_t>(binOf(kHighestLine_Hz)) + 2), 0.0f);
     mDrones = DroneSet();
     mLines = DroneSet();
+    mDronesLookedFor = false;
     mRoom = std::make_unique<RoomReverberation>(mRate_Hz, mFrameLength, mHop);
     mLate.assign(mFrameLength / 2 + 1, 0.0f);
     mOverlap.assign(mFrameLength, 0.0f);
@@ -316,10 +317,15 @@ void ChanterFilter::updateProfile()
 
 void ChanterFilter::decide()
 {
-    // Too little heard to tell: as recorded.
-    if (mHistory.size() >= 8)
-        updateProfile();
+    if (!mDronesLookedFor) {
+        // Too little heard to tell: as recorded.
+        if (mHistory.size() >= 8)
+            updateProfile();
+        mDronesLookedFor = true;
+    }
     if (mLines.empty() && mRoom->reverberationTime_s() <= 0.0f) {
+        if (!mFinished && mHeardUpTo < static_cast<long>(kRoomDecision_s * mRate_Hz))
+            return;
         mState = State::Passing;
         mInput.clear();
         mHistory.clear();

@@ -9,7 +9,8 @@
 // whether drones sound: stationary harmonic lines with a fundamental where a
 // bass or a tenor drone can be (a quarter or a half of a Low A), some of
 // them below the chanter's lowest note, which no chanter note makes; and
-// whether the notes ring on in a room (RoomReverberation). Where neither is
+// whether the notes ring on in a room (RoomReverberation), for which it
+// listens on up to kRoomDecision_s when no drones sound. Where neither is
 // heard the filter stays out of the way: the caller keeps the samples as
 // recorded, and the filter costs nothing more.
 //
@@ -45,6 +46,9 @@ class ChanterFilter
 public:
     // What is heard before deciding whether drones sound.
     static constexpr float kDecision_s = 3.0f;
+    // Without drones, how long a room is listened for: its stops come two or
+    // three a second, and a third of the rooms take longer than kDecision_s.
+    static constexpr float kRoomDecision_s = 6.0f;
     static constexpr float kProfile_s = 6.0f;
     static constexpr float kProfileUpdate_s = 1.0f;
 
@@ -150,6 +154,8 @@ private:
     // are taken out.
     DroneSet mDrones;
     DroneSet mLines;
+    // Whether the drones were looked for at kDecision_s.
+    bool mDronesLookedFor = false;
     // The room, made for the frames of the rate in reset(); the late
     // reverberation it predicts for the frame being cleaned.
     std::unique_ptr<RoomReverberation> mRoom;
