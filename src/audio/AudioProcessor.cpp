@@ -252,9 +252,10 @@ QByteArray AudioProcessor::heardLive(const QByteArray& block)
     if (mLiveFilter.samplingFrequency_Hz() != settings.samplingFrequency_Hz)
         mLiveFilter.reset(settings.samplingFrequency_Hz);
     // Listening goes on while no drones sound, so that drones struck in
-    // later are found; drones that stop are listened for again.
+    // later are found; drones that stop are listened for again, unless the
+    // filter is cleaning a room.
     if (mLiveFilter.state() == ChanterFilter::State::Passing ||
-        (mLiveFilter.cleaning() && !mLiveFilter.hearsDrones()))
+        (mLiveFilter.cleaning() && !mLiveFilter.hearsDrones() && mLiveFilter.reverberationTime_s() <= 0.0f))
         mLiveFilter.reset();
     const std::vector<short> samples = utils::decodePcm16(block.constData(), static_cast<std::size_t>(block.size()));
     mLiveFilter.push(samples.data(), samples.size());
