@@ -342,7 +342,9 @@ void MainWindow::initProcessing()
                                        mSettings.minimumPitchPeak);
     mProcessor->setSecondLook(mSettings.secondLook);
     mProcessor->setFindDrones(mSettings.findDrones);
-    mProcessor->setClickSounds(mClickSounds);
+    // Without the click there is nothing to listen for, and nothing is held
+    // back for it.
+    mProcessor->setClickSounds(mSettings.metronomeEnabled ? mClickSounds : std::vector<ClickSuppressor::Sound>());
 }
 
 void MainWindow::redeliverLastResult()

@@ -179,7 +179,8 @@ void TranscriptionSession::filterInput(const short* samples, std::size_t count, 
     mFilter.take(mCleaned);
     if (!listening)
         return;
-    // Drones were just found: what the engine heard so far had them in it.
+    // Drones or a room were just found: what the engine heard so far had
+    // them in it.
     mEngine.reset();
     mEngine.setHistoricalTuning(mHistoricAtStart);
     applyInterval();
