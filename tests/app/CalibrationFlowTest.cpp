@@ -29,10 +29,9 @@ void play(CalibrationFlow& flow, const std::vector<float>& frequencies_Hz, int w
 
 std::vector<float> scaleOf(float lowA_Hz)
 {
-    const PipeTuning tuning = testsignals::tuningAt(lowA_Hz);
     std::vector<float> frequencies;
-    for (int index = 0; index < PipeTuning::kMelodyNoteCount; ++index)
-        frequencies.push_back(tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::noteIndexToReferenceNote(index)));
+    for (const auto& [note, centre_Hz] : testsignals::tuningAt(lowA_Hz).getNoteCentreFrequencies())
+        frequencies.push_back(centre_Hz);
     return frequencies;
 }
 

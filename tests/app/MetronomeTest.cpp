@@ -8,48 +8,39 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace {
 
-TEST(MetronomeTest, ClicksPerBarForEveryTimeSignatureWithAndWithoutSubBeats)
+TEST(MetronomeTest, EveryTimeSignatureClicksItsBarsWithAndWithoutSubBeats)
 {
-    struct Case {
-        TimeSignature signature;
-        bool subBeats;
-        int divisor;
-        int clicksPerBar;
-        int bpmPreset;
-    };
-    const Case cases[] = {
+    // The time signature, sub-beats on, clicks a beat and a bar, and the
+    // tempo preset.
+    const std::tuple<TimeSignature, bool, int, int, int> rows[] = {
         {FourFour, false, 1, 4, 72},  {FourFour, true, 1, 4, 72},   {ThreeFour, false, 1, 3, 72},
         {ThreeFour, true, 1, 3, 72},  {TwoFour, false, 1, 2, 52},   {TwoFour, true, 2, 4, 52},
         {CutCommon, false, 1, 2, 62}, {CutCommon, true, 2, 4, 62},  {SixEight, false, 1, 2, 72},
         {SixEight, true, 3, 6, 72},
     };
-    for (const Case& c : cases) {
+    for (const auto& [signature, subBeats, divisor, clicksPerBar, bpmPreset] : rows) {
         Metronome metronome;
-        metronome.start(60.0f, c.signature, c.subBeats);
-        EXPECT_EQ(metronome.divisor(), c.divisor) << c.signature << c.subBeats;
-        EXPECT_EQ(metronome.clicksPerBar(), c.clicksPerBar) << c.signature << c.subBeats;
-        EXPECT_EQ(metronome.nominalInterval_ms(), 1000 / c.divisor) << c.signature << c.subBeats;
+        metronome.start(60.0f, signature, subBeats);
+        SCOPED_TRACE(testing::Message() << signature << subBeats);
+        EXPECT_EQ(metronome.divisor(), divisor);
+        EXPECT_EQ(metronome.clicksPerBar(), clicksPerBar);
+        EXPECT_EQ(metronome.nominalInterval_ms(), 1000 / divisor);
+        for (int click = 0; click < 2 * clicksPerBar; ++click)
+            EXPECT_EQ(metronome.nextClick(), click % clicksPerBar == 0) << "the bar-start click, at " << click;
         int bpm = 0;
         bool roundOff = false;
-        ASSERT_TRUE(metronome::tempoPreset(c.signature, bpm, roundOff));
-        EXPECT_EQ(bpm, c.bpmPreset);
-        EXPECT_EQ(roundOff, c.signature == FourFour || c.signature == ThreeFour || c.signature == TwoFour);
+        ASSERT_TRUE(metronome::tempoPreset(signature, bpm, roundOff));
+        EXPECT_EQ(bpm, bpmPreset);
+        EXPECT_EQ(roundOff, signature == FourFour || signature == ThreeFour || signature == TwoFour);
     }
     EXPECT_EQ(metronome::beatsPerBar(static_cast<TimeSignature>(7)), 2);
     int bpm = 0;
     bool roundOff = false;
     EXPECT_FALSE(metronome::tempoPreset(static_cast<TimeSignature>(5), bpm, roundOff));
-}
-
-TEST(MetronomeTest, TheBarStartClickSoundsEveryBar)
-{
-    Metronome metronome;
-    metronome.start(72.0f, SixEight, true);
-    for (int click = 0; click < 20; ++click)
-        EXPECT_EQ(metronome.nextClick(), click % 6 == 0) << click;
 }
 
 TEST(MetronomeTest, PidClampsItsOutputAndADefaultOneAnswersZero)

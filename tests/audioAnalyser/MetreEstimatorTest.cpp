@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <tuple>
 
 namespace {
 
@@ -242,33 +243,26 @@ TEST(MetreEstimator, TooFewNotesOrNotesOutsideTheFirstHourFindNothing)
 // bar is short, however many of the score's bars the pick-up needs.
 TEST(MetreEstimator, PutsTheFirstBarLineOnTheScoresOwnBarLines)
 {
-    struct Case {
-        std::vector<float> lengths;
-        float bpm;
-        float scoreBpm;
-        int scoreBeatsPerBar;
-        bool warped;
-    };
+    // The tune, its tempo, the score's tempo and beats a bar, and whether
+    // the score is warped to the beat.
     const std::vector<float> march = repeat({0.5f}, {{0.75f, 0.25f, 0.5f, 0.5f}, {1.0f, 0.5f, 0.5f}}, 8);
     const std::vector<float> air = repeat({1.0f}, {{2.0f, 1.0f}, {1.5f, 0.5f, 1.0f}}, 6);
-    const Case cases[] = {
+    const std::tuple<std::vector<float>, float, float, int, bool> rows[] = {
         {march, 80.0f, 80.0f, 2, true},  {march, 80.0f, 80.0f, 4, true},  {march, 80.0f, 80.0f, 3, false},
         {march, 80.0f, 100.0f, 2, false}, {march, 80.0f, 60.0f, 4, false}, {air, 72.0f, 72.0f, 2, true},
         {air, 72.0f, 72.0f, 3, true},    {air, 72.0f, 180.0f, 1, false},
     };
-    for (const Case& c : cases) {
-        const NoteMap melody = play(c.lengths, c.bpm, 0.0f, 0.0f).melody;
+    for (const auto& [lengths, bpm, scoreBpm, scoreBeatsPerBar, warped] : rows) {
+        const NoteMap melody = play(lengths, bpm, 0.0f, 0.0f).melody;
         const MetreEstimate metre = estimateMetre(melody, NoteMap());
         ASSERT_TRUE(metre.valid && metre.pickUp_beats > 0.0f);
-        const float shift_s = barTimeShift_s(metre, c.warped, c.scoreBpm, c.scoreBeatsPerBar);
-        const float bar_s = static_cast<float>(c.scoreBeatsPerBar) * 60.0f / c.scoreBpm;
+        const float shift_s = barTimeShift_s(metre, warped, scoreBpm, scoreBeatsPerBar);
+        const float bar_s = static_cast<float>(scoreBeatsPerBar) * 60.0f / scoreBpm;
         const float first_s = melody.begin()->first;
-        const float firstNote_s = (c.warped ? warpedTime_s(metre, first_s) : first_s) + shift_s;
+        const float firstNote_s = (warped ? warpedTime_s(metre, first_s) : first_s) + shift_s;
         const std::size_t line = static_cast<std::size_t>(metre.firstBarBeat);
-        const float barLine_s =
-            (c.warped ? static_cast<float>(line) * 60.0f / metre.bpm : metre.beats_s[line]) + shift_s;
-        const std::string row =
-            std::to_string(static_cast<int>(c.scoreBpm)) + " bpm, " + std::to_string(c.scoreBeatsPerBar) + " a bar";
+        const float barLine_s = (warped ? static_cast<float>(line) * 60.0f / metre.bpm : metre.beats_s[line]) + shift_s;
+        const std::string row = std::to_string(scoreBpm) + " bpm, " + std::to_string(scoreBeatsPerBar) + " a bar";
         EXPECT_GE(firstNote_s, -0.01f) << row;
         EXPECT_LT(firstNote_s, bar_s - 0.01f) << row;
         EXPECT_NEAR(std::remainder(barLine_s, bar_s), 0.0f, 0.001f) << row;
@@ -277,23 +271,18 @@ TEST(MetreEstimator, PutsTheFirstBarLineOnTheScoresOwnBarLines)
 
 TEST(MetreEstimator, SaysThePickUpInItsOwnNotes)
 {
-    struct Case {
-        float pickUp_beats;
-        int numerator;
-        int denominator;
-        const char* said;
-    };
-    const Case cases[] = {
+    // The pick-up in beats, the time signature, and what is said of it.
+    const std::tuple<float, int, int, const char*> rows[] = {
         {0.0f, 4, 4, ", no pick-up"},          {0.5f, 2, 4, ", pick-up 1 quaver"},
         {0.25f, 2, 4, ", pick-up 1 semiquaver"}, {0.75f, 4, 4, ", pick-up 3 semiquavers"},
         {1.0f, 3, 4, ", pick-up 2 quavers"},    {1.0f / 3.0f, 6, 8, ", pick-up 1 quaver"},
         {1.0f / 6.0f, 6, 8, ", pick-up 1 semiquaver"},
     };
-    for (const Case& c : cases) {
-        const MetreEstimate metre{.valid = true, .bpm = 80.0f, .bpmLow = 80.0f, .bpmHigh = 80.0f, .numerator = c.numerator,
-                                  .denominator = c.denominator, .pickUp_beats = c.pickUp_beats, .beats_s = {}};
-        const std::string said = describeMetre(metre);
-        EXPECT_EQ(said.substr(said.rfind(',')), c.said) << said;
+    for (const auto& [pickUp_beats, numerator, denominator, expected] : rows) {
+        const std::string said = describeMetre({.valid = true, .bpm = 80.0f, .bpmLow = 80.0f, .bpmHigh = 80.0f,
+                                                .numerator = numerator, .denominator = denominator,
+                                                .pickUp_beats = pickUp_beats, .beats_s = {}});
+        EXPECT_EQ(said.substr(said.rfind(',')), expected) << said;
     }
 }
 

@@ -104,30 +104,16 @@ std::string bwwBody(const PipeTuneModel& model)
     return body;
 }
 
-TEST_F(PipeTuneQuantizerTest, NotesHeldOverABeatOrBarLineAreTied)
+TEST_F(PipeTuneQuantizerTest, NotesTakeOneValueWhereTheBarAllowsAndTiesElsewhere)
 {
-    // 2/4, a crotchet 0.5 s: a minim LA after a gracing, a note held from
-    // the last beat of a bar into the next, and a beat of an E of five 32nds
-    // (a quaver tied to a 32nd), a semiquaver D and a 32nd C.
-    quantizer.setTimeSignature(2, 4);
-    const PipeTuneModel model =
-        quantize({PipeNote(LA, 0.0f, 1.0f), PipeNote(B, 1.0f, 0.5f), PipeNote(C, 1.5f, 1.0f),
-                  PipeNote(E, 2.5f, 0.3125f), PipeNote(D, 2.8125f, 0.125f), PipeNote(C, 2.9375f, 0.0625f),
-                  PipeNote(E, 3.0f, 1.0f)},
-                 {PipeNote(gg, 0.0f, 0.03f)});
-    EXPECT_EQ(bwwBody(model), "& sharpf sharpc 2_4 I! gg LA_2 ! B_4 ^ts C_4 ! C_4 ^te "
-                              "^ts Er_8 El_32 ^te Dl_16 Cl_32 ! E_2 !I ");
-}
-
-TEST_F(PipeTuneQuantizerTest, LongNotesTakeOneValueWhereTheBarAllowsAndTiesElsewhere)
-{
-    // A crotchet is 0.5 s in every row; notes as (name, start, length) in
-    // crotchets.
+    // A crotchet is 0.5 s in every row; notes, melody or gracing, as (name,
+    // start, length) in crotchets; the time shift in seconds.
     struct Row {
         int numerator;
         int denominator;
         std::vector<std::tuple<PipeNoteName, float, float>> notes;
         const char* expected;
+        float shift_s = 0.0f;
     };
     const std::vector<Row> rows = {
         {4, 4, {{D, 0, 2}, {E, 2, 1}, {F, 3, 1}}, "D_2 E_4 F_4"},
@@ -151,13 +137,23 @@ TEST_F(PipeTuneQuantizerTest, LongNotesTakeOneValueWhereTheBarAllowsAndTiesElsew
         // Two dotted-crotchet beats a bar, quavers beamed within a beat.
         {6, 8, {{LA, 0, 0.5f}, {B, 0.5f, 0.5f}, {C, 1, 0.5f}, {D, 1.5f, 1.5f}, {E, 3, 1.5f}},
          "LAr_8 Bl_8 Cl_8 D_4 'd ! E_4 'e"},
+        // A minim after a gracing, a note held from the last beat of a bar
+        // into the next, and a beat of an E of five 32nds (a quaver tied to
+        // a 32nd), a semiquaver D and a 32nd C.
+        {2, 4, {{gg, 0, 0.06f}, {LA, 0, 2}, {B, 2, 1}, {C, 3, 2}, {E, 5, 0.625f}, {D, 5.625f, 0.25f}, {C, 5.875f, 0.125f}, {E, 6, 2}},
+         "gg LA_2 ! B_4 ^ts C_4 ! C_4 ^te ^ts Er_8 El_32 ^te Dl_16 Cl_32 ! E_2"},
+        // A pick-up before the first bar line keeps its value in a short
+        // first bar, the time shift putting it at the end of the score's.
+        {2, 4, {{E, 0, 0.5f}, {LA, 0.5f, 1}, {B, 1.5f, 1}, {C, 2.5f, 1}, {D, 3.5f, 1}}, "E_8 ! LA_4 B_4 ! C_4 D_4", 0.75f},
+        {6, 8, {{LA, 0, 0.5f}, {B, 0.5f, 1.5f}, {C, 2, 1.5f}}, "LA_8 ! B_4 'b C_4 'c", 1.25f},
     };
     for (const Row& row : rows) {
         quantizer.setTimeSignature(row.numerator, row.denominator);
         NoteMap melody;
+        NoteMap grace;
         for (const auto& [name, start, length] : row.notes)
-            melody.emplace(0.5f * start, PipeNote(name, 0.5f * start, 0.5f * length));
-        quantizer.quantize(0.0f, melody, NoteMap());
+            (isMelodyNote(name) ? melody : grace).emplace(0.5f * start, PipeNote(name, 0.5f * start, 0.5f * length));
+        quantizer.quantize(row.shift_s, melody, grace);
         const std::string signature = std::to_string(row.numerator) + "_" + std::to_string(row.denominator);
         EXPECT_EQ(bwwBody(quantizer.getModel()), "& sharpf sharpc " + signature + " I! " + row.expected + " !I ")
             << signature << ": " << row.expected;
@@ -166,25 +162,6 @@ TEST_F(PipeTuneQuantizerTest, LongNotesTakeOneValueWhereTheBarAllowsAndTiesElsew
     quantizer.setTimeSignature(4, 4);
     quantize({PipeNote(D, 0.0f, 0.75f), PipeNote(E, 0.75f, 0.25f), PipeNote(F, 1.0f, 1.0f)});
     EXPECT_NE(BmwWriter().write(quantizer.getModel()).find("\tD_4 'd E_8\tF_2"), std::string::npos);
-}
-
-TEST_F(PipeTuneQuantizerTest, APickUpKeepsItsValueInAShortFirstBar)
-{
-    // 2/4, a crotchet 0.5 s: a quaver E before the first bar line, the time
-    // shift putting it at the end of the score's first bar.
-    quantizer.setTimeSignature(2, 4);
-    const PipeTuneModel model =
-        quantize({PipeNote(E, 0.0f, 0.25f), PipeNote(LA, 0.25f, 0.5f), PipeNote(B, 0.75f, 0.5f),
-                  PipeNote(C, 1.25f, 0.5f), PipeNote(D, 1.75f, 0.5f)},
-                 {}, 0.75f);
-    EXPECT_EQ(bwwBody(model), "& sharpf sharpc 2_4 I! E_8 ! LA_4 B_4 ! C_4 D_4 !I ");
-    // A semiquaver pick-up in 6/8.
-    quantizer.setTimeSignature(6, 8);
-    quantizer.setCrotchetDuration_s(0.5f);
-    const PipeTuneModel jig = quantize({PipeNote(LA, 0.0f, 0.25f), PipeNote(B, 0.25f, 0.75f),
-                                        PipeNote(C, 1.0f, 0.75f)},
-                                       {}, 1.25f);
-    EXPECT_EQ(bwwBody(jig), "& sharpf sharpc 6_8 I! LA_8 ! B_4 'b C_4 'c !I ");
 }
 
 } // namespace
