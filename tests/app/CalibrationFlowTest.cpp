@@ -51,12 +51,10 @@ TEST(CalibrationFlowTest, CountsDownCollectsTheScaleAndSucceeds)
     CalibrationFlow flow;
     PipeTuning tuning;
     flow.begin();
-    EXPECT_FALSE(flow.tick(0, false, settings, tuning));
-    EXPECT_TRUE(flow.dialogVisible());
-    EXPECT_TRUE(flow.label().endsWith("<big><b>3</b></big>"));
-    const std::pair<qint64, QString> countdown[] = {{100, "3"}, {1100, "2"}, {2100, "1"}, {2999, "1"}};
+    const std::pair<qint64, QString> countdown[] = {{0, "3"}, {100, "3"}, {1100, "2"}, {2100, "1"}, {2999, "1"}};
     for (const auto& [now_ms, shown] : countdown) {
-        flow.tick(now_ms, false, settings, tuning);
+        EXPECT_FALSE(flow.tick(now_ms, false, settings, tuning));
+        EXPECT_TRUE(flow.dialogVisible());
         EXPECT_EQ(flow.label(), "<big><b>Play Scale now</b></big><br><br>Countdown - Get ready<br><br><big><b>"
                                     + shown + "</b></big>")
             << now_ms;

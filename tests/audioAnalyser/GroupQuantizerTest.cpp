@@ -52,13 +52,11 @@ TEST(GroupQuantizer, SpellsThirtySecondsAsNoteValues)
         return values;
     };
     using V = std::vector<std::pair<int, int>>;
-    EXPECT_EQ(spelled(12), (V{{4, 1}}));
-    EXPECT_EQ(spelled(6), (V{{8, 1}}));
-    EXPECT_EQ(spelled(5), (V{{8, 0}, {32, 0}}));
-    EXPECT_EQ(spelled(7), (V{{8, 0}, {16, 1}}));
-    EXPECT_EQ(spelled(10), (V{{4, 0}, {16, 0}}));
-    EXPECT_EQ(spelled(40), (V{{1, 0}, {4, 0}}));
-    EXPECT_TRUE(spelled(0).empty());
+    const std::pair<int, V> rows[] = {{12, {{4, 1}}},         {6, {{8, 1}}},          {5, {{8, 0}, {32, 0}}},
+                                      {7, {{8, 0}, {16, 1}}}, {10, {{4, 0}, {16, 0}}}, {40, {{1, 0}, {4, 0}}},
+                                      {0, {}}};
+    for (const auto& [thirtySeconds, values] : rows)
+        EXPECT_EQ(spelled(thirtySeconds), values) << thirtySeconds;
     EXPECT_EQ(getItemsFrom32s(3).front().name, Unknown);
 }
 

@@ -67,34 +67,27 @@ TEST(Vantor, NoteTracksClassifyEveryWindowUnderTheTuning)
     EXPECT_EQ(engine.flatNoteTrack()[0], PipeTuning::B);
 }
 
-TEST(Vantor, TranscribesAMelodyAndEstimatesTheTuningFromTheGivenLowA)
+// A tuning set is used as it is, through a reset; a Low A set afterwards
+// makes the next transcription estimate again.
+TEST(Vantor, ASetTuningIsUsedAsItIsAndAGivenLowAIsEstimatedFrom)
 {
-    const std::vector<short> pcm = chanterPcm({{420.0f, 0.5f}, {480.0f, 0.4f}, {640.0f, 0.6f}, {960.0f, 0.5f}});
+    const std::vector<short> fifth = chanterPcm({{466.0f * 1.5f, 1.0f}, {466.0f, 1.0f}});
     Vantor engine;
     engine.setFilterCornerFrequency_Hz(2500.0f);
     engine.setSnacPeakThreshold(0.97f);
-    engine.setLowA_Hz(480.0f);
-    EXPECT_TRUE(engine.transcribe(pcm.data(), static_cast<unsigned int>(pcm.size())));
-    EXPECT_NEAR(engine.tuning().lowA_Hz(), 480.0f, 0.5f);
-    std::vector<std::pair<PipeNoteName, float>> notes;
-    for (const auto& entry : engine.notes())
-        notes.emplace_back(entry.second.noteName(), std::round(entry.second.start_s() * 10.0f) / 10.0f);
-    EXPECT_EQ(notes, (std::vector<std::pair<PipeNoteName, float>>{{LG, 0.0f}, {LA, 0.5f}, {D, 0.9f}, {HA, 1.5f}}));
-    EXPECT_TRUE(engine.graceNotes().empty());
-
-    // A tuning set is used as it is, through a reset; a Low A set afterwards
-    // makes the next transcription estimate again.
-    const std::vector<short> fifth = chanterPcm({{466.0f * 1.5f, 1.0f}, {466.0f, 1.0f}});
     const PipeTuning given = testsignals::tuningAt(500.0f);
-    engine.reset();
     engine.setTuning(given);
-    engine.transcribe(fifth.data(), static_cast<unsigned int>(fifth.size()));
+    EXPECT_TRUE(engine.transcribe(fifth.data(), static_cast<unsigned int>(fifth.size())));
     EXPECT_EQ(engine.tuning(), given);
     engine.reset();
     EXPECT_EQ(engine.tuning(), given); // a reset keeps it, but it is estimated again
     engine.setLowA_Hz(466.0f);
     engine.transcribe(fifth.data(), static_cast<unsigned int>(fifth.size()));
     EXPECT_NEAR(engine.tuning().lowA_Hz(), 466.0f, 0.5f);
+    std::string names;
+    for (const auto& entry : engine.notes())
+        names += toString(entry.second.noteName()) + " ";
+    EXPECT_EQ(names, "E LA ");
 }
 
 TEST(Vantor, BadRecordingsGiveEmptyOrSensibleMaps)
