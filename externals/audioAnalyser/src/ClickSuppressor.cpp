@@ -44,7 +44,7 @@ void ClickSuppressor::setSounds(const std::vector<Sound>& sounds, float recordin
 
 void ClickSuppressor::addClick(std::size_t position, int sound)
 {
-    if (sound < 0 || static_cast<std::size_t>(sound) >= mSounds.size()
+    if (mDeaf || sound < 0 || static_cast<std::size_t>(sound) >= mSounds.size()
         || !(mSoundEnergies[static_cast<std::size_t>(sound)] > 0.0))
         return;
     mPending.push_back({position, static_cast<std::size_t>(sound)});
@@ -77,7 +77,7 @@ std::size_t ClickSuppressor::latestStart(const Click& click) const
 
 ClickSuppressor::Span ClickSuppressor::pass(const short* samples, std::size_t count)
 {
-    if (!listening() && mHeld.empty()) {
+    if ((!listening() || mDeaf) && mHeld.empty()) {
         // Nothing to take out: counted, not copied.
         mHeldStart += count;
         return {samples, count};
@@ -85,6 +85,12 @@ ClickSuppressor::Span ClickSuppressor::pass(const short* samples, std::size_t co
     mOut.clear();
     mHeld.insert(mHeld.end(), samples, samples + count);
     resolve(false);
+    if (mDeaf) {
+        // The microphone does not hear the click: nothing more is held back.
+        mPending.clear();
+        release(mHeldStart + mHeld.size());
+        return {mOut.data(), mOut.size()};
+    }
     // A click told later may be heard a little before its place, which is
     // no earlier than the end of what has come in; one not found yet may
     // reach any sample from its earliest start on.
@@ -107,6 +113,8 @@ ClickSuppressor::Span ClickSuppressor::drain()
 
 void ClickSuppressor::reset()
 {
+    mUnheard = 0;
+    mDeaf = false;
     mPending.clear();
     mDelays.clear();
     mFound.clear();
@@ -286,6 +294,10 @@ void ClickSuppressor::remove(const Click& click)
         }
         found.removed = true;
     }
+    // A click the microphone hears is heard at every beat; none among the
+    // first few means headphones (or the speakers off).
+    if (mDelays.empty() && std::abs(match) < kConfidentMatch && ++mUnheard >= kUnheardBeforeDeaf)
+        mDeaf = true;
     if (std::abs(match) >= kConfidentMatch) {
         mDelays.push_back(static_cast<long>(found.heard) - static_cast<long>(click.position));
         if (mDelays.size() > kDelayHistory)

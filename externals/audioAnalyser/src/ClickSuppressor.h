@@ -66,6 +66,9 @@ public:
     // between the bursts the input arrives in): it may be heard this much
     // before it.
     static constexpr float kEarliness_s = 0.06f;
+    // Clicks looked for in vain before the microphone is taken not to hear
+    // them (the piper listens on headphones) and nothing more is held back.
+    static constexpr int kUnheardBeforeDeaf = 8;
     // Once the delay is known, the next click is looked for this far either
     // side of it: the place a click is told moves by some 40 ms either way
     // with the capture's bursts, the click timer and the sound server.
@@ -149,4 +152,7 @@ private:
     std::vector<double> mSoundWhite;
     std::vector<double> mHeldWhite;
     bool mListening = false;
+    // Clicks not heard while none has been, and whether that made it give up.
+    int mUnheard = 0;
+    bool mDeaf = false;
 };
