@@ -198,8 +198,7 @@ int run(int argc, char** argv)
         progress = showProgress;
     const TranscriptionResult result =
         transcribeRecording(project.samples, project.samplingFrequency_Hz, command.options, progress);
-    // The drones are listened for only as the application listens, progressively.
-    if (command.options.findDrones && command.options.mode == TranscriptionMode::Progressive)
+    if (command.options.findDrones)
         std::cerr << "vantor-transcribe: "
                   << describeDrones(TuningReading::of(result.tuning, result.melody, result.drones)) << "\n";
     const std::optional<MetreEstimate> metre = chooseMetre(command, !fromProject, result, score);

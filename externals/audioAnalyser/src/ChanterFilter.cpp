@@ -298,21 +298,37 @@ void ChanterFilter::updateProfile()
         values.resize(mHistory.size());
     }
     mDrones = findDrones();
-    if (!mDrones.empty())
+    // Each bin on the drones' lines, and which drones claim it.
+    const auto eachLineBin = [&](const DroneSet& drones, auto&& use) {
+        for (std::size_t d = 0; d < drones.drones.size(); ++d) {
+            for (int h = 1;; ++h) {
+                const long centre = std::lround(binOf(static_cast<float>(h) * drones.drones[d].frequency_Hz));
+                if (centre + kLineReach >= static_cast<long>(mMedian.size()))
+                    break;
+                for (long k = std::max(0L, centre - kLineReach); k <= centre + kLineReach; ++k)
+                    use(d, static_cast<std::size_t>(k));
+            }
+        }
+    };
+    if (!mDrones.empty()) {
+        // A drone's level: the steady power of its lines, a line shared by
+        // several drones split evenly among them. A sine of amplitude A
+        // gives its lines A^2 N^2 / 8 here, its mean square A^2 / 2.
+        std::vector<int> claims(mMedian.size(), 0);
+        eachLineBin(mDrones, [&](std::size_t, std::size_t k) { ++claims[k]; });
+        std::vector<double> power(mDrones.drones.size(), 0.0);
+        eachLineBin(mDrones, [&](std::size_t d, std::size_t k) { power[d] += mMedian[k] / claims[k]; });
+        const double fullScale = 32768.0 * 32768.0 * static_cast<double>(mFrameLength) * mFrameLength / 4.0;
+        for (std::size_t d = 0; d < power.size(); ++d)
+            mDrones.drones[d].level_dBFS =
+                static_cast<float>(10.0 * std::log10(std::max(power[d] / fullScale, 1e-12)));
         mLines = mDrones;
+    }
     // Only the drones' lines are taken out, where they were last heard (a
     // drone stopped fades from the median by itself): a chanter note held
     // for seconds stands in the median too, but off the drones' harmonics.
     std::fill(mProfile.begin(), mProfile.end(), 0.0f);
-    for (const DroneSet::Drone& drone : mLines.drones) {
-        for (int h = 1;; ++h) {
-            const long centre = std::lround(binOf(static_cast<float>(h) * drone.frequency_Hz));
-            if (centre + kLineReach >= static_cast<long>(mMedian.size()))
-                break;
-            for (long k = std::max(0L, centre - kLineReach); k <= centre + kLineReach; ++k)
-                mProfile[static_cast<std::size_t>(k)] = kOverSubtraction * mMedian[static_cast<std::size_t>(k)];
-        }
-    }
+    eachLineBin(mLines, [&](std::size_t, std::size_t k) { mProfile[k] = kOverSubtraction * mMedian[k]; });
 }
 
 void ChanterFilter::decide()
