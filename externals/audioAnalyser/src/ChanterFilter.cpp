@@ -1,5 +1,7 @@
 #include "ChanterFilter.h"
 
+#include "utils.h"
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -31,13 +33,6 @@ constexpr float kLowerPart = 0.4f;
 constexpr float kSteady = 9.0f;
 // Lines measured by their phase: up to a tenor's third harmonic.
 constexpr float kLowBins_Hz = 1000.0f;
-
-float median(std::vector<float>& values)
-{
-    const auto middle = values.begin() + static_cast<long>(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    return *middle;
-}
 
 short toSample(float value)
 {
@@ -268,7 +263,7 @@ void ChanterFilter::updateProfile()
         const float ceiling = kSteady * *quartile;
         values.erase(std::remove_if(values.begin(), values.end(), [&](float power) { return power > ceiling; }),
                      values.end());
-        mMedian[k] = median(values);
+        mMedian[k] = utils::middleValue(values);
         values.resize(mHistory.size());
     }
     mDrones = findDrones();

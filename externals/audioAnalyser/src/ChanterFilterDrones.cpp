@@ -4,6 +4,8 @@
 
 #include "ChanterFilter.h"
 
+#include "utils.h"
+
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -38,13 +40,6 @@ constexpr float kFastestBeat_Hz = 3.0f;
 // or so), and a second line this much weaker than the first is none.
 constexpr double kLineWidth_Hz = 0.15;
 constexpr double kSecondLine = 0.1;
-
-float median(std::vector<float>& values)
-{
-    const auto middle = values.begin() + static_cast<long>(values.size() / 2);
-    std::nth_element(values.begin(), middle, values.end());
-    return *middle;
-}
 
 } // namespace
 
@@ -184,7 +179,7 @@ float ChanterFilter::lineFrequency_Hz(float approximate_Hz) const
     }
     if (frequencies.size() < mHistory.size() / 4)
         return approximate_Hz;
-    return median(frequencies);
+    return utils::middleValue(frequencies);
 }
 
 std::vector<float> ChanterFilter::resolvedLines_Hz(float approximate_Hz, float reach_Hz, float exclude_Hz) const

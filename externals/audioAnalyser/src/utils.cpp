@@ -165,4 +165,11 @@ void getVersionComponents(int version, int& major, int& minor)
     minor = version % 1000;
 }
 
+float middleValue(std::vector<float>& values)
+{
+    const auto middle = values.begin() + static_cast<long>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
+
 } // namespace utils

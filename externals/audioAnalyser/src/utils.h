@@ -58,4 +58,8 @@ std::vector<char> encodePcm16(const std::vector<short>& samples);
 // version / 1000 + 1, minor = version % 1000 (8 is 1.8).
 void getVersionComponents(int version, int& major, int& minor);
 
+// The middle value of values (the upper of the two middle ones for an even
+// count), found by reordering them; values must not be empty.
+float middleValue(std::vector<float>& values);
+
 } // namespace utils
