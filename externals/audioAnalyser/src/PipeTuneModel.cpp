@@ -144,6 +144,37 @@ std::string toString(const PipeTuneModel::Bar& bar) { return textOf(bar); }
 std::string toString(const PipeTuneModel::Part& part) { return textOf(part); }
 std::string toString(const PipeTuneModel& model) { return textOf(model); }
 
+bool singleNoteValue(int length32, int& value, int& dots)
+{
+    for (int candidate = 1; candidate <= 32; candidate *= 2) {
+        const int base32 = 32 / candidate;
+        if (base32 == length32 || (base32 > 1 && base32 + base32 / 2 == length32)) {
+            value = candidate;
+            dots = base32 == length32 ? 0 : 1;
+            return true;
+        }
+    }
+    return false;
+}
+
+void beamBeat(std::vector<PipeTuneModel::Item>& items, const std::vector<std::size_t>& beat)
+{
+    bool previousShort = false;
+    for (std::size_t k = 0; k < beat.size(); ++k) {
+        PipeTuneModel::Item& item = items[beat[k]];
+        item.flag = FlagNone;
+        if (item.duration < 5) {
+            previousShort = false;
+            continue;
+        }
+        const bool shortBefore = k > 0 && items[beat[k - 1]].duration > 4;
+        const bool shortAfter = k + 1 < beat.size() && items[beat[k + 1]].duration > 4;
+        if (shortBefore || shortAfter)
+            item.flag = previousShort ? FlagLeft : FlagRight;
+        previousShort = true;
+    }
+}
+
 int getDurationIn32s(int value)
 {
     return value == 0 ? 0 : 32 / value;

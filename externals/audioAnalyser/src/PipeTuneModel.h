@@ -11,6 +11,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -123,6 +124,15 @@ std::string toString(const PipeTuneModel::Item& item);
 std::string toString(const PipeTuneModel::Bar& bar);
 std::string toString(const PipeTuneModel::Part& part);
 std::string toString(const PipeTuneModel& model);
+
+// The note value (and dot) that spells length32 32nds as one note: true,
+// with value and dots set, for a plain or dotted value; false otherwise.
+bool singleNoteValue(int length32, int& value, int& dots);
+// Beams the melody items of one beat, given by index in playing order, as
+// the quantiser does: a quaver or shorter next to another one is beamed to
+// it (FlagRight opens a run, FlagLeft continues it); longer notes and lone
+// short notes get FlagNone.
+void beamBeat(std::vector<PipeTuneModel::Item>& items, const std::vector<std::size_t>& beat);
 
 // 32 / value (value 8 gives 4); value must not be 0.
 int getDurationIn32s(int value);

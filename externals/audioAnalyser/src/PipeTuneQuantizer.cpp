@@ -18,20 +18,6 @@ constexpr double kEarlyStart32 = 2.0;
 // pick-up.
 constexpr float kPickUpGap = 0.25f;
 
-// The note value (and dot) that spells length32 32nds as one note, if any.
-bool singleValue(int length32, int& value, int& dots)
-{
-    for (int candidate = 1; candidate <= 32; candidate *= 2) {
-        const int base32 = 32 / candidate;
-        if (base32 == length32 || (base32 > 1 && base32 + base32 / 2 == length32)) {
-            value = candidate;
-            dots = base32 == length32 ? 0 : 1;
-            return true;
-        }
-    }
-    return false;
-}
-
 // Whether pipe music writes a note of length32 from start32 (in the bar) as
 // one value: it starts on a beat, stays in the bar, crosses the middle of a
 // bar of an even number of beats only from the bar's start (a minim on the
@@ -46,26 +32,6 @@ bool writtenAsOneValue(int start32, int length32, int beat32, int beatsPerBar, b
         return false;
     const int middle32 = bar32 / 2;
     return beatsPerBar % 2 != 0 || start32 == 0 || start32 >= middle32 || start32 + length32 <= middle32;
-}
-
-// Beams the melody items of one beat, given by index, as finaliseGroup does:
-// a quaver or shorter next to another one is beamed to it.
-void beamBeat(std::vector<PipeTuneModel::Item>& items, const std::vector<std::size_t>& beat)
-{
-    bool previousShort = false;
-    for (std::size_t k = 0; k < beat.size(); ++k) {
-        PipeTuneModel::Item& item = items[beat[k]];
-        item.flag = FlagNone;
-        if (item.duration < 5) {
-            previousShort = false;
-            continue;
-        }
-        const bool shortBefore = k > 0 && items[beat[k - 1]].duration > 4;
-        const bool shortAfter = k + 1 < beat.size() && items[beat[k + 1]].duration > 4;
-        if (shortBefore || shortAfter)
-            item.flag = previousShort ? FlagLeft : FlagRight;
-        previousShort = true;
-    }
 }
 
 // Writes a note held over beat lines in one value where pipe music would
@@ -96,7 +62,7 @@ void joinTiedValues(PipeTuneModel::Bar& bar, const std::vector<int>& start32, in
                 length32 += items[j].totalDuration32();
                 int candidateValue = 0;
                 int candidateDots = 0;
-                if (singleValue(length32, candidateValue, candidateDots)
+                if (singleNoteValue(length32, candidateValue, candidateDots)
                     && writtenAsOneValue(start32[i], length32, beat32, beatsPerBar, compound)) {
                     last = j;
                     value = candidateValue;
