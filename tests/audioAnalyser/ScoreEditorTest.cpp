@@ -79,10 +79,10 @@ std::string bww(const std::vector<Bar>& bars)
     return text;
 }
 
-// A pick-up of two quavers and three bars of 4/4.
+// A pick-up of three quavers and three bars of 4/4.
 PipeTuneModel smallTune()
 {
-    return tune(4, 4, {"LA8 B8", "gg C4 E8 F8 HG4 D8. E16", "dbe E2 LA4 B4", "C1"});
+    return tune(4, 4, {"LA8 B8 C8", "gg C4 E8 F8 HG4 D8. E16", "dbe E2 LA4 B4", "C1"});
 }
 
 using Action = std::function<std::optional<ScoreEdit>(const PipeTuneModel&, const ScorePosition&)>;
@@ -131,7 +131,7 @@ const std::vector<EditRow> kEditRows = {
     // The time of a removed note goes to the note before when they make one
     // value, across the bar line too; otherwise it is dropped.
     {{0, 1, 3}, kRemove, "Delete note", 1, "gg C_4 E_4 HG_4 Dr_8 'd El_16"},
-    {{0, 1, 1}, kRemove, "Delete note", 0, "LA_8 B_4 'b / Er_8 Fl_8 HG_4 Dr_8 'd El_16"},
+    {{0, 1, 1}, kRemove, "Delete note", 0, "LA_8 B_8 C_4 'c / Er_8 Fl_8 HG_4 Dr_8 'd El_16"},
     {{0, 1, 5}, kRemove, "Delete note", 1, "gg C_4 Er_8 Fl_8 HG_4 E_16"},
     // An emptied bar goes; the bar before it ends the part.
     {{0, 3, 0}, kRemove, "Delete note", 2, "dbe E_2 LA_4 B_4"},
