@@ -213,6 +213,16 @@ std::pair<float, float> PipeTuneRenderer::drawBar(QPainter* painter, const PipeT
         float stemEndY = 0.0f;
         const float width = drawItem(painter, item, current, y, stemX, stemEndY);
         const bool melody = noteTypeFromName(item.name) == MelodyNote;
+        if (painter != nullptr && mPlacing) {
+            // Melody notes from High A's ledger line to the beams below the
+            // staff; gracing from its beams above the staff to Low G.
+            ItemPlace place = *mPlacing;
+            place.item = static_cast<int>(i);
+            const float top = melody ? y - 3.0f * mHalfSpace : y - 6.0f * mHalfSpace;
+            const float bottom = melody ? y + 13.0f * mHalfSpace : y + 7.0f * mHalfSpace;
+            place.rect = QRectF(current - 1.0f, top, width + 2.0f, bottom - top);
+            mItemPlaces.push_back(place);
+        }
         if (melody)
             drawTie(painter, item, stemX + mNoteHeadRadius, y + getNoteYOffset(item.name));
         if (melody) {
@@ -267,6 +277,8 @@ QPixmap PipeTuneRenderer::render(const PipeTuneModel& model, int row)
     };
     std::vector<Row> rows;
     Row open;
+    mItemPlaces.clear();
+    mPlacing.reset();
     float rowWidth = 0.0f;
     mBiggestRowWidth = 0.0f;
     std::vector<float> prefixes;
@@ -349,15 +361,19 @@ QPixmap PipeTuneRenderer::render(const PipeTuneModel& model, int row)
     std::size_t barsLeft = 0;
     for (const PipeTuneModel::Part& part : model.parts)
         barsLeft += part.bars.size();
-    for (const PipeTuneModel::Part& part : model.parts) {
-        for (const PipeTuneModel::Bar& bar : part.bars) {
+    for (std::size_t p = 0; p < model.parts.size(); ++p) {
+        const PipeTuneModel::Part& part = model.parts[p];
+        for (std::size_t b = 0; b < part.bars.size(); ++b) {
+            const PipeTuneModel::Bar& bar = part.bars[b];
             --barsLeft;
             const bool drawn = (allRows || rowIndex == row) && static_cast<std::size_t>(rowIndex) < factors.size();
             if (drawn) {
+                mPlacing = ItemPlace{static_cast<int>(p), static_cast<int>(b), 0, rowIndex, QRectF()};
                 const bool lastRow = rowIndex == mRowCount - 1;
                 const float factor =
                     lastRow && !mLastRowPadded ? 1.0f : factors[static_cast<std::size_t>(rowIndex)][barInRow];
                 x += drawBar(&painter, bar, y, x, factor).first;
+                mPlacing.reset();
                 const float barLineX = std::fabs(x - right) <= kSnapToEnd ? right : x;
                 line(&painter, barLineX, y, barLineX, y + staff);
             }

@@ -16,6 +16,7 @@
 
 #include <QPixmap>
 #include <QPointF>
+#include <QRectF>
 
 #include <optional>
 
@@ -27,6 +28,17 @@ class QPainter;
 class PipeTuneRenderer
 {
 public:
+    // Where the last score render drew an item: the item's part, bar in the
+    // part and index in the bar, the row, and the rectangle it covers in the
+    // rendered picture (the item's columns, over the notes, stems and beams).
+    struct ItemPlace {
+        int part = 0;
+        int bar = 0;
+        int item = 0;
+        int row = 0;
+        QRectF rect;
+    };
+
     PipeTuneRenderer() = default;
     virtual ~PipeTuneRenderer() = default;
 
@@ -39,6 +51,8 @@ public:
                    int beatsPerBar, float secondsPerRow, int row);
 
     int numRows() const { return mRowCount; }
+    // Every item the last score render drew, in playing order.
+    const std::vector<ItemPlace>& itemPlaces() const { return mItemPlaces; }
     float biggestRowWidth() const { return mBiggestRowWidth; }
     void setLastRowPadded(bool padded) { mLastRowPadded = padded; }
     void setMinimumScoreWidth(float width) { mMinimumScoreWidth = width; }
@@ -99,4 +113,7 @@ private:
     // The head of a note whose tie is still to be drawn.
     std::optional<QPointF> mTieFrom;
     float mBiggestRowWidth = 0.0f;
+    // The bar being drawn, for the item places; none while measuring.
+    std::optional<ItemPlace> mPlacing;
+    std::vector<ItemPlace> mItemPlaces;
 };
