@@ -115,6 +115,7 @@ void NorlaFileVnt::clear()
     mFileCreationTime.clear();
     mFileCreationInstallId.clear();
     mCalibrationSource.clear();
+    mScoreEdits.clear();
     mAudioDataSize_B = 0;
 }
 
@@ -127,7 +128,7 @@ bool NorlaFileVnt::operator==(const NorlaFileVnt& other) const
            && mRecordedAppVersion == other.mRecordedAppVersion && mRecordedTime == other.mRecordedTime
            && mRecordedInstallId == other.mRecordedInstallId && mAppVersion == other.mAppVersion
            && mFileCreationTime == other.mFileCreationTime && mFileCreationInstallId == other.mFileCreationInstallId
-           && mCalibrationSource == other.mCalibrationSource;
+           && mCalibrationSource == other.mCalibrationSource && mScoreEdits == other.mScoreEdits;
 }
 
 QString NorlaFileVnt::toXml()
@@ -167,6 +168,12 @@ QString NorlaFileVnt::toXml()
     // stand as they always did.
     if (!mCalibrationSource.isEmpty())
         appendElement(document, root, "calibrationSource", mCalibrationSource);
+    if (!mScoreEdits.empty()) {
+        QDomElement edits = document.createElement("scoreEdits");
+        for (const QString& edit : mScoreEdits)
+            appendElement(document, edits, "edit", edit);
+        root.appendChild(edits);
+    }
     return document.toString(1);
 }
 
@@ -211,6 +218,9 @@ bool NorlaFileVnt::fromXml(QString xml, QString& /*error*/)
     }
 
     elementText(root, "calibrationSource", mCalibrationSource);
+    const QDomElement edits = root.firstChildElement("scoreEdits");
+    for (QDomElement edit = edits.firstChildElement("edit"); !edit.isNull(); edit = edit.nextSiblingElement("edit"))
+        mScoreEdits.push_back(edit.text());
     return elementInt(root, "recordedAppVersion", mRecordedAppVersion)
            && elementText(root, "recordedTime", mRecordedTime)
            && elementText(root, "recordedInstallId", mRecordedInstallId)

@@ -13,6 +13,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 class NorlaFileVnt
 {
@@ -61,6 +62,13 @@ public:
     QString calibrationSource() const { return mCalibrationSource; }
     void setCalibrationSource(QString source) { mCalibrationSource = std::move(source); }
 
+    // The piper's corrections to the score, each in its one-line text form,
+    // in the order made. Written only when there are any, after every other
+    // element: a project without them is the file it always was, and
+    // readers that do not know the element ignore it.
+    const std::vector<QString>& scoreEdits() const { return mScoreEdits; }
+    void setScoreEdits(std::vector<QString> edits) { mScoreEdits = std::move(edits); }
+
     void clear();
     // Everything but the audio data size read from a file.
     bool operator==(const NorlaFileVnt& other) const;
@@ -93,5 +101,6 @@ private:
     QString mFileCreationTime;
     QString mFileCreationInstallId;
     QString mCalibrationSource;
+    std::vector<QString> mScoreEdits;
     int mAudioDataSize_B = 0;
 };

@@ -163,6 +163,12 @@ bool ProjectContents::fromBytes(const QByteArray& bytes, const std::string& name
         else
             read.calibration = tuning;
     }
+    for (const QString& text : project.scoreEdits()) {
+        if (std::optional<ScoreEdit> edit = ScoreEdit::fromText(text.toStdString()))
+            read.scoreEdits.push_back(std::move(*edit));
+        else
+            read.warnings.push_back("a correction to the score could not be read and is left out");
+    }
     contents = std::move(read);
     return true;
 }
@@ -188,6 +194,10 @@ bool ProjectContents::write(const std::string& path, int appVersion, const std::
         project.setCalibrationSource(calibration ? kCalibrated : kEstimated);
     }
     project.setNoteFrequencies(frequencies);
+    std::vector<QString> edits;
+    for (const ScoreEdit& edit : scoreEdits)
+        edits.push_back(toQString(edit.toText()));
+    project.setScoreEdits(std::move(edits));
     const bool stamped = !recordedTime.empty();
     project.setRecordedAppVersion(stamped ? recordedAppVersion : appVersion);
     project.setRecordedTime(stamped ? toQString(recordedTime)

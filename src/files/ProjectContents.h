@@ -8,6 +8,7 @@
 // as false with a message naming the file. Any thread, one call at a time.
 
 #include "PipeTuning.h"
+#include "ScoreEdit.h"
 #include "ScoreSettings.h"
 
 #include <QByteArray>
@@ -38,6 +39,9 @@ struct ProjectContents {
     int recordedAppVersion = 0;
     std::string recordedTime;
     std::string recordedInstallId;
+    // The piper's corrections to the score quantised from the recording with
+    // these settings, in the order made.
+    std::vector<ScoreEdit> scoreEdits;
     // What read changed to make the file usable: score settings outside
     // their ranges are clamped (the time signature falls back to 4/4), a
     // calibration that no chanter could have is dropped.

@@ -175,4 +175,44 @@ TEST(ProjectContents, TheTuningKeepsWhetherItWasCalibratedOrEstimated)
     }
 }
 
+// The piper's corrections come back in their order, each exactly; one that
+// cannot be read is left out with a warning, and the others stand.
+TEST(ProjectContents, ScoreEditsComeBackInOrderAndAnUnreadableOneIsLeftOut)
+{
+    PipeTuneModel::Bar before;
+    before.items = {PipeTuneModel::Item(gg, 32, 0, FlagNone), PipeTuneModel::Item(E, 8, 1, FlagRight),
+                    PipeTuneModel::Item(D, 16, 0, FlagLeft)};
+    PipeTuneModel::Bar after = before;
+    after.items[1].name = F;
+    after.items[2].tied = true;
+    ProjectContents contents = sample();
+    for (int bar : {3, 0}) {
+        ScoreEdit edit;
+        edit.description = "Note up <&> \"quoted\"";
+        edit.firstBar = bar;
+        edit.before = {before};
+        edit.after = {after, before};
+        contents.scoreEdits.push_back(edit);
+    }
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("edited.vnt").toStdString();
+    std::string error;
+    ASSERT_TRUE(contents.write(path, 8, "", error)) << error;
+    ProjectContents read;
+    ASSERT_TRUE(ProjectContents::read(path, read, error)) << error;
+    EXPECT_EQ(read.scoreEdits, contents.scoreEdits);
+    EXPECT_TRUE(read.warnings.empty());
+
+    NorlaFileVnt file;
+    QString message;
+    ASSERT_TRUE(file.open(QString::fromStdString(path), message));
+    std::vector<QString> texts = file.scoreEdits();
+    texts.insert(texts.begin() + 1, "not an edit");
+    file.setScoreEdits(texts);
+    ASSERT_TRUE(file.save(QString::fromStdString(path), message));
+    ASSERT_TRUE(ProjectContents::read(path, read, error)) << error;
+    EXPECT_EQ(read.scoreEdits, contents.scoreEdits);
+    EXPECT_EQ(read.warnings.size(), 1u);
+}
+
 } // namespace

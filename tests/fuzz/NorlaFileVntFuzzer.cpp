@@ -1,8 +1,11 @@
 // libFuzzer target: arbitrary bytes as a project file. Every input must be
 // accepted or refused with a message, without crashing, reading out of
-// bounds or allocating without bound.
+// bounds or allocating without bound; every correction to the score it
+// holds must be read or refused, and one read must come back the same
+// from its own text.
 
 #include "NorlaFileVnt.h"
+#include "ScoreEdit.h"
 
 #include <QtGlobal>
 
@@ -25,5 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         __builtin_trap();
     if (accepted && project.audioData().size() != project.audioDataSize_B())
         __builtin_trap();
+    for (const QString& text : project.scoreEdits()) {
+        const std::optional<ScoreEdit> edit = ScoreEdit::fromText(text.toStdString());
+        if (edit && ScoreEdit::fromText(edit->toText()) != edit)
+            __builtin_trap();
+    }
     return 0;
 }
