@@ -24,20 +24,19 @@ QImage image(const QPixmap& page, std::string& error)
 
 } // namespace
 
-QImage scoreImage(const TranscriptionResult& result, const ScoreSettings& score, std::string& error)
+QImage scoreImage(const PipeTuneModel& model, const ScoreSettings& settings, std::string& error)
 {
-    const PipeTuneModel model = scoreModel(result.melody, result.gracing, score);
     PipeTuneRenderer renderer;
     long long bars = 0;
     for (const PipeTuneModel::Part& part : model.parts)
         bars += static_cast<long long>(part.bars.size());
-    const long long rowCount = bars / std::max(1, score.barsPerRow) + 1;
+    const long long rowCount = bars / std::max(1, settings.barsPerRow) + 1;
     if (rowCount * renderer.rowPitch() + scoreHeader::kHeight > kMaximumImageHeight) {
         error = "the sheet music would be " + std::to_string(rowCount * renderer.rowPitch())
                 + " pixels tall (at most " + std::to_string(kMaximumImageHeight) + "): give more bars per row";
         return QImage();
     }
-    return image(scoreHeader::scorePage(model, score), error);
+    return image(scoreHeader::scorePage(model, settings), error);
 }
 
 QImage timingImage(const TranscriptionResult& result, const ScoreSettings& score, float secondsPerRow,

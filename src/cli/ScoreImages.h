@@ -11,9 +11,10 @@
 
 #include <string>
 
-// The sheet music, justified, last row not padded; null with the reason in
-// error when there is nothing to draw or the image would be too tall.
-QImage scoreImage(const TranscriptionResult& result, const ScoreSettings& score, std::string& error);
+// The sheet music of score, justified, last row not padded; null with the
+// reason in error when there is nothing to draw or the image would be too
+// tall.
+QImage scoreImage(const PipeTuneModel& score, const ScoreSettings& settings, std::string& error);
 // The timing view with rows of secondsPerRow seconds; null as above.
 QImage timingImage(const TranscriptionResult& result, const ScoreSettings& score, float secondsPerRow,
                    std::string& error);

@@ -9,6 +9,7 @@
 #include "MetreEstimator.h"
 #include "ProjectContents.h"
 #include "RecordingTranscriber.h"
+#include "ScoreEdit.h"
 #include "ScoreImages.h"
 #include "ScoreSettings.h"
 #include "TranscribeCommand.h"
@@ -218,6 +219,14 @@ int run(int argc, char** argv)
         std::cerr << "vantor-transcribe: the time shift of " << score.timeShift_s << " s moves " << lost << " of "
                   << result.melody.size() << " melody notes before the start of the score; they are left out\n";
 
+    // A project's corrections go on its score where its bars are still the
+    // ones corrected.
+    PipeTuneModel model = scoreModel(result.melody, result.gracing, score);
+    const std::size_t unfitting = applyEdits(model, project.scoreEdits).size();
+    if (unfitting > 0)
+        std::cerr << "vantor-transcribe: " << unfitting << " of the project's " << project.scoreEdits.size()
+                  << " corrections to the score do not fit this transcription; they are left out\n";
+
     // Every output requested is attempted; each failure is reported by file.
     int failures = 0;
     auto attempt = [&failures](const std::string& path, const std::function<bool(std::string&)>& write) {
@@ -232,7 +241,7 @@ int run(int argc, char** argv)
     attempt(command.bwwPath, [&](std::string& message) {
         if (noScore)
             return shiftLeavesNoScore(command.bwwPath, message);
-        return writeOutput(command.bwwPath, QByteArray::fromStdString(scoreBww(result.melody, result.gracing, score)), message);
+        return writeOutput(command.bwwPath, QByteArray::fromStdString(scoreBww(model, score)), message);
     });
     attempt(command.vntPath, [&](std::string& message) {
         ProjectContents saved = project;
@@ -268,7 +277,7 @@ int run(int argc, char** argv)
             if (noScore)
                 return shiftLeavesNoScore(command.pngPath, message);
             std::string why;
-            const QImage image = scoreImage(result, score, why);
+            const QImage image = scoreImage(model, score, why);
             return writeImage(command.pngPath, image, why, message);
         });
         attempt(command.timingPngPath, [&](std::string& message) {

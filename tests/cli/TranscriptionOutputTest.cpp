@@ -3,6 +3,8 @@
 // synthesised chanter, and the drone sentence for drones given.
 
 #include "ProjectContents.h"
+#include "RecordingTranscriber.h"
+#include "ScoreEditor.h"
 #include "TestSignals.h"
 #include "TranscriptionOutput.h"
 
@@ -117,6 +119,45 @@ TEST(TranscriptionOutput, DronesAreSaidAndWrittenAgainstTheChantersLowA)
             EXPECT_NEAR(drones[k]["level_dBFS"].toDouble(), drone.level_dBFS, 0.05);
         }
         EXPECT_NEAR(json["tenor_beat_Hz"].toDouble(), row.beat_Hz, 0.001);
+    }
+}
+
+// A project's corrections go on the score the tool writes; with a score
+// that no longer holds the bars corrected, it says they are left out.
+TEST(TranscriptionOutput, AProjectsCorrectionsGoOnTheScoreItWrites)
+{
+    ProjectContents project;
+    std::string error;
+    ASSERT_TRUE(ProjectContents::read(VANTOR_EXAMPLES_DIR "/atholl_highlanders.vnt", project, error)) << error;
+    ASSERT_TRUE(project.calibration.has_value());
+    TranscriptionOptions options;
+    options.tuningSource = TuningSource::Calibrated;
+    options.calibratedTuning = *project.calibration;
+    const TranscriptionResult result = transcribeRecording(project.samples, project.samplingFrequency_Hz, options);
+    PipeTuneModel score = scoreModel(result.melody, result.gracing, project.scoreSettings());
+    const std::optional<ScorePosition> first = scoreEditor::firstItem(score);
+    ASSERT_TRUE(first.has_value());
+    std::optional<ScoreEdit> edit = scoreEditor::setGracing(score, *first, dbe);
+    ASSERT_TRUE(edit.has_value());
+    edit->apply(score);
+    project.scoreEdits = {*edit};
+    QTemporaryDir dir;
+    const QString path = dir.filePath("edited.vnt");
+    ASSERT_TRUE(project.write(path.toStdString(), 8, "", error)) << error;
+
+    for (const char* signature : {"6/8", "2/4"}) {
+        const QString bww = dir.filePath("out.bww");
+        QProcess process;
+        process.start(VANTOR_TRANSCRIBE, {path, "--bww", bww, "--time-signature", signature});
+        ASSERT_TRUE(process.waitForFinished(60000));
+        const QString errors = QString::fromUtf8(process.readAllStandardError());
+        QFile file(bww);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString written = QString::fromLatin1(file.readAll());
+        const bool same = QString(signature) == "6/8";
+        EXPECT_EQ(written.toStdString() == scoreBww(score, project.scoreSettings()), same) << signature;
+        EXPECT_EQ(errors.contains("1 of the project's 1 corrections to the score do not fit"), !same)
+            << errors.toStdString();
     }
 }
 

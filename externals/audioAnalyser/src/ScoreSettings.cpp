@@ -54,11 +54,16 @@ PipeTuneModel scoreModel(const NoteMap& melody, const NoteMap& gracing, const Sc
 
 std::string scoreBww(const NoteMap& melody, const NoteMap& gracing, const ScoreSettings& settings)
 {
+    return scoreBww(scoreModel(melody, gracing, settings), settings);
+}
+
+std::string scoreBww(const PipeTuneModel& score, const ScoreSettings& settings)
+{
     BmwWriter writer;
     writer.setTuneName(settings.tuneName);
     writer.setTuneType(settings.tuneType);
     writer.setComposer(settings.composer);
-    return writer.write(scoreModel(melody, gracing, settings));
+    return writer.write(score);
 }
 
 MetreEstimate followPlayedMetre(const NoteMap& melody, const NoteMap& gracing, const AutomaticMetre& automatic,
