@@ -9,9 +9,16 @@
 void LiveViews::update(const NoteMap& melody, const NoteMap& gracenotes, const ScoreSettings& settings,
                        float secondsPerRow, bool score, bool timing)
 {
+    update(score ? scoreModel(melody, gracenotes, settings) : PipeTuneModel(), melody, gracenotes, settings,
+           secondsPerRow, score, timing);
+}
+
+void LiveViews::update(const PipeTuneModel& model, const NoteMap& melody, const NoteMap& gracenotes,
+                       const ScoreSettings& settings, float secondsPerRow, bool score, bool timing)
+{
     mRowsRendered = 0;
     if (score)
-        updateScore(scoreModel(melody, gracenotes, settings));
+        updateScore(model);
     if (timing)
         updateTiming(melody, gracenotes, settings, secondsPerRow);
 }
@@ -23,8 +30,12 @@ void LiveViews::updateScore(const PipeTuneModel& model)
     renderer.setLastRowPadded(false);
     renderer.setStaffSignatures(true);
     std::set<int> rendered;
-    for (std::int32_t row : changed) {
+    auto renderRow = [&](int row) {
         storeRow(mScoreRows, mScaledScoreRows, row, renderer.render(model, row));
+        mScorePlaces[row] = renderer.itemPlaces();
+    };
+    for (std::int32_t row : changed) {
+        renderRow(row);
         rendered.insert(row);
     }
     if (!rendered.empty()) {
@@ -38,11 +49,12 @@ void LiveViews::updateScore(const PipeTuneModel& model)
         mLastRowCount = renderer.numRows();
         for (int row = first; row < mLastRowCount; ++row) {
             if (rendered.insert(row).second)
-                storeRow(mScoreRows, mScaledScoreRows, row, renderer.render(model, row));
+                renderRow(row);
         }
         // A revised transcription can end a row earlier: rows past the end go.
         mScoreRows.erase(mScoreRows.lower_bound(mLastRowCount), mScoreRows.end());
         mScaledScoreRows.erase(mScaledScoreRows.lower_bound(mLastRowCount), mScaledScoreRows.end());
+        mScorePlaces.erase(mScorePlaces.lower_bound(mLastRowCount), mScorePlaces.end());
     }
     mRowsRendered = static_cast<int>(rendered.size());
     mModel = model;
@@ -88,6 +100,18 @@ void LiveViews::setZoom(double zoom)
     dropHeaders();
 }
 
+void LiveViews::redrawScore(const PipeTuneModel& model)
+{
+    mModel = PipeTuneModel();
+    mScoreRows.clear();
+    mScaledScoreRows.clear();
+    mScorePlaces.clear();
+    mLastRowCount = 0;
+    mLastBiggestRowWidth = 0.0f;
+    updateScore(model);
+    mScoreHeader = Header();
+}
+
 void LiveViews::clear()
 {
     mModel = PipeTuneModel();
@@ -95,6 +119,7 @@ void LiveViews::clear()
     mTimingRows.clear();
     mScaledScoreRows.clear();
     mScaledTimingRows.clear();
+    mScorePlaces.clear();
     mLastRowCount = 0;
     mLastBiggestRowWidth = 0.0f;
     mLastTimingRow = 0;

@@ -10,12 +10,14 @@
 
 #include "PipeNote.h"
 #include "PipeTuneModel.h"
+#include "PipeTuneRenderer.h"
 #include "ScoreSettings.h"
 #include "ViewComposer.h"
 
 #include <QPixmap>
 
 #include <map>
+#include <vector>
 
 class LiveViews
 {
@@ -24,8 +26,13 @@ public:
     // views asked for; the timing view's rows hold secondsPerRow seconds.
     void update(const NoteMap& melody, const NoteMap& gracenotes, const ScoreSettings& settings,
                 float secondsPerRow, bool score, bool timing);
+    // The same with the score given (the piper's corrections on it).
+    void update(const PipeTuneModel& model, const NoteMap& melody, const NoteMap& gracenotes,
+                const ScoreSettings& settings, float secondsPerRow, bool score, bool timing);
     void setZoom(double zoom);
     double zoom() const { return mZoom; }
+    // Draws every score row of model again (the piper's corrections).
+    void redrawScore(const PipeTuneModel& model);
     // Forgets every row and the model (a new recording, Clear).
     void clear();
     // The headers are drawn again at the next composition (new tune details).
@@ -41,6 +48,8 @@ public:
     const PipeTuneModel& model() const { return mModel; }
     const std::map<int, QPixmap>& scoreRows() const { return mScoreRows; }
     const std::map<int, QPixmap>& timingRows() const { return mTimingRows; }
+    // Where each score row's items are drawn, at full size.
+    const std::map<int, std::vector<PipeTuneRenderer::ItemPlace>>& scoreItemPlaces() const { return mScorePlaces; }
     int scoreRowCount() const { return mLastRowCount; }
     // How many score rows the last update rendered.
     int rowsRenderedLastUpdate() const { return mRowsRendered; }
@@ -63,6 +72,7 @@ private:
     std::map<int, QPixmap> mTimingRows;
     std::map<int, QPixmap> mScaledScoreRows;
     std::map<int, QPixmap> mScaledTimingRows;
+    std::map<int, std::vector<PipeTuneRenderer::ItemPlace>> mScorePlaces;
     int mLastRowCount = 0;
     float mLastBiggestRowWidth = 0.0f;
     int mLastTimingRow = 0;

@@ -89,6 +89,7 @@ MainWindow::MainWindow(audioDevices::InputFile inputFile, QWidget* parent)
     mProcessorWrapper->initialise();
 
     connectActions();
+    setupEditing();
 
     for (auto [sound, file] : {std::make_pair(&mClick, "sounds/click1.wav"),
                                std::make_pair(&mBarClick, "sounds/click2.wav")}) {
@@ -398,6 +399,11 @@ void MainWindow::onTimeSignatureChanged(int index)
 {
     if (index > SixEight || index < 0)
         return;
+    const ScoreSettings before = tuneState();
+    const bool applyingHistory = mApplyingHistory;
+    if (!applyingHistory && mUi.followBeat->isChecked())
+        mSignatureChosen = true;
+    mApplyingHistory = true;
     mSettings.timeSignature = index;
     int bpm = 72;
     bool roundOff = false;
@@ -408,21 +414,37 @@ void MainWindow::onTimeSignatureChanged(int index)
     }
     mUi.bpm->setValue(static_cast<int>(std::lround(mSettings.bpm)));
     mUi.playedRound->setChecked(mSettings.isRounded);
+    mApplyingHistory = applyingHistory;
+    tuneSettingsChanged(before, QString("Time signature %1").arg(mUi.timeSignature->currentText()),
+                        "Change the time signature");
 }
+
+namespace {
+
+// Steps of the edit history that merge while they follow each other.
+enum MergeId { kTempoSteps = 1, kTimeShiftSteps = 2 };
+
+} // namespace
 
 void MainWindow::onBpmChanged(int value)
 {
+    const ScoreSettings before = tuneState();
     mSettings.bpm = static_cast<float>(value);
+    tuneSettingsChanged(before, QString("Tempo %1").arg(value), "Change the tempo", kTempoSteps);
 }
 
 void MainWindow::onTimeShiftChanged(double value)
 {
+    const ScoreSettings before = tuneState();
     mSettings.timeShift_s = static_cast<float>(value);
+    tuneSettingsChanged(before, QString("Time shift %1 s").arg(value), "Change the time shift", kTimeShiftSteps);
 }
 
 void MainWindow::onRoundingToggled(bool checked)
 {
+    const ScoreSettings before = tuneState();
     mSettings.isRounded = checked;
+    tuneSettingsChanged(before, checked ? "Played round" : "Not played round", "Change the rounding");
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)

@@ -37,6 +37,7 @@ class AudioProcessor;
 class AudioProcessorWrapper;
 class AudioRecorderWrapper;
 class QProgressDialog;
+class ScoreEditing;
 
 class MainWindow : public QMainWindow
 {
@@ -82,6 +83,9 @@ public:
     // The capture worker (tests pace a file input through it).
     AudioRecorderWrapper* recorderWrapper() const { return mRecorderWrapper; }
     AudioProcessor* processor() const { return mProcessor; }
+    // The piper's corrections and their undo history; the score the views
+    // show and the exports write is its score().
+    ScoreEditing* editing() const { return mEditing; }
 
 signals:
     // Both workers are up and connected.
@@ -196,6 +200,28 @@ private:
     ScoreSettings scoreSettings() const;
     TuneDetails tuneDetails() const;
 
+    // Score editing (MainWindowEditing.cpp).
+    void setupEditing();
+    // Draws the corrected score again and shows the selection.
+    void onScoreEdited();
+    void onSelectionChanged();
+    // Asks before what would throw away the piper's edits ("Re-transcribe
+    // and lose 7 edits?"); true to go on. lost: how many would go.
+    bool confirmLosingEdits(const QString& doing, int lost);
+    // Unsaved edits of a project opened from a file, which no autosave
+    // keeps: asked about before a new recording, project or Clear.
+    bool confirmLeavingEdits(const QString& doing);
+    // The tempo, time signature, rounding, time shift and tune details in
+    // force (rounding in ScoreSettings::rounding).
+    ScoreSettings tuneState() const;
+    void restoreTuneState(const ScoreSettings& state);
+    // A change of those from before, made in the tool bar or a dialog: on a
+    // finished transcription a step in the edit history that rebuilds the
+    // score, asked about first when it would drop edits (undone at once
+    // when the piper says no). False when it was undone.
+    bool tuneSettingsChanged(const ScoreSettings& before, const QString& step, const QString& doing,
+                             int mergeId = -1);
+
     MainWindowUi mUi;
     GeneralSettings mSettings;
     // The tempo, time signature and time shift in force before a followed
@@ -212,6 +238,8 @@ private:
         }
     };
     std::optional<Metre> mBeforeFollowing;
+    // The piper picked the time signature while the beat is followed.
+    bool mSignatureChosen = false;
     PipeTuning mCalibratedTuning;
     bool mCalibrated = false;
     std::optional<PipeTuning> mRecordingTuning;
@@ -281,6 +309,11 @@ private:
     LiveViews mViews;
     QPixmap mFancyPipes;
     double mZoom = 1.0;
+
+    ScoreEditing* mEditing = nullptr;
+    // A step of the edit history is putting settings back: the widgets'
+    // signals make no new step.
+    bool mApplyingHistory = false;
 
     CalibrationFlow mCalibration;
     QTimer mCalibrationTimer;

@@ -38,8 +38,13 @@ void MainWindow::onTuneDetails()
     dialog.settings = mSettings;
     dialog.initialise();
     if (dialog.exec() == QDialog::Accepted) {
+        const ScoreSettings before = tuneState();
         mSettings = dialog.settings;
+        mApplyingHistory = true;
         applyGeneralSettings();
+        mApplyingHistory = false;
+        if (!tuneSettingsChanged(before, "Tune details", "Change the tune details"))
+            return;
     }
     mViews.dropHeaders();
     displayPixmaps();

@@ -6,6 +6,8 @@
 
 #include "MainWindow.h"
 
+#include "ScoreEditing.h"
+
 #include "AppResources.h"
 #include "AudioPlaybackDialog.h"
 #include "AudioProcessor.h"
@@ -114,7 +116,7 @@ QString MainWindow::getSuggestedFileName()
 bool MainWindow::saveBww(const QString& name)
 {
     renderAllViews();
-    const QString text = QString::fromStdString(scoreBww(mLastMelody, mLastGracenotes, mLastScore));
+    const QString text = QString::fromStdString(scoreBww(mEditing->score(), mLastScore));
     return writeFile(name, text.toLatin1());
 }
 
@@ -182,9 +184,12 @@ bool MainWindow::saveVnt(const QString& name, bool showErrors)
     project.recordedAppVersion = mLoadedProject.recordedAppVersion;
     project.recordedTime = mLoadedProject.recordedTime;
     project.recordedInstallId = mLoadedProject.recordedInstallId;
+    project.scoreEdits = mEditing->edits();
     std::string error;
-    if (project.write(name.toStdString(), kAppVersion, mInstallId.toStdString(), error))
+    if (project.write(name.toStdString(), kAppVersion, mInstallId.toStdString(), error)) {
+        mEditing->markSaved();
         return true;
+    }
     const QString message =
         QString("There was a problem trying to save the file: %1").arg(QString::fromStdString(error));
     if (showErrors)
@@ -196,6 +201,8 @@ bool MainWindow::saveVnt(const QString& name, bool showErrors)
 
 bool MainWindow::openVnt(const QString& name, bool remember)
 {
+    if (!confirmLeavingEdits("Open another tune"))
+        return false;
     if (remember)
         mLastSaveRawFileName = name;
     withdrawFollowedBeat();
@@ -233,6 +240,10 @@ bool MainWindow::openVnt(const QString& name, bool remember)
     mViews.dropHeaders();
     const std::vector<short> samples = std::move(project.samples);
     project.samples.clear();
+    // The piper's corrections go on the score once it is transcribed.
+    mEditing->clear();
+    mEditing->setEditable(false);
+    mEditing->setEdits(project.scoreEdits);
     mLoadedProject = project;
     mLoadedFromFile = true;
     const std::vector<char> bytes = utils::encodePcm16(samples);
@@ -290,6 +301,9 @@ void MainWindow::autosave()
 
 void MainWindow::onRetranscribe()
 {
+    if (!confirmLosingEdits("Re-transcribe", static_cast<int>(mEditing->edits().size())))
+        return;
+    mEditing->clear();
     if (mProcessor != nullptr)
         mProcessor->setReplayClicks(mRecordingClicks);
     playbackData(mRecordingData, mRecordingRate_Hz);

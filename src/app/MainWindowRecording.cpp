@@ -6,6 +6,8 @@
 
 #include "MainWindow.h"
 
+#include "ScoreEditing.h"
+
 #include "AudioDevices.h"
 #include "AudioProcessor.h"
 #include "AudioRecorderWrapper.h"
@@ -38,8 +40,12 @@ void MainWindow::onStartRecording()
                                       advice));
         return;
     }
+    if (!confirmLeavingEdits("Record"))
+        return;
     withdrawFollowedBeat();
     autosave();
+    mEditing->clear();
+    mEditing->setEditable(false);
     mLoadedProject = ProjectContents();
     mLoadedFromFile = false;
     // A new tune: the piper's own details, metre and calibration.

@@ -95,8 +95,9 @@ void MainWindowUi::setup(QMainWindow* window)
                        "Listen to the recording (Ctrl+A)");
     retranscribe = action(window, "retranscribeAction", "Re-transcribe", ":/icons/retranscribe.svg",
                           QKeySequence(Qt::Key_F5), "Transcribe the recording again with the current settings (F5)");
-    clear = action(window, "clearAction", "Clear", ":/icons/clear.svg", QKeySequence(Qt::Key_Delete),
-                   "Clear the views (Del)");
+    // Delete alone deletes the note selected in the score.
+    clear = action(window, "clearAction", "Clear", ":/icons/clear.svg", QKeySequence(Qt::CTRL + Qt::Key_Delete),
+                   "Clear the views (Ctrl+Del)");
     openAutosave = action(window, "openAutosaveAction", "Open autosave", ":/icons/open_autosave.svg",
                           QKeySequence("Ctrl+O"), "Open an autosaved recording (Ctrl+O)");
     open = action(window, "openAction", "Open", ":/icons/open.svg", QKeySequence("Shift+Ctrl+O"),
@@ -182,6 +183,8 @@ void MainWindowUi::setup(QMainWindow* window)
         file->addAction(item);
     file->addSeparator();
     file->addAction(exit);
+    editMenu = window->menuBar()->addMenu("&Edit");
+    editMenu->setObjectName("editMenu");
     QMenu* tune = window->menuBar()->addMenu("&Tune");
     for (QAction* item : {record, stop, playAudio, retranscribe, clear})
         tune->addAction(item);

@@ -13,6 +13,7 @@ class QComboBox;
 class QDockWidget;
 class QDoubleSpinBox;
 class QLabel;
+class QMenu;
 class RowsView;
 class TuningView;
 class QMainWindow;
@@ -40,6 +41,8 @@ struct MainWindowUi {
 
     // Menus.
     QAction* exit = nullptr;
+    // Filled by the score editing.
+    QMenu* editMenu = nullptr;
     QAction* tuneDetails = nullptr;
     QAction* followBeat = nullptr;
     QAction* settings = nullptr;

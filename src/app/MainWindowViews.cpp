@@ -9,6 +9,7 @@
 #include "AudioRecorderWrapper.h"
 #include "ProjectContents.h"
 #include "RowsView.h"
+#include "ScoreEditing.h"
 #include "TuningView.h"
 
 #include <QAction>
@@ -89,15 +90,33 @@ void MainWindow::renderResult()
     if (mUi.followBeat->isChecked() && !mRecording) {
         // A finished recording not made to the click: its own tempo, metre
         // and first bar line.
-        const MetreEstimate metre = followPlayedMetre(mLastMelody, mLastGracenotes, AutomaticMetre(), score);
+        // A time signature the piper picked while following stands; the
+        // tempo and first bar line are still the playing's.
+        AutomaticMetre automatic;
+        automatic.signature = !mSignatureChosen;
+        const MetreEstimate metre = followPlayedMetre(mLastMelody, mLastGracenotes, automatic, score);
         if (metre.valid) {
             statusBar()->showMessage(QString("Beat followed: %1").arg(QString::fromStdString(describeMetre(metre))));
             showFollowedBeat(score);
         }
     }
     mLastScore = score;
-    mViews.update(mLastMelody, mLastGracenotes, score, mSettings.secsPerRow_s,
-                  mForceRender || hasVisibleRegion(mUi.scoreDock), mForceRender || hasVisibleRegion(mUi.timingDock));
+    // A transcription under way is shown as heard; once it is finished the
+    // piper's corrections go on it.
+    const bool live = mRecording || mPlayback;
+    const bool drawScore = mForceRender || hasVisibleRegion(mUi.scoreDock);
+    mEditing->setEditable(!live);
+    if (drawScore || !live) {
+        const int dropped = mEditing->setBase(scoreModel(mLastMelody, mLastGracenotes, score));
+        if (dropped > 0) {
+            const QString message =
+                QString("%1 of the edits no longer fit the transcription and were left out").arg(dropped);
+            qWarning().noquote() << message;
+            statusBar()->showMessage(message);
+        }
+    }
+    mViews.update(mEditing->score(), mLastMelody, mLastGracenotes, score, mSettings.secsPerRow_s, drawScore,
+                  mForceRender || hasVisibleRegion(mUi.timingDock));
     displayPixmaps();
     if (!mTuningLogClock.isValid() || mTuningLogClock.elapsed() >= kTuningLogInterval_ms) {
         logTuning(mLastTuning);
@@ -126,6 +145,7 @@ void MainWindow::showFollowedBeat(const ScoreSettings& score)
 void MainWindow::withdrawFollowedBeat()
 {
     statusBar()->clearMessage();
+    mSignatureChosen = false;
     if (!mBeforeFollowing)
         return;
     mBeforeFollowing->restore(mSettings);
@@ -147,6 +167,7 @@ void MainWindow::displayPixmaps()
 {
     const TuneDetails details = tuneDetails();
     mUi.scoreView->setContent(mViews.scoreHeader(details), mViews.scaledScoreRows(), mFancyPipes);
+    mUi.scoreView->setItemPlaces(mViews.scoreItemPlaces(), mZoom);
     mUi.timingView->setContent(mViews.timingHeader(details), mViews.scaledTimingRows(), mFancyPipes);
     if (mRecording) {
         for (QScrollArea* scroll : {mUi.scoreScroll, mUi.timingScroll})
@@ -212,6 +233,9 @@ void MainWindow::resetViews()
 
 void MainWindow::onClear()
 {
+    if (!confirmLeavingEdits("Clear"))
+        return;
+    mEditing->clear();
     resetViews();
 }
 
