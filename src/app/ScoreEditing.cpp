@@ -243,7 +243,6 @@ int ScoreEditing::setBase(const PipeTuneModel& base)
     mBase = base;
     if (!mEditable) {
         mScore = base;
-        emit scoreChanged();
         return 0;
     }
     PipeTuneModel score = base;
@@ -255,7 +254,6 @@ int ScoreEditing::setBase(const PipeTuneModel& base)
     mScore = std::move(score);
     mAnchor = clamped(mScore, mAnchor);
     mCursor = clamped(mScore, mCursor);
-    emit scoreChanged();
     emit selectionChanged();
     return static_cast<int>(dropped.size());
 }
@@ -294,6 +292,7 @@ void ScoreEditing::clear()
 {
     mUndoStack->clear();
     mEdits.clear();
+    mBase = PipeTuneModel();
     mAnchor.reset();
     mCursor.reset();
     rebuild();

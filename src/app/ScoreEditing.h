@@ -39,10 +39,10 @@ public:
     QMenu* gracingMenu() const { return mGracingMenu; }
     QUndoStack* undoStack() const { return mUndoStack; }
 
-    // A new base score. Editable: the edits go on it, those it no longer
-    // holds the bars for are dropped (their number comes back). Not
-    // editable (a transcription under way): the base is shown as it is and
-    // the edits wait.
+    // A new base score, which the caller draws. Editable: the edits go on
+    // it, those it no longer holds the bars for are dropped (their number
+    // comes back). Not editable (a transcription under way): the base is
+    // shown as it is and the edits wait.
     int setBase(const PipeTuneModel& base);
     // How many of the edits would be dropped on base.
     int editsLostOn(const PipeTuneModel& base) const;
@@ -55,7 +55,7 @@ public:
     // The history as it stands is saved; whether it has moved since.
     void markSaved();
     bool hasUnsavedEdits() const;
-    // No edits, no history, no selection: a new recording.
+    // No score, edits, history or selection: a new recording.
     void clear();
 
     void setEditable(bool editable);
@@ -75,7 +75,7 @@ public:
     QAction* action(const QString& objectName) const;
 
 signals:
-    // The score shown changed: draw it again.
+    // The score shown changed by an edit, its undo or redo: draw it again.
     void scoreChanged();
     void selectionChanged();
 
