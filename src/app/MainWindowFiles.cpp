@@ -6,8 +6,6 @@
 
 #include "MainWindow.h"
 
-#include "ScoreEditing.h"
-
 #include "AppResources.h"
 #include "AudioPlaybackDialog.h"
 #include "AudioProcessor.h"
@@ -15,6 +13,7 @@
 #include "FileNames.h"
 #include "FileSaving.h"
 #include "RowsView.h"
+#include "ScoreEditing.h"
 #include "ScoreHeader.h"
 #include "ViewComposer.h"
 #include "utils.h"

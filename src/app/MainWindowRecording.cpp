@@ -6,12 +6,11 @@
 
 #include "MainWindow.h"
 
-#include "ScoreEditing.h"
-
 #include "AudioDevices.h"
 #include "AudioProcessor.h"
 #include "AudioRecorderWrapper.h"
 #include "RowsView.h"
+#include "ScoreEditing.h"
 
 #include <QApplication>
 #include <QCloseEvent>
