@@ -343,8 +343,11 @@ void MainWindow::initProcessing()
                                        mSettings.minimumPitchPeak);
     mProcessor->setSecondLook(mSettings.secondLook);
     mProcessor->setFindDrones(mSettings.findDrones);
-    // Without the click there is nothing to listen for, and nothing is held
-    // back for it.
+    applyClickSounds();
+}
+
+void MainWindow::applyClickSounds()
+{
     mProcessor->setClickSounds(mSettings.metronomeEnabled ? mClickSounds : std::vector<ClickSuppressor::Sound>());
 }
 

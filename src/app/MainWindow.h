@@ -161,6 +161,9 @@ public:
     // Feeds a recording at rate_Hz through the processing thread as if it
     // were being recorded; Stop-like end at playbackFinised.
     void playbackData(QByteArray data, int rate_Hz);
+    // The current recording's clicks (and their sounds) to the processing
+    // thread, for the replay that follows.
+    void replayRecordingClicks();
     int recordingRate_Hz() const { return mRecordingRate_Hz; }
     const QString& lastAutoSaveFileName() const { return mLastAutoSaveFileName; }
     const QString& eula() const { return mEula; }
@@ -185,6 +188,9 @@ private:
     void showFollowedBeat(const ScoreSettings& score);
     void withdrawFollowedBeat();
     void logTuning(const PipeTuning& tuning) const;
+    // The metronome's sounds to listen for in live input: none without the
+    // click, so nothing is held back for it.
+    void applyClickSounds();
     // Hands the recording's tuning (or the request to estimate it) to the
     // processing thread and shows its Low A.
     void applyRecordingTuning();

@@ -183,6 +183,8 @@ bool MainWindow::saveVnt(const QString& name, bool showErrors)
     project.recordedAppVersion = mLoadedProject.recordedAppVersion;
     project.recordedTime = mLoadedProject.recordedTime;
     project.recordedInstallId = mLoadedProject.recordedInstallId;
+    for (const AudioRecorder::ClickMark& click : mRecordingClicks)
+        project.clicks.push_back(ProjectContents::Click{click.position, click.sound});
     project.scoreEdits = mEditing->edits();
     std::string error;
     if (project.write(name.toStdString(), kAppVersion, mInstallId.toStdString(), error)) {
@@ -206,7 +208,6 @@ bool MainWindow::openVnt(const QString& name, bool remember)
         mLastSaveRawFileName = name;
     withdrawFollowedBeat();
     autosave();
-    mRecordingClicks.clear();
     ProjectContents project;
     std::string error;
     if (!ProjectContents::read(name.toStdString(), project, error)) {
@@ -243,6 +244,10 @@ bool MainWindow::openVnt(const QString& name, bool remember)
     mEditing->clear();
     mEditing->setEditable(false);
     mEditing->setEdits(project.scoreEdits);
+    mRecordingClicks.clear();
+    for (const ProjectContents::Click& click : project.clicks)
+        mRecordingClicks.push_back(AudioRecorder::ClickMark{click.position, click.sound});
+    replayRecordingClicks();
     mLoadedProject = project;
     mLoadedFromFile = true;
     const std::vector<char> bytes = utils::encodePcm16(samples);
@@ -298,13 +303,23 @@ void MainWindow::autosave()
     }
 }
 
+void MainWindow::replayRecordingClicks()
+{
+    if (mProcessor == nullptr)
+        return;
+    // A recording that holds the click is heard with it taken out, whether
+    // the metronome is on now or not.
+    if (!mRecordingClicks.empty())
+        mProcessor->setClickSounds(mClickSounds);
+    mProcessor->setReplayClicks(mRecordingClicks);
+}
+
 void MainWindow::onRetranscribe()
 {
     if (!confirmLosingEdits("Re-transcribe", static_cast<int>(mEditing->edits().size())))
         return;
     mEditing->clear();
-    if (mProcessor != nullptr)
-        mProcessor->setReplayClicks(mRecordingClicks);
+    replayRecordingClicks();
     playbackData(mRecordingData, mRecordingRate_Hz);
 }
 

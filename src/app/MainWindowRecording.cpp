@@ -135,6 +135,7 @@ void MainWindow::onStop()
         mRecordingData = mSavedPlaybackData;
         mNextRenderTime_s = 0.0f;
         mSavedPlaybackData.clear();
+        applyClickSounds();
         // Live input again, at the input's rate.
         mProcessor->setDataParams(PitchFinder::DataParams(
             kNotifySamples, static_cast<std::uint32_t>(mSettings.recordingFrequency_Hz)));

@@ -115,6 +115,7 @@ void NorlaFileVnt::clear()
     mFileCreationTime.clear();
     mFileCreationInstallId.clear();
     mCalibrationSource.clear();
+    mClickMarks.clear();
     mScoreEdits.clear();
     mAudioDataSize_B = 0;
 }
@@ -128,7 +129,8 @@ bool NorlaFileVnt::operator==(const NorlaFileVnt& other) const
            && mRecordedAppVersion == other.mRecordedAppVersion && mRecordedTime == other.mRecordedTime
            && mRecordedInstallId == other.mRecordedInstallId && mAppVersion == other.mAppVersion
            && mFileCreationTime == other.mFileCreationTime && mFileCreationInstallId == other.mFileCreationInstallId
-           && mCalibrationSource == other.mCalibrationSource && mScoreEdits == other.mScoreEdits;
+           && mCalibrationSource == other.mCalibrationSource && mClickMarks == other.mClickMarks
+           && mScoreEdits == other.mScoreEdits;
 }
 
 QString NorlaFileVnt::toXml()
@@ -168,6 +170,8 @@ QString NorlaFileVnt::toXml()
     // stand as they always did.
     if (!mCalibrationSource.isEmpty())
         appendElement(document, root, "calibrationSource", mCalibrationSource);
+    if (!mClickMarks.isEmpty())
+        appendElement(document, root, "clickMarks", mClickMarks);
     if (!mScoreEdits.empty()) {
         QDomElement edits = document.createElement("scoreEdits");
         for (const QString& edit : mScoreEdits)
@@ -218,6 +222,7 @@ bool NorlaFileVnt::fromXml(QString xml, QString& /*error*/)
     }
 
     elementText(root, "calibrationSource", mCalibrationSource);
+    elementText(root, "clickMarks", mClickMarks);
     const QDomElement edits = root.firstChildElement("scoreEdits");
     for (QDomElement edit = edits.firstChildElement("edit"); !edit.isNull(); edit = edit.nextSiblingElement("edit"))
         mScoreEdits.push_back(edit.text());

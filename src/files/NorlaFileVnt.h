@@ -62,6 +62,11 @@ public:
     QString calibrationSource() const { return mCalibrationSource; }
     void setCalibrationSource(QString source) { mCalibrationSource = std::move(source); }
 
+    // The metronome's clicks in the recording, where it heard them, as
+    // "sample:sound" pairs separated by blanks; empty (and not written)
+    // for a recording without them.
+    QString clickMarks() const { return mClickMarks; }
+    void setClickMarks(QString marks) { mClickMarks = std::move(marks); }
     // The piper's corrections to the score, each in its one-line text form,
     // in the order made. Written only when there are any, after every other
     // element: a project without them is the file it always was, and
@@ -101,6 +106,7 @@ private:
     QString mFileCreationTime;
     QString mFileCreationInstallId;
     QString mCalibrationSource;
+    QString mClickMarks;
     std::vector<QString> mScoreEdits;
     int mAudioDataSize_B = 0;
 };

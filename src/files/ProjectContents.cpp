@@ -163,6 +163,22 @@ bool ProjectContents::fromBytes(const QByteArray& bytes, const std::string& name
         else
             read.calibration = tuning;
     }
+    // Clicks that cannot be read are left out all together: a part of them
+    // would take out some and leave others in.
+    for (const QString& mark : project.clickMarks().split(' ', Qt::SkipEmptyParts)) {
+        const QStringList parts = mark.split(':');
+        bool positionRead = false;
+        bool soundRead = false;
+        const qulonglong position = parts.value(0).toULongLong(&positionRead);
+        const int sound = parts.value(1).toInt(&soundRead);
+        if (parts.size() != 2 || !positionRead || !soundRead || sound < 0 || position >= read.samples.size()) {
+            read.warnings.push_back("the metronome's clicks could not be read; the recording is transcribed with "
+                                    "them in it");
+            read.clicks.clear();
+            break;
+        }
+        read.clicks.push_back(Click{static_cast<std::size_t>(position), sound});
+    }
     for (const QString& text : project.scoreEdits()) {
         if (std::optional<ScoreEdit> edit = ScoreEdit::fromText(text.toStdString()))
             read.scoreEdits.push_back(std::move(*edit));
@@ -194,6 +210,10 @@ bool ProjectContents::write(const std::string& path, int appVersion, const std::
         project.setCalibrationSource(calibration ? kCalibrated : kEstimated);
     }
     project.setNoteFrequencies(frequencies);
+    QStringList marks;
+    for (const Click& click : clicks)
+        marks << QString("%1:%2").arg(static_cast<qulonglong>(click.position)).arg(click.sound);
+    project.setClickMarks(marks.join(' '));
     std::vector<QString> edits;
     for (const ScoreEdit& edit : scoreEdits)
         edits.push_back(toQString(edit.toText()));

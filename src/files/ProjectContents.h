@@ -13,6 +13,7 @@
 
 #include <QByteArray>
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,6 +40,16 @@ struct ProjectContents {
     int recordedAppVersion = 0;
     std::string recordedTime;
     std::string recordedInstallId;
+    // The metronome's clicks the recording holds: the sample where each
+    // sounded, and which sound (the beat's or the bar's). A recording made
+    // to a click from speakers is transcribed with them taken out, when it
+    // is made and whenever it is opened.
+    struct Click {
+        std::size_t position = 0;
+        int sound = 0;
+        bool operator==(const Click& other) const { return position == other.position && sound == other.sound; }
+    };
+    std::vector<Click> clicks;
     // The piper's corrections to the score quantised from the recording with
     // these settings, in the order made.
     std::vector<ScoreEdit> scoreEdits;
