@@ -27,16 +27,6 @@ namespace {
 class MainWindowFilesTest : public MainWindowFixture
 {
 protected:
-    // Opens a project and waits until its transcription has been shown.
-    void openAndTranscribe(const QString& path)
-    {
-        ASSERT_TRUE(window->openVnt(path, false));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isPlayingBack(); }, 30000));
-        QTest::qWait(100);
-    }
-
-    static QString example(const QString& name) { return QString(VANTOR_EXAMPLES_DIR) + "/" + name; }
-
     // vantor-transcribe's transcription of a project, from its calibration.
     static TranscriptionResult transcribedByTheCommandLine(const ProjectContents& project)
     {
@@ -63,7 +53,7 @@ TEST_F(MainWindowFilesTest, EveryExampleOpensAndTranscribesAsTheCommandLineDoes)
     QStringList signatures;
     for (const QString& name : examples) {
         open(kExample, 1.0);
-        openAndTranscribe(example(name));
+        openProject(example(name));
         const ProjectContents project = readProject(example(name));
         ASSERT_TRUE(project.calibration.has_value());
         const TranscriptionResult expected = transcribedByTheCommandLine(project);
@@ -104,7 +94,7 @@ TEST_F(MainWindowFilesTest, EverySaveFormatWritesWhatTheWindowHoldsAndFailuresCh
     EXPECT_EQ(firstSeen(), "Nothing to save: You have not recorded anything yet");
     closer.clear();
     const QString source = example("barren_rocks_of_aden.vnt");
-    openAndTranscribe(source);
+    openProject(source);
     const QString dir = fileDir.path();
 
     // BWW: the score as text, kept as a golden file.
@@ -237,7 +227,7 @@ TEST_F(MainWindowFilesTest, EverySaveFormatWritesWhatTheWindowHoldsAndFailuresCh
     std::string error;
     ASSERT_TRUE(half.write((dir + "/half.vnt").toStdString(), 8, "test", error)) << error;
     closer.clear();
-    openAndTranscribe(dir + "/half.vnt");
+    openProject(dir + "/half.vnt");
     EXPECT_EQ(window->recordingRate_Hz(), 22050);
     const TranscriptionResult expected = transcribedByTheCommandLine(half);
     EXPECT_EQ(window->lastMelody(), expected.melody);
@@ -293,7 +283,7 @@ TEST_F(MainWindowFilesTest, AutosavesRotateAndNeitherAProjectNorAFollowedBeatTak
 
     // Opened again, it is transcribed from the same Low A, still estimated.
     const NoteMap melody = window->lastMelody();
-    openAndTranscribe(take);
+    openProject(take);
     ASSERT_TRUE(window->recordingTuning().has_value());
     EXPECT_TRUE(window->isRecordingTuningEstimated());
     EXPECT_EQ(lowA->text(), shownLowA);
@@ -301,7 +291,7 @@ TEST_F(MainWindowFilesTest, AutosavesRotateAndNeitherAProjectNorAFollowedBeatTak
     EXPECT_FALSE(window->isCalibrated());
 
     // An example brings its calibration and details for itself alone.
-    openAndTranscribe(example("amazing_grace.vnt"));
+    openProject(example("amazing_grace.vnt"));
     EXPECT_EQ(window->settings().tuneName, "Amazing Grace");
     ASSERT_TRUE(window->recordingTuning().has_value());
     EXPECT_FALSE(window->isCalibrated());
@@ -314,7 +304,7 @@ TEST_F(MainWindowFilesTest, AutosavesRotateAndNeitherAProjectNorAFollowedBeatTak
 
     // Following the played beat writes the tune's own metre. Set the tool
     // bar wrong, as for a recording not made to the click.
-    openAndTranscribe(example("atholl_highlanders.vnt"));
+    openProject(example("atholl_highlanders.vnt"));
     auto* timeSignature = find<QComboBox>("timeSignatureCombo");
     auto* bpm = find<QSpinBox>("bpmSpinBox");
     auto* follow = find<QAction>("followBeatAction");
@@ -344,7 +334,7 @@ TEST_F(MainWindowFilesTest, AutosavesRotateAndNeitherAProjectNorAFollowedBeatTak
     find<QAction>("clearAction")->trigger();
     EXPECT_TRUE(message().isEmpty());
     // A project opened while following brings its own metre.
-    openAndTranscribe(example("amazing_grace.vnt"));
+    openProject(example("amazing_grace.vnt"));
     follow->setChecked(false);
     EXPECT_EQ(timeSignature->currentIndex(), ThreeFour);
 

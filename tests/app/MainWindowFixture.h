@@ -2,8 +2,7 @@
 
 // The real main window, offscreen, with the file-backed input and a scratch
 // settings store; message boxes and file dialogs are answered by a
-// ModalCloser. It brings what the window tests share: the recorder, the
-// command line's transcription, the tool bar's widgets. Screenshots go to the build tree (and to docs/ and the user
+// ModalCloser. Screenshots go to the build tree (and to docs/ and the user
 // guide with VANTOR_UPDATE_DOCS=1).
 
 #include "AppResources.h"
@@ -37,6 +36,8 @@
 
 inline constexpr int kRate_Hz = 44100;
 inline const QString kExample = QString(VANTOR_EXAMPLES_DIR) + "/scotland_the_brave.wav";
+
+inline QString example(const QString& name) { return QString(VANTOR_EXAMPLES_DIR) + "/" + name; }
 
 // Every warning logged while a window lives, to find a missing icon (the
 // SVG reader's "Cannot open file").
@@ -101,6 +102,14 @@ protected:
         QTest::qWait(200); // the input starts 127 ms after the window
     }
 
+    // Opens a project and waits until its transcription has been shown.
+    void openProject(const QString& path)
+    {
+        ASSERT_TRUE(window->openVnt(path, false));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isPlayingBack(); }, 30000));
+        QTest::qWait(100);
+    }
+
     template <typename T>
     T* find(const char* name) const
     {
@@ -126,10 +135,7 @@ protected:
         return closer.seen().value(0);
     }
 
-    static QString lowAText(float lowA_Hz)
-    {
-        return QString("Low A = %1 Hz  ").arg(static_cast<double>(lowA_Hz), 0, 'f', 1);
-    }
+    static QString lowAText(float lowA_Hz) { return QString("Low A = %1 Hz  ").arg(double(lowA_Hz), 0, 'f', 1); }
 
     static ProjectContents readProject(const QString& path)
     {

@@ -26,9 +26,7 @@ protected:
     void openExample(const QString& name = "atholl_highlanders.vnt")
     {
         open(kExample, 1.0);
-        ASSERT_TRUE(window->openVnt(QString(VANTOR_EXAMPLES_DIR) + "/" + name, false));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isPlayingBack(); }, 30000));
-        QTest::qWait(100);
+        openProject(example(name));
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
         ASSERT_TRUE(editing()->isEditable());
@@ -251,9 +249,7 @@ TEST_F(ScoreEditingTest, EditsAreSavedInTheProjectAndComeBackWithIt)
 
     window.reset();
     openExample();
-    ASSERT_TRUE(window->openVnt(path, false));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isPlayingBack(); }, 30000));
-    QTest::qWait(100);
+    openProject(path);
     EXPECT_EQ(editing()->edits(), edits);
     EXPECT_EQ(bww().toStdString(), edited.toStdString());
     // Opened, the edits are saved already: nothing to ask before leaving.

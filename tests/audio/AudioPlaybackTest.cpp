@@ -66,7 +66,9 @@ TEST_F(AudioPlaybackTest, PlayerReportsItsPositionAndTheEnd)
     EXPECT_EQ(player.bufferSubset(0.0f, 0.5f).size(), kRate_Hz);
 }
 
-TEST_F(AudioPlaybackTest, DialogFollowsThePlayerAndReturnsToStoppedAtTheEnd)
+// One dialog: played, paused, resumed and played to the end; then an output
+// that refuses the recording, and another chosen.
+TEST_F(AudioPlaybackTest, DialogFollowsThePlayerAndOffersAnotherOutputWhenOneCannotPlay)
 {
     AudioPlaybackDialog dialog;
     dialog.initialise(kRate_Hz, audioDevices::kSilentOutputName, seconds(3.0f));
@@ -90,15 +92,6 @@ TEST_F(AudioPlaybackTest, DialogFollowsThePlayerAndReturnsToStoppedAtTheEnd)
     EXPECT_EQ(dialog.slider()->value(), 0);
     EXPECT_FALSE(dialog.stopButton()->isEnabled());
 
-    dialog.updatePlaybackTimes(2.5f);
-    EXPECT_EQ(dialog.timeLabel()->text(), "  2.5 /   3.0 secs");
-}
-
-TEST_F(AudioPlaybackTest, AnOutputThatCannotPlayIsSaidAndAnotherOffered)
-{
-    AudioPlaybackDialog dialog;
-    dialog.initialise(kRate_Hz, audioDevices::kSilentOutputName, seconds(3.0f));
-    dialog.show();
     // What the player reports when the device refuses the format.
     emit dialog.player().playbackFailed("Speakers", "raw audio format not supported by backend, cannot play audio. "
                                                     "Device is Speakers");
@@ -111,13 +104,14 @@ TEST_F(AudioPlaybackTest, AnOutputThatCannotPlayIsSaidAndAnotherOffered)
     EXPECT_EQ(dialog.outputChoice()->findData("Speakers"), -1);
     QTest::qWait(50);
     dialog.grab().save(QString(VANTOR_SCREENSHOT_DIR) + "/playback-dialog-cannot-play.png");
-
-    // Play on the output chosen instead.
+    // Played on the output chosen instead.
     dialog.outputChoice()->setCurrentIndex(dialog.outputChoice()->findData(audioDevices::kSilentOutputName));
     QTest::mouseClick(dialog.playButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.slider()->value() > 500; }, 20000));
     EXPECT_FALSE(dialog.problemLabel()->isVisible());
     EXPECT_EQ(dialog.outputDevice(), audioDevices::kSilentOutputName);
+    dialog.updatePlaybackTimes(2.5f);
+    EXPECT_EQ(dialog.timeLabel()->text(), "  2.5 /   3.0 secs");
 }
 
 } // namespace

