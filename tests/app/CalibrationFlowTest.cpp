@@ -14,17 +14,12 @@
 
 namespace {
 
-PitchFinder::AnalysisResults window(float frequency_Hz)
-{
-    return {.volume_normalized = 0.6f, .frequency_Hz = frequency_Hz, .quality = 0.99f};
-}
-
 // n windows of each frequency, as the processing thread reports a scale.
 void play(CalibrationFlow& flow, const std::vector<float>& frequencies_Hz, int windows)
 {
-    for (float frequency : frequencies_Hz)
+    for (float frequency_Hz : frequencies_Hz)
         for (int k = 0; k < windows; ++k)
-            flow.add(window(frequency));
+            flow.add({.volume_normalized = 0.6f, .frequency_Hz = frequency_Hz, .quality = 0.99f});
 }
 
 std::vector<float> scaleOf(float lowA_Hz)
@@ -138,9 +133,9 @@ TEST(CalibrationFlowTest, TheAdvisedHalfSecondNotesCalibrateInOnePassAndMissingN
     }
 }
 
-TEST(CalibrationFlowTest, CancellingEndsItWithoutATuning)
+TEST(CalibrationFlowTest, CancellingEndsItWithoutATuningAndAScaleNoChanterPlaysGetsTheHint)
 {
-    const CalibrationFlow::Settings settings;
+    CalibrationFlow::Settings settings;
     for (qint64 cancelAt_ms : {1000LL, 3500LL}) { // during the countdown, while collecting
         CalibrationFlow flow;
         PipeTuning tuning;
@@ -154,17 +149,13 @@ TEST(CalibrationFlowTest, CancellingEndsItWithoutATuning)
         EXPECT_FALSE(flow.dialogVisible());
         EXPECT_EQ(tuning, PipeTuning());
     }
-}
 
-TEST(CalibrationFlowTest, AScaleThatNoChanterPlaysGetsTheHint)
-{
-    CalibrationFlow::Settings settings;
+    // Nine clear notes 60 cents apart: nine notes, but a range of five
+    // semitones, which no chanter has.
     settings.countdown_s = 0;
     CalibrationFlow flow;
     PipeTuning tuning;
     startCollecting(flow, settings);
-    // Nine clear notes 60 cents apart: nine notes, but a range of five
-    // semitones, which no chanter has.
     std::vector<float> squeezed;
     for (int k = 0; k < 9; ++k)
         squeezed.push_back(480.0f * std::pow(2.0f, k * 0.6f / 12.0f));

@@ -19,7 +19,7 @@ protected:
     QSettings store{dir.filePath("settings.ini"), QSettings::IniFormat};
 };
 
-TEST_F(GeneralSettingsTest, SurvivesASaveAndLoadCycle)
+TEST_F(GeneralSettingsTest, SurvivesASaveAndLoadCycleAndValuesEditedOutOfRangeAreBroughtBack)
 {
     const GeneralSettings settings{.bpm = 84.0f, .timeSignature = 4, .subBeatsEnabled = true, .secsPerRow_s = 7.5f,
                                    .audioDevice = "File input: tune.wav", .audioOutputDevice = {},
@@ -34,10 +34,8 @@ TEST_F(GeneralSettingsTest, SurvivesASaveAndLoadCycle)
     EXPECT_EQ(saved(loaded), saved(settings));
     // Read only: never written back.
     EXPECT_FALSE(loaded.debugDisable);
-}
 
-TEST_F(GeneralSettingsTest, ValuesEditedOutOfRangeAreBroughtBack)
-{
+    // Values edited out of range by hand are brought back.
     const std::pair<const char*, QVariant> edits[] = {
         {"bpm", 900},           {"timeSignature", 9},     {"barsPerRow", 0},     {"secsPerRow_s", -3},
         {"volumeCutoff_percent", 150}, {"scoreRefreshRate_Hz", 0}, {"autoSaveCount", -1},
@@ -45,10 +43,10 @@ TEST_F(GeneralSettingsTest, ValuesEditedOutOfRangeAreBroughtBack)
     };
     for (const auto& [key, value] : edits)
         store.setValue(key, value);
-    const GeneralSettings loaded = GeneralSettings::load(store);
-    EXPECT_EQ(std::tie(loaded.bpm, loaded.timeSignature, loaded.barsPerRow, loaded.secsPerRow_s,
-                       loaded.volumeCutoff_percent, loaded.scoreRefreshRate_Hz, loaded.autoSaveCount,
-                       loaded.pitchPeakThreshold, loaded.recordingFrequency_Hz),
+    const GeneralSettings edited = GeneralSettings::load(store);
+    EXPECT_EQ(std::tie(edited.bpm, edited.timeSignature, edited.barsPerRow, edited.secsPerRow_s,
+                       edited.volumeCutoff_percent, edited.scoreRefreshRate_Hz, edited.autoSaveCount,
+                       edited.pitchPeakThreshold, edited.recordingFrequency_Hz),
               std::make_tuple(200.0f, 4, 1, 1.0f, 99, 0.01f, 0, 0.8f, 44100));
 }
 

@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(MessageLogTest, TrackingEventsStartWithAnExclamationMark)
+TEST(MessageLogTest, TrackingEventsStartWithAnExclamationMarkAndOnlyTheyReachTheHandler)
 {
     const std::pair<QString, bool> cases[] = {
         {"!main:codeerr:Internal err: Transcription calculation", true},
@@ -19,6 +19,16 @@ TEST(MessageLogTest, TrackingEventsStartWithAnExclamationMark)
     };
     for (const auto& [message, tracked] : cases)
         EXPECT_EQ(isTrackingMessage(message), tracked) << message.toStdString();
+    // Only they reach the tracking handler.
+    installMessageLog();
+    ASSERT_NE(gTrackingHandler, nullptr);
+    const int before = gTrackingHandler->eventCount();
+    qWarning() << "!main:codeerr:Internal err: test";
+    qDebug() << "plain message";
+    qWarning().noquote() << "!@advert:pixmap_err:test";
+    EXPECT_EQ(gTrackingHandler->eventCount(), before + 2);
+    qInstallMessageHandler(nullptr);
+    qSetMessagePattern(QString());
 }
 
 TEST(MessageLogTest, EveryLineCarriesTimeThreadLevelAndFunction)
@@ -35,19 +45,6 @@ TEST(MessageLogTest, EveryLineCarriesTimeThreadLevelAndFunction)
         EXPECT_EQ(match.captured(2), "MainWindow::onStop");
         EXPECT_EQ(match.captured(3), "Stopping");
     }
-    qSetMessagePattern(QString());
-}
-
-TEST(MessageLogTest, OnlyTrackingEventsReachTheHandler)
-{
-    installMessageLog();
-    ASSERT_NE(gTrackingHandler, nullptr);
-    const int before = gTrackingHandler->eventCount();
-    qWarning() << "!main:codeerr:Internal err: test";
-    qDebug() << "plain message";
-    qWarning().noquote() << "!@advert:pixmap_err:test";
-    EXPECT_EQ(gTrackingHandler->eventCount(), before + 2);
-    qInstallMessageHandler(nullptr);
     qSetMessagePattern(QString());
 }
 
