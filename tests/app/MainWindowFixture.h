@@ -13,6 +13,7 @@
 #include "ModalCloser.h"
 #include "ProjectContents.h"
 #include "RecordingTranscriber.h"
+#include "utils.h"
 
 #include <QAction>
 #include <QApplication>
@@ -119,6 +120,14 @@ protected:
     }
 
     float recorded_s() const { return static_cast<float>(window->recording().size()) / (2.0f * kRate_Hz); }
+
+    // vantor-transcribe's transcription of what the window recorded.
+    TranscriptionResult transcribedRecording(const TranscriptionOptions& options) const
+    {
+        const QByteArray& pcm = window->recording();
+        return transcribeRecording(utils::decodePcm16(pcm.constData(), static_cast<std::size_t>(pcm.size())), kRate_Hz,
+                                   options);
+    }
 
     // Waits until a result covering the whole recording has been shown (a
     // slow machine, a sanitizer build, may still be catching up after Stop).

@@ -9,7 +9,6 @@
 #include "ChanterSynth.h"
 #include "MainWindowFixture.h"
 #include "TestSignals.h"
-#include "utils.h"
 
 #include <QDockWidget>
 #include <QFileInfo>
@@ -85,19 +84,17 @@ TEST_F(MainWindowTest, RecordShowsTheExampleLiveAndStopGivesTheCommandLinesNotes
 
     // vantor-transcribe's progressive transcription of the same audio, from
     // the same Low A, note for note.
-    const QByteArray& recording = window->recording();
     TranscriptionOptions options;
     options.tuningSource = TuningSource::GivenLowA;
     options.lowA_Hz = lowA_Hz;
-    const TranscriptionResult expected = transcribeRecording(
-        utils::decodePcm16(recording.constData(), static_cast<std::size_t>(recording.size())), kRate_Hz, options);
+    const TranscriptionResult expected = transcribedRecording(options);
     EXPECT_EQ(window->lastMelody(), expected.melody);
     EXPECT_EQ(window->lastGracenotes(), expected.gracing);
 
     // And it is the tune: the true melody's notes are found at their onsets
     // (the recording starts where the file input was at Record).
-    const QByteArray truthFile = contents(QString(VANTOR_EXAMPLES_DIR) + "/scotland_the_brave.truth.json");
-    const QJsonArray truth = QJsonDocument::fromJson(truthFile).object()["notes"].toArray();
+    const QJsonArray truth =
+        QJsonDocument::fromJson(contents(example("scotland_the_brave.truth.json"))).object()["notes"].toArray();
     int found = 0;
     for (const QJsonValue& note : truth) {
         found += std::any_of(window->lastMelody().begin(), window->lastMelody().end(), [&](const auto& entry) {

@@ -6,8 +6,8 @@
 #include "AudioMetaTypes.h"
 #include "AudioPlaybackDialog.h"
 #include "AudioPlayer.h"
+#include "ProjectContents.h"
 #include "TestSignals.h"
-#include "utils.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -22,10 +22,7 @@ constexpr int kRate_Hz = 44100;
 
 QByteArray seconds(float duration_s)
 {
-    const std::vector<short> pcm =
-        testsignals::pcm(testsignals::chanterTone(480.0f, static_cast<std::size_t>(duration_s * kRate_Hz)));
-    const std::vector<char> bytes = utils::encodePcm16(pcm);
-    return QByteArray(bytes.data(), static_cast<int>(bytes.size()));
+    return pcmBytes(testsignals::pcm(testsignals::chanterTone(480.0f, static_cast<std::size_t>(duration_s * kRate_Hz))));
 }
 
 class AudioPlaybackTest : public ::testing::Test
