@@ -85,6 +85,13 @@ TEST_P(MainWindowPulseAudioTest, RecordingThroughTheSoundServerGivesTheFilesTran
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isPlayingBack(); }, 60000));
     EXPECT_EQ(window->lastMelody(), melody);
     EXPECT_EQ(window->lastGracenotes(), gracing);
+    // Saved and opened again, too: the project keeps where the clicks were.
+    const QString project = fileDir.filePath("take.vnt");
+    ASSERT_TRUE(window->saveVnt(project, true));
+    ASSERT_TRUE(window->openVnt(project, false));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isPlayingBack(); }, 60000));
+    EXPECT_EQ(window->lastMelody(), melody);
+    EXPECT_EQ(window->lastGracenotes(), gracing);
 
     // The click was heard: the recording as it is transcribes otherwise.
     if (click) {

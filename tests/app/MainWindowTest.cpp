@@ -8,6 +8,8 @@
 #include "AudioProcessor.h"
 #include "ChanterSynth.h"
 #include "MainWindowFixture.h"
+#include "RowsView.h"
+#include "ScoreEditing.h"
 #include "TestSignals.h"
 
 #include <QDockWidget>
@@ -54,6 +56,15 @@ TEST_F(MainWindowTest, RecordShowsTheExampleLiveAndStopGivesTheCommandLinesNotes
     // Rows appear while the tune plays.
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->views().scoreRowCount() >= 1; }, 20000));
     screenshot("recording");
+    // The live score is read only: a click on a note selects nothing.
+    auto* scoreView = find<RowsView>("scoreDockView");
+    ASSERT_FALSE(window->views().scoreItemPlaces().begin()->second.empty());
+    const PipeTuneRenderer::ItemPlace place = window->views().scoreItemPlaces().begin()->second.front();
+    QTest::mouseClick(scoreView, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(static_cast<int>(place.rect.center().x()),
+                             scoreView->rowTop(place.row) + static_cast<int>(place.rect.center().y())));
+    EXPECT_FALSE(window->editing()->cursor().has_value());
+    EXPECT_FALSE(window->editing()->action("noteUp")->isEnabled());
     // The tuning meter follows the playing.
     auto* lowA = find<QLabel>("tuningLowA");
     EXPECT_TRUE(lowA->text().startsWith("Low A as played: ")) << lowA->text().toStdString();

@@ -205,17 +205,22 @@ TEST_F(ScoreEditingTest, EveryEditChangesTheExportAndUndoRedoRestoreItExactly)
         groups << action->text();
     EXPECT_EQ(groups, (QStringList{"Single gracenotes", "Doublings", "Thumb doublings", "Half doublings", "Throws",
                                    "Grips", "Taorluaths", "Birls", "Strikes"}));
-    editing()->contextMenu()->popup(window->mapToGlobal(QPoint(200, 300)));
-    editing()->gracingMenu()->popup(window->mapToGlobal(QPoint(420, 300)));
-    QTest::qWait(50);
+    // The context menu, its gracing menu and the doublings, side by side.
+    QMenu* doublingMenu = editing()->gracingMenu()->actions().at(1)->menu();
+    std::vector<QMenu*> menus = {editing()->contextMenu(), editing()->gracingMenu(), doublingMenu};
     QPixmap shot = window->grab();
     QPainter painter(&shot);
-    painter.drawPixmap(200, 300, editing()->contextMenu()->grab());
-    painter.drawPixmap(200 + editing()->contextMenu()->width(), 300, editing()->gracingMenu()->grab());
+    int x = 120;
+    for (QMenu* menu : menus) {
+        menu->popup(window->mapToGlobal(QPoint(x, 260)));
+        QTest::qWait(20);
+        painter.drawPixmap(x, 260, menu->grab());
+        x += menu->width();
+    }
     painter.end();
     saveShot(shot.toImage(), "edit_gracing_menu");
-    editing()->gracingMenu()->hide();
-    editing()->contextMenu()->hide();
+    for (auto menu = menus.rbegin(); menu != menus.rend(); ++menu)
+        (*menu)->hide();
 }
 
 TEST_F(ScoreEditingTest, EditsAreSavedInTheProjectAndComeBackWithIt)

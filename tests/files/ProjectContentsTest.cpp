@@ -175,9 +175,11 @@ TEST(ProjectContents, TheTuningKeepsWhetherItWasCalibratedOrEstimated)
     }
 }
 
-// The piper's corrections come back in their order, each exactly; one that
-// cannot be read is left out with a warning, and the others stand.
-TEST(ProjectContents, ScoreEditsComeBackInOrderAndAnUnreadableOneIsLeftOut)
+// The piper's corrections come back in their order, each exactly, and the
+// metronome's clicks where they sounded; an edit that cannot be read is
+// left out with a warning and the others stand; clicks that cannot be read
+// (or lie past the recording) are all left out, with a warning.
+TEST(ProjectContents, ScoreEditsAndClicksComeBackAndWhatCannotBeReadIsLeftOut)
 {
     PipeTuneModel::Bar before;
     before.items = {PipeTuneModel::Item(gg, 32, 0, FlagNone), PipeTuneModel::Item(E, 8, 1, FlagRight),
@@ -194,6 +196,7 @@ TEST(ProjectContents, ScoreEditsComeBackInOrderAndAnUnreadableOneIsLeftOut)
         edit.after = {after, before};
         contents.scoreEdits.push_back(edit);
     }
+    contents.clicks = {{0, 0}, {2, 1}, {5, 0}};
     QTemporaryDir dir;
     const std::string path = dir.filePath("edited.vnt").toStdString();
     std::string error;
@@ -201,6 +204,7 @@ TEST(ProjectContents, ScoreEditsComeBackInOrderAndAnUnreadableOneIsLeftOut)
     ProjectContents read;
     ASSERT_TRUE(ProjectContents::read(path, read, error)) << error;
     EXPECT_EQ(read.scoreEdits, contents.scoreEdits);
+    EXPECT_EQ(read.clicks, contents.clicks);
     EXPECT_TRUE(read.warnings.empty());
 
     NorlaFileVnt file;
@@ -213,6 +217,14 @@ TEST(ProjectContents, ScoreEditsComeBackInOrderAndAnUnreadableOneIsLeftOut)
     ASSERT_TRUE(ProjectContents::read(path, read, error)) << error;
     EXPECT_EQ(read.scoreEdits, contents.scoreEdits);
     EXPECT_EQ(read.warnings.size(), 1u);
+
+    for (const char* marks : {"0:0 2", "0:0 x:1", "0:0 6:1", "0:-1"}) {
+        file.setClickMarks(marks);
+        ASSERT_TRUE(file.save(QString::fromStdString(path), message));
+        ASSERT_TRUE(ProjectContents::read(path, read, error)) << error;
+        EXPECT_TRUE(read.clicks.empty()) << marks;
+        EXPECT_EQ(read.warnings.size(), 2u) << marks;
+    }
 }
 
 } // namespace
