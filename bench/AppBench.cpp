@@ -24,13 +24,9 @@ std::vector<TranscriptionSession::Result> liveResults(float seconds)
 {
     const std::vector<short> audio = liveTune::render(liveTune::tune(seconds, 11));
     const TranscriptionOptions options;
-    TranscriptionSession::Settings settings;
-    settings.filterCorner_Hz = options.filterCorner_Hz;
-    settings.snacPeakThreshold = options.snacPeakThreshold;
-    settings.transcriptionInterval_s = options.transcriptionInterval_s;
-    settings.secondLook = false;
     TranscriptionSession session;
-    session.setSettings(settings);
+    session.setSettings({.filterCorner_Hz = options.filterCorner_Hz, .snacPeakThreshold = options.snacPeakThreshold,
+                         .transcriptionInterval_s = options.transcriptionInterval_s, .secondLook = false});
     session.setReference(liveTune::chanter());
     session.reset();
     std::vector<TranscriptionSession::Result> results;

@@ -1,7 +1,7 @@
-// Cost of transcription: whole recordings one-shot and progressive (as the
-// application runs it while recording), one progressive re-run over the
-// five seconds of tracks it holds, and the heap of a 180-second progressive
-// run, with the speed reported as "times_realtime"; and the tempo, metre and
+// Cost of transcription: whole recordings one-shot and progressive (the
+// road the application records on), one progressive re-run over the five
+// seconds of tracks it holds, and the heap of a 180-second progressive run,
+// with the speed reported as "times_realtime"; and the tempo, metre and
 // pick-up of a three-minute tune's notes.
 
 #include "BenchReport.h"
@@ -45,24 +45,6 @@ std::vector<short> chanterRecording(float seconds)
     return utils::toPcm16(synth::renderSegments(played, kRate_Hz, synth::chanterHarmonics(), 0.5f));
 }
 
-// A session set up as the application sets one up (without the second
-// look), re-running every interval_s of audio, fed audio in the recorder's
-// blocks.
-void runSession(TranscriptionSession& session, float interval_s, const std::vector<short>& audio)
-{
-    TranscriptionSession::Settings settings;
-    settings.filterCorner_Hz = TranscriptionOptions().filterCorner_Hz;
-    settings.snacPeakThreshold = TranscriptionOptions().snacPeakThreshold;
-    settings.transcriptionInterval_s = interval_s;
-    settings.pieceSamples = kBlockSamples;
-    settings.secondLook = false;
-    session.setSettings(settings);
-    session.setReference(chanter());
-    session.reset();
-    for (std::size_t start = 0; start < audio.size(); start += kBlockSamples)
-        session.feed(audio.data() + start, std::min<std::size_t>(kBlockSamples, audio.size() - start));
-}
-
 // The recording with a set of pipes' drones as loud as the chanter.
 std::vector<short> withDrones(const std::vector<short>& chanter)
 {
@@ -80,7 +62,7 @@ std::vector<short> withDrones(const std::vector<short>& chanter)
 // shot or progressive; the arguments: without (0) or with (1) the second
 // look; no drones (0), drones heard as recorded (1, --drones off) or taken
 // out (2).
-void transcribeAsTheCommandLine(benchmark::State& state, TranscriptionMode mode)
+void BM_Transcription60s(benchmark::State& state, TranscriptionMode mode)
 {
     const std::vector<short> audio =
         state.range(1) == 0 ? chanterRecording(60.0f) : withDrones(chanterRecording(60.0f));
@@ -95,39 +77,25 @@ void transcribeAsTheCommandLine(benchmark::State& state, TranscriptionMode mode)
     }
     reportTimesRealtime(state, 60.0);
 }
-
-void BM_OneShotTranscription60s(benchmark::State& state)
-{
-    transcribeAsTheCommandLine(state, TranscriptionMode::OneShot);
-}
-BENCHMARK(BM_OneShotTranscription60s)
+BENCHMARK_CAPTURE(BM_Transcription60s, OneShot, TranscriptionMode::OneShot)
     ->ArgsProduct({{0, 1}, {0}})->Unit(benchmark::kMillisecond)->Iterations(2);
-
-void BM_ProgressiveTranscriptionAsTheCommandLine60s(benchmark::State& state)
-{
-    transcribeAsTheCommandLine(state, TranscriptionMode::Progressive);
-}
-BENCHMARK(BM_ProgressiveTranscriptionAsTheCommandLine60s)
+BENCHMARK_CAPTURE(BM_Transcription60s, Progressive, TranscriptionMode::Progressive)
     ->ArgsProduct({{0, 1}, {0, 1, 2}})->Unit(benchmark::kMillisecond)->Iterations(2);
 
-void BM_ProgressiveTranscription60s(benchmark::State& state)
-{
-    const std::vector<short> audio = chanterRecording(60.0f);
-    for (auto _ : state) {
-        TranscriptionSession session;
-        runSession(session, 0.5f, audio);
-        session.finish();
-        benchmark::DoNotOptimize(session.result().melody.size());
-    }
-    reportTimesRealtime(state, 60.0);
-}
-BENCHMARK(BM_ProgressiveTranscription60s)->Unit(benchmark::kMillisecond)->Iterations(2);
-
+// A session set up as the application sets one up (without the second
+// look), fed five seconds in the recorder's blocks without a re-run; then
+// each finish re-runs over all of it.
 void BM_ProgressiveRerunOver5s(benchmark::State& state)
 {
     const std::vector<short> audio = chanterRecording(5.0f);
     TranscriptionSession session;
-    runSession(session, 1000.0f, audio);
+    session.setSettings({.filterCorner_Hz = TranscriptionOptions().filterCorner_Hz,
+                         .snacPeakThreshold = TranscriptionOptions().snacPeakThreshold,
+                         .transcriptionInterval_s = 1000.0f, .pieceSamples = kBlockSamples, .secondLook = false});
+    session.setReference(chanter());
+    session.reset();
+    for (std::size_t start = 0; start < audio.size(); start += kBlockSamples)
+        session.feed(audio.data() + start, std::min<std::size_t>(kBlockSamples, audio.size() - start));
     for (auto _ : state)
         benchmark::DoNotOptimize(session.finish());
 }

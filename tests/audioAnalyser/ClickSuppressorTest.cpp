@@ -83,11 +83,7 @@ TranscriptionResult transcribe(const std::vector<short>& samples, const std::vec
                                std::vector<ClickSuppressor::Found>* found = nullptr)
 {
     TranscriptionSession session;
-    TranscriptionSession::Settings settings;
-    settings.filterCorner_Hz = 2500.0f;
-    settings.snacPeakThreshold = 0.97f;
-    settings.transcriptionInterval_s = 0.5f;
-    session.setSettings(settings);
+    session.setSettings({.filterCorner_Hz = 2500.0f, .snacPeakThreshold = 0.97f, .transcriptionInterval_s = 0.5f});
     session.reset();
     session.setReference(phrases::chanter());
     session.clickSuppressor().setSounds(clickSounds(), kRate_Hz);
@@ -101,8 +97,7 @@ TranscriptionResult transcribe(const std::vector<short>& samples, const std::vec
     if (found != nullptr)
         *found = session.clickSuppressor().found();
     TranscriptionResult result;
-    result.melody = session.result().melody;
-    result.gracing = session.result().gracing;
+    std::tie(result.melody, result.gracing) = std::tie(session.result().melody, session.result().gracing);
     return result;
 }
 

@@ -25,9 +25,7 @@ std::vector<float> tune(float lowA_Hz, float rate_Hz)
     return synth::renderSegments(segments, rate_Hz, synth::chanterHarmonics(), 0.5f);
 }
 
-class LowAEstimation : public ::testing::TestWithParam<float>
-{
-};
+using LowAEstimation = ::testing::TestWithParam<float>;
 
 TEST_P(LowAEstimation, LandsWithinFifteenCentsWithOrWithoutDrones)
 {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <tuple>
 
@@ -90,18 +91,8 @@ TEST_F(PipeTuneQuantizerTest, HoursOfSilenceOrOneLongNoteAreWalkedBeatByBeat)
 // single spaces.
 std::string bwwBody(const PipeTuneModel& model)
 {
-    std::string text = BmwWriter().write(model);
-    text = text.substr(text.find("& sharpf sharpc"));
-    std::string body;
-    for (char c : text) {
-        if (c == '\r')
-            continue;
-        const char spaced = (c == '\t' || c == '\n') ? ' ' : c;
-        if (spaced == ' ' && !body.empty() && body.back() == ' ')
-            continue;
-        body += spaced;
-    }
-    return body;
+    const std::string text = std::regex_replace(BmwWriter().write(model), std::regex("\r"), "");
+    return std::regex_replace(text.substr(text.find("& sharpf sharpc")), std::regex("[ \t\n]+"), " ");
 }
 
 TEST_F(PipeTuneQuantizerTest, NotesTakeOneValueWhereTheBarAllowsAndTiesElsewhere)

@@ -52,9 +52,7 @@ struct ChanterCase {
     unsigned int windowSize;
 };
 
-class ChanterPitch : public ::testing::TestWithParam<ChanterCase>
-{
-};
+using ChanterPitch = ::testing::TestWithParam<ChanterCase>;
 
 TEST_P(ChanterPitch, FindsEveryNoteWithinACent)
 {

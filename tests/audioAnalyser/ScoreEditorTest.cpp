@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <sstream>
+#include <regex>
 
 void PrintTo(const ScoreEdit& edit, std::ostream* stream)
 {
@@ -21,28 +21,19 @@ using Bar = PipeTuneModel::Bar;
 Bar bar(const std::string& text, bool rowBreak = false)
 {
     Bar made;
-    std::istringstream words(text);
-    std::string word;
-    while (words >> word) {
+    made.rowBreak = rowBreak;
+    const std::regex word("([A-Za-z]+)([0-9]*)(\\.?)(~?)");
+    for (auto match = std::sregex_iterator(text.begin(), text.end(), word); match != std::sregex_iterator(); ++match) {
         Item item;
-        const bool tied = word.back() == '~';
-        if (tied)
-            word.pop_back();
-        const bool dotted = word.back() == '.';
-        if (dotted)
-            word.pop_back();
-        const std::size_t digits = word.find_first_of("0123456789");
-        const std::string name = word.substr(0, digits);
         for (int n = LG; n <= strhg; ++n) {
-            if (toString(static_cast<PipeNoteName>(n)) == name)
+            if (toString(static_cast<PipeNoteName>(n)) == (*match)[1])
                 item.name = static_cast<PipeNoteName>(n);
         }
-        item.duration = digits == std::string::npos ? 32 : std::stoi(word.substr(digits));
-        item.dots = dotted ? 1 : 0;
-        item.tied = tied;
+        item.duration = (*match)[2].length() == 0 ? 32 : std::stoi((*match)[2]);
+        item.dots = (*match)[3].length() > 0 ? 1 : 0;
+        item.tied = (*match)[4].length() > 0;
         made.items.push_back(item);
     }
-    made.rowBreak = rowBreak;
     return made;
 }
 
@@ -137,9 +128,7 @@ void PrintTo(const EditRow& row, std::ostream* stream)
     *stream << row.description << " at " << row.at.part << "/" << row.at.bar << "/" << row.at.item;
 }
 
-class ScoreEditorEdit : public testing::TestWithParam<EditRow>
-{
-};
+using ScoreEditorEdit = testing::TestWithParam<EditRow>;
 
 TEST_P(ScoreEditorEdit, ChangesTheBarsAndRevertsExactly)
 {

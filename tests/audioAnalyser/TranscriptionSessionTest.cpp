@@ -20,11 +20,7 @@ constexpr float kLowA_Hz = 490.0f;
 // The application's defaults, at a 0.5 s interval.
 TranscriptionSession::Settings applicationSettings()
 {
-    TranscriptionSession::Settings settings;
-    settings.filterCorner_Hz = 2500.0f;
-    settings.snacPeakThreshold = 0.97f;
-    settings.transcriptionInterval_s = 0.5f;
-    return settings;
+    return {.filterCorner_Hz = 2500.0f, .snacPeakThreshold = 0.97f, .transcriptionInterval_s = 0.5f};
 }
 
 // After the silence, a quick scale (its uneven steps tell the Low A within

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -51,46 +52,44 @@ EngineMaps consolidated(NoteMap notes, std::vector<TimeRange> gdes = {}, NoteMap
 
 TEST(VantorStage, EachStageLeavesWhatItsRowsExpect)
 {
-    const EngineMaps onLowA = consolidated(played(1.0f, {{HG, 0.03f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.03f}, {E, 0.03f}, {LA, 0.5f}}));
     const NoteMap before = played(0.5f, {{LA, 0.5f}});
-    EngineMaps doubled = consolidated(mapOf({PipeNote(LA, 0.0f, 0.45f), PipeNote(E, 0.6f, 0.4f)}));
+    EngineMaps doubled = consolidated(mapOf({{LA, 0.0f, 0.45f}, {E, 0.6f, 0.4f}}));
     PipeNote doubling(dbe, 0.5f, 0.1f);
     doubling.setMelodyNoteStartOffset_s(0.05f);
     doubled.processed = mapOf({doubling});
     auto between = [](PipeNote a, PipeNote grace, PipeNote b) { return melodyAndGrace(mapOf({a, b}), mapOf({grace})); };
-    const NoteMap highNotes = mapOf({PipeNote(HA, 1.0f, 0.5f), PipeNote(HG, 1.55f, 0.5f)});
-    const NoteMap lowNotes = mapOf({PipeNote(E, 1.0f, 0.5f), PipeNote(HG, 1.55f, 0.5f)});
-    const NoteMap twoDs = mapOf({PipeNote(D, 1.0f, 0.5f), PipeNote(D, 1.55f, 0.5f)});
+    // A GDE's notes, the D and E as long as given, on the note last.
+    auto gde = [](float d_s, float e_s, PipeNoteName on, float highG_s = 0.03f) {
+        return consolidated(played(1.0f, {{HG, highG_s}, {LA, 0.03f}, {D, d_s}, {LA, 0.03f}, {E, e_s}, {on, 0.5f}}));
+    };
+    const EngineMaps onLowA = gde(0.03f, 0.03f, LA);
+    const NoteMap highNotes = mapOf({{HA, 1.0f, 0.5f}, {HG, 1.55f, 0.5f}});
+    const NoteMap lowNotes = mapOf({{E, 1.0f, 0.5f}, {HG, 1.55f, 0.5f}});
+    const NoteMap twoDs = mapOf({{D, 1.0f, 0.5f}, {D, 1.55f, 0.5f}});
+    const NoteMap laAndE = mapOf({{LA, 1.0f, 0.5f}, {E, 1.6f, 0.5f}});
+    const NoteMap doublingOnLowA = played(1.0f, {{HG, 0.03f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.5f}});
     VantorProbe engine;
     runTable(engine, {
-        {Stage::Consolidate, "melody is cut around a gracenote", melodyAndGrace(mapOf({PipeNote(D, 1.0f, 1.0f)}), mapOf({PipeNote(HG, 1.5f, 0.02f)})),
+        {Stage::Consolidate, "melody is cut around a gracenote", melodyAndGrace(mapOf({{D, 1.0f, 1.0f}}), mapOf({{HG, 1.5f, 0.02f}})),
          {.consolidated = "D 1.000-1.500 HG 1.500-1.520 D 1.520-2.000"}},
         {Stage::Consolidate, "no melody in gaps of 20 ms or pieces under 20 ms; nothing from 3600 s",
-         melodyAndGrace(mapOf({PipeNote(LA, 1.0f, 0.3f), PipeNote(B, 2.0f, 0.015f), PipeNote(C, 3.0f, 0.5f)}),
-                        mapOf({PipeNote(HG, 1.1f, 0.02f), PipeNote(D, 1.135f, 0.02f), PipeNote(HG, 1.98f, 0.01f),
-                               PipeNote(E, 2.03f, 0.02f), PipeNote(F, 3600.0f, 0.02f)})),
-         {.consolidated = "LA 1.000-1.100 HG 1.100-1.120 D 1.135-1.155 LA 1.155-1.300 HG 1.980-1.990 E 2.030-2.050 "
-                          "C 3.000-3.500"}},
+         melodyAndGrace(mapOf({{LA, 1.0f, 0.3f}, {B, 2.0f, 0.015f}, {C, 3.0f, 0.5f}}),
+                        mapOf({{HG, 1.1f, 0.02f}, {D, 1.135f, 0.02f}, {HG, 1.98f, 0.01f}, {E, 2.03f, 0.02f}, {F, 3600.0f, 0.02f}})),
+         {.consolidated = "LA 1.000-1.100 HG 1.100-1.120 D 1.135-1.155 LA 1.155-1.300 HG 1.980-1.990 E 2.030-2.050 C 3.000-3.500"}},
         {Stage::Consolidate, "same names under 0.15 s apart join, overlaps are cut, a note inside another goes",
-         melodyAndGrace({}, mapOf({PipeNote(E, 1.0f, 0.1f), PipeNote(E, 1.2f, 0.1f), PipeNote(E, 2.0f, 0.1f),
-                                   PipeNote(E, 2.25f, 0.1f), PipeNote(C, 3.0f, 0.2f), PipeNote(B, 3.19f, 0.2f),
-                                   PipeNote(F, 4.0f, 0.5f), PipeNote(D, 4.1f, 0.1f)})),
+         melodyAndGrace({}, mapOf({{E, 1.0f, 0.1f}, {E, 1.2f, 0.1f}, {E, 2.0f, 0.1f}, {E, 2.25f, 0.1f}, {C, 3.0f, 0.2f},
+                                   {B, 3.19f, 0.2f}, {F, 4.0f, 0.5f}, {D, 4.1f, 0.1f}})),
          {.consolidated = "E 1.000-1.300 E 2.000-2.100 E 2.250-2.350 C 3.000-3.200 B 3.200-3.390 F 4.000-4.500"}},
         {Stage::Consolidate, "nothing gives nothing", {}, {.consolidated = ""}},
         {Stage::StripCrossingNoises, "short Low As between a high note and Low G fold into the Low G",
-         consolidated(mapOf({PipeNote(HG, 1.0f, 0.1f), PipeNote(LA, 1.1f, 0.03f), PipeNote(LG, 1.13f, 0.1f),
-                             PipeNote(LG, 2.0f, 0.1f), PipeNote(LA, 2.1f, 0.03f), PipeNote(E, 2.13f, 0.5f),
-                             PipeNote(F, 3.0f, 0.1f), PipeNote(LA, 3.1f, 0.1f), PipeNote(LG, 3.2f, 0.1f)})),
-         {.consolidated = "HG 1.000-1.100 LG 1.100-1.230 LG 2.000-2.130 E 2.130-2.630 F 3.000-3.100 LA 3.100-3.200 "
-                          "LG 3.200-3.300"}},
+         consolidated(mapOf({{HG, 1.0f, 0.1f}, {LA, 1.1f, 0.03f}, {LG, 1.13f, 0.1f}, {LG, 2.0f, 0.1f}, {LA, 2.1f, 0.03f},
+                             {E, 2.13f, 0.5f}, {F, 3.0f, 0.1f}, {LA, 3.1f, 0.1f}, {LG, 3.2f, 0.1f}})),
+         {.consolidated = "HG 1.000-1.100 LG 1.100-1.230 LG 2.000-2.130 E 2.130-2.630 F 3.000-3.100 LA 3.100-3.200 LG 3.200-3.300"}},
         {Stage::GetGdes, "a GDE on Low A", onLowA,
          {.processed = "gg 1.000-1.030 dg 1.060-1.090 eg 1.120-1.150", .consolidated = "LA 1.030-1.060 LA 1.090-1.120 LA 1.150-1.650"}},
-        {Stage::GetGdes, "long D and E do not prevent it", consolidated(played(1.0f, {{HG, 0.03f}, {LA, 0.03f}, {D, 0.3f}, {LA, 0.03f}, {E, 0.3f}, {LA, 0.5f}})),
-         {.processed = "gg 1.000-1.030 dg 1.060-1.360 eg 1.390-1.690"}},
-        {Stage::GetGdes, "the gracenotes must fall on one note", consolidated(played(1.0f, {{HG, 0.03f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.03f}, {E, 0.03f}, {B, 0.5f}})),
-         {.processed = ""}},
-        {Stage::GetGdes, "a long High G is no gracenote", consolidated(played(1.0f, {{HG, 0.2f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.03f}, {E, 0.03f}, {LA, 0.5f}})),
-         {.processed = ""}},
+        {Stage::GetGdes, "long D and E do not prevent it", gde(0.3f, 0.3f, LA), {.processed = "gg 1.000-1.030 dg 1.060-1.360 eg 1.390-1.690"}},
+        {Stage::GetGdes, "the gracenotes must fall on one note", gde(0.03f, 0.03f, B), {.processed = ""}},
+        {Stage::GetGdes, "a long High G is no gracenote", gde(0.03f, 0.03f, LA, 0.2f), {.processed = ""}},
         {Stage::GetDoublings, "a taorluath comes before the grips and doublings",
          consolidated(played(1.0f, {{C, 0.4f}, {LG, 0.03f}, {D, 0.03f}, {LG, 0.03f}, {E, 0.03f}, {LA, 0.5f}})),
          {.processed = "tar 1.400-1.520+0.090", .consolidated = "C 1.000-1.400 LA 1.520-2.020"}},
@@ -101,19 +100,17 @@ TEST(VantorStage, EachStageLeavesWhatItsRowsExpect)
         {Stage::GetDoublings, "High A doubling: the High G within 0.2 s", consolidated(played(1.0f, {{HA, 0.15f}, {HG, 0.05f}, {HA, 0.5f}})),
          {.processed = "dbha 1.000-1.200"}},
         {Stage::GetDoublings, "not later", consolidated(played(1.0f, {{HA, 0.25f}, {HG, 0.05f}, {HA, 0.5f}})), {.processed = ""}},
-        {Stage::GetDoublings, "a doubling on Low A", consolidated(played(1.0f, {{HG, 0.03f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.5f}})),
-         {.processed = "dbla 1.000-1.090"}},
-        {Stage::GetDoublings, "nothing inside a GDE", consolidated(played(1.0f, {{HG, 0.03f}, {LA, 0.03f}, {D, 0.03f}, {LA, 0.5f}}), {TimeRange(0.99f, 1.1f)}),
-         {.processed = ""}},
+        {Stage::GetDoublings, "a doubling on Low A", consolidated(doublingOnLowA), {.processed = "dbla 1.000-1.090"}},
+        {Stage::GetDoublings, "nothing inside a GDE", consolidated(doublingOnLowA, {TimeRange(0.99f, 1.1f)}), {.processed = ""}},
         {Stage::ExtractThrd, "a throw whose C is a note of its own", consolidated(played(1.0f, {{LG, 0.1f}, {D, 0.1f}, {C, 0.05f}, {D, 0.4f}})),
          {.processed = "thrd 1.000-1.250+0.100", .consolidated = "D 1.250-1.650"}},
         {Stage::ExtractThrd, "a Low G over 0.3 s makes a half throw", consolidated(played(1.0f, {{LG, 0.5f}, {D, 0.1f}, {C, 0.05f}, {D, 0.4f}})),
          {.processed = "hthrd 1.500-1.650", .consolidated = "LG 1.000-1.500 D 1.650-2.050"}},
-        {Stage::GetSingleGracenotes, "15 ms to 0.15 s", consolidated(played(1.0f, {{E, 0.5f}, {LA, 0.05f}, {C, 0.5f}, {LA, 0.01f}, {D, 0.5f}, {LA, 0.15f}, {B, 0.5f}})),
+        {Stage::GetSingleGracenotes, "15 ms to 0.15 s",
+         consolidated(played(1.0f, {{E, 0.5f}, {LA, 0.05f}, {C, 0.5f}, {LA, 0.01f}, {D, 0.5f}, {LA, 0.15f}, {B, 0.5f}})),
          {.processed = "ag 1.500-1.550"}},
         {Stage::GetSingleGracenotes, "a short Low G: High G read low between different notes, a strike between like ones, left in a GDE",
-         consolidated(mapOf({PipeNote(LA, 1.0f, 0.5f), PipeNote(LG, 1.5f, 0.03f), PipeNote(D, 1.53f, 0.5f),
-                             PipeNote(LG, 2.03f, 0.03f), PipeNote(D, 2.06f, 0.5f), PipeNote(LG, 3.0f, 0.03f)}),
+         consolidated(mapOf({{LA, 1.0f, 0.5f}, {LG, 1.5f, 0.03f}, {D, 1.53f, 0.5f}, {LG, 2.03f, 0.03f}, {D, 2.06f, 0.5f}, {LG, 3.0f, 0.03f}}),
                       {TimeRange(2.99f, 3.1f)}),
          {.processed = "gg 1.500-1.530 strlg 2.030-2.060"}},
         {Stage::GetSingleGracenotes, "neighbours are judged before anything is removed",
@@ -125,39 +122,34 @@ TEST(VantorStage, EachStageLeavesWhatItsRowsExpect)
          {.notes = "LA 0.000-0.500 E 0.550-1.000", .grace = "dbe 0.500-0.600+0.050"}},
         {Stage::StripUnlikelyGracenotes, "the melody note's own pitch, a short gracenote crowding an embellishment, a long melody-named one",
          melodyAndGrace(played(1.0f, {{LA, 0.5f}, {E, 0.5f}, {C, 0.5f}}),
-                        mapOf({PipeNote(ag, 1.0f, 0.03f), PipeNote(LA, 1.01f, 0.03f), PipeNote(eg, 1.3f, 0.06f),
-                               PipeNote(dbe, 1.4f, 0.09f), PipeNote(fg, 1.7f, 0.08f), PipeNote(dbf, 1.8f, 0.09f),
-                               PipeNote(D, 2.2f, 0.16f)})),
+                        mapOf({{ag, 1.0f, 0.03f}, {LA, 1.01f, 0.03f}, {eg, 1.3f, 0.06f}, {dbe, 1.4f, 0.09f}, {fg, 1.7f, 0.08f},
+                               {dbf, 1.8f, 0.09f}, {D, 2.2f, 0.16f}})),
          {.grace = "ag 1.000-1.030 dbe 1.400-1.490 fg 1.700-1.780 dbf 1.800-1.890"}},
-        {Stage::ExtractShortMelodyNotes, "apart by more than 50 ms", between(PipeNote(C, 1.0f, 0.5f), PipeNote(dg, 1.5f, 0.1f), PipeNote(E, 1.6f, 0.5f)),
+        {Stage::ExtractShortMelodyNotes, "apart by more than 50 ms", between({C, 1.0f, 0.5f}, {dg, 1.5f, 0.1f}, {E, 1.6f, 0.5f}),
          {.notes = "C 1.000-1.500 D 1.500-1.600 E 1.600-2.100", .grace = ""}},
-        {Stage::ExtractShortMelodyNotes, "close, one step between", between(PipeNote(C, 1.0f, 0.5f), PipeNote(dg, 1.5f, 0.1f), PipeNote(E, 1.52f, 0.5f)),
+        {Stage::ExtractShortMelodyNotes, "close, one step between", between({C, 1.0f, 0.5f}, {dg, 1.5f, 0.1f}, {E, 1.52f, 0.5f}),
          {.notes = "C 1.000-1.500 D 1.500-1.600 E 1.600-2.020"}},
-        {Stage::ExtractShortMelodyNotes, "close, not a step between", between(PipeNote(C, 1.0f, 0.5f), PipeNote(dg, 1.5f, 0.1f), PipeNote(F, 1.52f, 0.5f)),
+        {Stage::ExtractShortMelodyNotes, "close, not a step between", between({C, 1.0f, 0.5f}, {dg, 1.5f, 0.1f}, {F, 1.52f, 0.5f}),
          {.notes = "C 1.000-1.500 F 1.520-2.020", .grace = "dg 1.500-1.600"}},
-        {Stage::ExtractShortMelodyNotes, "a long strike is a short note of its pitch", between(PipeNote(LA, 1.0f, 0.5f), PipeNote(strlg, 1.5f, 0.1f), PipeNote(LA, 1.6f, 0.5f)),
+        {Stage::ExtractShortMelodyNotes, "a long strike is a short note of its pitch", between({LA, 1.0f, 0.5f}, {strlg, 1.5f, 0.1f}, {LA, 1.6f, 0.5f}),
          {.notes = "LA 1.000-1.500 LG 1.500-1.600 LA 1.600-2.100"}},
-        {Stage::ExtractShortMelodyNotes, "a short one stays", between(PipeNote(LA, 1.0f, 0.5f), PipeNote(strlg, 1.5f, 0.05f), PipeNote(LA, 1.6f, 0.5f)),
+        {Stage::ExtractShortMelodyNotes, "a short one stays", between({LA, 1.0f, 0.5f}, {strlg, 1.5f, 0.05f}, {LA, 1.6f, 0.5f}),
          {.notes = "LA 1.000-1.500 LA 1.600-2.100", .grace = "strlg 1.500-1.550"}},
-        {Stage::ApplyBusinessLogic, "an F gracenote between High A and High G is a strike", melodyAndGrace(highNotes, mapOf({PipeNote(fg, 1.5f, 0.05f)})),
+        {Stage::ApplyBusinessLogic, "an F gracenote between High A and High G is a strike", melodyAndGrace(highNotes, mapOf({{fg, 1.5f, 0.05f}})),
          {.grace = "strf 1.500-1.550"}},
-        {Stage::ApplyBusinessLogic, "a short one elsewhere a High G gracenote", melodyAndGrace(lowNotes, mapOf({PipeNote(fg, 1.5f, 0.05f)})),
+        {Stage::ApplyBusinessLogic, "a short one elsewhere a High G gracenote", melodyAndGrace(lowNotes, mapOf({{fg, 1.5f, 0.05f}})),
          {.grace = "gg 1.500-1.550"}},
-        {Stage::ApplyBusinessLogic, "from 80 ms it stays", melodyAndGrace(lowNotes, mapOf({PipeNote(fg, 1.45f, 0.08f)})), {.grace = "fg 1.450-1.530"}},
+        {Stage::ApplyBusinessLogic, "from 80 ms it stays", melodyAndGrace(lowNotes, mapOf({{fg, 1.45f, 0.08f}})), {.grace = "fg 1.450-1.530"}},
         {Stage::ApplyBusinessLogic, "a High G gracenote, a short D and a B make a doubling",
-         melodyAndGrace(mapOf({PipeNote(E, 0.5f, 0.5f), PipeNote(D, 1.03f, 0.1f), PipeNote(B, 1.13f, 0.5f)}),
-                        mapOf({PipeNote(gg, 1.0f, 0.03f)})),
+         melodyAndGrace(mapOf({{E, 0.5f, 0.5f}, {D, 1.03f, 0.1f}, {B, 1.13f, 0.5f}}), mapOf({{gg, 1.0f, 0.03f}})),
          {.notes = "E 0.500-1.000 B 1.000-1.630", .grace = "dbb 1.000-1.130"}},
-        {Stage::FinalGraceNoteCheck, "below both neighbours: a strike", melodyAndGrace(twoDs, mapOf({PipeNote(bg, 1.5f, 0.05f)})),
+        {Stage::FinalGraceNoteCheck, "below both neighbours: a strike", melodyAndGrace(twoDs, mapOf({{bg, 1.5f, 0.05f}})),
          {.grace = "strb 1.500-1.550"}},
-        {Stage::FinalGraceNoteCheck, "above both: left alone", melodyAndGrace(twoDs, mapOf({PipeNote(eg, 1.5f, 0.05f)})),
-         {.grace = "eg 1.500-1.550"}},
-        {Stage::FinalGraceNoteCheck, "between them and long: a melody note",
-         melodyAndGrace(mapOf({PipeNote(LA, 1.0f, 0.5f), PipeNote(E, 1.6f, 0.5f)}), mapOf({PipeNote(cg, 1.5f, 0.08f)})),
+        {Stage::FinalGraceNoteCheck, "above both: left alone", melodyAndGrace(twoDs, mapOf({{eg, 1.5f, 0.05f}})), {.grace = "eg 1.500-1.550"}},
+        {Stage::FinalGraceNoteCheck, "between them and long: a melody note", melodyAndGrace(laAndE, mapOf({{cg, 1.5f, 0.08f}})),
          {.notes = "LA 1.000-1.500 C 1.500-1.580 E 1.580-2.100", .grace = ""}},
         {Stage::DealWithContigousGracing, "of two single gracenotes the one not D, E or High G is a melody note",
-         melodyAndGrace(mapOf({PipeNote(LA, 1.0f, 0.5f), PipeNote(E, 1.6f, 0.5f)}),
-                        mapOf({PipeNote(dg, 1.5f, 0.03f), PipeNote(cg, 1.53f, 0.05f)})),
+         melodyAndGrace(laAndE, mapOf({{dg, 1.5f, 0.03f}, {cg, 1.53f, 0.05f}})),
          {.notes = "LA 1.000-1.500 C 1.500-1.580 E 1.580-2.100", .grace = "dg 1.500-1.530"}},
     });
     const std::vector<TimeRange> gdes = engine.run(Stage::GetGdes, onLowA).gdeRanges;
@@ -173,8 +165,8 @@ protected:
     void SetUp() override { engine.setTracks(8000, 0.0f, 0.95f); }
     void hold(float from_s, float to_s, float frequency_Hz)
     {
-        for (int i = engine.window(from_s); i < engine.window(to_s); ++i)
-            engine.frequencies()[static_cast<std::size_t>(i)] = frequency_Hz;
+        std::fill(engine.frequencies().begin() + engine.window(from_s), engine.frequencies().begin() + engine.window(to_s),
+                  frequency_Hz);
     }
     void dip(float time_s, float pitchDepth_Hz, float qualityDepth, int halfWidth = 60)
     {
@@ -194,10 +186,8 @@ TEST_F(VantorTrackStage, StretchGrowsAcrossPoorWindowsButNeverConsultsWindowZero
 {
     engine.setTracks(1000, 0.0f, 0.9f);
     EXPECT_EQ(engine.stretch(TimeRange(at(100), at(200)), 0.7f), TimeRange(at(100), at(200)));
-    for (int i = 90; i <= 110; ++i)
-        engine.qualities()[static_cast<std::size_t>(i)] = 0.2f;
-    for (int i = 195; i <= 230; ++i)
-        engine.qualities()[static_cast<std::size_t>(i)] = 0.2f;
+    std::fill(engine.qualities().begin() + 90, engine.qualities().begin() + 111, 0.2f);
+    std::fill(engine.qualities().begin() + 195, engine.qualities().begin() + 231, 0.2f);
     EXPECT_EQ(engine.stretch(TimeRange(at(100), at(200)), 0.7f), TimeRange(at(89), at(231)));
     engine.qualities()[105] = NAN; // a NaN quality counts as good
     EXPECT_EQ(engine.stretch(TimeRange(at(108), at(200)), 0.7f).first, at(105));
@@ -260,8 +250,8 @@ TEST_F(VantorTrackStage, DipsMakeThrowsHighADoublingsBirlsAndStrikes)
     EXPECT_EQ(spans(birlMaps.graceNotes), "brl 1.299-1.400");
     EXPECT_EQ(spans(birlMaps.notes), "LA 1.000-1.299 LA 1.299-2.000");
     EXPECT_EQ(spans(birl(0.1f, 0.2f, {}).graceNotes), "abr 1.000-1.199");
-    EXPECT_EQ(spans(birl(0.3f, 0.4f, mapOf({PipeNote(gg, 1.22f, 0.03f)})).graceNotes), "gbr 1.220-1.400");
-    EXPECT_EQ(spans(birl(0.3f, 0.4f, mapOf({PipeNote(eg, 1.25f, 0.03f)})).graceNotes), "eg 1.250-1.280");
+    EXPECT_EQ(spans(birl(0.3f, 0.4f, mapOf({{gg, 1.22f, 0.03f}})).graceNotes), "gbr 1.220-1.400");
+    EXPECT_EQ(spans(birl(0.3f, 0.4f, mapOf({{eg, 1.25f, 0.03f}})).graceNotes), "eg 1.250-1.280");
     EXPECT_EQ(spans(birl(0.3f, 0.33f, {}).graceNotes), "");
     EXPECT_EQ(spans(birl(0.3f, 0.55f, {}).graceNotes), "");
 
@@ -277,10 +267,9 @@ TEST_F(VantorTrackStage, DipsMakeThrowsHighADoublingsBirlsAndStrikes)
 TEST_F(VantorTrackStage, GracenoteCandidatesFromTheNoteTracks)
 {
     auto paint = [](std::vector<PipeTuning::ReferenceNote>& track, int from, int count, PipeTuning::ReferenceNote note) {
-        for (int i = from; i < from + count; ++i)
-            track[static_cast<std::size_t>(i)] = note;
+        std::fill_n(track.begin() + from, count, note);
     };
-    auto found = [this] { return spans(engine.run(Stage::GetGraceNotes, melodyAndGrace(mapOf({PipeNote(LA, 1.0f, 1.0f)}), {})).graceNotes); };
+    auto found = [this] { return spans(engine.run(Stage::GetGraceNotes, melodyAndGrace(mapOf({{LA, 1.0f, 1.0f}}), {})).graceNotes); };
     // A 10 ms D counts only within the first 0.2 s of a melody note.
     paint(engine.flatNoteTrack(), engine.window(1.05f), 22, PipeTuning::D);
     paint(engine.flatNoteTrack(), engine.window(1.25f), 22, PipeTuning::D);
@@ -310,28 +299,26 @@ TEST_F(VantorTrackStage, StripAndAdvancedSearch)
 {
     runTable(engine, {
         {Stage::InitialGraceNoteStrip, "a High G within 20 ms of a High A gracenote's end is its tail",
-         melodyAndGrace({}, mapOf({PipeNote(HA, 1.0f, 0.03f), PipeNote(HG, 1.04f, 0.03f), PipeNote(HA, 2.0f, 0.03f),
-                                   PipeNote(HG, 2.06f, 0.03f)})),
+         melodyAndGrace({}, mapOf({{HA, 1.0f, 0.03f}, {HG, 1.04f, 0.03f}, {HA, 2.0f, 0.03f}, {HG, 2.06f, 0.03f}})),
          {.grace = "HA 1.000-1.030 HA 2.000-2.030 HG 2.060-2.090"}},
         {Stage::InitialGraceNoteStrip, "moves that cannot be fingered go, unless 80 ms or longer",
-         melodyAndGrace(mapOf({PipeNote(HG, 1.1f, 0.5f), PipeNote(HA, 2.0f, 0.5f), PipeNote(HG, 3.0f, 0.5f), PipeNote(F, 4.0f, 0.5f)}),
-                        mapOf({PipeNote(LG, 1.03f, 0.05f), PipeNote(LG, 0.99f, 0.08f), PipeNote(HA, 2.52f, 0.03f),
-                               PipeNote(HA, 3.52f, 0.03f), PipeNote(HG, 4.52f, 0.03f)})),
+         melodyAndGrace(mapOf({{HG, 1.1f, 0.5f}, {HA, 2.0f, 0.5f}, {HG, 3.0f, 0.5f}, {F, 4.0f, 0.5f}}),
+                        mapOf({{LG, 1.03f, 0.05f}, {LG, 0.99f, 0.08f}, {HA, 2.52f, 0.03f}, {HA, 3.52f, 0.03f}, {HG, 4.52f, 0.03f}})),
          {.grace = "LG 0.990-1.070 HA 3.520-3.550 HG 4.520-4.550"}},
         {Stage::AdvancedGraceNoteSearch, "a short C between Low Gs is a D",
-         melodyAndGrace(mapOf({PipeNote(LG, 0.9f, 0.15f), PipeNote(LG, 1.1f, 0.4f), PipeNote(LG, 1.9f, 0.15f), PipeNote(LG, 2.15f, 0.4f)}),
-                        mapOf({PipeNote(C, 1.05f, 0.05f), PipeNote(C, 2.05f, 0.1f)})),
+         melodyAndGrace(mapOf({{LG, 0.9f, 0.15f}, {LG, 1.1f, 0.4f}, {LG, 1.9f, 0.15f}, {LG, 2.15f, 0.4f}}),
+                        mapOf({{C, 1.05f, 0.05f}, {C, 2.05f, 0.1f}})),
          {.grace = "D 1.050-1.100 C 2.050-2.150"}},
         {Stage::AdvancedGraceNoteSearch, "a short D after an E gracenote merges into it",
-         melodyAndGrace(mapOf({PipeNote(C, 0.5f, 0.5f), PipeNote(LA, 1.05f, 0.5f)}), mapOf({PipeNote(E, 1.0f, 0.03f), PipeNote(D, 1.03f, 0.02f)})),
+         melodyAndGrace(mapOf({{C, 0.5f, 0.5f}, {LA, 1.05f, 0.5f}}), mapOf({{E, 1.0f, 0.03f}, {D, 1.03f, 0.02f}})),
          {.grace = "E 1.000-1.050"}},
     });
     // A D hidden in a long Low G, but not beside another gracenote.
     engine.setTracks(8000, 420.0f, 0.95f);
     hold(1.2f, 1.22f, 640.0f);
-    const EngineMaps lowG = melodyAndGrace(mapOf({PipeNote(LG, 1.0f, 0.5f)}), {});
+    const EngineMaps lowG = melodyAndGrace(mapOf({{LG, 1.0f, 0.5f}}), {});
     EXPECT_EQ(spans(engine.run(Stage::AdvancedGraceNoteSearch, lowG).graceNotes), "D 1.198-1.217");
-    EXPECT_EQ(spans(engine.run(Stage::AdvancedGraceNoteSearch, melodyAndGrace(lowG.notes, mapOf({PipeNote(E, 1.25f, 0.02f)}))).graceNotes),
+    EXPECT_EQ(spans(engine.run(Stage::AdvancedGraceNoteSearch, melodyAndGrace(lowG.notes, mapOf({{E, 1.25f, 0.02f}}))).graceNotes),
               "E 1.250-1.270");
 }
 
