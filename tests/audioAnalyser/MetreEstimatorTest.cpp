@@ -102,32 +102,27 @@ TEST(MetreEstimator, FindsTempoMetreAndPickUpOfTunesPlayedWithoutAClick)
     };
     const float q = 1.0f / 3.0f; // a quaver in 6/8, in dotted-crotchet beats
     const Case cases[] = {
-        {"2/4 march, a quaver pick-up", repeat({0.5f}, {{0.75f, 0.25f, 0.5f, 0.5f}, {1.0f, 0.5f, 0.5f}}, 8), 80.0f, 2,
-         4, 0.5f, 8.0f},
+        {"2/4 march, a quaver pick-up", repeat({0.5f}, {{0.75f, 0.25f, 0.5f, 0.5f}, {1.0f, 0.5f, 0.5f}}, 8), 80.0f, 2, 4, 0.5f, 8.0f},
         {"3/4 air, a crotchet pick-up", repeat({1.0f}, {{2.0f, 1.0f}, {1.5f, 0.5f, 1.0f}}, 6), 72.0f, 3, 4, 1.0f, 12.0f},
         {"6/8 jig, a quaver pick-up", repeat({q}, {{2 * q, q, q, q, q}, {3 * q, q, q, q}}, 8), 90.0f, 6, 8, q, 8.0f},
-        {"2/4 march from its bar line, its second beats a little heavier",
-         repeat({}, {{0.75f, 0.25f, 1.0f}}, 16), 80.0f, 2, 4, 0.0f, 8.0f},
-        {"3/4 air whose melody never comes back", repeat({}, {{1.5f, 0.5f, 1.0f}, {0.25f, 0.75f, 1.5f, 0.5f}}, 8), 72.0f,
-         3, 4, 0.0f, 0.0f},
-        {"3/4 air from its bar line, its first beats the lightest",
-         repeat({}, {{0.5f, 0.5f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}}, 6), 72.0f, 3, 4, 0.0f, 12.0f},
-        {"4/4 march, no pick-up", repeat({}, {{2.0f, 0.5f, 0.5f, 1.0f}, {1.5f, 0.5f, 1.0f, 1.0f}}, 6), 72.0f, 4, 4,
-         0.0f, 16.0f},
+        {"2/4 march from its bar line, its second beats a little heavier", repeat({}, {{0.75f, 0.25f, 1.0f}}, 16), 80.0f, 2, 4, 0.0f, 8.0f},
+        {"3/4 air whose melody never comes back", repeat({}, {{1.5f, 0.5f, 1.0f}, {0.25f, 0.75f, 1.5f, 0.5f}}, 8), 72.0f, 3, 4, 0.0f, 0.0f},
+        {"3/4 air from its bar line, its first beats the lightest", repeat({}, {{0.5f, 0.5f, 1.0f, 1.0f}, {1.0f, 1.0f, 1.0f}}, 6), 72.0f, 3, 4,
+         0.0f, 12.0f},
+        {"4/4 march, no pick-up", repeat({}, {{2.0f, 0.5f, 0.5f, 1.0f}, {1.5f, 0.5f, 1.0f, 1.0f}}, 6), 72.0f, 4, 4, 0.0f, 16.0f},
         // The same rhythm either way: only where the melody comes back tells
         // two-beat bars from four.
         {"2/4 march, its phrase eight beats", repeat({}, {{0.75f, 0.25f, 0.5f, 0.5f}}, 20), 80.0f, 2, 4, 0.0f, 8.0f},
-        {"4/4 march, its phrase sixteen beats", repeat({}, {{0.75f, 0.25f, 0.5f, 0.5f}}, 20), 80.0f, 4, 4, 0.0f,
-         16.0f},
+        {"4/4 march, its phrase sixteen beats", repeat({}, {{0.75f, 0.25f, 0.5f, 0.5f}}, 20), 80.0f, 4, 4, 0.0f, 16.0f},
         // A rhythm repeating every three beats is no 3/4 when the melody
         // comes back after eight.
         {"2/4 march of three-beat rhythms", repeat({}, {{0.5f, 0.5f, 0.5f, 0.5f, 1.0f}}, 10), 80.0f, 2, 4, 0.0f, 8.0f},
         // A reel's minim beats fall in pointed halves, where a march points
         // its beats; so they do even where its rhythm and melody go in threes.
-        {"2/2 reel", repeat({}, {{0.5f, 0.375f, 0.125f, 0.375f, 0.125f, 0.375f, 0.125f}, {0.375f, 0.125f, 0.5f, 1.0f}}, 10),
-         70.0f, 2, 2, 0.0f, 8.0f},
-        {"2/2 reel in threes of beats", repeat({}, {{0.375f, 0.125f, 0.375f, 0.125f, 0.375f, 0.125f, 0.5f, 1.0f}}, 14),
-         70.0f, 2, 2, 0.0f, 12.0f},
+        {"2/2 reel", repeat({}, {{0.5f, 0.375f, 0.125f, 0.375f, 0.125f, 0.375f, 0.125f}, {0.375f, 0.125f, 0.5f, 1.0f}}, 10), 70.0f, 2, 2,
+         0.0f, 8.0f},
+        {"2/2 reel in threes of beats", repeat({}, {{0.375f, 0.125f, 0.375f, 0.125f, 0.375f, 0.125f, 0.5f, 1.0f}}, 14), 70.0f, 2, 2, 0.0f,
+         12.0f},
     };
     for (const Case& c : cases) {
         for (float drift : {0.0f, 0.04f}) {

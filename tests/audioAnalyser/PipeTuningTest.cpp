@@ -5,19 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace {
 
 using Note = PipeTuning::ReferenceNote;
 
 using testsignals::tuningAt;
-
-Note classify(PipeTuning tuning, float frequency_Hz)
-{
-    float centre = -1.0f;
-    float cents = -1.0f;
-    return tuning.calculate(frequency_Hz, centre, cents);
-}
 
 TEST(PipeTuning, EveryStandardCentreClassifiesAsItsOwnNote)
 {
@@ -32,31 +26,29 @@ TEST(PipeTuning, EveryStandardCentreClassifiesAsItsOwnNote)
     }
 }
 
-TEST(PipeTuning, MidpointBetweenNeighboursGoesToTheUpperNote)
+TEST(PipeTuning, AMidpointBetweenNeighboursGoesToTheUpperNoteAndWindowBoundariesAreExclusive)
 {
-    // Low A - B midpoint: ratio 1.0625, exactly 510 Hz at a Low A of 480.
-    EXPECT_EQ(classify(tuningAt(480.0f), 510.0f), PipeTuning::B);
-    EXPECT_EQ(classify(tuningAt(480.0f), std::nextafter(510.0f, 0.0f)), PipeTuning::LowA);
-
-    // C - D midpoint with a calibrated D of ratio 1.375: ratio 1.3125, 630 Hz.
     PipeTuning calibrated;
     calibrated.setTuningScheme(PipeTuning::Calibrated, {{PipeTuning::LowA, 480.0f}, {PipeTuning::D, 660.0f}});
-    EXPECT_EQ(classify(calibrated, 630.0f), PipeTuning::D);
-    EXPECT_EQ(classify(calibrated, std::nextafter(630.0f, 0.0f)), PipeTuning::C);
-}
-
-TEST(PipeTuning, WindowBoundariesAreExclusive)
-{
-    // Note numbers (Low A = 69): 39, 51, 63 and 83 belong to no window,
-    // 64..66 lie in the gap below the chanter.
-    const std::pair<double, Note> rows[] = {
-        {39.2, PipeTuning::Bass},  {38.8, PipeTuning::Unknown}, {50.8, PipeTuning::Bass},    {51.2, PipeTuning::Tenor},
-        {62.8, PipeTuning::Tenor}, {63.2, PipeTuning::Unknown}, {65.8, PipeTuning::Unknown}, {66.2, PipeTuning::LowG},
-        {82.8, PipeTuning::HighA}, {83.2, PipeTuning::Unknown},
+    // MIDI note number n of the default tuning (Low A = 69): 39, 51, 63 and
+    // 83 belong to no window, 64..66 lie in the gap below the chanter.
+    auto midi = [](double n) { return static_cast<float>(440.0 * std::pow(2.0, (n - 69.0) / 12.0)); };
+    const std::tuple<PipeTuning, float, Note> rows[] = {
+        // Low A - B midpoint: ratio 1.0625, exactly 510 Hz at a Low A of 480.
+        {tuningAt(480.0f), 510.0f, PipeTuning::B}, {tuningAt(480.0f), std::nextafter(510.0f, 0.0f), PipeTuning::LowA},
+        // C - D midpoint with a calibrated D of ratio 1.375: ratio 1.3125, 630 Hz.
+        {calibrated, 630.0f, PipeTuning::D}, {calibrated, std::nextafter(630.0f, 0.0f), PipeTuning::C},
+        {PipeTuning(), midi(39.2), PipeTuning::Bass}, {PipeTuning(), midi(38.8), PipeTuning::Unknown},
+        {PipeTuning(), midi(50.8), PipeTuning::Bass}, {PipeTuning(), midi(51.2), PipeTuning::Tenor},
+        {PipeTuning(), midi(62.8), PipeTuning::Tenor}, {PipeTuning(), midi(63.2), PipeTuning::Unknown},
+        {PipeTuning(), midi(65.8), PipeTuning::Unknown}, {PipeTuning(), midi(66.2), PipeTuning::LowG},
+        {PipeTuning(), midi(82.8), PipeTuning::HighA}, {PipeTuning(), midi(83.2), PipeTuning::Unknown},
     };
-    for (const auto& [noteNumber, note] : rows)
-        EXPECT_EQ(classify(PipeTuning(), static_cast<float>(440.0 * std::pow(2.0, (noteNumber - 69.0) / 12.0))), note)
-            << noteNumber;
+    for (auto [tuning, frequency_Hz, note] : rows) {
+        float centre = -1.0f;
+        float cents = -1.0f;
+        EXPECT_EQ(tuning.calculate(frequency_Hz, centre, cents), note) << frequency_Hz << " Hz";
+    }
 }
 
 TEST(PipeTuning, CalibratedSchemeTakesMeasuredFrequencies)

@@ -85,30 +85,27 @@ TEST(TranscriptionSession, TheResultDoesNotDependOnTheBlocksTheRecordingArrivesI
 {
     // Longer than the tracks the engine holds: a thread that falls behind
     // and fetches several windows at once gets the result of one window at
-    // a time.
-    // With drones, found after seconds and taken out from the first sample
-    // on, likewise.
+    // a time. With drones, found after seconds and taken out from the first
+    // sample on, likewise.
     for (const bool drones : {false, true}) {
-    const std::vector<short> audio = drones ? phrases::withDrones(tune(0.5f, 12.0f), phrases::Drones{})
-                                            : tune(0.5f, 12.0f);
-    TranscriptionSession::Result expected;
-    for (const std::size_t block : {std::size_t{2048}, std::size_t{1000}, std::size_t{6001}, audio.size()}) {
-        TranscriptionSession session;
-        session.setSettings(applicationSettings());
-        session.setReference(testsignals::tuningAt(kLowA_Hz));
-        session.reset();
-        feedAll(session, audio, block);
-        const TranscriptionSession::Result& result = session.result();
-        if (block == 2048) {
-            expected = result;
-            EXPECT_GE(expected.melody.size(), 15u);
-            continue;
+        const std::vector<short> audio = drones ? phrases::withDrones(tune(0.5f, 12.0f), phrases::Drones{}) : tune(0.5f, 12.0f);
+        auto resultIn = [&](std::size_t block) {
+            TranscriptionSession session;
+            session.setSettings(applicationSettings());
+            session.setReference(testsignals::tuningAt(kLowA_Hz));
+            session.reset();
+            feedAll(session, audio, block);
+            return session.result();
+        };
+        const TranscriptionSession::Result expected = resultIn(2048);
+        EXPECT_GE(expected.melody.size(), 15u);
+        EXPECT_EQ(expected.drones.empty(), !drones);
+        for (const std::size_t block : {std::size_t{1000}, std::size_t{6001}, audio.size()}) {
+            const TranscriptionSession::Result result = resultIn(block);
+            EXPECT_EQ(std::tie(result.melody, result.gracing, result.tuning, result.analysed_s, result.drones),
+                      std::tie(expected.melody, expected.gracing, expected.tuning, expected.analysed_s, expected.drones))
+                << block << (drones ? " with drones" : "");
         }
-        EXPECT_EQ(std::tie(result.melody, result.gracing, result.tuning, result.analysed_s, result.drones),
-                  std::tie(expected.melody, expected.gracing, expected.tuning, expected.analysed_s, expected.drones))
-            << block << (drones ? " with drones" : "");
-        EXPECT_EQ(result.drones.empty(), !drones);
-    }
     }
 }
 

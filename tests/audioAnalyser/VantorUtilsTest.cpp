@@ -1,20 +1,8 @@
 #include "VantorUtils.h"
 
-#include "TestSignals.h"
-
 #include <gtest/gtest.h>
 
-
 namespace {
-
-TEST(ChanterProcessingParams, SearchBandReachesJustBeyondTheCompass)
-{
-    const PitchFinder::ProcessingParams params = chanterProcessingParams(testsignals::tuningAt(480.0f));
-    EXPECT_TRUE(params.limitSearchToBand);
-    EXPECT_FALSE(params.bandpassEnabled);
-    EXPECT_FLOAT_EQ(params.lowFrequency_Hz, 378.0f);
-    EXPECT_FLOAT_EQ(params.highFrequency_Hz, 1056.0f);
-}
 
 TEST(CalculateTuningFromFrequencies, AveragesTheAcceptedWindowsOfEachNote)
 {
