@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 namespace {
 
@@ -46,30 +47,24 @@ TEST(PitchFinder, PureToneGivesItsFrequencyAndSilenceNoPitchAtAll)
 
 // The transcription's configuration: chanter tones at every note under
 // several Low As and window sizes, band-limited and with the peak picker.
-struct ChanterCase {
-    int noteIndex;
-    float lowA_Hz;
-    unsigned int windowSize;
-};
-
-using ChanterPitch = ::testing::TestWithParam<ChanterCase>;
+using ChanterPitch = ::testing::TestWithParam<std::tuple<int, float, unsigned int>>;
 
 TEST_P(ChanterPitch, FindsEveryNoteWithinACent)
 {
-    const ChanterCase c = GetParam();
-    const PipeTuning tuning = testsignals::tuningAt(c.lowA_Hz);
-    const float expected_Hz = tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::noteIndexToReferenceNote(c.noteIndex));
+    const auto [noteIndex, lowA_Hz, windowSize] = GetParam();
+    const PipeTuning tuning = testsignals::tuningAt(lowA_Hz);
+    const float expected_Hz = tuning.getReferenceNoteCentreFrequency_Hz(PipeTuning::noteIndexToReferenceNote(noteIndex));
 
     PitchFinder finder;
-    finder.setDataParams(PitchFinder::DataParams(c.windowSize, 44100));
+    finder.setDataParams(PitchFinder::DataParams(windowSize, 44100));
     finder.setProcessingParams(chanterProcessingParams(tuning));
     PipeSnacPeakPicker picker;
     picker.setParams(tuning, 44100.0f);
     bindPeakPicker(finder, picker);
 
-    const std::vector<float> signal = testsignals::pcmScaled(testsignals::chanterTone(expected_Hz, 4 * c.windowSize));
+    const std::vector<float> signal = testsignals::pcmScaled(testsignals::chanterTone(expected_Hz, 4 * windowSize));
     for (unsigned int w = 0; w < 4; ++w) {
-        finder.setData(signal.data() + w * c.windowSize);
+        finder.setData(signal.data() + w * windowSize);
         finder.calculatePitch();
         const auto results = finder.analysisResults();
         EXPECT_NEAR(centsBetween(expected_Hz, results.frequency_Hz), 0.0f, 1.0f);
@@ -78,21 +73,13 @@ TEST_P(ChanterPitch, FindsEveryNoteWithinACent)
     }
 }
 
-std::vector<ChanterCase> chanterCases()
-{
-    std::vector<ChanterCase> cases;
-    for (unsigned int windowSize : {1024u, 2048u})
-        for (float lowA_Hz : {440.0f, 480.0f, 493.0f})
-            for (int note = 0; note < 9; ++note)
-                cases.push_back({note, lowA_Hz, windowSize});
-    return cases;
-}
-
-INSTANTIATE_TEST_SUITE_P(NotesLowAsWindows, ChanterPitch, ::testing::ValuesIn(chanterCases()),
-                         [](const ::testing::TestParamInfo<ChanterCase>& info) {
-                             return "note" + std::to_string(info.param.noteIndex) + "_lowA" +
-                                    std::to_string(static_cast<int>(info.param.lowA_Hz)) + "_N" +
-                                    std::to_string(info.param.windowSize);
+INSTANTIATE_TEST_SUITE_P(NotesLowAsWindows, ChanterPitch,
+                         ::testing::Combine(::testing::Range(0, 9), ::testing::Values(440.0f, 480.0f, 493.0f),
+                                            ::testing::Values(1024u, 2048u)),
+                         [](const ::testing::TestParamInfo<ChanterPitch::ParamType>& info) {
+                             return "note" + std::to_string(std::get<0>(info.param)) + "_lowA" +
+                                    std::to_string(static_cast<int>(std::get<1>(info.param))) + "_N" +
+                                    std::to_string(std::get<2>(info.param));
                          });
 
 } // namespace

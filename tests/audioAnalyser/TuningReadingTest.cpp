@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <map>
+#include <tuple>
 
 namespace {
 
@@ -48,13 +49,8 @@ TEST(TuningReading, EachNoteInCentsAgainstTheStandardScaleOfItsOwnLowAAndHeardOn
 
 TEST(TuningReading, DronesInCentsAgainstLowATwoOctavesAndOneOctaveDown)
 {
-    struct Row {
-        float lowA_Hz;
-        Kind kind;
-        float drone_Hz;
-        double expected_cents;
-    };
-    const Row rows[] = {
+    // The chanter's Low A, the drone, its frequency and its cents.
+    const std::tuple<float, Kind, float, double> rows[] = {
         {480.0f, Kind::Bass, 119.93f, cents(120.0, 119.93)},
         {480.0f, Kind::Tenor, 240.12f, cents(240.0, 240.12)},
         {480.0f, Kind::Tenor, 239.70f, cents(240.0, 239.70)},
@@ -65,18 +61,18 @@ TEST(TuningReading, DronesInCentsAgainstLowATwoOctavesAndOneOctaveDown)
         // A drone without a frequency says nothing.
         {480.0f, Kind::Bass, 0.0f, 0.0},
     };
-    for (const Row& row : rows) {
+    for (const auto& [lowA_Hz, kind, drone_Hz, expected_cents] : rows) {
         PipeTuning tuning;
-        tuning.setLowA_Hz(row.lowA_Hz);
+        tuning.setLowA_Hz(lowA_Hz);
         DroneSet drones;
-        drones.drones.push_back({row.kind, row.drone_Hz, -20.0f});
+        drones.drones.push_back({kind, drone_Hz, -20.0f});
         drones.tenorBeat_Hz = 0.42f;
         const TuningReading reading = TuningReading::of(tuning, NoteMap(), drones);
         ASSERT_EQ(reading.drones.size(), 1u);
-        EXPECT_EQ(reading.drones[0].kind, row.kind);
-        EXPECT_EQ(reading.drones[0].frequency_Hz, row.drone_Hz);
+        EXPECT_EQ(reading.drones[0].kind, kind);
+        EXPECT_EQ(reading.drones[0].frequency_Hz, drone_Hz);
         EXPECT_EQ(reading.drones[0].level_dBFS, -20.0f);
-        EXPECT_NEAR(reading.drones[0].cents, row.expected_cents, 0.01) << row.lowA_Hz << " " << row.drone_Hz;
+        EXPECT_NEAR(reading.drones[0].cents, expected_cents, 0.01) << lowA_Hz << " " << drone_Hz;
         EXPECT_EQ(reading.tenorBeat_Hz, 0.42f);
         for (const TuningReading::Note& note : reading.notes)
             EXPECT_FALSE(note.heard);
