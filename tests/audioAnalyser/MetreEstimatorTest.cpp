@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <random>
 #include <tuple>
 
@@ -28,9 +29,7 @@ Played play(const std::vector<float>& lengths_beats, float bpm, float drift, flo
     std::uniform_real_distribution<float> offset(-jitter_s, jitter_s);
     const PipeNoteName names[] = {LA, B, C, D, E, F, HG, HA};
     Played played;
-    float total_beats = 0.0f;
-    for (float length : lengths_beats)
-        total_beats += length;
+    const float total_beats = std::accumulate(lengths_beats.begin(), lengths_beats.end(), 0.0f);
     // Time at a position in beats: the beat's length follows a slow sine.
     auto timeAt = [&](float beats) {
         float t = 0.0f;
@@ -74,9 +73,8 @@ float fromNearest_s(const std::vector<float>& times_s, float t_s)
 // The share of times_s that have one of beats_s within tolerance_s.
 double shareNear(const std::vector<float>& beats_s, const std::vector<float>& times_s, float tolerance_s)
 {
-    int near = 0;
-    for (float t_s : times_s)
-        near += fromNearest_s(beats_s, t_s) < tolerance_s ? 1 : 0;
+    const auto near = std::count_if(times_s.begin(), times_s.end(),
+                                    [&](float t_s) { return fromNearest_s(beats_s, t_s) < tolerance_s; });
     return static_cast<double>(near) / static_cast<double>(times_s.size());
 }
 
