@@ -7,6 +7,7 @@
 #include "AudioProcessorWrapper.h"
 #include "AudioRecorderWrapper.h"
 #include "RowsView.h"
+#include "ScoreEditing.h"
 #include "TuningView.h"
 
 #include <QAction>
@@ -32,6 +33,7 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QUndoStack>
 #include <QUuid>
 
 #include <algorithm>
@@ -117,9 +119,10 @@ MainWindow::MainWindow(audioDevices::InputFile inputFile, QWidget* parent)
 
 MainWindow::~MainWindow()
 {
-    // The docks report being hidden while the window is taken down; this
-    // window must not hear it any more.
-    for (QObject* sender : std::initializer_list<QObject*>{mUi.scoreDock, mUi.timingDock, mProcessor})
+    // The docks report being hidden while the window is taken down, and the
+    // edit history being emptied; this window must not hear it any more.
+    for (QObject* sender : std::initializer_list<QObject*>{mUi.scoreDock, mUi.timingDock, mProcessor, mEditing,
+                                                           mEditing->undoStack()})
         if (sender != nullptr)
             disconnect(sender, nullptr, this, nullptr);
     mCalibrationTimer.stop();
