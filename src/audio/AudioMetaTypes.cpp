@@ -6,4 +6,6 @@ void registerAudioMetaTypes()
     qRegisterMetaType<NoteMap>("NoteMap");
     qRegisterMetaType<PipeTuning>("PipeTuning");
     qRegisterMetaType<DroneSet>("DroneSet");
+    qRegisterMetaType<TranscriptionOptions>("TranscriptionOptions");
+    qRegisterMetaType<TranscriptionResult>("TranscriptionResult");
 }

@@ -8,6 +8,7 @@
 #include "PipeNote.h"
 #include "PipeTuning.h"
 #include "PitchFinder.h"
+#include "RecordingTranscriber.h"
 
 #include <QMetaType>
 
@@ -15,5 +16,7 @@ Q_DECLARE_METATYPE(PitchFinder::AnalysisResults)
 Q_DECLARE_METATYPE(NoteMap)
 Q_DECLARE_METATYPE(PipeTuning)
 Q_DECLARE_METATYPE(DroneSet)
+Q_DECLARE_METATYPE(TranscriptionOptions)
+Q_DECLARE_METATYPE(TranscriptionResult)
 
 void registerAudioMetaTypes();

@@ -109,12 +109,6 @@ void AudioProcessor::setClickSounds(std::vector<ClickSuppressor::Sound> sounds)
     mClickSoundsPending = true;
 }
 
-void AudioProcessor::setReplayClicks(std::vector<AudioRecorder::ClickMark> clicks)
-{
-    std::unique_lock<std::mutex> lock(mSettingsMutex);
-    mReplayClicks = std::move(clicks);
-}
-
 void AudioProcessor::setAudioRecorder(AudioRecorder* recorder)
 {
     std::unique_lock<std::mutex> lock(mRecorderMutex);
@@ -340,14 +334,48 @@ void AudioProcessor::playbackData(QByteArray data, int chunkSize)
                                   Q_ARG(int, chunkSize));
 }
 
+int AudioProcessor::transcribeRecording(QByteArray recording, float rate_Hz, TranscriptionOptions options)
+{
+    const int job = ++mRequestedJobs;
+    QMetaObject::invokeMethod(this, "_transcribeRecording", Qt::QueuedConnection, Q_ARG(int, job),
+                              Q_ARG(QByteArray, recording), Q_ARG(float, rate_Hz),
+                              Q_ARG(TranscriptionOptions, options));
+    return job;
+}
+
+void AudioProcessor::_transcribeRecording(int job, QByteArray recording, float rate_Hz, TranscriptionOptions options)
+{
+    std::atomic<bool> cancel{job <= mCancelledJobs};
+    int shown_percent = -1;
+    auto progress = [&](float fraction) {
+        if (job <= mCancelledJobs)
+            cancel = true;
+        const int percent = static_cast<int>(fraction * 100.0f);
+        if (percent != shown_percent)
+            emit recordingProgress(job, static_cast<float>(percent) / 100.0f);
+        shown_percent = percent;
+    };
+    TranscriptionResult result;
+    bool error = false;
+    try {
+        if (cancel)
+            result.cancelled = true;
+        else
+            result = ::transcribeRecording(
+                utils::decodePcm16(recording.constData(), static_cast<std::size_t>(recording.size())), rate_Hz,
+                options, progress, &cancel);
+    } catch (const std::exception& exception) {
+        qWarning() << "Transcribing a recording failed:" << exception.what();
+        error = true;
+    } catch (...) {
+        qWarning() << "Transcribing a recording failed";
+        error = true;
+    }
+    emit recordingTranscribed(job, result, error);
+}
+
 void AudioProcessor::_playbackData(QByteArray data, int chunkSize)
 {
-    {
-        // Told with the first block, before any sample they may sound in.
-        std::unique_lock<std::mutex> lock(mSettingsMutex);
-        mNewClicks = std::move(mReplayClicks);
-        mReplayClicks.clear();
-    }
     const int step = std::max(chunkSize, 2);
     for (int offset = 0; offset < data.size() && mPlaybackActive; offset += step)
         processBlock(data.mid(offset, step), mTranscriptionEnabled);

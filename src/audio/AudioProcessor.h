@@ -6,8 +6,11 @@
 // calibration. Transcription mode (while recording): the newly recorded
 // samples go to a TranscriptionSession, which holds the recording, the
 // engine and the Low A rule; a level is signalled after every block and the
-// melody, gracing, tuning and drones after every re-run. The same path replays a
-// stored recording (playbackData).
+// melody, gracing, tuning and drones after every re-run; playbackData feeds
+// a stored recording down the same path block by block. A stored recording
+// opened or transcribed again goes through transcribeRecording instead: a
+// session of its own over the whole recording at once, with progress and
+// cancel, leaving the live session as it was.
 //
 // Settings arrive from any thread through the setters, which store the
 // value and then raise an atomic flag; the processing thread clears each
@@ -27,6 +30,7 @@
 #include "PipeNote.h"
 #include "PipeTuning.h"
 #include "PitchFinder.h"
+#include "RecordingTranscriber.h"
 #include "TranscriptionSession.h"
 
 #include <QByteArray>
@@ -71,9 +75,6 @@ public:
     // sound numbers): the clicks the recorder marks are taken out of what
     // is transcribed.
     void setClickSounds(std::vector<ClickSuppressor::Sound> sounds);
-    // The clicks marked while the recording about to be replayed was made;
-    // taken by the next playbackData only.
-    void setReplayClicks(std::vector<AudioRecorder::ClickMark> clicks);
     void enableTranscription(bool enable) { mTranscriptionEnabled = enable; }
     void resetTranscription() { mResetPending = true; }
     void setDebugDisable() { mTranscriptionDisabled = true; }
@@ -85,6 +86,16 @@ public:
     // Replays data in blocks of chunkSize bytes through the transcription
     // path, in the processor's thread; ignored while a replay is running.
     void playbackData(QByteArray data, int chunkSize);
+
+    // Transcribes a whole stored recording (16-bit PCM at rate_Hz) at once,
+    // in the processor's thread and apart from the live session, as the
+    // command line does: recordingProgress as it goes, recordingTranscribed
+    // at the end. Returns the job's number, which both signals carry.
+    // Any thread.
+    int transcribeRecording(QByteArray recording, float rate_Hz, TranscriptionOptions options);
+    // Cancels every job asked for so far: a job under way ends at its next
+    // block, one not started ends at once; both with a cancelled result.
+    void cancelRecordingTranscriptions() { mCancelledJobs = mRequestedJobs.load(); }
 
 public slots:
     void processData(qint64 totalDataSize_B, bool historicRecordingEnabled);
@@ -101,9 +112,14 @@ signals:
     void playbackFinised();
     // The Low A a recording is transcribed from, when estimated.
     void lowAEstimated(float lowA_Hz);
+    // A whole recording's transcription: the share done (0..1, in steps of
+    // a hundredth), then its result (error: the engine failed).
+    void recordingProgress(int job, float fraction);
+    void recordingTranscribed(int job, TranscriptionResult result, bool error);
 
 private slots:
     void _playbackData(QByteArray data, int chunkSize);
+    void _transcribeRecording(int job, QByteArray recording, float rate_Hz, TranscriptionOptions options);
 
 private:
     // One block in the given mode: pitch only, or transcription.
@@ -135,7 +151,6 @@ private:
     PipeTuning mPendingTuning;
     TranscriptionSession::Settings mSessionSettings;
     std::vector<ClickSuppressor::Sound> mClickSounds;
-    std::vector<AudioRecorder::ClickMark> mReplayClicks;
     std::atomic<bool> mTranscriptionEnabled{false};
     std::atomic<bool> mResetPending{true};
     std::atomic<bool> mTuningPending{false};
@@ -146,6 +161,9 @@ private:
     std::atomic<bool> mPlaybackActive{false};
     std::atomic<bool> mTranscriptionDisabled{false};
     std::atomic<bool> mEstimateLowA{false};
+    // Whole-recording jobs asked for and cancelled, counted from 1.
+    std::atomic<int> mRequestedJobs{0};
+    std::atomic<int> mCancelledJobs{0};
     // Per recording: the bytes handed to the session (the recording itself
     // is the session's), a byte of a sample split between two blocks, and
     // whether the estimated Low A was signalled.

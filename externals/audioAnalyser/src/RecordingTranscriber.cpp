@@ -43,7 +43,8 @@ TranscriptionSession::Settings sessionSettings(float samplingFrequency_Hz, const
 }
 
 void runProgressive(const std::vector<short>& samples, float samplingFrequency_Hz,
-                    const TranscriptionOptions& options, const ProgressCallback& progress, TranscriptionResult& result)
+                    const TranscriptionOptions& options, const ProgressCallback& progress,
+                    const std::atomic<bool>* cancel, TranscriptionResult& result)
 {
     TranscriptionSession session;
     const TranscriptionSession::Settings settings = sessionSettings(samplingFrequency_Hz, options);
@@ -55,8 +56,17 @@ void runProgressive(const std::vector<short>& samples, float samplingFrequency_H
         session.estimateReference(samples.data(), samples.size());
     else
         session.setReference(referenceTuning(samples, samplingFrequency_Hz, options));
+    if (!options.clicks.empty()) {
+        session.clickSuppressor().setSounds(options.clickSounds, samplingFrequency_Hz);
+        for (const TranscriptionOptions::Click& click : options.clicks)
+            session.clickSuppressor().addClick(click.position, click.sound);
+    }
     const std::size_t count = samples.size();
     for (std::size_t start = 0; start < count; start += settings.pieceSamples) {
+        if (cancel != nullptr && cancel->load()) {
+            result.cancelled = true;
+            return;
+        }
         const std::size_t block = std::min(settings.pieceSamples, count - start);
         session.feed(samples.data() + start, block);
         if (progress)
@@ -114,13 +124,14 @@ void runOneShot(const std::vector<short>& recording, float samplingFrequency_Hz,
 } // namespace
 
 TranscriptionResult transcribeRecording(const std::vector<short>& samples, float samplingFrequency_Hz,
-                                        const TranscriptionOptions& options, const ProgressCallback& progress)
+                                        const TranscriptionOptions& options, const ProgressCallback& progress,
+                                        const std::atomic<bool>* cancel)
 {
     const auto started = std::chrono::steady_clock::now();
     TranscriptionResult result;
     result.audio_s = samplingFrequency_Hz > 0.0f ? static_cast<float>(samples.size()) / samplingFrequency_Hz : 0.0f;
     if (options.mode == TranscriptionMode::Progressive)
-        runProgressive(samples, samplingFrequency_Hz, options, progress, result);
+        runProgressive(samples, samplingFrequency_Hz, options, progress, cancel, result);
     else
         runOneShot(samples, samplingFrequency_Hz, options, progress, result);
     result.lowA_Hz = result.reference.getReferenceNoteCentreFrequency_Hz(PipeTuning::LowA);

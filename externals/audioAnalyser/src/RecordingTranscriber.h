@@ -4,12 +4,15 @@
 // TranscriptionSession exactly as the application's processing thread feeds
 // it while recording (with one forced re-run after the last block), or in
 // one shot. Input is 16-bit mono PCM at its own rate; silence gives empty
-// maps. Runs on the caller's thread.
+// maps. Runs on the caller's thread; another thread may cancel it.
 
+#include "ClickSuppressor.h"
 #include "DroneSet.h"
 #include "PipeNote.h"
 #include "PipeTuning.h"
 
+#include <atomic>
+#include <cstddef>
 #include <functional>
 #include <vector>
 
@@ -45,6 +48,17 @@ struct TranscriptionOptions {
     TuningSource tuningSource = TuningSource::EstimatedLowA;
     float lowA_Hz = 0.0f;       // for GivenLowA
     PipeTuning calibratedTuning; // for Calibrated
+
+    // A recording made to the metronome from speakers (progressive mode):
+    // the click's sounds and, for each click played, where the recording
+    // stood; they are taken out before anything else hears the samples.
+    // None: the recording is heard as it is.
+    struct Click {
+        std::size_t position = 0;
+        int sound = 0;
+    };
+    std::vector<ClickSuppressor::Sound> clickSounds;
+    std::vector<Click> clicks;
 };
 
 struct TranscriptionResult {
@@ -56,11 +70,16 @@ struct TranscriptionResult {
     float lowA_Hz = 0.0f;     // its Low A
     float audio_s = 0.0f;
     float wall_s = 0.0f;
+    // Stopped before the end: the maps are empty.
+    bool cancelled = false;
 };
 
 // Fraction of the recording analysed, 0..1.
 using ProgressCallback = std::function<void(float)>;
 
+// Raising cancel (from any thread) stops a progressive transcription at its
+// next block, with a cancelled, empty result.
 TranscriptionResult transcribeRecording(const std::vector<short>& samples, float samplingFrequency_Hz,
                                         const TranscriptionOptions& options,
-                                        const ProgressCallback& progress = nullptr);
+                                        const ProgressCallback& progress = nullptr,
+                                        const std::atomic<bool>* cancel = nullptr);
