@@ -23,6 +23,7 @@
 #include <QDoubleSpinBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QGuiApplication>
 #include <QProgressBar>
@@ -92,6 +93,7 @@ MainWindow::MainWindow(audioDevices::InputFile inputFile, QWidget* parent)
 
     connectActions();
     setupEditing();
+    setupOpening();
 
     for (auto [sound, file] : {std::make_pair(&mClick, "sounds/click1.wav"),
                                std::make_pair(&mBarClick, "sounds/click2.wav")}) {
@@ -323,7 +325,8 @@ void MainWindow::onAudioProcessingInitialised()
     connect(mProcessor, &AudioProcessor::dataProcessed, this, &MainWindow::onDataProcessed);
     connect(mProcessor, &AudioProcessor::transcriptionResult, this, &MainWindow::onTranscriptionResult);
     connect(mProcessor, &AudioProcessor::transcriptionVolume, this, &MainWindow::updateVolumeBar);
-    connect(mProcessor, &AudioProcessor::playbackFinised, this, &MainWindow::onPlaybackFinished);
+    connect(mProcessor, &AudioProcessor::recordingProgress, this, &MainWindow::onRecordingProgress);
+    connect(mProcessor, &AudioProcessor::recordingTranscribed, this, &MainWindow::onRecordingTranscribed);
     connect(mProcessor, &AudioProcessor::lowAEstimated, this, &MainWindow::onLowAEstimated);
     connect(mRecorderWrapper, &AudioRecorderWrapper::dataReceived, mProcessor, &AudioProcessor::processData,
             Qt::UniqueConnection);
@@ -378,6 +381,7 @@ void MainWindow::setActionStates(bool busy)
                             mUi.open, mUi.openAutosave, mUi.saveAs})
         action->setEnabled(!busy);
     mUi.bpm->setEnabled(!busy);
+    mUi.recentMenu->setEnabled(!busy);
 }
 
 TimeSignature MainWindow::currentTimeSignature() const

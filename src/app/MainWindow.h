@@ -22,6 +22,7 @@
 #include "PipeTuning.h"
 #include "PitchFinder.h"
 #include "ProjectContents.h"
+#include "RecordingTranscriber.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -54,16 +55,18 @@ public:
     static constexpr int kClickIndicator_ms = 100;
     // The version written into project files.
     static constexpr int kAppVersion = 8;
-    // Samples a chunk of the input; bytes a block of a replayed recording.
+    // Samples a chunk of the input.
     static constexpr int kNotifySamples = 2048;
-    static constexpr int kPlaybackChunk_B = 8192;
     // The save dialog's filters, in order.
     enum FileFilter { kProjectFilter = 0, kBwwFilter, kScorePngFilter, kTimingPngFilter, kWaveFilter };
     static const QStringList& fileFilters();
+    // The audio files Open offers besides projects ("*.wav", ...).
+    static const QStringList& audioFilePatterns();
 
     // State, for the status of the window and for tests.
     bool isRecording() const { return mRecording; }
     const audioDevices::InputFile& inputFile() const { return mInputFile; }
+    // A stored recording (opened or re-transcribed) is being transcribed.
     bool isPlayingBack() const { return mPlayback; }
     bool isCalibrated() const { return mCalibrated; }
     const QByteArray& recording() const { return mRecordingData; }
@@ -126,7 +129,6 @@ public slots:
     void onCalibrate();
     void onCalibrationTimer();
     void setCalibratedTuning(const PipeTuning& tuning);
-    void onPlaybackFinished();
     // Stops a recording or re-transcription under way, keeping what was
     // recorded, and autosaves it: before the window closes, the desktop
     // session ends or the processing fails.
@@ -151,29 +153,35 @@ public:
     bool saveTimingPng(const QString& name);
     bool saveWav(const QString& name);
     bool saveVnt(const QString& name, bool showErrors);
-    // Opens a project: its details, tempo, calibration and recording, which
-    // is then transcribed. False (with a box) when it cannot be read.
+    // Opens a project (its details, tempo, calibration and recording) or an
+    // audio file, which is then transcribed in the processing thread under a
+    // progress dialog; the tune shown changes only when that is done. False
+    // (with a box) when it cannot be read. remember: the name goes to the
+    // recent files (and, for a project, is where Open starts next time).
+    bool openFile(const QString& name, bool remember);
     bool openVnt(const QString& name, bool remember);
     // Keeps the recording in the autosave folder, the oldest files making
     // room; nothing for an opened file or an empty recording.
     void autosave();
     QString getSuggestedFileName();
-    // Feeds a recording at rate_Hz through the processing thread as if it
-    // were being recorded; Stop-like end at playbackFinised.
-    void playbackData(QByteArray data, int rate_Hz);
-    // The current recording's clicks (and their sounds) to the processing
-    // thread, for the replay that follows.
-    void replayRecordingClicks();
+    // Stops the transcription of a stored recording under way; the tune
+    // shown stays as it was.
+    void cancelTranscription();
+    const QStringList& recentFiles() const { return mRecentFiles; }
     int recordingRate_Hz() const { return mRecordingRate_Hz; }
     const QString& lastAutoSaveFileName() const { return mLastAutoSaveFileName; }
     const QString& eula() const { return mEula; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private slots:
     void onLowAEstimated(float lowA_Hz);
+    void onRecordingProgress(int job, float fraction);
+    void onRecordingTranscribed(int job, TranscriptionResult result, bool error);
     void onInputFailed(QString message);
 
 private:
@@ -205,6 +213,37 @@ private:
     // The score the settings write, in the time signature shown.
     ScoreSettings scoreSettings() const;
     TuneDetails tuneDetails() const;
+
+    // Opening and re-transcription (MainWindowOpening.cpp). A stored
+    // recording on its way to the views, with what comes with it.
+    struct StoredRecording {
+        QString fileName; // empty: the recording shown, re-transcribed
+        bool isProject = false;
+        QByteArray recording;
+        int rate_Hz = 44100;
+        // A project's contents (without audio); its tune settings, or an
+        // audio file's.
+        ProjectContents project;
+        ScoreSettings tune;
+        // The tuning to transcribe with; none: estimated from the recording.
+        std::optional<PipeTuning> tuning;
+        bool tuningEstimated = false;
+        std::vector<AudioRecorder::ClickMark> clicks;
+        // What the piper is told of the file (rate, channels).
+        QString about;
+    };
+    void setupOpening();
+    TranscriptionOptions transcriptionOptions() const;
+    bool transcribeStored(StoredRecording stored);
+    void hideTranscribeDialog();
+    // An opened file's settings, details and edits in force.
+    void takeOverFile(const StoredRecording& stored);
+    // Following the played beat, switched on for a recording made
+    // elsewhere, goes off again with the next recording or project.
+    void releaseFollowBeatForFile();
+    void rememberRecentFile(const QString& name);
+    void forgetRecentFile(const QString& name);
+    void fillRecentMenu();
 
     // Score editing (MainWindowEditing.cpp).
     void setupEditing();
@@ -280,9 +319,15 @@ private:
     QString mEula;
 
     bool mRecording = false;
+    // A stored recording is being transcribed: mStored, as job
+    // mTranscriptionJob of the processor, under mTranscribeDialog.
     bool mPlayback = false;
+    StoredRecording mStored;
+    int mTranscriptionJob = 0;
+    QProgressDialog* mTranscribeDialog = nullptr;
+    bool mFollowBeatForFile = false;
+    QStringList mRecentFiles;
     QByteArray mRecordingData;
-    QByteArray mSavedPlaybackData;
 
     Metronome mMetronome;
     QTimer mClickTimer;

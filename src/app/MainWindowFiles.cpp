@@ -1,8 +1,7 @@
 // The main window's files: saving the recording and its transcription in
-// five formats, opening project files (saved, autosaved, examples), the
-// rotating autosaves, re-transcription through the processing thread and
-// playback. Every failure is said in a box (or the log, for autosaves) and
-// leaves the recording as it was.
+// five formats, the rotating autosaves and playback (opening is in
+// MainWindowOpening.cpp). Every failure is said in a box (or the log, for
+// autosaves) and leaves the recording as it was.
 
 #include "MainWindow.h"
 
@@ -95,6 +94,7 @@ void MainWindow::onSaveAs()
         return;
     if (filter == kProjectFilter || filter < 0) {
         mLastSaveRawFileName = name;
+        rememberRecentFile(name);
     } else {
         mLastSaveFileName = name;
         mLastSaveFilter = selected;
@@ -200,94 +200,6 @@ bool MainWindow::saveVnt(const QString& name, bool showErrors)
     return false;
 }
 
-bool MainWindow::openVnt(const QString& name, bool remember)
-{
-    if (!confirmLeavingEdits("Open another tune"))
-        return false;
-    if (remember)
-        mLastSaveRawFileName = name;
-    withdrawFollowedBeat();
-    autosave();
-    ProjectContents project;
-    std::string error;
-    if (!ProjectContents::read(name.toStdString(), project, error)) {
-        QMessageBox::warning(this, "Unable to open file",
-                             QString("There was a problem trying to open the file: %1")
-                                 .arg(QString::fromStdString(error)));
-        return false;
-    }
-    for (const std::string& warning : project.warnings)
-        qWarning().noquote() << QString::fromStdString(name.toStdString() + ": " + warning);
-    const int rate_Hz = static_cast<int>(project.samplingFrequency_Hz);
-    if (rate_Hz != mSettings.recordingFrequency_Hz)
-        qInfo().noquote() << QString("%1 was recorded at %2 Hz (the input runs at %3 Hz): transcribed at its own rate")
-                                 .arg(name)
-                                 .arg(rate_Hz)
-                                 .arg(mSettings.recordingFrequency_Hz);
-    // The project's tune settings and tuning hold while it is open; the
-    // piper's own come back with the next recording.
-    if (!mPlayersTune)
-        mPlayersTune = mSettings.scoreSettings();
-    mSettings.setTune(project.scoreSettings());
-    // A tuning estimated when the recording was made is used again, so the
-    // transcription comes out as it did; only a file without any is
-    // estimated afresh.
-    mRecordingTuning = project.calibration ? project.calibration : project.estimatedTuning;
-    mRecordingTuningEstimated = !project.calibration.has_value();
-    mEstimatedLowA_Hz = 0.0f;
-    applyRecordingTuning();
-    applyGeneralSettings();
-    mViews.dropHeaders();
-    const std::vector<short> samples = std::move(project.samples);
-    project.samples.clear();
-    // The piper's corrections go on the score once it is transcribed.
-    mEditing->clear();
-    mEditing->setEditable(false);
-    mEditing->setEdits(project.scoreEdits);
-    mRecordingClicks.clear();
-    for (const ProjectContents::Click& click : project.clicks)
-        mRecordingClicks.push_back(AudioRecorder::ClickMark{click.position, click.sound});
-    replayRecordingClicks();
-    mLoadedProject = project;
-    mLoadedFromFile = true;
-    const std::vector<char> bytes = utils::encodePcm16(samples);
-    playbackData(QByteArray(bytes.data(), static_cast<int>(bytes.size())), rate_Hz);
-    return true;
-}
-
-void MainWindow::onOpen()
-{
-    const QString name = QFileDialog::getOpenFileName(this, "Select Vantor file", mLastSaveRawFileName,
-                                                      fileFilters()[kProjectFilter]);
-    if (!name.isEmpty())
-        openVnt(name, true);
-}
-
-void MainWindow::onOpenAutosave()
-{
-    qDebug() << "Last autosave:" << mLastAutoSaveFileName;
-    const QString folder = QDir(mSettings.autoSaveDir).absolutePath();
-    auto inside = [&](const QString& file) {
-        return !file.isEmpty() && QFileInfo(file).absolutePath().startsWith(folder);
-    };
-    const QString start = inside(mLastAutoSaveFileName) ? mLastAutoSaveFileName : mSettings.autoSaveDir;
-    const QString name =
-        QFileDialog::getOpenFileName(this, "Select Vantor file", start, fileFilters()[kProjectFilter]);
-    if (name.isEmpty())
-        return;
-    openVnt(name, false);
-    if (inside(name))
-        mLastAutoSaveFileName = name;
-}
-
-void MainWindow::onOpenExample()
-{
-    const QString name = QFileDialog::getOpenFileName(this, "Select Example Vantor file",
-                                                      appResources::path("examples/"), fileFilters()[kProjectFilter]);
-    if (!name.isEmpty())
-        openVnt(name, false);
-}
-
 void MainWindow::autosave()
 {
     if (mLoadedFromFile || mRecordingData.isEmpty() || mSettings.autoSaveCount == 0 || mRecordingAutosaved)
@@ -301,51 +213,6 @@ void MainWindow::autosave()
         mLastAutoSaveFileName = name;
         mRecordingAutosaved = true;
     }
-}
-
-void MainWindow::replayRecordingClicks()
-{
-    if (mProcessor == nullptr)
-        return;
-    // A recording that holds the click is heard with it taken out, whether
-    // the metronome is on now or not.
-    if (!mRecordingClicks.empty())
-        mProcessor->setClickSounds(mClickSounds);
-    mProcessor->setReplayClicks(mRecordingClicks);
-}
-
-void MainWindow::onRetranscribe()
-{
-    if (!confirmLosingEdits("Re-transcribe", static_cast<int>(mEditing->edits().size())))
-        return;
-    mEditing->clear();
-    replayRecordingClicks();
-    playbackData(mRecordingData, mRecordingRate_Hz);
-}
-
-void MainWindow::playbackData(QByteArray data, int rate_Hz)
-{
-    if (mProcessor == nullptr)
-        return;
-    mProcessor->resetTranscription();
-    // The same recording again: where it came from and whether it was
-    // autosaved stand.
-    const bool fromFile = mLoadedFromFile;
-    const bool autosaved = mRecordingAutosaved;
-    reset();
-    mLoadedFromFile = fromFile;
-    mRecordingAutosaved = autosaved;
-    mSavedPlaybackData = data;
-    mRecordingRate_Hz = rate_Hz;
-    if (data.isEmpty())
-        return;
-    disconnect(mRecorderWrapper, &AudioRecorderWrapper::dataReceived, mProcessor, &AudioProcessor::processData);
-    // A recording made at another rate is transcribed at its own.
-    mProcessor->setDataParams(PitchFinder::DataParams(kNotifySamples, static_cast<std::uint32_t>(rate_Hz)));
-    mProcessor->enableTranscription(true);
-    mPlayback = true;
-    setActionStates(true);
-    mProcessor->playbackData(data, kPlaybackChunk_B);
 }
 
 void MainWindow::onStartAudioPlayback()

@@ -42,6 +42,7 @@ void MainWindow::onStartRecording()
     if (!confirmLeavingEdits("Record"))
         return;
     withdrawFollowedBeat();
+    releaseFollowBeatForFile();
     autosave();
     mEditing->clear();
     mEditing->setEditable(false);
@@ -130,20 +131,11 @@ void MainWindow::onStop()
         return;
     mProcessor->enableTranscription(false);
     if (mPlayback) {
-        mProcessor->stopPlayback();
-        mPlayback = false;
-        mRecordingData = mSavedPlaybackData;
-        mNextRenderTime_s = 0.0f;
-        mSavedPlaybackData.clear();
-        applyClickSounds();
-        // Live input again, at the input's rate.
-        mProcessor->setDataParams(PitchFinder::DataParams(
-            kNotifySamples, static_cast<std::uint32_t>(mSettings.recordingFrequency_Hz)));
-        connect(mRecorderWrapper, &AudioRecorderWrapper::dataReceived, mProcessor, &AudioProcessor::processData,
-                Qt::UniqueConnection);
-    } else if (mRecording) {
-        // (A replay keeps the recording it replayed: the recorder holds only
-        // live audio then.)
+        // A stored recording being transcribed: the tune shown stays.
+        cancelTranscription();
+        return;
+    }
+    if (mRecording) {
         mRecordingData = mRecorderWrapper->recordedData();
         if (AudioRecorder* recorder = mRecorderWrapper->recorder())
             mRecordingClicks = recorder->clicksSince(0);

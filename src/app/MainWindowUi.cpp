@@ -181,6 +181,10 @@ void MainWindowUi::setup(QMainWindow* window)
     QMenu* file = window->menuBar()->addMenu("&File");
     for (QAction* item : {open, openAutosave, openExample, saveAs})
         file->addAction(item);
+    // Filled by the window from the files opened last.
+    recentMenu = new QMenu("Open &Recent", window);
+    recentMenu->setObjectName("recentMenu");
+    file->insertMenu(saveAs, recentMenu);
     file->addSeparator();
     file->addAction(exit);
     editMenu = window->menuBar()->addMenu("&Edit");

@@ -43,6 +43,7 @@ struct MainWindowUi {
     QAction* exit = nullptr;
     // Filled by the score editing.
     QMenu* editMenu = nullptr;
+    QMenu* recentMenu = nullptr;
     QAction* tuneDetails = nullptr;
     QAction* followBeat = nullptr;
     QAction* settings = nullptr;

@@ -21,6 +21,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -210,7 +211,6 @@ void MainWindow::reset()
     mClickTimer.stop();
     mMetronome.reset();
     mRecordingData.clear();
-    mSavedPlaybackData.clear();
     mRecordingAutosaved = false;
     mNextRenderTime_s = 0.0f;
     mFullRerender = false;
@@ -239,12 +239,6 @@ void MainWindow::onClear()
     resetViews();
 }
 
-void MainWindow::onPlaybackFinished()
-{
-    if (mPlayback)
-        onStop();
-}
-
 void MainWindow::onInternalError(QString text)
 {
     if (mInternalErrorShown)
@@ -255,9 +249,9 @@ void MainWindow::onInternalError(QString text)
     if (mProcessor != nullptr)
         mProcessor->setAudioRecorder(nullptr);
     QMetaObject::invokeMethod(mRecorderWrapper, "stop");
-    QByteArray recording = mRecording ? mRecorderWrapper->recordedData() : mRecordingData;
-    if (mPlayback)
-        recording = mSavedPlaybackData;
+    cancelTranscription();
+    hideTranscribeDialog();
+    const QByteArray recording = mRecording ? mRecorderWrapper->recordedData() : mRecordingData;
     const bool recorded = mRecording;
     mRecording = false;
     mPlayback = false;

@@ -68,7 +68,8 @@ int main(int argc, char* argv[])
         "VANTOR_INPUT_FILE.",
         "FILE");
     parser.addOption(inputFile);
-    parser.addPositionalArgument("file", "A Vantor project (.vnt) to open.", "[file]");
+    parser.addPositionalArgument("file", "A Vantor project (.vnt) or a recording (WAVE, FLAC, Ogg, AIFF, MP3...) to open.",
+                                 "[file]");
     parser.process(application);
     const audioDevices::InputFile input = chooseInputFile(parser.value(inputFile));
 
@@ -84,9 +85,9 @@ int main(int argc, char* argv[])
     });
     if (!parser.positionalArguments().isEmpty()) {
         // Opened once the processing thread is there to transcribe it.
-        const QString project = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
+        const QString file = QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
         QObject::connect(window.get(), &MainWindow::audioReady, window.get(),
-                         [&window, project] { window->openVnt(project, true); }, Qt::QueuedConnection);
+                         [&window, file] { window->openFile(file, true); }, Qt::QueuedConnection);
     }
     const int code = application.exec();
     window.reset();

@@ -10,6 +10,7 @@
 #include "AudioProcessor.h"
 #include "MainWindowFixture.h"
 #include "RowsView.h"
+#include "ScoreEditing.h"
 #include "SettingsDialog.h"
 
 #include <QCheckBox>
@@ -17,6 +18,8 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 
@@ -84,6 +87,68 @@ TEST_F(MainWindowFilesTest, EveryExampleOpensAndTranscribesAsTheCommandLineDoes)
     }
     signatures.removeDuplicates();
     EXPECT_GE(signatures.size(), 3) << signatures.join(", ").toStdString();
+}
+
+// A recording made elsewhere, in every format sox writes and libsndfile
+// reads, at another rate and in stereo: opened in the window it gives the
+// notes vantor-transcribe gives, its beat followed, and goes to the recent
+// files. A second opening cancelled leaves the tune shown as it was.
+TEST_F(MainWindowFilesTest, EveryAudioFormatOpensAsTheCommandLineTranscribesItAndCancelChangesNothing)
+{
+    const QString sox = QStandardPaths::findExecutable("sox");
+    if (sox.isEmpty())
+        GTEST_SKIP() << "sox is not installed";
+    auto convert = [&](const QString& name, const QStringList& effects) {
+        const QString path = fileDir.filePath(name);
+        EXPECT_EQ(QProcess::execute(sox, QStringList{kExample, path, "trim", "0", "12"} + effects), 0) << name.toStdString();
+        return path;
+    };
+    open(kExample, 1.0);
+    const std::vector<std::pair<QString, QStringList>> cases = {
+        {"tune.wav", {}}, {"tune.flac", {}}, {"tune.ogg", {}}, {"tune.aiff", {}}, {"tune.mp3", {}},
+        {"tune_48k.wav", {"rate", "48000"}}, {"tune_stereo.flac", {"channels", "2"}}};
+    for (const auto& [name, effects] : cases) {
+        const QString path = convert(name, effects);
+        ASSERT_TRUE(window->openFile(path, true)) << name.toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isPlayingBack(); }, 30000));
+        const AudioData audio = savedWave(path);
+        const TranscriptionResult expected =
+            transcribeRecording(audio.samples, audio.samplingFrequency_Hz, TranscriptionOptions());
+        EXPECT_EQ(window->lastMelody(), expected.melody) << name.toStdString();
+        EXPECT_EQ(window->lastGracenotes(), expected.gracing) << name.toStdString();
+        EXPECT_GT(expected.melody.size(), 10u) << name.toStdString();
+        EXPECT_EQ(window->recordingRate_Hz(), static_cast<int>(audio.samplingFrequency_Hz)) << name.toStdString();
+        EXPECT_EQ(window->recording().size(), static_cast<int>(2 * audio.samples.size())) << name.toStdString();
+        EXPECT_EQ(window->settings().tuneName, QFileInfo(name).completeBaseName());
+        EXPECT_TRUE(find<QAction>("followBeatAction")->isChecked());
+        EXPECT_EQ(window->recentFiles().value(0), QFileInfo(path).absoluteFilePath());
+    }
+
+    // Saved as a project, it opens as one.
+    const QString project = fileDir.filePath("imported.vnt");
+    ASSERT_TRUE(window->saveVnt(project, true));
+    const NoteMap melody = window->lastMelody();
+    openProject(project);
+    EXPECT_EQ(window->lastMelody(), melody);
+
+    // A longer recording, cancelled as soon as it starts: nothing changes.
+    const QString longer = fileDir.filePath("long.wav");
+    ASSERT_EQ(QProcess::execute(sox, {kExample, longer, "repeat", "3"}), 0);
+    const QByteArray recording = window->recording();
+    const QString bww = QString::fromStdString(scoreBww(window->editing()->score(), window->settings().scoreSettings()));
+    const QString tuneName = window->settings().tuneName;
+    ASSERT_TRUE(window->openFile(longer, false));
+    auto* progress = find<QProgressDialog>("transcribeDialog");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return progress->isVisible(); }, 5000));
+    screenshot("transcribe_progress");
+    QTest::mouseClick(progress->findChild<QPushButton*>(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->isPlayingBack(); }, 30000));
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_EQ(window->recording(), recording);
+    EXPECT_EQ(window->lastMelody(), melody);
+    EXPECT_EQ(window->settings().tuneName, tuneName);
+    EXPECT_EQ(QString::fromStdString(scoreBww(window->editing()->score(), window->settings().scoreSettings())), bww);
+    EXPECT_TRUE(window->statusBar()->currentMessage().contains("cancelled"));
 }
 
 // One project open in the window, saved in each format, through Save As,
@@ -204,7 +269,8 @@ TEST_F(MainWindowFilesTest, EverySaveFormatWritesWhatTheWindowHoldsAndFailuresCh
     // refused, and the window keeps what it holds.
     const NoteMap melody = window->lastMelody();
     const QString truncated = write("truncated.vnt", contents(source).left(200));
-    for (const QString& bad : {truncated, kExample, fileDir.filePath("missing.vnt")}) {
+    const QString text = write("notes.wav", "neither a project nor a recording");
+    for (const QString& bad : {truncated, text, fileDir.filePath("missing.vnt")}) {
         closer.clear();
         EXPECT_FALSE(window->openVnt(bad, false)) << bad.toStdString();
         ASSERT_EQ(closer.seen().size(), 1);
