@@ -271,6 +271,29 @@ float PipeTuneRenderer::calcBarWidth(const PipeTuneModel::Bar& bar, float spacin
 
 QPixmap PipeTuneRenderer::render(const PipeTuneModel& model, int row)
 {
+    const std::optional<Layout> layout = layOut(model, row);
+    if (!layout)
+        return QPixmap();
+    QPixmap pixmap(layout->size);
+    pixmap.fill(Qt::white);
+    QPainter painter(&pixmap);
+    paintLayout(painter, model, *layout);
+    return pixmap;
+}
+
+QSize PipeTuneRenderer::render(QPainter& painter, const PipeTuneModel& model, int row)
+{
+    const std::optional<Layout> layout = layOut(model, row);
+    if (!layout)
+        return QSize();
+    painter.save();
+    paintLayout(painter, model, *layout);
+    painter.restore();
+    return layout->size;
+}
+
+std::optional<PipeTuneRenderer::Layout> PipeTuneRenderer::layOut(const PipeTuneModel& model, int row)
+{
     struct Row {
         std::vector<float> widths;
         std::vector<float> gaps;
@@ -303,7 +326,7 @@ QPixmap PipeTuneRenderer::render(const PipeTuneModel& model, int row)
         mBiggestRowWidth = open.widths.empty() ? 0.0f : rowWidth;
     mRowCount = static_cast<int>(rows.size());
     if (!(mBiggestRowWidth > 0.0f))
-        return QPixmap();
+        return std::nullopt;
     mBiggestRowWidth = std::max(mBiggestRowWidth, mMinimumScoreWidth);
 
     if (row == -2)
@@ -314,7 +337,7 @@ QPixmap PipeTuneRenderer::render(const PipeTuneModel& model, int row)
     else if (row < mRowCount)
         rowsDrawn = 1;
     else
-        return QPixmap();
+        return std::nullopt;
 
     // Each bar takes its share of the slack by widening its gaps.
     std::vector<std::vector<float>> factors(rows.size());
@@ -331,10 +354,20 @@ QPixmap PipeTuneRenderer::render(const PipeTuneModel& model, int row)
         }
     }
 
-    QPixmap pixmap(static_cast<int>(std::round(2.0f * static_cast<float>(mSideMargin) + mBiggestRowWidth)),
-                   static_cast<int>(std::round(std::max(10.0f, static_cast<float>(rowPitch() * rowsDrawn)))));
-    pixmap.fill(Qt::white);
-    QPainter painter(&pixmap);
+    Layout layout;
+    layout.row = row;
+    layout.rowsDrawn = rowsDrawn;
+    layout.factors = std::move(factors);
+    layout.size = QSize(static_cast<int>(std::round(2.0f * static_cast<float>(mSideMargin) + mBiggestRowWidth)),
+                        static_cast<int>(std::round(std::max(10.0f, static_cast<float>(rowPitch() * rowsDrawn)))));
+    return layout;
+}
+
+void PipeTuneRenderer::paintLayout(QPainter& painter, const PipeTuneModel& model, const Layout& layout)
+{
+    const int row = layout.row;
+    const int rowsDrawn = layout.rowsDrawn;
+    const std::vector<std::vector<float>>& factors = layout.factors;
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setPen(QPen(Qt::black, 2));
@@ -396,7 +429,6 @@ QPixmap PipeTuneRenderer::render(const PipeTuneModel& model, int row)
             }
         }
     }
-    return pixmap;
 }
 
 void PipeTuneRenderer::drawTie(QPainter* painter, const PipeTuneModel::Item& item, float headX, float headY)

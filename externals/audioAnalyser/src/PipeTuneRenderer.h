@@ -17,6 +17,7 @@
 #include <QPixmap>
 #include <QPointF>
 #include <QRectF>
+#include <QSize>
 
 #include <optional>
 
@@ -49,6 +50,10 @@ public:
     // all rows, -2: the last, any other non-negative value that row.
     QPixmap render(const NoteMap& melody, const NoteMap& gracenotes, float timeShift_s, float beatInterval_s,
                    int beatsPerBar, float secondsPerRow, int row);
+    // The picture render(model, row) gives, painted with painter (any
+    // device, any transform) with its top left at the painter's origin and
+    // no background; its size, empty when there is nothing to draw.
+    QSize render(QPainter& painter, const PipeTuneModel& model, int row);
 
     int numRows() const { return mRowCount; }
     // Every item the last score render drew, in playing order.
@@ -92,6 +97,19 @@ public:
     float drawStaffSignatures(QPainter* painter, const PipeTuneModel& model, int row, float x, float y);
 
 private:
+    // What a score render measured: the row asked for (-1 for all), how
+    // many rows are drawn, each row's bar spacing factors, the picture's size.
+    struct Layout {
+        int row = -1;
+        int rowsDrawn = 0;
+        std::vector<std::vector<float>> factors;
+        QSize size;
+    };
+    // Measures the whole model and justifies its rows; none when there is
+    // nothing to draw or no such row.
+    std::optional<Layout> layOut(const PipeTuneModel& model, int row);
+    void paintLayout(QPainter& painter, const PipeTuneModel& model, const Layout& layout);
+
     // A line between two points, when there is a painter.
     static void line(QPainter* painter, float x1, float y1, float x2, float y2);
     // Small notes for the gracenotes of names, 2 pixels apart, beamed when
