@@ -39,15 +39,13 @@ int widthFor(const std::map<int, QPixmap>& rows)
     return width;
 }
 
-QPixmap paint(int width, const TuneDetails& details)
+void draw(QPainter& painter, int width, const TuneDetails& details)
 {
-    QPixmap header(width, kHeight);
-    header.fill(Qt::white);
-    QPainter painter(&header);
+    painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setPen(Qt::black);
-    QRect area = header.rect().adjusted(kMargin_px, kMargin_px, -kMargin_px, -kMargin_px);
+    QRect area = QRect(0, 0, width, kHeight).adjusted(kMargin_px, kMargin_px, -kMargin_px, -kMargin_px);
 
     painter.setFont(fontOf(kTitleSize_px, false));
     painter.drawText(area, Qt::AlignHCenter | Qt::AlignTop, details.name);
@@ -60,6 +58,15 @@ QPixmap paint(int width, const TuneDetails& details)
     area.setTop(area.top() + kBrandOffset_px);
     painter.setFont(fontOf(kBrandSize_px, true));
     painter.drawText(area, Qt::AlignRight | Qt::AlignTop, "Vantor");
+    painter.restore();
+}
+
+QPixmap paint(int width, const TuneDetails& details)
+{
+    QPixmap header(width, kHeight);
+    header.fill(Qt::white);
+    QPainter painter(&header);
+    draw(painter, width, details);
     return header;
 }
 

@@ -16,6 +16,8 @@
 #include <QPixmap>
 #include <QString>
 
+class QPainter;
+
 #include <map>
 
 struct TuneDetails {
@@ -33,6 +35,9 @@ constexpr int kMinimumWidth = 400;
 int widthFor(const std::map<int, QPixmap>& rows);
 // The header of that width.
 QPixmap paint(int width, const TuneDetails& details);
+// The same drawn with painter at its origin, without the white background
+// (the printed pages draw it this way).
+void draw(QPainter& painter, int width, const TuneDetails& details);
 // The header followed by the rows in index order, each at the left edge, on
 // white, as wide as the widest; with no rows the empty picture, scaled
 // smoothly to the header's width, stands in for them (null when it is null).
