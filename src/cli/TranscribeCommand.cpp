@@ -122,6 +122,14 @@ std::vector<Option> makeOptions()
         pathOption("--wav", "save the recording as WAVE", &Command::wavPath),
         pathOption("--png", "write the sheet music as PNG", &Command::pngPath),
         pathOption("--timing-png", "write the timing view as PNG", &Command::timingPngPath),
+        pathOption("--pdf", "write the sheet music as PDF, on pages to print", &Command::pdfPath),
+        {"--paper", "a4|letter", "the PDF's paper (default: the locale's, Letter in North America)",
+         [](const std::string& value, Command& command) -> Refusal {
+             if (value != "a4" && value != "letter")
+                 return "takes a4 or letter, not \"" + value + "\"";
+             command.paper = value;
+             return std::nullopt;
+         }},
         {"--secs-per-row", "S", "seconds per row of the timing view, 1..60 (default 5)",
          numberOption<Command>(bounds::kSecondsPerRow_s.minimum, bounds::kSecondsPerRow_s.maximum,
                                inRange(bounds::kSecondsPerRow_s, "seconds"),
@@ -163,7 +171,7 @@ std::vector<Option> makeOptions()
 bool TranscribeCommand::printsListing() const
 {
     return jsonPath.empty() && bwwPath != "-" && vntPath != "-" && wavPath != "-" && pngPath != "-"
-           && timingPngPath != "-";
+           && timingPngPath != "-" && pdfPath != "-";
 }
 
 const std::vector<CommandLineOption<TranscribeCommand>>& transcribeOptions()
@@ -201,7 +209,7 @@ CommandLineResult<TranscribeCommand> parseTranscribeCommand(const std::vector<st
     const Command& command = result.settings;
     int toStdout = 0;
     for (const std::string* path : {&command.jsonPath, &command.bwwPath, &command.vntPath, &command.wavPath,
-                                    &command.pngPath, &command.timingPngPath})
+                                    &command.pngPath, &command.timingPngPath, &command.pdfPath})
         toStdout += *path == "-" ? 1 : 0;
     if (command.vntPath == "-") {
         result.outcome = CommandLineResult<Command>::UsageError;

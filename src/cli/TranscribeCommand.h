@@ -20,6 +20,9 @@ struct TranscribeCommand {
     std::string wavPath;
     std::string pngPath;
     std::string timingPngPath;
+    std::string pdfPath;
+    // "a4" or "letter"; empty: the locale's.
+    std::string paper;
     float secondsPerRow = 5.0f;
     TranscriptionOptions options;
     bool tuningGiven = false;

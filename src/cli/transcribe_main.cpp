@@ -1,8 +1,8 @@
 // vantor-transcribe: transcribes a chanter recording without any user
 // interface. Reads any file libsndfile reads, or a Vantor project file,
 // transcribes it as the application does (or in one shot), prints the notes
-// or writes them as pipe-notes/1 JSON, and writes the score as BWW and PNG,
-// the recording as a project file or as WAVE.
+// or writes them as pipe-notes/1 JSON, and writes the score as BWW, PNG and
+// PDF, the recording as a project file or as WAVE.
 
 #include "AudioFileReader.h"
 #include "FileSaving.h"
@@ -11,6 +11,7 @@
 #include "RecordingTranscriber.h"
 #include "ScoreEdit.h"
 #include "ScoreImages.h"
+#include "ScorePages.h"
 #include "ScoreSettings.h"
 #include "TranscribeCommand.h"
 #include "TranscriptionOutput.h"
@@ -19,6 +20,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLocale>
 #include <QString>
 
 #include <algorithm>
@@ -153,7 +155,7 @@ int run(int argc, char** argv)
     TranscribeCommand command = parsed.settings;
 
     for (const std::string* path : {&command.jsonPath, &command.bwwPath, &command.vntPath, &command.wavPath,
-                                    &command.pngPath, &command.timingPngPath}) {
+                                    &command.pngPath, &command.timingPngPath, &command.pdfPath}) {
         if (!path->empty() && *path != "-" && isSameFile(*path, command.input)) {
             std::cerr << "vantor-transcribe: " << *path << ": is the input; choose another name for the output\n";
             return 2;
@@ -257,8 +259,8 @@ int run(int argc, char** argv)
     attempt(command.wavPath, [&](std::string& message) {
         return writeOutput(command.wavPath, waveFileBytes(project.samples, project.samplingFrequency_Hz), message);
     });
-    if (!command.pngPath.empty() || !command.timingPngPath.empty()) {
-        // The images need a Qt Gui application; without a display it draws
+    if (!command.pngPath.empty() || !command.timingPngPath.empty() || !command.pdfPath.empty()) {
+        // The images and pages need a Qt Gui application; without a display it draws
         // offscreen.
         if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
             && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
@@ -284,6 +286,24 @@ int run(int argc, char** argv)
             std::string why;
             const QImage image = timingImage(result, score, command.secondsPerRow, why);
             return writeImage(command.timingPngPath, image, why, message);
+        });
+        attempt(command.pdfPath, [&](std::string& message) {
+            if (noScore)
+                return shiftLeavesNoScore(command.pdfPath, message);
+            const ScorePages pages(model, score);
+            if (pages.rowCount() == 0) {
+                message = command.pdfPath + ": there are no notes to draw";
+                return false;
+            }
+            const QPageSize::PageSizeId paper = command.paper.empty() ? ScorePages::defaultPaper(QLocale())
+                                                : command.paper == "letter" ? QPageSize::Letter
+                                                                            : QPageSize::A4;
+            const QByteArray pdf = pages.pdf(ScorePages::pageLayout(paper));
+            if (pdf.isEmpty()) {
+                message = command.pdfPath + ": cannot draw the pages";
+                return false;
+            }
+            return writeOutput(command.pdfPath, pdf, message);
         });
     }
     attempt(command.jsonPath, [&](std::string& message) {
