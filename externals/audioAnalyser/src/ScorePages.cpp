@@ -86,7 +86,7 @@ float ScorePages::staffHeight_mm(const QPageLayout& layout) const
     return static_cast<float>(mStaffHeight_px) * frameOf(layout).points_per_px / kPoints_per_mm;
 }
 
-bool ScorePages::paint(QPagedPaintDevice& device) const
+bool ScorePages::paint(QPagedPaintDevice& device, int fromPage, int toPage) const
 {
     const QPageLayout layout = device.pageLayout();
     const Frame frame = frameOf(layout);
@@ -105,8 +105,10 @@ bool ScorePages::paint(QPagedPaintDevice& device) const
     QFont numberFont;
     numberFont.setPixelSize(std::max(1, static_cast<int>(std::lround(kPageNumberSize_pt / frame.points_per_px))));
     const int pages = breaks.pageCount();
-    for (int page = 0; page < pages; ++page) {
-        if (page > 0)
+    const int first = fromPage > 0 ? std::min(fromPage, pages) - 1 : 0;
+    const int last = toPage > 0 ? std::min(toPage, pages) - 1 : pages - 1;
+    for (int page = first; page <= last; ++page) {
+        if (page > first)
             device.newPage();
         if (page == 0)
             scoreHeader::draw(painter, static_cast<int>(frame.width_px), scoreHeader::details(mScore));

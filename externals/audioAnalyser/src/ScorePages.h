@@ -45,9 +45,10 @@ public:
     PageBreaks pageBreaks(const QPageLayout& layout) const;
     // The staff height on that paper.
     float staffHeight_mm(const QPageLayout& layout) const;
-    // Paints every page on device (a QPdfWriter, a QPrinter) in its page
+    // Paints the pages fromPage to toPage (from 1; as QPrinter gives them,
+    // 0 and 0 for all) on device (a QPdfWriter, a QPrinter) in its page
     // layout; false when no painter can be opened on it.
-    bool paint(QPagedPaintDevice& device) const;
+    bool paint(QPagedPaintDevice& device, int fromPage = 0, int toPage = 0) const;
     // The pages as a PDF document, titled with the tune's name.
     QByteArray pdf(const QPageLayout& layout) const;
 
