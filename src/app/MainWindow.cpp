@@ -158,6 +158,9 @@ void MainWindow::connectActions()
         redeliverLastResult();
     });
     connect(mUi.saveAs, &QAction::triggered, this, &MainWindow::onSaveAs);
+    connect(mUi.exportPdf, &QAction::triggered, this, &MainWindow::onExportPdf);
+    connect(mUi.printPreview, &QAction::triggered, this, &MainWindow::onPrintPreview);
+    connect(mUi.printScore, &QAction::triggered, this, &MainWindow::onPrint);
     connect(mUi.open, &QAction::triggered, this, &MainWindow::onOpen);
     connect(mUi.openAutosave, &QAction::triggered, this, &MainWindow::onOpenAutosave);
     connect(mUi.openExample, &QAction::triggered, this, &MainWindow::onOpenExample);
@@ -378,7 +381,7 @@ void MainWindow::setActionStates(bool busy)
     mUi.stop->setEnabled(busy);
     for (QAction* action : {mUi.record, mUi.calibrate, mUi.zoom100, mUi.zoom50, mUi.settings, mUi.tuneDetails,
                             mUi.help, mUi.about, mUi.clear, mUi.retranscribe, mUi.openExample, mUi.playAudio,
-                            mUi.open, mUi.openAutosave, mUi.saveAs})
+                            mUi.open, mUi.openAutosave, mUi.saveAs, mUi.exportPdf, mUi.printPreview, mUi.printScore})
         action->setEnabled(!busy);
     mUi.bpm->setEnabled(!busy);
     mUi.recentMenu->setEnabled(!busy);

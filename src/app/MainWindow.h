@@ -143,6 +143,10 @@ public slots:
     void onSettings();
     void onTuneDetails();
     void onHelp(bool checked = false);
+    // The sheet music on pages (MainWindowPrinting.cpp).
+    void onExportPdf();
+    void onPrintPreview();
+    void onPrint();
     void onAbout(bool checked = false);
 
 public:
@@ -153,6 +157,8 @@ public:
     bool saveTimingPng(const QString& name);
     bool saveWav(const QString& name);
     bool saveVnt(const QString& name, bool showErrors);
+    // The sheet music as PDF on the locale's paper.
+    bool savePdf(const QString& name);
     // Opens a project (its details, tempo, calibration and recording) or an
     // audio file, which is then transcribed in the processing thread under a
     // progress dialog; the tune shown changes only when that is done. False

@@ -158,6 +158,11 @@ void MainWindowUi::setup(QMainWindow* window)
     tools->addWidget(new QLabel("Time Shift: ", tools));
     tools->addWidget(timeShift);
 
+    exportPdf = action(window, "exportPdfAction", "Export &PDF...", QString(), QKeySequence(),
+                       "Save the sheet music as PDF, on pages to print");
+    printPreview = action(window, "printPreviewAction", "Print Pre&view...", QString(), QKeySequence(),
+                          "See the sheet music's pages as they will print");
+    printScore = action(window, "printAction", "&Print...", QString(), QKeySequence::Print, "Print the sheet music");
     exit = action(window, "exitAction", "E&xit", QString(), QKeySequence::Quit, "Quit Vantor");
     tuneDetails = action(window, "tuneDetailsAction", "&Tune details...", QString(), QKeySequence(),
                          "The tune's name, type and composer");
@@ -179,7 +184,7 @@ void MainWindowUi::setup(QMainWindow* window)
     zoomGroup->addAction(zoom50);
 
     QMenu* file = window->menuBar()->addMenu("&File");
-    for (QAction* item : {open, openAutosave, openExample, saveAs})
+    for (QAction* item : {open, openAutosave, openExample, saveAs, exportPdf, printPreview, printScore})
         file->addAction(item);
     // Filled by the window from the files opened last.
     recentMenu = new QMenu("Open &Recent", window);

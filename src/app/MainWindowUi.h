@@ -40,6 +40,9 @@ struct MainWindowUi {
     QDoubleSpinBox* timeShift = nullptr;
 
     // Menus.
+    QAction* exportPdf = nullptr;
+    QAction* printPreview = nullptr;
+    QAction* printScore = nullptr;
     QAction* exit = nullptr;
     // Filled by the score editing.
     QMenu* editMenu = nullptr;
