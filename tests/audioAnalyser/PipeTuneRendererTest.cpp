@@ -51,6 +51,15 @@ TEST(PipeTuneRenderer, RowSelectionAndImageSizeAndNothingToDrawGivesANullPixmap)
     EXPECT_TRUE(renderer.render(threeRows(), 7).isNull());
     renderer.setMinimumScoreWidth(1000.0f);
     EXPECT_EQ(renderer.render(threeRows(), 0).width(), 1040);
+
+    // Painted with a painter of one's own (a printer's), the same picture.
+    QImage painted(1040, 120, QImage::Format_RGB32);
+    painted.fill(Qt::white);
+    QPainter painter(&painted);
+    EXPECT_EQ(renderer.render(painter, threeRows(), 1), QSize(1040, 120));
+    EXPECT_TRUE(renderer.render(painter, threeRows(), 3).isEmpty());
+    painter.end();
+    EXPECT_EQ(painted, renderer.render(threeRows(), 1).toImage().convertToFormat(QImage::Format_RGB32));
 }
 
 TEST(PipeTuneRenderer, TimingViewRowsBeatsAndOnsets)

@@ -43,6 +43,8 @@ TEST(TranscribeCommand, EveryOptionReachesItsSetting)
         {{"--wav", "o.wav"}, [](const auto& c) { return c.wavPath == "o.wav"; }},
         {{"--png", "o.png"}, [](const auto& c) { return c.pngPath == "o.png"; }},
         {{"--timing-png", "t.png"}, [](const auto& c) { return c.timingPngPath == "t.png"; }},
+        {{"--pdf", "-"}, [](const auto& c) { return c.pdfPath == "-" && !c.printsListing(); }},
+        {{"--paper", "letter"}, [](const auto& c) { return c.paper == "letter"; }},
         {{"--secs-per-row", "7.5"}, [](const auto& c) { return c.secondsPerRow == 7.5f; }},
         {{"--bpm", "80"}, [](const auto& c) { return c.bpm == 80.0f; }},
         {{"--time-signature", "6/8"}, [](const auto& c) { return c.timeSignature == std::make_pair(6, 8); }},
@@ -78,6 +80,7 @@ TEST(TranscribeCommand, RefusesEveryBadValueWithAMessageNamingTheOption)
         {"--min-peak", ""},          {"--secs-per-row", "0"},  {"--bpm", "0"},           {"--bpm", "-72"},
         {"--time-signature", "5/4"}, {"--time-signature", "4"}, {"--time-shift", "soon"},
         {"--bars-per-row", "0"},     {"--bars-per-row", "2.5"}, {"--bars-per-row", "17"},
+        {"--paper", "A4"},           {"--paper", "legal"},
         // Beyond the ranges every input is held to.
         {"--bpm", "1e9"},            {"--bpm", "19"},          {"--time-shift", "30000"}, {"--time-shift", "nan"},
         {"--lowA", "10000"},         {"--lowA", "1e-30"},      {"--tuning", "LA=480,LG=1e30"},
@@ -100,6 +103,7 @@ TEST(TranscribeCommand, RefusesMalformedCommandLines)
         {{"--frobnicate", "a.wav"}, "unknown option --frobnicate"},
         {{"--json", "-", "--bww", "-", "a.wav"}, "only one output can go to standard output (\"-\")"},
         {{"--wav", "-", "--png", "-", "a.wav"}, "only one output can go to standard output (\"-\")"},
+        {{"--pdf", "-", "--bww", "-", "a.wav"}, "only one output can go to standard output (\"-\")"},
         {{"--vnt", "-", "a.wav"}, "--vnt needs a file: a project cannot go to standard output"},
     };
     for (const auto& [arguments, message] : rows) {
