@@ -2,7 +2,7 @@
 // nothing to print before a recording; then an example, one bar a row so
 // that it runs over pages, exported as PDF through the File menu's action
 // and its file dialog, and shown in the print preview, both with the pages
-// the layout gives the score the window shows.
+// the layout gives the score the window shows; Print opens its dialog.
 
 #include "MainWindowFixture.h"
 #include "PdfPages.h"
@@ -63,6 +63,12 @@ TEST_F(MainWindowPrintingTest, ExportsAndPreviewsThePagesOfTheScoreShown)
     });
     find<QAction>("printPreviewAction")->trigger();
     EXPECT_EQ(previewed, expected);
+
+    // Print asks where and what first; closed, it prints nothing.
+    closer.inspectWith(nullptr);
+    closer.clear();
+    find<QAction>("printAction")->trigger();
+    EXPECT_EQ(firstSeen(), "Print");
 }
 
 } // namespace
