@@ -22,6 +22,8 @@ packages=(
     pulseaudio-utils
     xvfb
     xauth
+    sox
+    libsox-fmt-mp3
 )
 
 missing=()
