@@ -101,7 +101,7 @@ void MainWindowUi::setup(QMainWindow* window)
     openAutosave = action(window, "openAutosaveAction", "Open autosave", ":/icons/open_autosave.svg",
                           QKeySequence("Ctrl+O"), "Open an autosaved recording (Ctrl+O)");
     open = action(window, "openAction", "Open", ":/icons/open.svg", QKeySequence("Shift+Ctrl+O"),
-                  "Open a Vantor file (Shift+Ctrl+O)");
+                  "Open a Vantor file or a recording (Shift+Ctrl+O)");
     openExample = action(window, "openExampleAction", "Open example", ":/icons/open_example.svg", QKeySequence(),
                          "Open one of the example tunes");
     saveAs = action(window, "saveAsAction", "Save as", ":/icons/save.svg", QKeySequence("Ctrl+S"),
@@ -184,12 +184,19 @@ void MainWindowUi::setup(QMainWindow* window)
     zoomGroup->addAction(zoom50);
 
     QMenu* file = window->menuBar()->addMenu("&File");
-    for (QAction* item : {open, openAutosave, openExample, saveAs, exportPdf, printPreview, printScore})
-        file->addAction(item);
     // Filled by the window from the files opened last.
     recentMenu = new QMenu("Open &Recent", window);
     recentMenu->setObjectName("recentMenu");
-    file->insertMenu(saveAs, recentMenu);
+    // Opening, then what goes out as files, then paper.
+    for (QAction* item : {open, openAutosave, openExample})
+        file->addAction(item);
+    file->addMenu(recentMenu);
+    file->addSeparator();
+    for (QAction* item : {saveAs, exportPdf})
+        file->addAction(item);
+    file->addSeparator();
+    for (QAction* item : {printPreview, printScore})
+        file->addAction(item);
     file->addSeparator();
     file->addAction(exit);
     editMenu = window->menuBar()->addMenu("&Edit");
