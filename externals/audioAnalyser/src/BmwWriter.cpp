@@ -1,6 +1,7 @@
 #include "BmwWriter.h"
 
 #include "BmwCode.h"
+#include "utils.h"
 
 #include <QDebug>
 
@@ -21,20 +22,9 @@ std::string headerField(const std::string& text)
     std::string field;
     std::size_t i = 0;
     while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead & 0xe0) == 0xc0 ? 2 : (lead & 0xf0) == 0xe0 ? 3
-                                                 : (lead & 0xf8) == 0xf0 ? 4 : 0;
-        char32_t point = length == 1 ? lead : length == 2 ? lead & 0x1f : length == 3 ? lead & 0x0f : lead & 0x07;
-        bool valid = length > 0 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xc0) == 0x80;
-            point = (point << 6) | (next & 0x3f);
-        }
-        // Overlong forms, surrogates and points beyond Unicode are not UTF-8.
-        constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        valid = valid && point >= kSmallest[length] && point <= 0x10ffff && (point < 0xd800 || point > 0xdfff);
-        if (!valid) {
+        char32_t point = 0;
+        const std::size_t length = utils::decodeUtf8(text, i, point);
+        if (length == 0) {
             field += '?';
             ++i;
             continue;

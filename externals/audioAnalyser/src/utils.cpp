@@ -159,6 +159,27 @@ std::vector<char> encodePcm16(const std::vector<short>& samples)
     return bytes;
 }
 
+std::size_t decodeUtf8(const std::string& text, std::size_t i, char32_t& point)
+{
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : (lead & 0xe0) == 0xc0 ? 2 : (lead & 0xf0) == 0xe0 ? 3
+                                             : (lead & 0xf8) == 0xf0 ? 4 : 0;
+    if (length == 0 || i + length > text.size())
+        return 0;
+    point = length == 1 ? lead : length == 2 ? lead & 0x1f : length == 3 ? lead & 0x0f : lead & 0x07;
+    for (std::size_t k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        if ((next & 0xc0) != 0x80)
+            return 0;
+        point = (point << 6) | (next & 0x3f);
+    }
+    // Overlong forms, surrogates and points beyond Unicode are not UTF-8.
+    constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (point < kSmallest[length] || point > 0x10ffff || (point >= 0xd800 && point <= 0xdfff))
+        return 0;
+    return length;
+}
+
 void getVersionComponents(int version, int& major, int& minor)
 {
     major = version / 1000 + 1;

@@ -6,6 +6,7 @@
 // Pure functions of their arguments; safe on any thread.
 
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace utils {
@@ -53,6 +54,13 @@ std::vector<short> decodePcm16(const char* bytes, std::size_t size_B);
 
 // Samples as 16-bit little-endian PCM bytes.
 std::vector<char> encodePcm16(const std::vector<short>& samples);
+
+// The character of UTF-8 text that starts at byte i (i < text.size()): its
+// code point and its length in bytes, 1 to 4; 0 where the bytes there are
+// not UTF-8 (a stray or missing continuation byte, an overlong form, a
+// surrogate, a point beyond Unicode). Writers of text files walk user text
+// with it, so that no byte that is not UTF-8 reaches a file.
+std::size_t decodeUtf8(const std::string& text, std::size_t i, char32_t& point);
 
 // The version the user sees for an application version number: major =
 // version / 1000 + 1, minor = version % 1000 (8 is 1.8).
