@@ -14,9 +14,9 @@ endif()
 # file(READ) drops carriage returns: the line ends are checked in hex.
 file(READ "${bww}" text)
 file(READ "${bww}" hex HEX)
-if(NOT text MATCHES "^Bagpipe Music Writer Gold:1.0\n" OR NOT text MATCHES "\"Scotland the Brave\",\\(T,C"
+if(NOT text MATCHES "^Bagpipe Reader:1.0\n" OR NOT text MATCHES "\"Scotland the Brave\",\\(T,C"
    OR NOT text MATCHES "& sharpf sharpc 2_4\nI!\t"
-   OR NOT hex MATCHES "^42616770697065204d757369632057726974657220476f6c643a312e300d0a0d0a"
+   OR NOT hex MATCHES "^42616770697065205265616465723a312e300d0a0d0a"
    OR NOT hex MATCHES "2021490d0a0d0a0d0a0d0a$")
     message(FATAL_ERROR "unexpected BWW:\n${text}")
 endif()

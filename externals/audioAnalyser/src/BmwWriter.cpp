@@ -48,7 +48,10 @@ std::string BmwWriter::generateHeaders() const
 {
     const std::string& n = kLineEnd;
     std::string text;
-    text += "Bagpipe Music Writer Gold:1.0" + n;
+    // The format line every reader of the format knows: one it does not
+    // know ends the header for some (MuseScore among them), and the title
+    // lines after it are lost.
+    text += "Bagpipe Reader:1.0" + n;
     text += n;
     text += "MIDINoteMappings,(54,56,58,59,61,63,64,66,68,56,58,60,61,63,65,66,68,70,55,57,59,60,62,64,65,67,69)" + n;
     text += "FrequencyMappings,(370,415,466,494,554,622,659,740,831,415,466,523,554,622,699,740,831,932,392,440,494,"
