@@ -2,6 +2,7 @@
 
 #include "BmwWriter.h"
 #include "InputBounds.h"
+#include "MusicXmlWriter.h"
 #include "PipeTuneQuantizer.h"
 
 #include <algorithm>
@@ -60,6 +61,15 @@ std::string scoreBww(const NoteMap& melody, const NoteMap& gracing, const ScoreS
 std::string scoreBww(const PipeTuneModel& score, const ScoreSettings& settings)
 {
     BmwWriter writer;
+    writer.setTuneName(settings.tuneName);
+    writer.setTuneType(settings.tuneType);
+    writer.setComposer(settings.composer);
+    return writer.write(score);
+}
+
+std::string scoreMusicXml(const PipeTuneModel& score, const ScoreSettings& settings)
+{
+    MusicXmlWriter writer;
     writer.setTuneName(settings.tuneName);
     writer.setTuneType(settings.tuneType);
     writer.setComposer(settings.composer);

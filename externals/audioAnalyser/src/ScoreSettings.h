@@ -57,6 +57,8 @@ PipeTuneModel scoreModel(const NoteMap& melody, const NoteMap& gracing, const Sc
 std::string scoreBww(const NoteMap& melody, const NoteMap& gracing, const ScoreSettings& settings);
 // A score (corrected, say) as BWW text with the settings' tune details.
 std::string scoreBww(const PipeTuneModel& score, const ScoreSettings& settings);
+// A score as MusicXML text with the settings' tune details.
+std::string scoreMusicXml(const PipeTuneModel& score, const ScoreSettings& settings);
 
 // Finds the metre of the playing and writes what is automatic into settings:
 // the signature, the tempo (kept within the tempo bounds, and the followed
