@@ -118,6 +118,7 @@ std::vector<Option> makeOptions()
                      bounds::kSnacLevel, ""),
         pathOption("--json", "write pipe-notes/1 JSON instead of text (- for standard output)", &Command::jsonPath),
         pathOption("--bww", "write the score as Bagpipe Music Writer text", &Command::bwwPath),
+        pathOption("--musicxml", "write the score as MusicXML, for notation programs", &Command::musicXmlPath),
         pathOption("--vnt", "save the recording as a project file", &Command::vntPath),
         pathOption("--wav", "save the recording as WAVE", &Command::wavPath),
         pathOption("--png", "write the sheet music as PNG", &Command::pngPath),
@@ -170,8 +171,8 @@ std::vector<Option> makeOptions()
 
 bool TranscribeCommand::printsListing() const
 {
-    return jsonPath.empty() && bwwPath != "-" && vntPath != "-" && wavPath != "-" && pngPath != "-"
-           && timingPngPath != "-" && pdfPath != "-";
+    return jsonPath.empty() && bwwPath != "-" && musicXmlPath != "-" && vntPath != "-" && wavPath != "-"
+           && pngPath != "-" && timingPngPath != "-" && pdfPath != "-";
 }
 
 const std::vector<CommandLineOption<TranscribeCommand>>& transcribeOptions()
@@ -185,7 +186,7 @@ std::string transcribeUsage()
     return "Usage: vantor-transcribe [options] AUDIO_OR_VNT_FILE\n"
            "Transcribes a chanter recording (WAV, FLAC, OGG, AIFF... from 8000 to 192000\n"
            "Hz, or a Vantor project file; - or /dev/stdin reads a pipe) and prints the\n"
-           "notes. A project file's own tune\n"
+           "notes, or writes the score (BWW, MusicXML, PNG). A project file's own tune\n"
            "details, tempo, time signature, time shift and calibration are used unless\n"
            "given here; values of a project outside the ranges below are clamped, with a\n"
            "warning, and a calibration no chanter could have is ignored. Outputs never\n"
@@ -209,7 +210,8 @@ CommandLineResult<TranscribeCommand> parseTranscribeCommand(const std::vector<st
     const Command& command = result.settings;
     int toStdout = 0;
     for (const std::string* path : {&command.jsonPath, &command.bwwPath, &command.vntPath, &command.wavPath,
-                                    &command.pngPath, &command.timingPngPath, &command.pdfPath})
+                                    &command.pngPath, &command.timingPngPath, &command.pdfPath,
+                                    &command.musicXmlPath})
         toStdout += *path == "-" ? 1 : 0;
     if (command.vntPath == "-") {
         result.outcome = CommandLineResult<Command>::UsageError;

@@ -16,6 +16,7 @@ struct TranscribeCommand {
     std::string input;
     std::string jsonPath;
     std::string bwwPath;
+    std::string musicXmlPath;
     std::string vntPath;
     std::string wavPath;
     std::string pngPath;

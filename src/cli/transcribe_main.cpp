@@ -1,8 +1,8 @@
 // vantor-transcribe: transcribes a chanter recording without any user
 // interface. Reads any file libsndfile reads, or a Vantor project file,
 // transcribes it as the application does (or in one shot), prints the notes
-// or writes them as pipe-notes/1 JSON, and writes the score as BWW, PNG and
-// PDF, the recording as a project file or as WAVE.
+// or writes them as pipe-notes/1 JSON, and writes the score as BWW, MusicXML,
+// PNG and PDF, the recording as a project file or as WAVE.
 
 #include "AudioFileReader.h"
 #include "FileSaving.h"
@@ -155,7 +155,8 @@ int run(int argc, char** argv)
     TranscribeCommand command = parsed.settings;
 
     for (const std::string* path : {&command.jsonPath, &command.bwwPath, &command.vntPath, &command.wavPath,
-                                    &command.pngPath, &command.timingPngPath, &command.pdfPath}) {
+                                    &command.pngPath, &command.timingPngPath, &command.pdfPath,
+                                    &command.musicXmlPath}) {
         if (!path->empty() && *path != "-" && isSameFile(*path, command.input)) {
             std::cerr << "vantor-transcribe: " << *path << ": is the input; choose another name for the output\n";
             return 2;
@@ -244,6 +245,11 @@ int run(int argc, char** argv)
         if (noScore)
             return shiftLeavesNoScore(command.bwwPath, message);
         return writeOutput(command.bwwPath, QByteArray::fromStdString(scoreBww(model, score)), message);
+    });
+    attempt(command.musicXmlPath, [&](std::string& message) {
+        if (noScore)
+            return shiftLeavesNoScore(command.musicXmlPath, message);
+        return writeOutput(command.musicXmlPath, QByteArray::fromStdString(scoreMusicXml(model, score)), message);
     });
     attempt(command.vntPath, [&](std::string& message) {
         ProjectContents saved = project;

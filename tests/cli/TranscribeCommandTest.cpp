@@ -39,6 +39,9 @@ TEST(TranscribeCommand, EveryOptionReachesItsSetting)
         {{"--json", "o.json"}, [](const auto& c) { return c.jsonPath == "o.json" && !c.printsListing(); }},
         {{"--bww", "o.bww"}, [](const auto& c) { return c.bwwPath == "o.bww" && c.printsListing(); }},
         {{"--bww", "-"}, [](const auto& c) { return c.bwwPath == "-" && !c.printsListing(); }},
+        {{"--musicxml", "o.musicxml"},
+         [](const auto& c) { return c.musicXmlPath == "o.musicxml" && c.printsListing(); }},
+        {{"--musicxml", "-"}, [](const auto& c) { return c.musicXmlPath == "-" && !c.printsListing(); }},
         {{"--vnt", "o.vnt"}, [](const auto& c) { return c.vntPath == "o.vnt"; }},
         {{"--wav", "o.wav"}, [](const auto& c) { return c.wavPath == "o.wav"; }},
         {{"--png", "o.png"}, [](const auto& c) { return c.pngPath == "o.png"; }},
@@ -104,6 +107,7 @@ TEST(TranscribeCommand, RefusesMalformedCommandLines)
         {{"--json", "-", "--bww", "-", "a.wav"}, "only one output can go to standard output (\"-\")"},
         {{"--wav", "-", "--png", "-", "a.wav"}, "only one output can go to standard output (\"-\")"},
         {{"--pdf", "-", "--bww", "-", "a.wav"}, "only one output can go to standard output (\"-\")"},
+        {{"--musicxml", "-", "--bww", "-", "a.wav"}, "only one output can go to standard output (\"-\")"},
         {{"--vnt", "-", "a.wav"}, "--vnt needs a file: a project cannot go to standard output"},
     };
     for (const auto& [arguments, message] : rows) {

@@ -1,10 +1,12 @@
-# vantor-transcribe writes BWW, project and WAVE files, and reads its own
-# project file back with the settings it saved.
+# vantor-transcribe writes BWW, MusicXML, project and WAVE files, and reads
+# its own project file back with the settings it saved.
 set(bww "${WORK_DIR}/files.bww")
+set(musicxml "${WORK_DIR}/files.musicxml")
 set(vnt "${WORK_DIR}/files.vnt")
 set(wav "${WORK_DIR}/files.wav")
-file(REMOVE "${bww}" "${vnt}" "${wav}")
+file(REMOVE "${bww}" "${musicxml}" "${vnt}" "${wav}")
 execute_process(COMMAND ${PROGRAM} "${EXAMPLE}" --mode oneshot --bww "${bww}" --vnt "${vnt}" --wav "${wav}"
+                        --musicxml "${musicxml}"
                         --time-signature 2/4 --bpm 80 --time-shift 0 --tune-name "Scotland the Brave"
                         --json "${WORK_DIR}/files1.json"
                 RESULT_VARIABLE result ERROR_VARIABLE errors)
@@ -19,6 +21,11 @@ if(NOT text MATCHES "^Bagpipe Reader:1.0\n" OR NOT text MATCHES "\"Scotland the 
    OR NOT hex MATCHES "^42616770697065205265616465723a312e300d0a0d0a"
    OR NOT hex MATCHES "2021490d0a0d0a0d0a0d0a$")
     message(FATAL_ERROR "unexpected BWW:\n${text}")
+endif()
+file(READ "${musicxml}" text)
+if(NOT text MATCHES "^<\\?xml version=\"1.0\" encoding=\"UTF-8\""
+   OR NOT text MATCHES "<work-title>Scotland the Brave</work-title>" OR NOT text MATCHES "<beats>2</beats>")
+    message(FATAL_ERROR "unexpected MusicXML:\n${text}")
 endif()
 file(READ "${wav}" head LIMIT 44 HEX)
 if(NOT head MATCHES "^52494646.*57415645666d7420100000000100010044ac0000")
@@ -107,7 +114,7 @@ endif()
 # A full disk, played by a file-size limit of 1 KB: every output fails with
 # its name and the system's reason, and the files that were there keep their old content, small
 # outputs (held in the write buffer until the end) as well as large ones.
-set(outputs bww json vnt wav png)
+set(outputs bww musicxml json vnt wav png)
 set(arguments "")
 foreach(type IN LISTS outputs)
     file(WRITE "${WORK_DIR}/full.${type}" "old ${type}")
