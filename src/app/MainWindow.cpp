@@ -161,6 +161,7 @@ void MainWindow::connectActions()
     connect(mUi.exportPdf, &QAction::triggered, this, &MainWindow::onExportPdf);
     connect(mUi.printPreview, &QAction::triggered, this, &MainWindow::onPrintPreview);
     connect(mUi.printScore, &QAction::triggered, this, &MainWindow::onPrint);
+    connect(mUi.exportMusicXml, &QAction::triggered, this, &MainWindow::onExportMusicXml);
     connect(mUi.open, &QAction::triggered, this, &MainWindow::onOpen);
     connect(mUi.openAutosave, &QAction::triggered, this, &MainWindow::onOpenAutosave);
     connect(mUi.openExample, &QAction::triggered, this, &MainWindow::onOpenExample);
@@ -381,7 +382,8 @@ void MainWindow::setActionStates(bool busy)
     mUi.stop->setEnabled(busy);
     for (QAction* action : {mUi.record, mUi.calibrate, mUi.zoom100, mUi.zoom50, mUi.settings, mUi.tuneDetails,
                             mUi.help, mUi.about, mUi.clear, mUi.retranscribe, mUi.openExample, mUi.playAudio,
-                            mUi.open, mUi.openAutosave, mUi.saveAs, mUi.exportPdf, mUi.printPreview, mUi.printScore})
+                            mUi.open, mUi.openAutosave, mUi.saveAs, mUi.exportPdf, mUi.printPreview, mUi.printScore,
+                            mUi.exportMusicXml})
         action->setEnabled(!busy);
     mUi.bpm->setEnabled(!busy);
     mUi.recentMenu->setEnabled(!busy);

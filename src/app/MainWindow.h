@@ -135,6 +135,7 @@ public slots:
     void keepRecording();
 
     void onSaveAs();
+    void onExportMusicXml();
     void onOpen();
     void onOpenAutosave();
     void onOpenExample();
@@ -153,6 +154,7 @@ public:
     // Each save returns true on success and says why it failed in a box
     // (saveVnt: in the log unless showErrors).
     bool saveBww(const QString& name);
+    bool saveMusicXml(const QString& name);
     bool saveScorePng(const QString& name);
     bool saveTimingPng(const QString& name);
     bool saveWav(const QString& name);

@@ -1,7 +1,7 @@
 // The main window's files: saving the recording and its transcription in
-// five formats, the rotating autosaves and playback (opening is in
-// MainWindowOpening.cpp). Every failure is said in a box (or the log, for
-// autosaves) and leaves the recording as it was.
+// five formats and the score as MusicXML, the rotating autosaves and
+// playback (opening is in MainWindowOpening.cpp). Every failure is said in a
+// box (or the log, for autosaves) and leaves the recording as it was.
 
 #include "MainWindow.h"
 
@@ -117,6 +117,29 @@ bool MainWindow::saveBww(const QString& name)
     renderAllViews();
     const QString text = QString::fromStdString(scoreBww(mEditing->score(), mLastScore));
     return writeFile(name, text.toLatin1());
+}
+
+bool MainWindow::saveMusicXml(const QString& name)
+{
+    renderAllViews();
+    return writeFile(name, QByteArray::fromStdString(scoreMusicXml(mEditing->score(), mLastScore)));
+}
+
+void MainWindow::onExportMusicXml()
+{
+    if (mRecordingData.isEmpty()) {
+        QMessageBox::warning(this, "Nothing to save", "You have not recorded anything yet");
+        return;
+    }
+    // Without a tune name the suggestion is the last file saved: its
+    // extension gives way.
+    const QFileInfo suggested(getSuggestedFileName());
+    const QString stem =
+        suggested.suffix().isEmpty() ? suggested.filePath() : suggested.path() + "/" + suggested.completeBaseName();
+    const QString name = QFileDialog::getSaveFileName(this, "Export MusicXML", stem + ".musicxml",
+                                                      "MusicXML files (*.musicxml *.xml)");
+    if (!name.isEmpty() && saveMusicXml(name))
+        mLastSaveFileName = name;
 }
 
 // The images are the pages drawn whole from the score, at the zoom the

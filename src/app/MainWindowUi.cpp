@@ -163,6 +163,8 @@ void MainWindowUi::setup(QMainWindow* window)
     printPreview = action(window, "printPreviewAction", "Print Pre&view...", QString(), QKeySequence(),
                           "See the sheet music's pages as they will print");
     printScore = action(window, "printAction", "&Print...", QString(), QKeySequence::Print, "Print the sheet music");
+    exportMusicXml = action(window, "exportMusicXmlAction", "Export &MusicXML...", QString(), QKeySequence(),
+                            "Save the sheet music for notation programs");
     exit = action(window, "exitAction", "E&xit", QString(), QKeySequence::Quit, "Quit Vantor");
     tuneDetails = action(window, "tuneDetailsAction", "&Tune details...", QString(), QKeySequence(),
                          "The tune's name, type and composer");
@@ -192,7 +194,7 @@ void MainWindowUi::setup(QMainWindow* window)
         file->addAction(item);
     file->addMenu(recentMenu);
     file->addSeparator();
-    for (QAction* item : {saveAs, exportPdf})
+    for (QAction* item : {saveAs, exportMusicXml, exportPdf})
         file->addAction(item);
     file->addSeparator();
     for (QAction* item : {printPreview, printScore})

@@ -43,6 +43,7 @@ struct MainWindowUi {
     QAction* exportPdf = nullptr;
     QAction* printPreview = nullptr;
     QAction* printScore = nullptr;
+    QAction* exportMusicXml = nullptr;
     QAction* exit = nullptr;
     // Filled by the score editing.
     QMenu* editMenu = nullptr;

@@ -22,7 +22,10 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTabWidget>
+#include <QToolBar>
 
 #include <cerrno>
 #include <cstring>
@@ -312,6 +315,53 @@ TEST_F(MainWindowFilesTest, EverySaveFormatWritesWhatTheWindowHoldsAndFailuresCh
     ASSERT_TRUE(window->saveWav(dir + "/half.wav"));
     EXPECT_EQ(savedWave(dir + "/half.wav").samplingFrequency_Hz, 22050.0f);
     EXPECT_TRUE(closer.seen().isEmpty()) << closer.seen().join("\n").toStdString();
+}
+
+// File -> Export MusicXML, after Save As and not on the tool bar: refused
+// without a recording; otherwise a save dialog of its own proposes the
+// tune's name, and the file holds the score vantor-transcribe writes from
+// the same project. Its folder is the one proposed next.
+TEST_F(MainWindowFilesTest, ExportMusicXmlWritesTheScoreTheCommandLineWrites)
+{
+    open(kExample, 1.0);
+    QMenu* fileMenu = window->menuBar()->actions().value(0)->menu();
+    saveShot(fileMenu->grab().toImage(), "file_menu");
+    const QList<QAction*> menu = fileMenu->actions();
+    const int saveAs = menu.indexOf(find<QAction>("saveAsAction"));
+    EXPECT_EQ(menu.value(saveAs + 1), find<QAction>("exportMusicXmlAction"));
+    EXPECT_FALSE(find<QToolBar>("toolBar")->actions().contains(find<QAction>("exportMusicXmlAction")));
+    find<QAction>("exportMusicXmlAction")->trigger();
+    EXPECT_EQ(firstSeen(), "Nothing to save: You have not recorded anything yet");
+    closer.clear();
+    const QString source = example("amazing_grace.vnt");
+    openProject(source);
+
+    QStringList filters;
+    QString proposed;
+    closer.inspectWith([&](QWidget* modal) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            filters = dialog->nameFilters();
+            proposed = dialog->selectedFiles().value(0);
+            screenshot("export_musicxml_dialog");
+        }
+        return false;
+    });
+    const QString target = fileDir.filePath("grace.musicxml");
+    closer.answerFileDialogWith(target);
+    find<QAction>("exportMusicXmlAction")->trigger();
+    EXPECT_EQ(firstSeen(), "Export MusicXML: " + target);
+    EXPECT_EQ(filters, QStringList{"MusicXML files (*.musicxml *.xml)"});
+    EXPECT_EQ(QFileInfo(proposed).fileName(), "Amazing Grace.musicxml");
+
+    QProcess cli;
+    cli.start(VANTOR_TRANSCRIBE, {source, "--musicxml", "-", "--time-shift",
+                                  QString::number(static_cast<double>(window->settings().timeShift_s))});
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    const QByteArray exported = contents(target);
+    EXPECT_TRUE(exported.contains("<work-title>Amazing Grace</work-title>"));
+    EXPECT_EQ(exported, cli.readAllStandardOutput());
+    EXPECT_EQ(QFileInfo(window->getSuggestedFileName()).path(), fileDir.path());
 }
 
 // A recording is autosaved under its time and tune name, keeping only the
