@@ -172,6 +172,10 @@ public:
     // room; nothing for an opened file or an empty recording.
     void autosave();
     QString getSuggestedFileName();
+    // The suggested name as a file of one format (".pdf"), for the export
+    // dialogs: without a tune name the suggestion is the last file saved,
+    // whose extension gives way.
+    QString suggestedFileNameAs(const QString& extension);
     // Stops the transcription of a stored recording under way; the tune
     // shown stays as it was.
     void cancelTranscription();

@@ -112,6 +112,13 @@ QString MainWindow::getSuggestedFileName()
     return fileNames::suggestedFileName(last, mSettings.tuneName);
 }
 
+QString MainWindow::suggestedFileNameAs(const QString& extension)
+{
+    const QFileInfo suggested(getSuggestedFileName());
+    return (suggested.suffix().isEmpty() ? suggested.filePath() : suggested.path() + "/" + suggested.completeBaseName())
+           + extension;
+}
+
 bool MainWindow::saveBww(const QString& name)
 {
     renderAllViews();
@@ -131,12 +138,7 @@ void MainWindow::onExportMusicXml()
         QMessageBox::warning(this, "Nothing to save", "You have not recorded anything yet");
         return;
     }
-    // Without a tune name the suggestion is the last file saved: its
-    // extension gives way.
-    const QFileInfo suggested(getSuggestedFileName());
-    const QString stem =
-        suggested.suffix().isEmpty() ? suggested.filePath() : suggested.path() + "/" + suggested.completeBaseName();
-    const QString name = QFileDialog::getSaveFileName(this, "Export MusicXML", stem + ".musicxml",
+    const QString name = QFileDialog::getSaveFileName(this, "Export MusicXML", suggestedFileNameAs(".musicxml"),
                                                       "MusicXML files (*.musicxml *.xml)");
     if (!name.isEmpty() && saveMusicXml(name))
         mLastSaveFileName = name;

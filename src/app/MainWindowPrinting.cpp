@@ -9,7 +9,6 @@
 #include "ScorePages.h"
 
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPrintDialog>
@@ -53,12 +52,8 @@ void MainWindow::onExportPdf()
         QMessageBox::warning(this, "Nothing to save", "You have not recorded anything yet");
         return;
     }
-    // The name proposed for the other formats, as a PDF.
-    QString suggested = getSuggestedFileName();
-    const QFileInfo info(suggested);
-    if (!info.suffix().isEmpty())
-        suggested = info.path() + "/" + info.completeBaseName();
-    const QString name = QFileDialog::getSaveFileName(this, "Export PDF", suggested + ".pdf", "PDF files (*.pdf)");
+    const QString name =
+        QFileDialog::getSaveFileName(this, "Export PDF", suggestedFileNameAs(".pdf"), "PDF files (*.pdf)");
     if (name.isEmpty() || !savePdf(name))
         return;
     mLastSaveFileName = name;
