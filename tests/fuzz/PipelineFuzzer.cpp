@@ -1,8 +1,8 @@
 // libFuzzer target: arbitrary bytes as the input of vantor-transcribe, a
 // project file or an audio file, taken the whole way: reading, at most a few
-// seconds of progressive transcription, the quantizer, the BWW writer and
-// both renderers. Every input must be refused with a message or come out as
-// a score, without crashing and without unbounded work or memory.
+// seconds of progressive transcription, the quantizer, the BWW and MusicXML
+// writers and both renderers. Every input must be refused with a message or
+// come out as a score, without crashing and without unbounded work or memory.
 
 #include "AudioFileReader.h"
 #include "ProjectContents.h"
@@ -57,11 +57,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const TranscriptionResult result = transcribeRecording(contents.samples, contents.samplingFrequency_Hz, options);
 
     const ScoreSettings score = contents.scoreSettings();
-    const std::string bww = scoreBww(result.melody, result.gracing, score);
-    if (bww.empty())
+    const PipeTuneModel model = scoreModel(result.melody, result.gracing, score);
+    if (scoreBww(model, score).empty())
+        __builtin_trap();
+    if (scoreMusicXml(model, score).find("</score-partwise>") == std::string::npos)
         __builtin_trap();
     std::string why;
-    scoreImage(result, score, why);
+    scoreImage(model, score, why);
     timingImage(result, score, 5.0f, why);
     return 0;
 }
