@@ -24,6 +24,8 @@ packages=(
     xauth
     sox
     libsox-fmt-mp3
+    python3
+    musescore3
 )
 
 missing=()
