@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -50,6 +51,10 @@ private:
                 files->reject();
             } else {
                 files->selectFile(mFileAnswer);
+                // selectFile leaves the name typed alone while its field
+                // has the focus, as it may by now on a busy machine.
+                if (auto* name = files->findChild<QLineEdit*>("fileNameEdit"))
+                    name->setText(mFileAnswer);
                 static_cast<QDialog*>(files)->accept();
                 mFileAnswer.clear();
             }
