@@ -23,6 +23,9 @@ public:
     virtual void stop() = 0;
     virtual QAudio::State state() const = 0;
     virtual QAudio::Error error() const = 0;
+    // Silence to deliver before the audio from the next start: a recording
+    // played in then starts where a count-in ends. A device ignores it.
+    virtual void setLeadIn_samples(qint64 samples) { (void)samples; }
 
 signals:
     void stateChanged(QAudio::State state);

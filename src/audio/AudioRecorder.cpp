@@ -69,9 +69,18 @@ bool AudioRecorder::initialise(int sampleRate_Hz, int numNotifySamples)
     mChunkSize_B = mFormat.channelCount() * numNotifySamples * mFormat.sampleSize() / 8;
     mPending.clear();
     std::unique_lock<std::mutex> lock(mMutex);
+    if (mHistoricAtInputStart) {
+        mHistoricAtInputStart = false;
+        beginHistoric(true);
+    }
     mRecorded.clear();
     mLiveBytesReceived = 0;
     mFirstDataSignalled = false;
+    // A recording starts again with the input: its lead-in is whole again,
+    // and a file played in waits it out.
+    mLeadInLeft_B = mHistoricRecording ? mLeadIn_B : 0;
+    if (mInput)
+        mInput->setLeadIn_samples(mLeadInLeft_B / 2);
     return true;
 }
 
@@ -125,13 +134,23 @@ void AudioRecorder::setAudioDevice(const QString& deviceName)
         mDeviceName = deviceName;
 }
 
-void AudioRecorder::enableHistoricRecording(bool enable)
+void AudioRecorder::enableHistoricRecording(bool enable, qint64 leadIn_samples, HistoricStart start)
 {
     std::unique_lock<std::mutex> lock(mMutex);
+    mLeadIn_B = enable ? 2 * std::max<qint64>(leadIn_samples, 0) : 0;
+    mHistoricAtInputStart = enable && start == HistoricStart::AtInputStart;
+    if (mHistoricAtInputStart)
+        return;
+    beginHistoric(enable);
+}
+
+void AudioRecorder::beginHistoric(bool enable)
+{
+    mLeadInLeft_B = mLeadIn_B;
     if (enable) {
         mRecorded.clear();
         mClicks.clear();
-        mRead_B = 0;
+        mRead_B = -mLeadIn_B;
         mLastRead.invalidate();
         mFirstDataSignalled = false;
     }
@@ -165,7 +184,26 @@ float AudioRecorder::getElapsed_s() const
     if (rate_Hz == 0)
         return 0.0f;
     std::unique_lock<std::mutex> lock(mMutex);
-    return static_cast<float>(static_cast<double>(mRecorded.size()) / (2.0 * rate_Hz));
+    return static_cast<float>(static_cast<double>(mRecorded.size() - mLeadInLeft_B) / (2.0 * rate_Hz));
+}
+
+qint64 AudioRecorder::position_samples() const
+{
+    qint64 position = (mRecorded.size() - mLeadInLeft_B) / 2;
+    if (mLastRead.isValid()) {
+        const qint64 since_ms = std::min(mLastRead.elapsed(), kLongestReadGap_ms);
+        position = std::max(position, mRead_B / 2 + since_ms * mFormat.sampleRate() / 1000);
+    }
+    return position;
+}
+
+float AudioRecorder::getPosition_s() const
+{
+    const int rate_Hz = mFormat.sampleRate();
+    if (rate_Hz == 0)
+        return 0.0f;
+    std::unique_lock<std::mutex> lock(mMutex);
+    return static_cast<float>(static_cast<double>(position_samples()) / rate_Hz);
 }
 
 void AudioRecorder::markClick(int sound)
@@ -173,12 +211,7 @@ void AudioRecorder::markClick(int sound)
     std::unique_lock<std::mutex> lock(mMutex);
     if (!mHistoricRecording)
         return;
-    qint64 position = mRecorded.size() / 2;
-    if (mLastRead.isValid()) {
-        const qint64 since_ms = std::min(mLastRead.elapsed(), kLongestReadGap_ms);
-        position = std::max(position, mRead_B / 2 + since_ms * mFormat.sampleRate() / 1000);
-    }
-    mClicks.push_back({static_cast<std::size_t>(position), sound});
+    mClicks.push_back({static_cast<std::size_t>(std::max<qint64>(position_samples(), 0)), sound});
 }
 
 std::vector<AudioRecorder::ClickMark> AudioRecorder::clicksSince(std::size_t from) const
@@ -211,7 +244,7 @@ void AudioRecorder::audioDataReady()
     {
         std::unique_lock<std::mutex> lock(mMutex);
         if (mHistoricRecording) {
-            mRead_B = mRecorded.size() + mPending.size();
+            mRead_B = mRecorded.size() + mPending.size() - mLeadInLeft_B;
             mLastRead.start();
         }
         if (!mPending.isEmpty() && !mFirstDataSignalled && mHistoricRecording) {
@@ -230,7 +263,10 @@ void AudioRecorder::audioDataReady()
         {
             std::unique_lock<std::mutex> lock(mMutex);
             if (historic) {
-                mRecorded += chunk;
+                // The lead-in ends within a chunk as often as not.
+                const int leadIn_B = static_cast<int>(std::min<qint64>(mLeadInLeft_B, chunk.size()));
+                mLeadInLeft_B -= leadIn_B;
+                mRecorded.append(chunk.constData() + leadIn_B, chunk.size() - leadIn_B);
                 total = mRecorded.size();
             } else {
                 mRecorded = chunk;

@@ -50,19 +50,33 @@ public:
     QString audioDevice() const { return mDeviceName; }
     const audioDevices::InputFile& inputFile() const { return mInputFile; }
 
-    // Any thread.
-    void enableHistoricRecording(bool enable);
+    // When an enabled recording begins: at once, or with the input's next
+    // start (a file played in again from its beginning), so that nothing the
+    // input delivered before belongs to it.
+    enum class HistoricStart { Now, AtInputStart };
+    // Any thread. Enabling starts a fresh recording leadIn_samples into the
+    // input (a count-in): those samples are read and timed but not kept, so
+    // the clock runs from -leadIn to the recording's first sample and on. A
+    // file played in from its start while historic recording is enabled is
+    // preceded by as much silence, so that its first sample is the
+    // recording's.
+    void enableHistoricRecording(bool enable, qint64 leadIn_samples = 0, HistoricStart start = HistoricStart::Now);
     bool isHistoricRecordingEnabled() const { return mHistoricRecording; }
     QByteArray recordedData() const;
     qint64 getLiveBytesReceived() const;
     // The recording after its first fromByte bytes; empty when there is none.
     QByteArray getRecentData(qint64 fromByte) const;
+    // The recording's clock, a chunk at a time: negative during a lead-in.
     float getElapsed_s() const;
+    // The same clock between chunks while recording: the samples read so
+    // far plus the time since the last read, as the input arrives in bursts
+    // and the clock runs on.
+    float getPosition_s() const;
     // The metronome plays a click of the given sound now; kept while
     // recording historically, forgotten when a recording starts. Its place
-    // is the samples read so far plus the time since the last read: the
-    // input arrives in bursts, the clock runs on. A click marked after a
-    // fetch of the recording stands at or after its end.
+    // is getPosition_s's. A click marked after a fetch of the recording
+    // stands at or after its end; one marked before the recording's first
+    // sample stands at it.
     void markClick(int sound);
     // The clicks marked after the first from.
     std::vector<ClickMark> clicksSince(std::size_t from) const;
@@ -83,11 +97,15 @@ public slots:
     void audioDataReady();
 
 private:
+    // Under mMutex.
+    void beginHistoric(bool enable);
+    qint64 position_samples() const;
     // How far past the last read the clock runs on: an input that stalls
     // does not carry the clicks' places away.
     static constexpr qint64 kLongestReadGap_ms = 250;
 
-    mutable std::mutex mMutex; // guards mRecorded, mLiveBytesReceived, mClicks, mRead_B, mLastRead
+    mutable std::mutex mMutex; // guards mRecorded, mLiveBytesReceived, mClicks, mRead_B, mLastRead, mLeadIn*,
+                               // mHistoricAtInputStart
     const audioDevices::InputFile mInputFile;
     std::unique_ptr<AudioInputBackend> mInput;
     QIODevice* mInputDevice = nullptr; // owned by mInput
@@ -95,7 +113,12 @@ private:
     QAudioFormat mFormat;
     QByteArray mRecorded;
     std::vector<ClickMark> mClicks;
-    // The recording's bytes once what was last read is in it, and when.
+    // The lead-in of the recording, whole and what of it is still to come.
+    qint64 mLeadIn_B = 0;
+    qint64 mLeadInLeft_B = 0;
+    bool mHistoricAtInputStart = false;
+    // The recording's bytes once what was last read is in it (negative in
+    // the lead-in), and when.
     qint64 mRead_B = 0;
     QElapsedTimer mLastRead;
     bool mRecording = false;

@@ -53,10 +53,11 @@ QByteArray AudioRecorderWrapper::recordedData() const
     return recorder != nullptr ? recorder->recordedData() : QByteArray();
 }
 
-void AudioRecorderWrapper::enableHistoricRecording(bool enable)
+void AudioRecorderWrapper::enableHistoricRecording(bool enable, qint64 leadIn_samples,
+                                                   AudioRecorder::HistoricStart start)
 {
     if (AudioRecorder* recorder = mRecorder.load())
-        recorder->enableHistoricRecording(enable);
+        recorder->enableHistoricRecording(enable, leadIn_samples, start);
 }
 
 void AudioRecorderWrapper::markClick(int sound)
@@ -69,4 +70,10 @@ float AudioRecorderWrapper::getElapsed_s() const
 {
     AudioRecorder* recorder = mRecorder.load();
     return recorder != nullptr ? recorder->getElapsed_s() : 0.0f;
+}
+
+float AudioRecorderWrapper::getPosition_s() const
+{
+    AudioRecorder* recorder = mRecorder.load();
+    return recorder != nullptr ? recorder->getPosition_s() : 0.0f;
 }

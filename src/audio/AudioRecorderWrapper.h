@@ -30,8 +30,10 @@ public:
 
     // Any thread; empty, nothing or 0 until initialise has run.
     QByteArray recordedData() const;
-    void enableHistoricRecording(bool enable);
+    void enableHistoricRecording(bool enable, qint64 leadIn_samples = 0,
+                                 AudioRecorder::HistoricStart start = AudioRecorder::HistoricStart::Now);
     float getElapsed_s() const;
+    float getPosition_s() const;
     void markClick(int sound);
     // The recorder, for the processing thread's direct fetches; null until
     // initialise has run. The recorder lives as long as the wrapper.

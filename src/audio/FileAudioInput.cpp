@@ -79,7 +79,7 @@ QIODevice* FileAudioInput::start()
         return nullptr;
     }
     mError = QAudio::NoError;
-    mPosition_B = 0;
+    mPosition_B = -mLeadIn_B;
     mDelivered_B = 0;
     mReader = new Reader(this);
     mReader->open(QIODevice::ReadOnly);
@@ -117,8 +117,11 @@ void FileAudioInput::deliverDue()
     const double due_B = mClock.nsecsElapsed() * 1e-9 * mSamplingFrequency_Hz * mSpeed * 2.0;
     QByteArray due;
     while (static_cast<double>(mDelivered_B + period_B) <= due_B) {
-        QByteArray period = mRecording.mid(static_cast<int>(std::min<qint64>(mPosition_B, mRecording.size())),
-                                           static_cast<int>(period_B));
+        // Silence before the recording (the lead-in) and after it.
+        const qint64 silence_B = std::clamp<qint64>(-mPosition_B, 0, period_B);
+        QByteArray period(static_cast<int>(silence_B), '\0');
+        period += mRecording.mid(static_cast<int>(std::min<qint64>(mPosition_B + silence_B, mRecording.size())),
+                                 static_cast<int>(period_B - silence_B));
         period.append(QByteArray(static_cast<int>(period_B - period.size()), '\0'));
         due += period;
         mPosition_B += period_B;

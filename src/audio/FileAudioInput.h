@@ -6,8 +6,9 @@
 // time (2048 samples by default, as a real device's notifications come) at
 // real-time pace, or speed times faster; after the end it delivers silence,
 // like a microphone in a quiet room. A recording whose rate differs from the
-// format asked for is refused (never played at the wrong speed). Lives in
-// the recorder's thread.
+// format asked for is refused (never played at the wrong speed). A lead-in
+// of silence may come first (a count-in before a recording). Lives in the
+// recorder's thread.
 
 #include "AudioInputBackend.h"
 
@@ -15,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,7 @@ public:
     // 1 plays at the recording's own pace; larger values faster (tests).
     void setSpeed(double speed) { mSpeed = speed > 0.0 ? speed : 1.0; }
     void setPeriodSamples(int samples) { mPeriodSamples = samples > 0 ? samples : mPeriodSamples; }
+    void setLeadIn_samples(qint64 samples) override { mLeadIn_B = 2 * std::max<qint64>(samples, 0); }
     // Whether the whole recording has been delivered.
     bool finished() const { return mPosition_B >= mRecording.size(); }
 
@@ -56,7 +59,9 @@ private:
     QElapsedTimer mClock;
     qint64 mDelivered_B = 0; // recording and silence after it
     Reader* mReader = nullptr; // a child, while started
+    // In the recording; negative in the lead-in.
     qint64 mPosition_B = 0;
+    qint64 mLeadIn_B = 0;
     double mSpeed = 1.0;
     int mPeriodSamples = 2048;
     QAudio::State mState = QAudio::StoppedState;
