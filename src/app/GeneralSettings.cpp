@@ -62,6 +62,8 @@ GeneralSettings GeneralSettings::load(QSettings& store)
     s.timeShift_s = readFloat(store, "timeShift_s", s.timeShift_s, -100.0f, 100.0f);
     s.secsPerRow_s = readFloat(store, "secsPerRow_s", s.secsPerRow_s, 1.0f, 20.0f);
     s.differentBarBeginClick = readBool(store, "differentBarBeginClick", s.differentBarBeginClick);
+    s.countInBars = readInt(store, "countInBars", s.countInBars, 0, 2);
+    s.clickVolume_percent = readInt(store, "clickVolume_percent", s.clickVolume_percent, 0, 100);
     s.volumeWarning_percent = readInt(store, "volumeWarning_percent", s.volumeWarning_percent, 1, 100);
     s.recordingFrequency_Hz = readInt(store, "recordingFrequency_Hz", s.recordingFrequency_Hz, 8000, 192000);
     s.enabledAutoUpdate = readBool(store, "enabledAutoUpdate", s.enabledAutoUpdate);
@@ -98,6 +100,8 @@ void GeneralSettings::save(QSettings& store) const
     store.setValue("timeShift_s", timeShift_s);
     store.setValue("secsPerRow_s", secsPerRow_s);
     store.setValue("differentBarBeginClick", differentBarBeginClick);
+    store.setValue("countInBars", countInBars);
+    store.setValue("clickVolume_percent", clickVolume_percent);
     store.setValue("volumeWarning_percent", volumeWarning_percent);
     store.setValue("recordingFrequency_Hz", recordingFrequency_Hz);
     store.setValue("enabledAutoUpdate", enabledAutoUpdate);

@@ -25,6 +25,10 @@ struct GeneralSettings {
     float timeShift_s = 0.0f;
     float secsPerRow_s = 5.0f;
     bool differentBarBeginClick = true;
+    // Bars of clicks before a recording starts: 0, 1 or 2.
+    int countInBars = 1;
+    // Of the click sounds' full volume.
+    int clickVolume_percent = 100;
     int volumeWarning_percent = 70;
     int recordingFrequency_Hz = 44100;
     bool enabledAutoUpdate = true;

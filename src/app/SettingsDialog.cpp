@@ -88,6 +88,12 @@ SettingsDialog::SettingsDialog(audioDevices::InputFile inputFile, QWidget* paren
     QFormLayout* form = nullptr;
     tabs->addTab(page(form), "General");
     form->addRow("Metronome click", mMetronomeClick = named(new QCheckBox, "metronomeClick"));
+    mCountIn = named(new QComboBox, "countInCombo",
+                     "Clicks before the recording starts; it starts on the beat after them.\n"
+                     "With the metronome click off, the count shows in the status bar alone.");
+    for (const char* bars : {"None", "One bar", "Two bars"})
+        mCountIn->addItem(bars, mCountIn->count());
+    form->addRow("Count-in", mCountIn);
     form->addRow("Metronome click on sub beats", mSubBeats = named(new QCheckBox, "subBeats"));
     form->addRow("Different metronome click for bar/measure beginning",
                  mDifferentBarBeginClick = named(new QCheckBox, "differentBarBeginClick"));
@@ -157,6 +163,7 @@ SettingsDialog::SettingsDialog(audioDevices::InputFile inputFile, QWidget* paren
 void SettingsDialog::initialise()
 {
     mMetronomeClick->setChecked(settings.metronomeEnabled);
+    select(mCountIn, settings.countInBars, 1);
     mVolumeWarning->setValue(settings.volumeWarning_percent);
     mVolumeCutoff->setValue(settings.volumeCutoff_percent);
     mBarsPerRow->setValue(settings.barsPerRow);
@@ -205,6 +212,7 @@ void SettingsDialog::onAudioInputDeviceChanged(QString deviceName)
 void SettingsDialog::accept()
 {
     settings.metronomeEnabled = mMetronomeClick->isChecked();
+    settings.countInBars = mCountIn->currentData().toInt();
     settings.volumeWarning_percent = mVolumeWarning->value();
     settings.volumeCutoff_percent = mVolumeCutoff->value();
     settings.barsPerRow = mBarsPerRow->value();

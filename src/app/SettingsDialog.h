@@ -41,6 +41,7 @@ public slots:
 private:
     const audioDevices::InputFile mInputFile;
     QCheckBox* mMetronomeClick;
+    QComboBox* mCountIn;
     QSpinBox* mVolumeWarning;
     QSpinBox* mVolumeCutoff;
     QSpinBox* mBarsPerRow;

@@ -22,14 +22,15 @@ protected:
 TEST_F(GeneralSettingsTest, SurvivesASaveAndLoadCycleAndValuesEditedOutOfRangeAreBroughtBack)
 {
     const GeneralSettings settings{.bpm = 84.0f, .timeSignature = 4, .subBeatsEnabled = true, .secsPerRow_s = 7.5f,
-                                   .audioDevice = "File input: tune.wav", .audioOutputDevice = {},
+                                   .countInBars = 2, .clickVolume_percent = 35, .audioDevice = "File input: tune.wav", .audioOutputDevice = {},
                                    .tuneName = "The Brown Haired Maiden", .pitchPeakThreshold = 0.95f,
                                    .secondLook = false, .findDrones = false, .debugDisable = true};
     settings.save(store);
     const GeneralSettings loaded = GeneralSettings::load(store);
     auto saved = [](const GeneralSettings& s) {
-        return std::tie(s.bpm, s.timeSignature, s.subBeatsEnabled, s.secsPerRow_s, s.audioDevice, s.tuneName,
-                        s.pitchPeakThreshold, s.secondLook, s.findDrones);
+        return std::tie(s.bpm, s.timeSignature, s.subBeatsEnabled, s.secsPerRow_s, s.countInBars,
+                        s.clickVolume_percent, s.audioDevice, s.tuneName, s.pitchPeakThreshold, s.secondLook,
+                        s.findDrones);
     };
     EXPECT_EQ(saved(loaded), saved(settings));
     // Read only: never written back.
@@ -39,15 +40,17 @@ TEST_F(GeneralSettingsTest, SurvivesASaveAndLoadCycleAndValuesEditedOutOfRangeAr
     const std::pair<const char*, QVariant> edits[] = {
         {"bpm", 900},           {"timeSignature", 9},     {"barsPerRow", 0},     {"secsPerRow_s", -3},
         {"volumeCutoff_percent", 150}, {"scoreRefreshRate_Hz", 0}, {"autoSaveCount", -1},
-        {"pitchPeakThreshold", "0.5"}, {"recordingFrequency_Hz", "lots"},
+        {"pitchPeakThreshold", "0.5"}, {"recordingFrequency_Hz", "lots"}, {"countInBars", 3},
+        {"clickVolume_percent", -20},
     };
     for (const auto& [key, value] : edits)
         store.setValue(key, value);
     const GeneralSettings edited = GeneralSettings::load(store);
     EXPECT_EQ(std::tie(edited.bpm, edited.timeSignature, edited.barsPerRow, edited.secsPerRow_s,
                        edited.volumeCutoff_percent, edited.scoreRefreshRate_Hz, edited.autoSaveCount,
-                       edited.pitchPeakThreshold, edited.recordingFrequency_Hz),
-              std::make_tuple(200.0f, 4, 1, 1.0f, 99, 0.01f, 0, 0.8f, 44100));
+                       edited.pitchPeakThreshold, edited.recordingFrequency_Hz, edited.countInBars,
+                       edited.clickVolume_percent),
+              std::make_tuple(200.0f, 4, 1, 1.0f, 99, 0.01f, 0, 0.8f, 44100, 2, 0));
 }
 
 TEST_F(GeneralSettingsTest, TheCalibratedTuningIsStoredNoteByNote)
