@@ -32,6 +32,7 @@
 #include <QScrollArea>
 #include <QSettings>
 #include <QSignalBlocker>
+#include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QUndoStack>
@@ -178,6 +179,7 @@ void MainWindow::connectActions()
     connect(mUi.timeSignature, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &MainWindow::onTimeSignatureChanged);
     connect(mUi.bpm, QOverload<int>::of(&QSpinBox::valueChanged), this, &MainWindow::onBpmChanged);
+    connect(mUi.clickVolume, &QSlider::valueChanged, this, &MainWindow::setClickVolume);
     connect(&mClickTimer, &QTimer::timeout, this, &MainWindow::onClickTimer);
     connect(mUi.scoreDock, &QDockWidget::visibilityChanged, this, &MainWindow::scoreVisibilityChanged);
     connect(mUi.timingDock, &QDockWidget::visibilityChanged, this, &MainWindow::scoreVisibilityChanged);
@@ -406,6 +408,11 @@ void MainWindow::applyGeneralSettings()
         mUi.timeSignature->setCurrentIndex(index >= 0 && index <= SixEight ? index : 0);
     }
     mUi.bpm->setValue(static_cast<int>(std::lround(mSettings.bpm)));
+    {
+        const QSignalBlocker blocker(mUi.clickVolume);
+        mUi.clickVolume->setValue(mSettings.clickVolume_percent);
+    }
+    setClickVolume(mSettings.clickVolume_percent);
     mUi.playedRound->setChecked(mSettings.isRounded);
     mUi.timeShift->setValue(mSettings.timeShift_s);
 }

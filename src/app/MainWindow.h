@@ -83,6 +83,8 @@ public:
     const LiveViews& views() const { return mViews; }
     const Metronome& metronome() const { return mMetronome; }
     int clickTimerInterval_ms() const { return mClickTimer.interval(); }
+    const QSoundEffect& clickSound() const { return mClick; }
+    const QSoundEffect& barClickSound() const { return mBarClick; }
     // The capture worker (tests pace a file input through it).
     AudioRecorderWrapper* recorderWrapper() const { return mRecorderWrapper; }
     AudioProcessor* processor() const { return mProcessor; }
@@ -95,6 +97,9 @@ signals:
     void audioReady();
     // A result was shown (rendered or stored).
     void resultShown(float time_s);
+    // The metronome clicked (or only showed it, its sound switched off) at
+    // time_s on the recording's clock, negative in the count-in.
+    void clickPlayed(float time_s, bool countIn);
 
 public slots:
     void onStartRecording();
@@ -208,6 +213,8 @@ private:
     void showFollowedBeat(const ScoreSettings& score);
     void withdrawFollowedBeat();
     void logTuning(const PipeTuning& tuning) const;
+    // Both click sounds at once, and kept in the settings.
+    void setClickVolume(int percent);
     // The metronome's sounds to listen for in live input: none without the
     // click, so nothing is held back for it.
     void applyClickSounds();

@@ -1,8 +1,8 @@
-// The main window's recording: Record and Stop, the metronome kept on the
-// audio clock, and a take under way kept (stopped and autosaved) however the
-// window goes: closed, the desktop session ending, a termination signal. A
-// new recording brings back the piper's own tune settings and calibration
-// after an opened project's.
+// The main window's recording: Record and Stop, the count-in and the
+// metronome kept on the audio clock, the click's volume, and a take under
+// way kept (stopped and autosaved) however the window goes: closed, the
+// desktop session ending, a termination signal. A new recording brings back
+// the piper's own tune settings and calibration after an opened project's.
 
 #include "MainWindow.h"
 
@@ -13,10 +13,12 @@
 #include "ScoreEditing.h"
 
 #include <QApplication>
+#include <QAudio>
 #include <QCloseEvent>
 #include <QDebug>
 #include <QLabel>
 #include <QMessageBox>
+#include <QStringList>
 
 #include <cmath>
 
@@ -65,13 +67,21 @@ void MainWindow::onStartRecording()
     mProcessor->enableTranscription(true);
     if (mSettings.debugDisable)
         mProcessor->setDebugDisable();
-    mMetronome.start(mSettings.bpm, currentTimeSignature(), mSettings.subBeatsEnabled);
+    mMetronome.start(mSettings.bpm, currentTimeSignature(), mSettings.subBeatsEnabled, mSettings.countInBars);
     mFullRerender = true;
     mClickTimer.setInterval(mMetronome.nominalInterval_ms());
-    mRecorderWrapper->enableHistoricRecording(true);
+    // The recording starts on the beat after the count-in, which the input
+    // delivers but the recorder does not keep. (Without the metronome's
+    // sound the count-in still runs, shown in the status bar: the bars the
+    // transcription writes start where it ends.) A recording played in
+    // starts from its beginning with the recording, which begins when the
+    // input starts again.
+    const bool playedIn = device == mInputFile.name();
+    mRecorderWrapper->enableHistoricRecording(true, mMetronome.countInLength_samples(mRecordingRate_Hz),
+                                              playedIn ? AudioRecorder::HistoricStart::AtInputStart
+                                                       : AudioRecorder::HistoricStart::Now);
     mRecording = true;
-    // A recording played in starts from its beginning with the recording.
-    if (device == mInputFile.name())
+    if (playedIn)
         startAudio();
 }
 
@@ -79,8 +89,12 @@ void MainWindow::onFirstAudioDataReceived()
 {
     if (!mRecording)
         return;
-    mMetronome.firstClick(mRecorderWrapper->getElapsed_s());
-    mClickTimer.start();
+    // The first click is due with the input's first sample, so that the
+    // click due on the beat after the count-in (or the first, without one)
+    // is due with the recording's first sample.
+    const double due_s =
+        -static_cast<double>(mMetronome.countInLength_samples(mRecordingRate_Hz)) / mRecordingRate_Hz;
+    mClickTimer.start(mMetronome.firstClick(mRecorderWrapper->getPosition_s(), due_s));
     playClick();
 }
 
@@ -88,14 +102,36 @@ void MainWindow::playClick()
 {
     mUi.clickLabel->setPixmap(mUi.clickOn);
     mClickLabelTimer.start();
+    const bool countIn = mMetronome.inCountIn();
+    if (const int beat = mMetronome.countInBeat()) {
+        QStringList beats;
+        for (int counted = 1; counted <= beat; ++counted)
+            beats << QString::number(counted);
+        mUi.countInLabel->setText("Count-in " + beats.join(' '));
+        mUi.countInLabel->show();
+    } else if (!countIn) {
+        mUi.countInLabel->hide();
+    }
+    const bool barStart = mMetronome.nextClick();
+    emit clickPlayed(mRecorderWrapper->getPosition_s(), countIn);
     if (!mSettings.metronomeEnabled)
         return;
-    const bool barStart = mMetronome.nextClick();
     const bool barClick = mSettings.differentBarBeginClick && barStart;
     (barClick ? mBarClick : mClick).play();
     // Where the recording stands as it sounds: the transcription looks for
-    // the click near there.
-    mRecorderWrapper->markClick(barClick ? kBarClickSound : kClickSound);
+    // the click near there. The count-in's clicks come before it.
+    if (!countIn)
+        mRecorderWrapper->markClick(barClick ? kBarClickSound : kClickSound);
+}
+
+void MainWindow::setClickVolume(int percent)
+{
+    mSettings.clickVolume_percent = percent;
+    // The slider's travel on the ear's scale; the sounds take an amplitude.
+    const qreal volume =
+        QAudio::convertVolume(percent / 100.0, QAudio::LogarithmicVolumeScale, QAudio::LinearVolumeScale);
+    mClick.setVolume(volume);
+    mBarClick.setVolume(volume);
 }
 
 void MainWindow::onClickLabelTimer()
@@ -106,9 +142,12 @@ void MainWindow::onClickLabelTimer()
 
 void MainWindow::onClickTimer()
 {
+    // The clicks are timed on the clock between chunks, which a chunk's
+    // worth of lag would have the controller take for clicks early; what has
+    // been recorded decides the time limit.
     const float elapsed_s = mRecorderWrapper->getElapsed_s();
     const Metronome::Tick tick =
-        mMetronome.tick(elapsed_s, mClickTimer.interval(), mSettings.maxClickCompensation_ms);
+        mMetronome.tick(mRecorderWrapper->getPosition_s(), mClickTimer.interval(), mSettings.maxClickCompensation_ms);
     if (tick.refused)
         qDebug() << "****************************************************** Max interval reached";
     else if (tick.interval_ms != mClickTimer.interval())
@@ -145,6 +184,7 @@ void MainWindow::onStop()
     }
     mRecorderWrapper->enableHistoricRecording(false);
     mClickTimer.stop();
+    mUi.countInLabel->hide();
     mRecording = false;
     mFullRerender = true;
     redeliverLastResult();

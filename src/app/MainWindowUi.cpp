@@ -17,6 +17,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QScrollArea>
+#include <QSlider>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QToolBar>
@@ -129,6 +130,16 @@ void MainWindowUi::setup(QMainWindow* window)
     bpm->setToolTip("The metronome's tempo in beats per minute");
     tools->addWidget(new QLabel("BPM: ", tools));
     tools->addWidget(bpm);
+    tools->addSeparator();
+
+    clickVolume = new QSlider(Qt::Horizontal, tools);
+    clickVolume->setObjectName("clickVolumeSlider");
+    clickVolume->setRange(0, 100);
+    clickVolume->setPageStep(10);
+    clickVolume->setFixedWidth(100);
+    clickVolume->setToolTip("The metronome click's volume");
+    tools->addWidget(new QLabel("Click volume: ", tools));
+    tools->addWidget(clickVolume);
     tools->addSeparator();
 
     timeSignature = new QComboBox(tools);
@@ -261,6 +272,10 @@ void MainWindowUi::setup(QMainWindow* window)
     clickOff.fill(Qt::white);
     clickOn = QPixmap(15, 15);
     clickOn.fill(Qt::red);
+    countInLabel = new QLabel(window);
+    countInLabel->setObjectName("countInLabel");
+    countInLabel->setStyleSheet("font-weight: bold; margin-right: 6px;");
+    countInLabel->hide();
     clickLabel = new QLabel(window);
     clickLabel->setObjectName("clickLabel");
     clickLabel->setPixmap(clickOff);
@@ -272,5 +287,6 @@ void MainWindowUi::setup(QMainWindow* window)
     status->addPermanentWidget(lowALabel);
     status->addPermanentWidget(new QLabel("Volume:", window));
     status->addPermanentWidget(volumeBar);
+    status->addPermanentWidget(countInLabel);
     status->addPermanentWidget(clickLabel);
 }

@@ -19,6 +19,7 @@ class TuningView;
 class QMainWindow;
 class QProgressBar;
 class QScrollArea;
+class QSlider;
 class QSpinBox;
 
 struct MainWindowUi {
@@ -35,6 +36,7 @@ struct MainWindowUi {
     QAction* openExample = nullptr;
     QAction* saveAs = nullptr;
     QSpinBox* bpm = nullptr;
+    QSlider* clickVolume = nullptr;
     QComboBox* timeSignature = nullptr;
     QCheckBox* playedRound = nullptr;
     QDoubleSpinBox* timeShift = nullptr;
@@ -75,6 +77,7 @@ struct MainWindowUi {
     QLabel* lowALabel = nullptr;
     QLabel* notCalibratedLabel = nullptr;
     QLabel* inputLabel = nullptr;
+    QLabel* countInLabel = nullptr;
     QLabel* clickLabel = nullptr;
     QPixmap clickOff;
     QPixmap clickOn;

@@ -1,6 +1,7 @@
 // The metronome's arithmetic: clicks per bar for every time signature, the
-// bar-start clicks, the PID correction and its bounds, and the click timer
-// kept on an audio clock that drifts.
+// bar-start clicks, the count-in and where the recording starts after it, the
+// PID correction and its bounds, and the click timer kept on an audio clock
+// that drifts.
 
 #include "Metronome.h"
 #include "Pid.h"
@@ -8,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <string>
 #include <tuple>
 
 namespace {
@@ -43,6 +46,63 @@ TEST(MetronomeTest, EveryTimeSignatureClicksItsBarsWithAndWithoutSubBeats)
     EXPECT_FALSE(metronome::tempoPreset(static_cast<TimeSignature>(5), bpm, roundOff));
 }
 
+TEST(MetronomeTest, TheCountInClicksWholeBarsAndTheRecordingStartsOnTheBeatAfterThem)
+{
+    // Bars, time signature, sub-beats, tempo and rate; the count shown at
+    // each count-in click ('.' a sub-beat) and where the recording starts:
+    // bars x beats x 60 / BPM seconds, in samples.
+    const std::tuple<int, TimeSignature, bool, float, int, const char*, long long> rows[] = {
+        {0, FourFour, false, 72.0f, 44100, "", 0},
+        {1, FourFour, false, 72.0f, 44100, "1234", 147000},       // 3 1/3 s
+        {2, FourFour, false, 200.0f, 48000, "12341234", 115200},  // 2.4 s
+        {1, ThreeFour, false, 90.0f, 44100, "123", 88200},        // 2 s
+        {2, TwoFour, true, 52.0f, 44100, "1.2.1.2.", 203538},     // 4.615 s
+        {1, CutCommon, false, 62.0f, 44100, "12", 85355},         // 1.935 s
+        {2, SixEight, true, 72.0f, 44100, "1..2..1..2..", 147000}, // 3 1/3 s
+    };
+    for (const auto& [bars, signature, subBeats, bpm, rate_Hz, count, start_samples] : rows) {
+        SCOPED_TRACE(testing::Message() << bars << " bars of " << signature << " at " << bpm);
+        Metronome metronome;
+        metronome.start(bpm, signature, subBeats, bars);
+        EXPECT_EQ(metronome.countInClicks(), static_cast<int>(std::strlen(count)));
+        EXPECT_EQ(metronome.countInLength_samples(rate_Hz), start_samples);
+        std::string shown;
+        while (metronome.inCountIn()) {
+            const int beat = metronome.countInBeat();
+            shown += beat > 0 ? static_cast<char>('0' + beat) : '.';
+            metronome.nextClick();
+        }
+        EXPECT_EQ(shown, count);
+        // The recording's first click is a bar's.
+        EXPECT_EQ(metronome.countInBeat(), 0);
+        EXPECT_TRUE(metronome.nextClick());
+    }
+
+    // The first click waits for the first audio, 46 ms late; the timer's
+    // first interval makes that up, and from then on the clicks come when
+    // due on a steady clock, through the count-in's end: the click due on
+    // the recording's first sample is due within half a sample of it.
+    Metronome metronome;
+    metronome.start(200.0f, FourFour, false, 1);
+    const double due_s = -static_cast<double>(metronome.countInLength_samples(44100)) / 44100.0;
+    const double late_s = 0.046;
+    int interval_ms = metronome.firstClick(due_s + late_s, due_s);
+    EXPECT_EQ(interval_ms, 300 - 46);
+    double audio_s = due_s + late_s;
+    for (int click = 1; click <= 6; ++click) {
+        audio_s += interval_ms / 1000.0;
+        const Metronome::Tick tick = metronome.tick(audio_s, interval_ms, 20);
+        interval_ms = tick.interval_ms;
+        EXPECT_NEAR(tick.difference_s, 0.0, 1e-3) << click;
+        EXPECT_EQ(interval_ms, 300) << click;
+        if (click == metronome.countInClicks()) {
+            EXPECT_NEAR(metronome.expectedClick_s(), 0.0, 0.5 / 44100.0);
+        }
+    }
+    // Later than half an interval: the controller makes up the rest.
+    EXPECT_EQ(metronome.firstClick(due_s + 0.5, due_s), 150);
+}
+
 TEST(MetronomeTest, PidClampsItsOutputAndADefaultOneAnswersZero)
 {
     Pid pid(0.5, 2.0, -2.0, 20.0, 10.0, 0.0);
@@ -62,7 +122,7 @@ TEST(MetronomeTest, TheClicksFollowAnAudioClockThatDriftsWithinTheAllowedBand)
 {
     Metronome metronome;
     metronome.start(60.0f, FourFour, false); // 1000 ms a click
-    metronome.firstClick(0.0);
+    metronome.firstClick(0.0, 0.0);
     // The audio runs late by 100 ms: the correction asks for 2 ms more, but
     // the timer is already at the edge of nominal +- 20 ms.
     Metronome::Tick tick = metronome.tick(1.1, 1019, 20);
@@ -88,7 +148,7 @@ TEST(MetronomeTest, TheClicksFollowAnAudioClockThatDriftsWithinTheAllowedBand)
         const int nominal_ms = metronome.nominalInterval_ms();
         int interval_ms = nominal_ms;
         double wall_s = 0.0;
-        metronome.firstClick(0.0);
+        metronome.firstClick(0.0, 0.0);
         double worst_s = 0.0;
         for (int click = 1; click <= 200; ++click) {
             wall_s += interval_ms / 1000.0;
