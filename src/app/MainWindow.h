@@ -226,6 +226,9 @@ private:
     void showLowA(float lowA_Hz);
     bool hasVisibleRegion(const QWidget* view) const;
     bool writeFile(const QString& name, const QByteArray& bytes);
+    // Says so when there is nothing to print; otherwise both views are
+    // brought up to date for it.
+    bool readyToPrint();
     void renderAllViews();
     bool savePng(const QString& name, const QPixmap& picture);
     TimeSignature currentTimeSignature() const;

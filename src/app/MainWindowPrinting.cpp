@@ -59,13 +59,20 @@ void MainWindow::onExportPdf()
     mLastSaveFileName = name;
 }
 
-void MainWindow::onPrintPreview()
+bool MainWindow::readyToPrint()
 {
     if (mRecordingData.isEmpty()) {
         QMessageBox::warning(this, "Nothing to print", "You have not recorded anything yet");
-        return;
+        return false;
     }
     renderAllViews();
+    return true;
+}
+
+void MainWindow::onPrintPreview()
+{
+    if (!readyToPrint())
+        return;
     const ScorePages pages(mEditing->score(), mLastScore);
     QPrinter printer(QPrinter::HighResolution);
     setUpPrinter(printer, mLastScore);
@@ -78,11 +85,8 @@ void MainWindow::onPrintPreview()
 
 void MainWindow::onPrint()
 {
-    if (mRecordingData.isEmpty()) {
-        QMessageBox::warning(this, "Nothing to print", "You have not recorded anything yet");
+    if (!readyToPrint())
         return;
-    }
-    renderAllViews();
     const ScorePages pages(mEditing->score(), mLastScore);
     QPrinter printer(QPrinter::HighResolution);
     setUpPrinter(printer, mLastScore);

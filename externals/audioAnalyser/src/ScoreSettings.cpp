@@ -58,22 +58,29 @@ std::string scoreBww(const NoteMap& melody, const NoteMap& gracing, const ScoreS
     return scoreBww(scoreModel(melody, gracing, settings), settings);
 }
 
-std::string scoreBww(const PipeTuneModel& score, const ScoreSettings& settings)
+namespace {
+
+// The score written by a writer that takes the tune's details.
+template <typename Writer>
+std::string writeScore(const PipeTuneModel& score, const ScoreSettings& settings)
 {
-    BmwWriter writer;
+    Writer writer;
     writer.setTuneName(settings.tuneName);
     writer.setTuneType(settings.tuneType);
     writer.setComposer(settings.composer);
     return writer.write(score);
 }
 
+} // namespace
+
+std::string scoreBww(const PipeTuneModel& score, const ScoreSettings& settings)
+{
+    return writeScore<BmwWriter>(score, settings);
+}
+
 std::string scoreMusicXml(const PipeTuneModel& score, const ScoreSettings& settings)
 {
-    MusicXmlWriter writer;
-    writer.setTuneName(settings.tuneName);
-    writer.setTuneType(settings.tuneType);
-    writer.setComposer(settings.composer);
-    return writer.write(score);
+    return writeScore<MusicXmlWriter>(score, settings);
 }
 
 MetreEstimate followPlayedMetre(const NoteMap& melody, const NoteMap& gracing, const AutomaticMetre& automatic,
