@@ -1,7 +1,6 @@
 // The metronome's arithmetic: clicks per bar for every time signature, the
-// bar-start clicks, the count-in and where the recording starts after it, the
-// PID correction and its bounds, and the click timer kept on an audio clock
-// that drifts.
+// bar-start clicks, the count-in, the PID correction and its bounds, and the
+// click timer kept on an audio clock that drifts.
 
 #include "Metronome.h"
 #include "Pid.h"
@@ -48,9 +47,8 @@ TEST(MetronomeTest, EveryTimeSignatureClicksItsBarsWithAndWithoutSubBeats)
 
 TEST(MetronomeTest, TheCountInClicksWholeBarsAndTheRecordingStartsOnTheBeatAfterThem)
 {
-    // Bars, time signature, sub-beats, tempo and rate; the count shown at
-    // each count-in click ('.' a sub-beat) and where the recording starts:
-    // bars x beats x 60 / BPM seconds, in samples.
+    // The count shown at each count-in click ('.' a sub-beat) and where the
+    // recording starts: bars x beats x 60 / BPM seconds, in samples.
     const std::tuple<int, TimeSignature, bool, float, int, const char*, long long> rows[] = {
         {0, FourFour, false, 72.0f, 44100, "", 0},
         {1, FourFour, false, 72.0f, 44100, "1234", 147000},       // 3 1/3 s
@@ -67,28 +65,22 @@ TEST(MetronomeTest, TheCountInClicksWholeBarsAndTheRecordingStartsOnTheBeatAfter
         EXPECT_EQ(metronome.countInClicks(), static_cast<int>(std::strlen(count)));
         EXPECT_EQ(metronome.countInLength_samples(rate_Hz), start_samples);
         std::string shown;
-        while (metronome.inCountIn()) {
-            const int beat = metronome.countInBeat();
-            shown += beat > 0 ? static_cast<char>('0' + beat) : '.';
-            metronome.nextClick();
-        }
+        for (; metronome.inCountIn(); metronome.nextClick())
+            shown += metronome.countInBeat() > 0 ? static_cast<char>('0' + metronome.countInBeat()) : '.';
         EXPECT_EQ(shown, count);
-        // The recording's first click is a bar's.
         EXPECT_EQ(metronome.countInBeat(), 0);
-        EXPECT_TRUE(metronome.nextClick());
+        EXPECT_TRUE(metronome.nextClick()); // the recording's first click is a bar's
     }
 
-    // The first click waits for the first audio, 46 ms late; the timer's
-    // first interval makes that up, and from then on the clicks come when
-    // due on a steady clock, through the count-in's end: the click due on
-    // the recording's first sample is due within half a sample of it.
+    // The first click, 46 ms late for the first audio, is made up by the
+    // first interval; then clicks are due on time through the count-in's
+    // end, the downbeat within half a sample of the recording's start.
     Metronome metronome;
     metronome.start(200.0f, FourFour, false, 1);
     const double due_s = -static_cast<double>(metronome.countInLength_samples(44100)) / 44100.0;
-    const double late_s = 0.046;
-    int interval_ms = metronome.firstClick(due_s + late_s, due_s);
+    double audio_s = due_s + 0.046;
+    int interval_ms = metronome.firstClick(audio_s, due_s);
     EXPECT_EQ(interval_ms, 300 - 46);
-    double audio_s = due_s + late_s;
     for (int click = 1; click <= 6; ++click) {
         audio_s += interval_ms / 1000.0;
         const Metronome::Tick tick = metronome.tick(audio_s, interval_ms, 20);

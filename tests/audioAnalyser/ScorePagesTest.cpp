@@ -11,23 +11,17 @@
 
 namespace {
 
-using Item = PipeTuneModel::Item;
-
-// rows rows of barsPerRow bars of four crotchets.
+// Rows of bars of four crotchets.
 PipeTuneModel score(int rows, int barsPerRow)
 {
-    PipeTuneModel::Part part;
-    for (int row = 0; row < rows; ++row) {
-        for (int k = 0; k < barsPerRow; ++k) {
-            PipeTuneModel::Bar bar;
-            for (PipeNoteName note : {LA, B, C, D})
-                bar.items.push_back(Item(note, 8, 0, FlagNone));
-            bar.rowBreak = k + 1 == barsPerRow;
-            part.bars.push_back(bar);
-        }
-    }
     PipeTuneModel model;
-    model.parts = {part};
+    model.parts.emplace_back();
+    for (int bar = 0; bar < rows * barsPerRow; ++bar) {
+        PipeTuneModel::Bar& added = model.parts[0].bars.emplace_back();
+        for (PipeNoteName note : {LA, B, C, D})
+            added.items.emplace_back(note, 8, 0, FlagNone);
+        added.rowBreak = (bar + 1) % barsPerRow == 0;
+    }
     return model;
 }
 
@@ -55,11 +49,10 @@ TEST(ScorePages, StaffIsPrintSizeUnlessARowIsTooWideAndThePdfHasThePagesOfTheBre
         EXPECT_GE(pages, 2);
         EXPECT_EQ(pdfPageCount(tune.pdf(paper)), pages);
     }
-    // Letter is shorter than A4: never fewer pages.
     EXPECT_GE(tune.pageBreaks(letter).pageCount(), tune.pageBreaks(a4).pageCount());
 
-    // Sixteen bars in a row fit only on a smaller staff, a little larger on
-    // Letter, which is wider than A4.
+    // Sixteen bars in a row fit only on a smaller staff, less small on the
+    // wider Letter.
     const ScorePages wide(score(1, 16), settings);
     EXPECT_LT(wide.staffHeight_mm(a4), ScorePages::kStaffHeight_mm);
     EXPECT_GT(wide.staffHeight_mm(a4), 0.0f);

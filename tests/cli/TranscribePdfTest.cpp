@@ -1,7 +1,5 @@
-// vantor-transcribe's PDF: a bundled project, one bar a row so that the
-// tune runs over pages, on A4 into a file and on Letter to standard output;
-// each has the pages the layout gives the score the project makes. The
-// input is never written over.
+// vantor-transcribe's PDF of a project, one bar a row to run over pages, on
+// A4 into a file and on Letter to standard output, has the layout's pages.
 
 #include "PdfPages.h"
 #include "ProjectContents.h"
@@ -49,18 +47,17 @@ TEST(TranscribePdf, PagesAreTheLayoutsOfTheProjectsScoreOnEitherPaper)
         process.start(VANTOR_TRANSCRIBE, {input, "--bars-per-row", "1", "--paper", paper, "--pdf", output});
         ASSERT_TRUE(process.waitForFinished(60000));
         ASSERT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-        QByteArray pdf = process.readAllStandardOutput();
+        QFile file(output);
         if (output != "-") {
-            QFile file(output);
             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-            pdf = file.readAll();
         }
+        const QByteArray pdf = output == "-" ? process.readAllStandardOutput() : file.readAll();
         const int expected = pages.pageBreaks(ScorePages::pageLayout(size)).pageCount();
         EXPECT_GE(expected, 2) << paper;
         EXPECT_EQ(pdfPageCount(pdf), expected) << paper;
     }
 
-    QProcess process;
+    QProcess process; // never over its input
     process.start(VANTOR_TRANSCRIBE, {input, "--pdf", input});
     ASSERT_TRUE(process.waitForFinished(60000));
     EXPECT_EQ(process.exitCode(), 2);
