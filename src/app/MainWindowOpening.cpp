@@ -119,7 +119,9 @@ bool MainWindow::openFile(const QString& name, bool remember)
     } else {
         AudioData audio;
         if (!decodeAudio(bytes, name.toStdString(), audio, error))
-            return refuse(error);
+            return refuse(error + "\n\nVantor opens its own files and recordings in WAVE, FLAC, Ogg, AIFF and MP3. "
+                                  "A recording in another format (a phone's M4A or AAC) can be converted to one "
+                                  "of these first.");
         bytes.clear();
         stored.rate_Hz = static_cast<int>(audio.samplingFrequency_Hz);
         const std::vector<char> pcm = utils::encodePcm16(audio.samples);
