@@ -252,7 +252,7 @@ private:
         bool tuningEstimated = false;
         std::vector<AudioRecorder::ClickMark> clicks;
         // What the piper is told of the file (rate, channels).
-        QString about;
+        QStringList about;
     };
     void setupOpening();
     TranscriptionOptions transcriptionOptions() const;

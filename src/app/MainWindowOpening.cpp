@@ -43,7 +43,7 @@ QString openFilter()
 
 QString channelsText(int channels)
 {
-    return channels == 2 ? QString("stereo") : QString("%1 channels").arg(channels);
+    return channels == 2 ? QString("Stereo") : QString("%1 channels").arg(channels);
 }
 
 } // namespace
@@ -132,16 +132,14 @@ bool MainWindow::openFile(const QString& name, bool remember)
         stored.tune = mPlayersTune ? *mPlayersTune : mSettings.scoreSettings();
         stored.tune.tuneName = QFileInfo(name).completeBaseName().toStdString();
         if (audio.channels > 1)
-            stored.about = QString("%1, mixed to one channel").arg(channelsText(audio.channels));
+            stored.about << QString("%1, mixed to one channel.").arg(channelsText(audio.channels));
     }
-    if (stored.rate_Hz != mSettings.recordingFrequency_Hz) {
-        const QString rate = QString("transcribed at its own rate of %1 Hz (the input runs at %2 Hz)")
-                                 .arg(stored.rate_Hz)
-                                 .arg(mSettings.recordingFrequency_Hz);
-        stored.about = stored.about.isEmpty() ? rate : stored.about + "; " + rate;
-    }
+    if (stored.rate_Hz != mSettings.recordingFrequency_Hz)
+        stored.about << QString("Transcribed at its own rate of %1 Hz; the input runs at %2 Hz.")
+                            .arg(stored.rate_Hz)
+                            .arg(mSettings.recordingFrequency_Hz);
     if (!stored.about.isEmpty())
-        qInfo().noquote() << QString("%1: %2").arg(name, stored.about);
+        qInfo().noquote() << QString("%1: %2").arg(name, stored.about.join(' '));
     if (remember)
         rememberRecentFile(name);
     // The recording shown is kept before another takes its place.
@@ -170,9 +168,8 @@ bool MainWindow::transcribeStored(StoredRecording stored)
     setActionStates(true);
     const QString what = mStored.fileName.isEmpty() ? QString("the recording")
                                                       : QFileInfo(mStored.fileName).fileName();
-    mTranscribeDialog->setLabelText(mStored.about.isEmpty()
-                                        ? QString("Transcribing %1...").arg(what)
-                                        : QString("Transcribing %1...\n(%2)").arg(what, mStored.about));
+    const QStringList label = QStringList(QString("Transcribing %1...").arg(what)) + mStored.about;
+    mTranscribeDialog->setLabelText(label.join('\n'));
     mTranscribeDialog->setValue(0);
     mTranscribeDialog->show();
     mTranscriptionJob = mProcessor->transcribeRecording(mStored.recording, static_cast<float>(mStored.rate_Hz),
