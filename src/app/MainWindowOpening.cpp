@@ -13,7 +13,6 @@
 #include "AudioProcessor.h"
 #include "FileNames.h"
 #include "ScoreEditing.h"
-#include "utils.h"
 
 #include <QAction>
 #include <QApplication>
@@ -102,8 +101,7 @@ bool MainWindow::openFile(const QString& name, bool remember)
             qWarning().noquote() << QString::fromStdString(name.toStdString() + ": " + warning);
         stored.isProject = true;
         stored.rate_Hz = static_cast<int>(stored.project.samplingFrequency_Hz);
-        const std::vector<char> pcm = utils::encodePcm16(stored.project.samples);
-        stored.recording = QByteArray(pcm.data(), static_cast<int>(pcm.size()));
+        stored.recording = pcmBytes(stored.project.samples);
         stored.project.samples.clear();
         stored.project.samples.shrink_to_fit();
         // A tuning estimated when the recording was made is used again, so
@@ -124,8 +122,7 @@ bool MainWindow::openFile(const QString& name, bool remember)
                                   "of these first.");
         bytes.clear();
         stored.rate_Hz = static_cast<int>(audio.samplingFrequency_Hz);
-        const std::vector<char> pcm = utils::encodePcm16(audio.samples);
-        stored.recording = QByteArray(pcm.data(), static_cast<int>(pcm.size()));
+        stored.recording = pcmBytes(audio.samples);
         // A recording made elsewhere: the piper's tune settings under the
         // file's name; its tempo, metre and first bar line are followed from
         // the playing, and its Low A estimated from all of it.
