@@ -5,7 +5,8 @@
 // unbuffered so that every write is checked as it happens (a full disk or a
 // file-size limit), and only a complete file is renamed over the target. Every file
 // the application and the command-line tool write goes through here:
-// projects, autosaves, BWW, JSON, PNG and WAVE. Any thread.
+// projects, autosaves, BWW, JSON, PNG and WAVE. A device or a pipe
+// (/dev/null, a FIFO) is written in place, never replaced. Any thread.
 
 #include <QByteArray>
 #include <QList>
