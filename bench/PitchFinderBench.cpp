@@ -26,8 +26,13 @@ std::vector<short> chanterScale(float noteDuration_s)
         synth::renderSegments(synth::scale(tuning, noteDuration_s), kRate_Hz, synth::chanterHarmonics(), 0.5f));
 }
 
+// One window after another as the transcription's pitch track reads them
+// (argument 1: each updated from the last, refreshed every
+// PitchFinder::kRefreshInterval windows) or each window on its own through
+// the transforms (argument 0), as before the track slid.
 void BM_PitchFinderTranscriptionWindow(benchmark::State& state)
 {
+    const bool sliding = state.range(0) != 0;
     PipeTuning tuning;
     tuning.setLowA_Hz(480.0f);
     PitchFinder finder;
@@ -38,11 +43,15 @@ void BM_PitchFinderTranscriptionWindow(benchmark::State& state)
     picker.setParams(tuning, kRate_Hz);
     bindPeakPicker(finder, picker);
 
-    const std::vector<short> audio = chanterScale(0.5f);
+    const std::vector<short> pcm = chanterScale(0.5f);
+    const std::vector<float> audio(pcm.begin(), pcm.end());
     const std::size_t windows = (audio.size() - kWindow) / kHop;
     std::size_t index = 0;
     for (auto _ : state) {
-        finder.setData(audio.data() + index * kHop);
+        if (sliding)
+            finder.setNextData(audio.data() + index * kHop, kHop, index % PitchFinder::kRefreshInterval == 0);
+        else
+            finder.setData(audio.data() + index * kHop);
         finder.calculatePitch();
         benchmark::DoNotOptimize(finder.analysisResults());
         index = (index + 1) % windows;
@@ -51,7 +60,7 @@ void BM_PitchFinderTranscriptionWindow(benchmark::State& state)
     // Each window advances the transcription's analysis by one hop.
     reportTimesRealtime(state, kHop / static_cast<double>(kRate_Hz));
 }
-BENCHMARK(BM_PitchFinderTranscriptionWindow);
+BENCHMARK(BM_PitchFinderTranscriptionWindow)->ArgName("sliding")->Arg(0)->Arg(1);
 
 void BM_CalculateTuningFromDataOneMinute(benchmark::State& state)
 {

@@ -56,19 +56,26 @@ TEST(PitchFinderAllocation, AnalysesWindowsWithoutAllocating)
     finder.setProcessingParams(params);
     finder.setCalibration(440.0f, 480.0f);
 
-    auto analyse = [&](std::size_t window) {
-        finder.setData(pcm.data() + (window * kStep) % (pcm.size() - kWindow));
+    // Windows on their own, and a track of windows each updated from the last.
+    auto analyse = [&](std::size_t window, bool sliding) {
+        const std::size_t start = (window * kStep) % (pcm.size() - kWindow);
+        if (sliding)
+            finder.setNextData(pcm.data() + start, kStep, window % PitchFinder::kRefreshInterval == 0);
+        else
+            finder.setData(pcm.data() + start);
         finder.calculatePitch();
         return finder.analysisResults().frequency_Hz;
     };
     for (std::size_t w = 0; w < 50; ++w)
-        analyse(w);
+        analyse(w, w % 2 == 0);
     const long before = allocations.load();
     float voiced = 0.0f;
     for (std::size_t w = 0; w < 1000; ++w)
-        voiced += analyse(w * 7) > 0.0f ? 1.0f : 0.0f;
+        voiced += analyse(w * 7, false) > 0.0f ? 1.0f : 0.0f;
+    for (std::size_t w = 0; w < 1000; ++w)
+        voiced += analyse(w, true) > 0.0f ? 1.0f : 0.0f;
     EXPECT_EQ(allocations.load() - before, 0);
-    EXPECT_GT(voiced, 500.0f); // the windows were really analysed
+    EXPECT_GT(voiced, 1000.0f); // the windows were really analysed
 }
 
 } // namespace

@@ -83,3 +83,68 @@ INSTANTIATE_TEST_SUITE_P(NotesLowAsWindows, ChanterPitch,
                          });
 
 } // namespace
+
+// The track's sliding windows against each window through the transforms,
+// window by window, over every chanter note and gracenote-length note, the
+// drones, noise, a room, a fade into silence, a constant offset and digital
+// silence: the same pitch, clarity and volume to within float rounding.
+TEST(PitchFinder, SlidingWindowsGiveTheTransformsResultsWindowByWindow)
+{
+    constexpr unsigned int kWindow = 1024;
+    constexpr unsigned int kHop = 20;
+    const PipeTuning tuning = testsignals::tuningAt(480.0f);
+    std::vector<synth::Segment> played = synth::scale(tuning, 0.12f);
+    for (const synth::Segment& note : synth::scale(tuning, 0.12f))
+        played.push_back({note.frequency_Hz, 0.025f});
+    const std::vector<float> dry = synth::renderSegments(played, kRate_Hz, synth::chanterHarmonics(), 0.5f);
+    std::vector<float> signal = testsignals::inRoom(
+        testsignals::mix(dry, synth::drones(480.0f, synth::Drones(), dry.size(), kRate_Hz, 0.2f)), 0.5f, 6.0f);
+    const std::vector<float> hiss = testsignals::noise(8000, 0.2f, 3);
+    signal.insert(signal.end(), hiss.begin(), hiss.end());
+    const std::vector<float> fading = testsignals::chanterTone(600.0f, 8000);
+    for (std::size_t i = 0; i < fading.size(); ++i)
+        signal.push_back(fading[i] * std::pow(1e-4f, static_cast<float>(i) / fading.size()));
+    signal.insert(signal.end(), 4000, 0.0f);
+    signal.insert(signal.end(), 4000, 0.25f);
+    const std::vector<float> samples = testsignals::pcmScaled(signal);
+
+    auto makeFinder = [&](PitchFinder& finder, PipeSnacPeakPicker& picker) {
+        finder.setDataParams(PitchFinder::DataParams(kWindow, static_cast<std::uint32_t>(kRate_Hz)));
+        PitchFinder::ProcessingParams params = chanterProcessingParams(tuning);
+        params.peakPickerEnabled = true;
+        finder.setProcessingParams(params);
+        picker.setParams(tuning, kRate_Hz);
+        bindPeakPicker(finder, picker);
+    };
+    PitchFinder sliding, transformed;
+    PipeSnacPeakPicker slidingPicker, transformedPicker;
+    makeFinder(sliding, slidingPicker);
+    makeFinder(transformed, transformedPicker);
+
+    const std::size_t windows = (samples.size() - kWindow) / kHop + 1;
+    std::size_t voiced = 0, differentVoicing = 0;
+    for (std::size_t w = 0; w < windows; ++w) {
+        sliding.setNextData(samples.data() + w * kHop, kHop, w % PitchFinder::kRefreshInterval == 0);
+        sliding.calculatePitch();
+        transformed.setData(samples.data() + w * kHop);
+        transformed.calculatePitch();
+        const auto a = sliding.analysisResults();
+        const auto b = transformed.analysisResults();
+        SCOPED_TRACE("window " + std::to_string(w));
+        ASSERT_NEAR(a.volume_normalized, b.volume_normalized, 1e-5f);
+        ASSERT_NEAR(a.quality, b.quality, 1e-4f);
+        for (const auto& [x_Hz, y_Hz] : {std::pair(a.frequency_Hz, b.frequency_Hz),
+                                         std::pair(a.pickedFrequency_Hz, b.pickedFrequency_Hz)}) {
+            if ((x_Hz > 0.0f) != (y_Hz > 0.0f)) {
+                ++differentVoicing;
+                continue;
+            }
+            if (x_Hz > 0.0f) {
+                ++voiced;
+                ASSERT_NEAR(centsBetween(y_Hz, x_Hz), 0.0f, 0.01f);
+            }
+        }
+    }
+    EXPECT_GT(voiced, windows / 2); // pitches were found and compared
+    EXPECT_EQ(differentVoicing, 0u);
+}

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -32,7 +33,10 @@ void PitchFinder::releaseBuffers()
     mWork.clear();
     mSnac.clear();
     mSpectrum.clear();
+    mConverted.clear();
     mTransformSize = 0;
+    mCorrelation.setSize(0, 0);
+    mSumsHoldInput = false;
 }
 
 void PitchFinder::allocateBuffers()
@@ -54,6 +58,9 @@ void PitchFinder::allocateBuffers()
     mSpectrum.assign(mTransformSize / 2 + 1, kiss_fft_cpx{0.0f, 0.0f});
     mForwardPlan = kiss_fftr_alloc(static_cast<int>(mTransformSize), 0, nullptr, nullptr);
     mInversePlan = kiss_fftr_alloc(static_cast<int>(mTransformSize), 1, nullptr, nullptr);
+    mConverted.assign(n, 0.0f);
+    mCorrelation.setSize(n, n / 2 + 1);
+
 }
 
 void PitchFinder::clampBand()
@@ -98,6 +105,7 @@ void PitchFinder::setData(const short* samples)
 {
     if (samples == nullptr)
         return;
+    mSumsHoldInput = false;
     for (unsigned int i = 0; i < mDataParams.windowSize; ++i)
         mInput[i] = static_cast<float>(samples[i]);
 }
@@ -106,7 +114,38 @@ void PitchFinder::setData(const float* samples)
 {
     if (samples == nullptr)
         return;
+    mSumsHoldInput = false;
     std::copy(samples, samples + mDataParams.windowSize, mInput.begin());
+}
+
+void PitchFinder::setNextData(const float* samples, unsigned int hop, bool refresh)
+{
+    const unsigned int n = mDataParams.windowSize;
+    if (samples == nullptr || n == 0)
+        return;
+    if (mProcessingParams.bandpassEnabled) {
+        setData(samples);
+        return;
+    }
+    const bool follows = !refresh && mSumsHoldInput && hop > 0 && hop < n
+                         && std::memcmp(mInput.data() + hop, samples, (n - hop) * sizeof(float)) == 0;
+    if (follows) {
+        std::copy(mInput.begin() + hop, mInput.begin() + n, mInput.begin());
+        std::copy(samples + (n - hop), samples + n, mInput.begin() + (n - hop));
+        mCorrelation.slide(samples + (n - hop), hop);
+    } else {
+        std::copy(samples, samples + n, mInput.begin());
+        mCorrelation.compute(samples);
+    }
+    mSumsHoldInput = true;
+}
+
+void PitchFinder::setNextData(const short* samples, unsigned int hop, bool refresh)
+{
+    if (samples == nullptr)
+        return;
+    std::copy(samples, samples + mDataParams.windowSize, mConverted.begin());
+    setNextData(mConverted.data(), hop, refresh);
 }
 
 void PitchFinder::calculatePitch()
@@ -134,11 +173,15 @@ bool PitchFinder::analyseWindow(float& frequency_Hz, float& dB)
     frequency_Hz = 0.0f;
     mRawFrequency_Hz = 0.0f;
 
-    if (mProcessingParams.bandpassEnabled)
-        applyBandpass();
-    utils::removeDcOffset(mInput.data(), n);
-
-    const float r0 = computeSnac();
+    float r0 = 0.0f;
+    if (mSumsHoldInput) {
+        r0 = computeSnacFromSums();
+    } else {
+        if (mProcessingParams.bandpassEnabled)
+            applyBandpass();
+        utils::removeDcOffset(mInput.data(), n);
+        r0 = computeSnac();
+    }
     dB = utils::linear2dB(r0 / static_cast<float>(n * kFullScalePower), kVolumeFloor_dB);
 
     int first = 0;
@@ -216,6 +259,14 @@ float PitchFinder::computeSnac()
         mSnac[k] = overlapEnergy > 0.0 ? static_cast<float>(2.0 * mWork[k + 1] * scale / overlapEnergy) : 0.0f;
     }
     return r0;
+}
+
+float PitchFinder::computeSnacFromSums()
+{
+    const std::size_t count = std::min<std::size_t>(mSnac.size(), mCorrelation.lagCount() - 1);
+    const double energy = mCorrelation.normalised(mSnac.data(), count);
+    std::fill(mSnac.begin() + static_cast<std::ptrdiff_t>(count), mSnac.end(), 0.0f);
+    return static_cast<float>(energy);
 }
 
 PitchFinder::AnalysisResults PitchFinder::analysisResults() const

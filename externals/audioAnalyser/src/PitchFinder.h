@@ -4,7 +4,10 @@
 // window of 16-bit PCM with the specially normalised autocorrelation (SNAC,
 // McLeod and Wyvill, "A Smarter Way to Find Pitch", 2005), computed through
 // real FFTs (KISS FFT), and keeps a short history of pitches that yields a
-// stable averaged frequency.
+// stable averaged frequency. A track of overlapping windows (setNextData)
+// updates the autocorrelation from the samples that left and entered the
+// window instead of transforming every window: the same pitch, clarity and
+// volume to within rounding, at a fraction of the cost.
 //
 // Call order: setDataParams, setProcessingParams, optionally the SNAC
 // constants, snacPeakPicker and setCalibration; then for every window
@@ -14,6 +17,7 @@
 
 #include "NoteAverager.h"
 #include "NoteCalibrator.h"
+#include "SlidingAutocorrelation.h"
 
 #include <kiss_fftr.h>
 
@@ -83,6 +87,19 @@ public:
     // Copies windowSize samples (unscaled) into the analysis buffer.
     void setData(const short* samples);
     void setData(const float* samples);
+    // The window hop samples after the last one: when the last window came
+    // through here and its last windowSize - hop samples begin this one, the
+    // autocorrelation is updated from the hop samples that left and entered;
+    // otherwise, or with refresh, it is computed afresh in double precision.
+    // A track refreshes every so often, at windows fixed by their place in
+    // the recording, so that rounding never accumulates and the results do
+    // not depend on how the track was cut into calls. With the band-pass on,
+    // the same as setData.
+    void setNextData(const float* samples, unsigned int hop, bool refresh);
+    void setNextData(const short* samples, unsigned int hop, bool refresh);
+    // How often a track of windows refreshes: at every window whose index in
+    // the recording is a multiple of this.
+    static constexpr unsigned int kRefreshInterval = 256;
 
     void calculatePitch();
     AnalysisResults analysisResults() const;
@@ -105,6 +122,7 @@ private:
     bool analyseWindow(float& frequency_Hz, float& dB);
     void applyBandpass();
     float computeSnac();
+    float computeSnacFromSums();
     float interpolatedLag(int index) const;
     void releaseBuffers();
     void allocateBuffers();
@@ -120,8 +138,14 @@ private:
     // Key maxima of the current window (scratch space).
     std::vector<int> mMaxima;
     std::vector<kiss_fft_cpx> mSpectrum;
+    std::vector<float> mConverted;      // 16-bit samples of setNextData as floats
     kiss_fftr_cfg mForwardPlan = nullptr;
     kiss_fftr_cfg mInversePlan = nullptr;
+
+    // The sums of the track's current window; mSumsHoldInput while they
+    // belong to the samples in mInput, left as they came.
+    SlidingAutocorrelation mCorrelation;
+    bool mSumsHoldInput = false;
 
     float mFrequency_Hz = 0.0f;
     float mAverageFrequency_Hz = 0.0f;

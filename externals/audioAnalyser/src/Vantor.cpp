@@ -143,14 +143,15 @@ unsigned int Vantor::calculateFrequencies(const short* data, unsigned int count)
     const float* filtered = mFilterCornerFrequency_Hz != 0.0f ? mInputFilter.filter(data, count) : nullptr;
     for (unsigned int k = 0; k < windows; ++k) {
         const std::size_t offset = static_cast<std::size_t>(k) * step;
+        const std::size_t i = base + k;
+        const bool refresh = i % PitchFinder::kRefreshInterval == 0;
         if (filtered != nullptr)
-            mPitchFinder.setData(filtered + offset);
+            mPitchFinder.setNextData(filtered + offset, step, refresh);
         else
-            mPitchFinder.setData(data + offset);
+            mPitchFinder.setNextData(data + offset, step, refresh);
         mPitchFinder.calculatePitch();
         const PitchFinder::AnalysisResults results = mPitchFinder.analysisResults();
 
-        const std::size_t i = base + k;
         mVolumes[i] = results.volume_normalized;
         const bool gated = i >= kUngatedWindows && !(results.volume_normalized > mMinimumVolume_normalized);
         mFrequencies[i] = gated ? 0.0f : results.frequency_Hz;

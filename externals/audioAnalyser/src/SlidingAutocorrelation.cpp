@@ -1,0 +1,217 @@
+#include "SlidingAutocorrelation.h"
+
+#include <algorithm>
+#include <cstring>
+
+// The loops run over the lags innermost, so that the compiler turns them
+// into vector instructions; on processors with AVX2 a second version is
+// chosen at load time. Each lag's sum is still added in the order written,
+// and without fused multiply-adds, so both versions give the same bits.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_ADDRESS__) \
+    && !defined(__SANITIZE_THREAD__)
+#define VANTOR_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define VANTOR_VECTOR_CLONES
+#endif
+
+namespace {
+
+// sums[t] += sum over i of x[i] x[i + t] for i from 0 to n - 1 - t, t < lags.
+VANTOR_VECTOR_CLONES
+void accumulateProducts(const double* __restrict x, std::size_t n, std::size_t lags, double* __restrict sums)
+{
+    // Where every lag has a partner, four samples at a time, so that each
+    // sum is loaded and stored once for four products.
+    const std::size_t full = n - lags + 1;
+    std::size_t i = 0;
+    for (; i + 4 <= full; i += 4) {
+        const double x0 = x[i], x1 = x[i + 1], x2 = x[i + 2], x3 = x[i + 3];
+        const double* __restrict p0 = x + i;
+        const double* __restrict p1 = p0 + 1;
+        const double* __restrict p2 = p0 + 2;
+        const double* __restrict p3 = p0 + 3;
+        for (std::size_t t = 0; t < lags; ++t)
+            sums[t] = (((sums[t] + x0 * p0[t]) + x1 * p1[t]) + x2 * p2[t]) + x3 * p3[t];
+    }
+    for (; i < n; ++i) {
+        const double xi = x[i];
+        const double* __restrict p = x + i;
+        const std::size_t top = std::min(lags, n - i);
+        for (std::size_t t = 0; t < top; ++t)
+            sums[t] += xi * p[t];
+    }
+}
+
+// delta[t] = (sum of a[k] b[k + t]) - (sum of c[k] d[k + t]) over k < hop,
+// added in that order: the products of the samples entering the window with
+// their partners, less those of the samples leaving it.
+VANTOR_VECTOR_CLONES
+void slideProducts(const double* __restrict a, const double* __restrict b, const double* __restrict c,
+                   const double* __restrict d, std::size_t hop, std::size_t lags, double* __restrict delta)
+{
+    std::fill(delta, delta + lags, 0.0);
+    std::size_t k = 0;
+    for (; k + 4 <= hop; k += 4) {
+        const double c0 = c[k], c1 = c[k + 1], c2 = c[k + 2], c3 = c[k + 3];
+        const double* __restrict d0 = d + k;
+        const double* __restrict d1 = d0 + 1;
+        const double* __restrict d2 = d0 + 2;
+        const double* __restrict d3 = d0 + 3;
+        for (std::size_t t = 0; t < lags; ++t)
+            delta[t] = (((delta[t] - c0 * d0[t]) - c1 * d1[t]) - c2 * d2[t]) - c3 * d3[t];
+    }
+    for (; k < hop; ++k) {
+        const double ck = c[k];
+        const double* __restrict dk = d + k;
+        for (std::size_t t = 0; t < lags; ++t)
+            delta[t] -= ck * dk[t];
+    }
+    k = 0;
+    for (; k + 4 <= hop; k += 4) {
+        const double a0 = a[k], a1 = a[k + 1], a2 = a[k + 2], a3 = a[k + 3];
+        const double* __restrict b0 = b + k;
+        const double* __restrict b1 = b0 + 1;
+        const double* __restrict b2 = b0 + 2;
+        const double* __restrict b3 = b0 + 3;
+        for (std::size_t t = 0; t < lags; ++t)
+            delta[t] = (((delta[t] + a0 * b0[t]) + a1 * b1[t]) + a2 * b2[t]) + a3 * b3[t];
+    }
+    for (; k < hop; ++k) {
+        const double ak = a[k];
+        const double* __restrict bk = b + k;
+        for (std::size_t t = 0; t < lags; ++t)
+            delta[t] += ak * bk[t];
+    }
+}
+
+// out[k] = 2 r / overlap[k] with r the centred sum at lag k + 1, 0 where the
+// overlap holds no energy. The division runs over all lags first, without a
+// condition, so that it vectorises; the few lags without energy are mended
+// after it.
+VANTOR_VECTOR_CLONES
+void normaliseSums(const double* __restrict sums, const double* __restrict overlap, const double* __restrict ends,
+                   std::size_t n, double mean, double total, std::size_t count, float* __restrict out)
+{
+    const double meanSquare = mean * mean;
+    const double twiceTotal = 2.0 * total;
+    for (std::size_t k = 0; k < count; ++k) {
+        // Pairs as int: a 64-bit count would not convert in vector registers.
+        const int pairs = static_cast<int>(n - 1 - k);
+        const double r = sums[k + 1] - mean * (twiceTotal - ends[k]) + static_cast<double>(pairs) * meanSquare;
+        out[k] = static_cast<float>(2.0 * r / overlap[k]);
+    }
+    for (std::size_t k = 0; k < count; ++k) {
+        if (!(overlap[k] > 0.0))
+            out[k] = 0.0f;
+    }
+}
+
+// A window whose energy about its mean is below this share of its energy
+// about zero is a constant with rounding on it: silent, as a constant window
+// is through the transforms.
+constexpr double kCancellationFloor = 1e-10;
+
+} // namespace
+
+double SlidingAutocorrelation::normalised(float* out, std::size_t count)
+{
+    // With the window's mean m taken out of every sample, the sum at lag t
+    // is r(t) - m (S - tail + S - head) + (n - t) m^2, where S is the sum of
+    // the samples and head and tail the sums of the first and last t.
+    const std::size_t n = mWindowSize;
+    count = std::min({count, n / 2 + 1, mOverlapEnergy.size()});
+    const double* x = window();
+    const double mean = mSampleSum / static_cast<double>(n);
+    const double energy = mSums[0] - static_cast<double>(n) * mean * mean;
+    if (!(energy > mSums[0] * kCancellationFloor)) {
+        std::fill(out, out + count, 0.0f);
+        return 0.0;
+    }
+    // The overlap energy at lag k + 1 drops one sample from each end per
+    // lag; ends[k] is the sum of the first and last k + 1 samples.
+    double overlapEnergy = 2.0 * energy;
+    double endSum = 0.0;
+    for (std::size_t k = 0; k < count; ++k) {
+        const double head = x[k] - mean;
+        const double tail = x[n - 1 - k] - mean;
+        overlapEnergy -= head * head + tail * tail;
+        endSum += x[k] + x[n - 1 - k];
+        mOverlapEnergy[k] = overlapEnergy;
+        mEnds[k] = endSum;
+    }
+    normaliseSums(mSums.data(), mOverlapEnergy.data(), mEnds.data(), n, mean, mSampleSum, count, out);
+    return energy;
+}
+
+void SlidingAutocorrelation::setSize(unsigned int windowSize, unsigned int maxLag)
+{
+    mWindowSize = windowSize;
+    const unsigned int lags = windowSize == 0 ? 0 : std::min(maxLag, windowSize - 1) + 1;
+    mBuffer.assign(3 * static_cast<std::size_t>(windowSize), 0.0);
+    mReversed.assign(mBuffer.size(), 0.0);
+    mStart = 0;
+    mReversedStart = mReversed.size() - windowSize;
+    mSums.assign(lags, 0.0);
+    mDelta.assign(lags, 0.0);
+    // normalised reads lags 1..lags - 1.
+    mOverlapEnergy.assign(lags == 0 ? 0 : lags - 1, 0.0);
+    mEnds.assign(mOverlapEnergy.size(), 0.0);
+    mSampleSum = 0.0;
+}
+
+void SlidingAutocorrelation::compute(const float* window)
+{
+    if (mWindowSize == 0)
+        return;
+    const std::size_t n = mWindowSize;
+    mStart = 0;
+    mReversedStart = mReversed.size() - n;
+    double* x = mBuffer.data();
+    double* reversed = mReversed.data() + mReversedStart;
+    double sum = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        x[i] = window[i];
+        reversed[n - 1 - i] = x[i];
+        sum += x[i];
+    }
+    mSampleSum = sum;
+    std::fill(mSums.begin(), mSums.end(), 0.0);
+    accumulateProducts(x, n, lagCount(), mSums.data());
+}
+
+void SlidingAutocorrelation::slide(const float* entering, unsigned int hop)
+{
+    if (mWindowSize == 0 || hop == 0 || hop >= mWindowSize)
+        return;
+    const std::size_t n = mWindowSize;
+    if (mStart + n + hop > mBuffer.size()) {
+        std::memmove(mBuffer.data(), mBuffer.data() + mStart, n * sizeof(double));
+        mStart = 0;
+    }
+    if (mReversedStart < hop) {
+        const std::size_t end = mReversed.size() - n;
+        std::memmove(mReversed.data() + end, mReversed.data() + mReversedStart, n * sizeof(double));
+        mReversedStart = end;
+    }
+    // x: the last window and the entering samples after it; reversed: the
+    // same samples from the newest back.
+    double* x = mBuffer.data() + mStart;
+    double* reversed = mReversed.data() + (mReversedStart - hop);
+    double leaving = 0.0;
+    double entered = 0.0;
+    for (std::size_t k = 0; k < hop; ++k) {
+        x[n + k] = entering[k];
+        reversed[hop - 1 - k] = x[n + k];
+        leaving += x[k];
+        entered += x[n + k];
+    }
+    mSampleSum += entered - leaving;
+
+    // An entering sample x[n + m] meets its partner t back at reversed
+    // index hop - 1 - m + t.
+    slideProducts(reversed, reversed, x, x, hop, lagCount(), mDelta.data());
+    for (std::size_t t = 0; t < mSums.size(); ++t)
+        mSums[t] += mDelta[t];
+    mStart += hop;
+    mReversedStart -= hop;
+}
