@@ -106,6 +106,47 @@ void normaliseSums(const double* __restrict sums, const double* __restrict overl
     }
 }
 
+// overlap[k] = start - (sum over j <= k of (x[j] - mean)^2 + (last[j] - mean)^2)
+// and ends[k] = sum over j <= k of x[j] + last[j], where last runs backwards
+// from the window's last sample. The terms first, side by side; then the
+// running sums four terms a step, so that each step waits on one addition.
+VANTOR_VECTOR_CLONES
+void runningSums(const double* __restrict x, const double* __restrict last, double mean, double start,
+                 std::size_t count, double* __restrict overlap, double* __restrict ends)
+{
+    for (std::size_t k = 0; k < count; ++k) {
+        const double head = x[k] - mean;
+        const double tail = last[k] - mean;
+        overlap[k] = head * head + tail * tail;
+        ends[k] = x[k] + last[k];
+    }
+    double dropped = 0.0;
+    double summed = 0.0;
+    std::size_t k = 0;
+    for (; k + 4 <= count; k += 4) {
+        const double d0 = overlap[k], d1 = overlap[k + 1], d2 = overlap[k + 2], d3 = overlap[k + 3];
+        const double e0 = ends[k], e1 = ends[k + 1], e2 = ends[k + 2], e3 = ends[k + 3];
+        const double d01 = d0 + d1, e01 = e0 + e1;
+        const double d03 = d01 + (d2 + d3), e03 = e01 + (e2 + e3);
+        overlap[k] = start - (dropped + d0);
+        overlap[k + 1] = start - (dropped + d01);
+        overlap[k + 2] = start - (dropped + (d01 + d2));
+        ends[k] = summed + e0;
+        ends[k + 1] = summed + e01;
+        ends[k + 2] = summed + (e01 + e2);
+        dropped += d03;
+        summed += e03;
+        overlap[k + 3] = start - dropped;
+        ends[k + 3] = summed;
+    }
+    for (; k < count; ++k) {
+        dropped += overlap[k];
+        summed += ends[k];
+        overlap[k] = start - dropped;
+        ends[k] = summed;
+    }
+}
+
 // A window whose energy about its mean is below this share of its energy
 // about zero is a constant with rounding on it: silent, as a constant window
 // is through the transforms.
@@ -129,16 +170,7 @@ double SlidingAutocorrelation::normalised(float* out, std::size_t count)
     }
     // The overlap energy at lag k + 1 drops one sample from each end per
     // lag; ends[k] is the sum of the first and last k + 1 samples.
-    double overlapEnergy = 2.0 * energy;
-    double endSum = 0.0;
-    for (std::size_t k = 0; k < count; ++k) {
-        const double head = x[k] - mean;
-        const double tail = x[n - 1 - k] - mean;
-        overlapEnergy -= head * head + tail * tail;
-        endSum += x[k] + x[n - 1 - k];
-        mOverlapEnergy[k] = overlapEnergy;
-        mEnds[k] = endSum;
-    }
+    runningSums(x, mReversed.data() + mReversedStart, mean, 2.0 * energy, count, mOverlapEnergy.data(), mEnds.data());
     normaliseSums(mSums.data(), mOverlapEnergy.data(), mEnds.data(), n, mean, mSampleSum, count, out);
     return energy;
 }
