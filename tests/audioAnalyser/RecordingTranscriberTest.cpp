@@ -1,11 +1,13 @@
 // Whole recordings through the one road from samples to notes, fed in
 // blocks or in one shot: the tuning they start from, the progress they
-// report, and long notes across the places the engine cuts its tracks.
+// report, long notes across the places the engine cuts its tracks, and the
+// same notes on any number of threads.
 
 #include "RecordingTranscriber.h"
 
 #include "Phrases.h"
 #include "TestSignals.h"
+#include "TranscriptionSession.h"
 
 #include <algorithm>
 #include <string>
@@ -72,3 +74,69 @@ TEST(RecordingTranscriber, ALongNoteInAPhraseIsOneNoteFromItsStartToItsEnd)
 }
 
 } // namespace
+
+// A tune played as a set of pipes sounds in a room: drones as loud as the
+// chanter, a room of half a second.
+std::vector<short> pipesInARoom(float seconds)
+{
+    const PipeTuning tuning = testsignals::tuningAt(480.0f);
+    const std::vector<float> dry = synth::renderSegments(synth::randomWalk(tuning, seconds, 0.1f, 0.5f, 9),
+                                                         testsignals::kRate_Hz, synth::chanterHarmonics(), 0.4f);
+    return testsignals::pcm(testsignals::inRoom(
+        testsignals::mix(dry, synth::drones(480.0f, synth::Drones(), dry.size(), testsignals::kRate_Hz, 0.15f)), 0.5f,
+        6.0f));
+}
+
+void expectSameTranscription(const TranscriptionResult& a, const TranscriptionResult& b)
+{
+    EXPECT_EQ(a.melody, b.melody);
+    EXPECT_EQ(a.gracing, b.gracing);
+    EXPECT_EQ(a.tuning, b.tuning);
+    EXPECT_EQ(a.reference, b.reference);
+    EXPECT_EQ(a.drones.drones.size(), b.drones.drones.size());
+}
+
+TEST(RecordingTranscriber, AnyNumberOfThreadsGivesTheOneThreadsTranscription)
+{
+    // Long enough for the pitch track to be cut into stretches, and for the
+    // second look to read many spans.
+    const std::vector<short> audio = pipesInARoom(14.0f);
+    for (TranscriptionMode mode : {TranscriptionMode::OneShot, TranscriptionMode::Progressive}) {
+        TranscriptionOptions options;
+        options.mode = mode;
+        options.jobs = 1;
+        const TranscriptionResult alone = transcribeRecording(audio, testsignals::kRate_Hz, options);
+        ASSERT_GT(alone.melody.size(), 20u);
+        ASSERT_FALSE(alone.drones.drones.empty());
+        for (unsigned int jobs : {2u, 3u, 8u}) {
+            SCOPED_TRACE(testing::Message() << "mode " << static_cast<int>(mode) << ", " << jobs << " threads");
+            options.jobs = jobs;
+            expectSameTranscription(transcribeRecording(audio, testsignals::kRate_Hz, options), alone);
+        }
+    }
+}
+
+// A whole recording in progressive mode is cleaned of its drones and room
+// once, before it is fed: the same as a session cleaning it as it comes.
+TEST(RecordingTranscriber, CleaningTheWholeRecordingFirstGivesTheLiveSessionsNotes)
+{
+    const std::vector<short> audio = pipesInARoom(8.0f);
+    const TranscriptionOptions options;
+    TranscriptionSession session;
+    session.setSettings({.samplingFrequency_Hz = testsignals::kRate_Hz, .filterCorner_Hz = options.filterCorner_Hz,
+                         .snacPeakThreshold = options.snacPeakThreshold, .minimumSnacPeak = options.minimumSnacPeak,
+                         .minimumVolume_normalized = options.minimumVolume_normalized,
+                         .transcriptionInterval_s = options.transcriptionInterval_s,
+                         .pieceSamples = options.blockSize_B / 2});
+    session.reset();
+    session.estimateReference(audio.data(), audio.size());
+    for (std::size_t start = 0; start < audio.size(); start += 2048)
+        session.feed(audio.data() + start, std::min<std::size_t>(2048, audio.size() - start));
+    session.finish();
+    const TranscriptionResult whole = transcribeRecording(audio, testsignals::kRate_Hz, options);
+    ASSERT_GT(whole.melody.size(), 10u);
+    EXPECT_EQ(whole.melody, session.result().melody);
+    EXPECT_EQ(whole.gracing, session.result().gracing);
+    EXPECT_EQ(whole.tuning, session.result().tuning);
+    EXPECT_EQ(whole.drones.drones.size(), session.result().drones.drones.size());
+}

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <mutex>
+#include <stdexcept>
+#include <vector>
 
 namespace {
 
@@ -65,3 +69,44 @@ TEST_F(SnacMaxima, SubMaximumPrefersTheShortestPeriodAboveTheThreshold)
 }
 
 } // namespace
+
+// Every element is worked on once, by stretches cut on the caller's grain
+// (counted from its offset) and none shorter than a grain; a failure in any
+// stretch reaches the caller after all have ended.
+TEST(Utils, RunInStretchesCoversEachElementOnceCutOnTheGrain)
+{
+    struct Case {
+        std::size_t count, offset, grain;
+        unsigned int jobs;
+        std::size_t stretches;
+    };
+    for (const Case& c : {Case{0, 0, 1, 4, 0}, Case{10, 0, 1, 1, 1}, Case{10, 0, 1, 3, 3}, Case{1000, 0, 256, 2, 2},
+                          Case{1000, 100, 256, 4, 3}, Case{300, 0, 256, 8, 1}, Case{511, 0, 256, 2, 1},
+                          Case{7, 0, 1, 64, 7}}) {
+        SCOPED_TRACE(testing::Message() << c.count << " from " << c.offset << " on " << c.grain << ", " << c.jobs
+                                        << " jobs");
+        std::vector<int> visits(c.count, 0);
+        std::vector<std::pair<std::size_t, std::size_t>> stretches;
+        std::mutex lock;
+        utils::runInStretches(c.count, c.offset, c.grain, c.jobs, [&](std::size_t first, std::size_t last) {
+            for (std::size_t i = first; i < last; ++i)
+                ++visits[i];
+            const std::lock_guard<std::mutex> guard(lock);
+            stretches.emplace_back(first, last);
+        });
+        EXPECT_EQ(std::count(visits.begin(), visits.end(), 1), static_cast<long>(c.count));
+        EXPECT_EQ(stretches.size(), c.stretches);
+        for (const auto& [first, last] : stretches) {
+            EXPECT_GE(last - first, std::min(c.grain, c.count));
+            if (first > 0) {
+                EXPECT_EQ((c.offset + first) % c.grain, 0u);
+            }
+        }
+    }
+    EXPECT_THROW(utils::runInStretches(100, 0, 1, 4,
+                                       [](std::size_t first, std::size_t) {
+                                           if (first == 0)
+                                               throw std::runtime_error("first stretch");
+                                       }),
+                 std::runtime_error);
+}

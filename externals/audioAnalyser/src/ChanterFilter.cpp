@@ -33,6 +33,9 @@ constexpr float kLowerPart = 0.4f;
 constexpr float kSteady = 9.0f;
 // Lines measured by their phase: up to a tenor's third harmonic.
 constexpr float kLowBins_Hz = 1000.0f;
+// The fewest bins worth a thread of their own when the drones' profile is
+// renewed.
+constexpr std::size_t kBinsPerJob = 128;
 
 short toSample(float value)
 {
@@ -44,6 +47,11 @@ short toSample(float value)
 ChanterFilter::ChanterFilter(float samplingFrequency_Hz)
 {
     reset(samplingFrequency_Hz);
+}
+
+void ChanterFilter::setJobs(unsigned int jobs)
+{
+    mJobs = jobs == 0 ? utils::availableCores() : jobs;
 }
 
 ChanterFilter::~ChanterFilter()
@@ -249,23 +257,35 @@ void ChanterFilter::updateProfile()
 {
     // Per bin, the median of the frames where nothing sounds over the
     // drones: a frame more than kSteady times the bin's lower quartile holds
-    // a chanter note (beating tenors reach 6.8 times theirs at most).
-    std::vector<float> values(mHistory.size());
-    for (std::size_t k = 0; k < mMedian.size(); ++k) {
-        for (std::size_t f = 0; f < mHistory.size(); ++f)
-            values[f] = mHistory[f].power[k];
-        if (values.empty()) {
-            mMedian[k] = 0.0f;
-            continue;
-        }
-        const auto quartile = values.begin() + static_cast<long>(static_cast<float>(values.size()) * kLowerPart);
-        std::nth_element(values.begin(), quartile, values.end());
-        const float ceiling = kSteady * *quartile;
-        values.erase(std::remove_if(values.begin(), values.end(), [&](float power) { return power > ceiling; }),
-                     values.end());
-        mMedian[k] = utils::middleValue(values);
-        values.resize(mHistory.size());
+    // a chanter note (beating tenors reach 6.8 times theirs at most). The
+    // history is turned bin by bin first, so that each bin's frames lie
+    // together; the bins are independent and split among the threads.
+    const std::size_t frames = mHistory.size();
+    const std::size_t bins = mMedian.size();
+    mByBin.resize(bins * frames);
+    for (std::size_t f = 0; f < frames; ++f) {
+        const float* power = mHistory[f].power.data();
+        for (std::size_t k = 0; k < bins; ++k)
+            mByBin[k * frames + f] = power[k];
     }
+    utils::runInStretches(bins, 0, kBinsPerJob, mJobs, [&](std::size_t first, std::size_t last) {
+        std::vector<float> values;
+        values.reserve(frames);
+        for (std::size_t k = first; k < last; ++k) {
+            if (frames == 0) {
+                mMedian[k] = 0.0f;
+                continue;
+            }
+            values.assign(mByBin.begin() + static_cast<long>(k * frames),
+                          mByBin.begin() + static_cast<long>((k + 1) * frames));
+            const auto quartile = values.begin() + static_cast<long>(static_cast<float>(values.size()) * kLowerPart);
+            std::nth_element(values.begin(), quartile, values.end());
+            const float ceiling = kSteady * *quartile;
+            values.erase(std::remove_if(values.begin(), values.end(), [&](float power) { return power > ceiling; }),
+                         values.end());
+            mMedian[k] = utils::middleValue(values);
+        }
+    });
     mDrones = findDrones();
     // Each bin on the drones' lines, and which drones claim it.
     const auto eachLineBin = [&](const DroneSet& drones, auto&& use) {

@@ -72,6 +72,10 @@ public:
     // Appends the cleaned samples ready since the last call.
     void take(std::vector<short>& out);
 
+    // Threads the drones' profile may be renewed with (0: all cores); the
+    // output is the same whatever the count.
+    void setJobs(unsigned int jobs);
+
     State state() const { return mState; }
     bool cleaning() const { return mState == State::Cleaning; }
     // The drones as last heard (kept when they stop), and whether they
@@ -148,6 +152,9 @@ private:
     std::deque<Heard> mHistory;
     std::size_t mFramesSinceUpdate = 0;
     std::vector<float> mMedian;
+    // The history's power, bin after bin (scratch of updateProfile).
+    std::vector<float> mByBin;
+    unsigned int mJobs = 1;
     // The power taken out of each bin: the drones' lines only.
     std::vector<float> mProfile;
     // The drones found at the last look, and the last found, whose lines

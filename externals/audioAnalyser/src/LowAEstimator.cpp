@@ -2,6 +2,7 @@
 
 #include "PipeTuning.h"
 #include "PitchFinder.h"
+#include "utils.h"
 
 #include <cmath>
 
@@ -27,28 +28,36 @@ double centsOf(double frequency_Hz) { return 1200.0 * std::log2(frequency_Hz); }
 
 } // namespace
 
-LowAEstimate estimateLowA(const std::vector<short>& samples, float samplingFrequency_Hz)
+LowAEstimate estimateLowA(const std::vector<short>& samples, float samplingFrequency_Hz, unsigned int jobs)
 {
     LowAEstimate estimate;
     if (samples.size() < kWindowSize || !(samplingFrequency_Hz > 0.0f))
         return estimate;
 
-    PitchFinder finder;
-    finder.setDataParams(PitchFinder::DataParams(kWindowSize, static_cast<std::uint32_t>(samplingFrequency_Hz)));
-    PitchFinder::ProcessingParams params;
-    params.limitSearchToBand = true;
-    params.lowFrequency_Hz = kBandLow_Hz;
-    params.highFrequency_Hz = kBandHigh_Hz;
-    finder.setProcessingParams(params);
-
+    // Each window on its own, so stretches of them are read side by side.
+    const std::size_t windows = samples.size() / kWindowSize;
+    std::vector<float> frequencies_Hz(windows, 0.0f);
+    utils::runInStretches(windows, 0, 1, jobs, [&](std::size_t first, std::size_t last) {
+        PitchFinder finder;
+        finder.setDataParams(PitchFinder::DataParams(kWindowSize, static_cast<std::uint32_t>(samplingFrequency_Hz)));
+        PitchFinder::ProcessingParams params;
+        params.limitSearchToBand = true;
+        params.lowFrequency_Hz = kBandLow_Hz;
+        params.highFrequency_Hz = kBandHigh_Hz;
+        finder.setProcessingParams(params);
+        for (std::size_t w = first; w < last; ++w) {
+            finder.setData(samples.data() + w * kWindowSize);
+            finder.calculatePitch();
+            const PitchFinder::AnalysisResults results = finder.analysisResults();
+            if (results.frequency_Hz > 0.0f && results.quality > kMinimumQuality
+                && results.volume_normalized > kMinimumVolume_normalized)
+                frequencies_Hz[w] = results.frequency_Hz;
+        }
+    });
     std::vector<double> pitches_cents;
-    for (std::size_t start = 0; start + kWindowSize <= samples.size(); start += kWindowSize) {
-        finder.setData(samples.data() + start);
-        finder.calculatePitch();
-        const PitchFinder::AnalysisResults results = finder.analysisResults();
-        if (results.frequency_Hz > 0.0f && results.quality > kMinimumQuality
-            && results.volume_normalized > kMinimumVolume_normalized)
-            pitches_cents.push_back(centsOf(results.frequency_Hz));
+    for (float frequency_Hz : frequencies_Hz) {
+        if (frequency_Hz > 0.0f)
+            pitches_cents.push_back(centsOf(frequency_Hz));
     }
     estimate.pitchCount = static_cast<int>(pitches_cents.size());
     if (pitches_cents.empty())

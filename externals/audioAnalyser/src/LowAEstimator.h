@@ -16,4 +16,5 @@ struct LowAEstimate {
     int explainedCount = 0;  // of which the chosen scale explains
 };
 
-LowAEstimate estimateLowA(const std::vector<short>& samples, float samplingFrequency_Hz);
+// jobs: threads to read the windows with (the estimate is the same).
+LowAEstimate estimateLowA(const std::vector<short>& samples, float samplingFrequency_Hz, unsigned int jobs = 1);

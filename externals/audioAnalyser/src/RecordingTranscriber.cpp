@@ -24,7 +24,8 @@ PipeTuning referenceTuning(const std::vector<short>& samples, float samplingFreq
     case TuningSource::EstimatedLowA:
         break;
     }
-    return TranscriptionSession::wholeRecordingReference(samples.data(), samples.size(), samplingFrequency_Hz);
+    return TranscriptionSession::wholeRecordingReference(samples.data(), samples.size(), samplingFrequency_Hz,
+                                                         options.jobs);
 }
 
 TranscriptionSession::Settings sessionSettings(float samplingFrequency_Hz, const TranscriptionOptions& options)
@@ -39,19 +40,38 @@ TranscriptionSession::Settings sessionSettings(float samplingFrequency_Hz, const
     settings.pieceSamples = std::max<std::size_t>(1, options.blockSize_B / 2);
     settings.secondLook = options.secondLook;
     settings.findDrones = options.findDrones;
+    settings.jobs = options.jobs;
     return settings;
 }
 
-void runProgressive(const std::vector<short>& samples, float samplingFrequency_Hz,
+void runProgressive(const std::vector<short>& recording, float samplingFrequency_Hz,
                     const TranscriptionOptions& options, const ProgressCallback& progress,
                     const std::atomic<bool>* cancel, TranscriptionResult& result)
 {
     TranscriptionSession session;
-    const TranscriptionSession::Settings settings = sessionSettings(samplingFrequency_Hz, options);
+    TranscriptionSession::Settings settings = sessionSettings(samplingFrequency_Hz, options);
+    // The whole recording is at hand: with no clicks to take out before
+    // them, the drones and the room are taken out of all of it once, for the
+    // Low A and for the engine alike. The engine hears the same pieces of
+    // the same cleaned samples as when the session cleans them as they come
+    // (and starts again from the first when it finds the drones).
+    std::vector<short> cleaned;
+    const bool precleaned = settings.findDrones && options.clicks.empty();
+    if (precleaned) {
+        ChanterFilter filter(samplingFrequency_Hz);
+        filter.setJobs(options.jobs);
+        filter.push(recording.data(), recording.size());
+        filter.finish();
+        if (filter.cleaning())
+            filter.take(cleaned);
+        result.drones = filter.drones();
+        settings.findDrones = false;
+    }
+    const std::vector<short>& samples = precleaned && !cleaned.empty() ? cleaned : recording;
     session.setSettings(settings);
     session.reset();
-    // The whole recording is at hand, so its Low A is estimated from all of
-    // it rather than from its first seconds.
+    // Its Low A is estimated from all of it rather than from its first
+    // seconds.
     if (options.tuningSource == TuningSource::EstimatedLowA)
         session.estimateReference(samples.data(), samples.size());
     else
@@ -78,13 +98,15 @@ void runProgressive(const std::vector<short>& samples, float samplingFrequency_H
     result.gracing = transcription.gracing;
     result.tuning = transcription.tuning;
     result.reference = transcription.reference;
-    result.drones = transcription.drones;
+    if (!precleaned)
+        result.drones = transcription.drones;
 }
 
 void runOneShot(const std::vector<short>& recording, float samplingFrequency_Hz, const TranscriptionOptions& options,
                 const ProgressCallback& progress, TranscriptionResult& result)
 {
     ChanterFilter filter(samplingFrequency_Hz);
+    filter.setJobs(options.jobs);
     std::vector<short> cleaned;
     if (options.findDrones) {
         filter.push(recording.data(), recording.size());
@@ -100,6 +122,7 @@ void runOneShot(const std::vector<short>& recording, float samplingFrequency_Hz,
     engine.setSnacPeakThreshold(options.snacPeakThreshold);
     engine.setMinimumSnacPeak(options.minimumSnacPeak);
     engine.setMinimumVolume_normalized(options.minimumVolume_normalized);
+    engine.setJobs(options.jobs);
     engine.reset();
     if (options.tuningSource == TuningSource::Calibrated)
         engine.setTuning(reference);
@@ -114,6 +137,7 @@ void runOneShot(const std::vector<short>& recording, float samplingFrequency_Hz,
     result.reference = reference;
     if (options.secondLook) {
         SecondLook look;
+        look.setJobs(options.jobs);
         look.setSamplingFrequency_Hz(samplingFrequency_Hz);
         look.setTuning(reference);
         look.setMinimumVolume_normalized(options.minimumVolume_normalized);

@@ -44,6 +44,9 @@ struct TranscriptionOptions {
     bool secondLook = true;
     // Whether drones and a room are found and taken out of what is transcribed.
     bool findDrones = true;
+    // Threads the transcription may use: 0 all cores, 1 the calling thread
+    // only. The result is the same whatever the count.
+    unsigned int jobs = 0;
 
     TuningSource tuningSource = TuningSource::EstimatedLowA;
     float lowA_Hz = 0.0f;       // for GivenLowA

@@ -1,5 +1,7 @@
 #include "SecondLook.h"
 
+#include "utils.h"
+
 #include "VantorUtils.h"
 
 #include <algorithm>
@@ -513,16 +515,35 @@ std::vector<FinePitchTrack::Run> SecondLook::readAround(const short* samples, st
         for (const auto& entry : *notes)
             spans.emplace_back(entry.second.start_s() - kMargin_s, entry.second.getEnd_s() + kMargin_s);
     std::sort(spans.begin(), spans.end());
-    std::vector<Run> raw;
+    std::vector<TimeRange> reads;
     float readTo_s = -1.0f;
     for (TimeRange span : spans) {
         span.first = std::max({span.first, readTo_s, 0.0f});
         if (span.second <= span.first)
             continue;
-        const std::vector<Run> part = mTrack.runs(samples, count, span.first, span.second);
-        raw.insert(raw.end(), part.begin(), part.end());
+        reads.push_back(span);
         readTo_s = span.second;
     }
+    // A frame reads the same whoever computes it, so with more threads the
+    // spans are read side by side, each thread with a track of its own (and
+    // what they computed is not kept).
+    std::vector<std::vector<Run>> parts(reads.size());
+    if (mJobs <= 1) {
+        for (std::size_t i = 0; i < reads.size(); ++i)
+            parts[i] = mTrack.runs(samples, count, reads[i].first, reads[i].second);
+    } else {
+        utils::runInStretches(reads.size(), 0, 1, mJobs, [&](std::size_t first, std::size_t last) {
+            FinePitchTrack track;
+            track.setSamplingFrequency_Hz(mSamplingFrequency_Hz);
+            track.setTuning(mTuning);
+            track.setMinimumVolume_normalized(mMinimumVolume_normalized);
+            for (std::size_t i = first; i < last; ++i)
+                parts[i] = track.runs(samples, count, reads[i].first, reads[i].second);
+        });
+    }
+    std::vector<Run> raw;
+    for (const std::vector<Run>& part : parts)
+        raw.insert(raw.end(), part.begin(), part.end());
     return cleanRuns(raw);
 }
 

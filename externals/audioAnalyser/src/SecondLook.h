@@ -17,6 +17,7 @@
 // between calls so that live re-runs over a growing recording cost little.
 
 #include "FinePitchTrack.h"
+#include "utils.h"
 #include "PipeNote.h"
 #include "PipeTuning.h"
 
@@ -40,10 +41,27 @@ public:
     // How far beyond a note or gracing the track is read.
     static constexpr float kMargin_s = 0.15f;
 
-    void setSamplingFrequency_Hz(float samplingFrequency_Hz) { mTrack.setSamplingFrequency_Hz(samplingFrequency_Hz); }
-    void setTuning(const PipeTuning& tuning) { mTrack.setTuning(tuning); }
+    void setSamplingFrequency_Hz(float samplingFrequency_Hz)
+    {
+        mSamplingFrequency_Hz = samplingFrequency_Hz;
+        mTrack.setSamplingFrequency_Hz(samplingFrequency_Hz);
+    }
+    void setTuning(const PipeTuning& tuning)
+    {
+        mTuning = tuning;
+        mTrack.setTuning(tuning);
+    }
     // The transcription's volume gate: quieter frames read no note.
-    void setMinimumVolume_normalized(float volume_normalized) { mTrack.setMinimumVolume_normalized(volume_normalized); }
+    void setMinimumVolume_normalized(float volume_normalized)
+    {
+        mMinimumVolume_normalized = volume_normalized;
+        mTrack.setMinimumVolume_normalized(volume_normalized);
+    }
+    // Threads to read the recording with (0: all cores). With one, the
+    // frames read are kept for the next revision of a growing recording;
+    // with more, each revision reads afresh, side by side. The revision is
+    // the same either way.
+    void setJobs(unsigned int jobs) { mJobs = jobs == 0 ? utils::availableCores() : jobs; }
     // A new recording: forgets the frames read so far.
     void reset() { mTrack.clear(); }
 
@@ -68,4 +86,8 @@ private:
                                                 const NoteMap& gracing);
 
     FinePitchTrack mTrack;
+    float mSamplingFrequency_Hz = FinePitchTrack::kReferenceRate_Hz;
+    PipeTuning mTuning;
+    float mMinimumVolume_normalized = FinePitchTrack::kMinimumVolume_normalized;
+    unsigned int mJobs = 1;
 };

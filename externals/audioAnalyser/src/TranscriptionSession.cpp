@@ -38,6 +38,8 @@ void TranscriptionSession::setSettings(const Settings& settings)
         mEngine.setFilterCornerFrequency_Hz(settings.filterCorner_Hz);
     mEngine.setSnacPeakThreshold(settings.snacPeakThreshold);
     mEngine.setMinimumSnacPeak(settings.minimumSnacPeak);
+    mEngine.setJobs(settings.jobs);
+    mSecondLook.setJobs(settings.jobs);
     if (settings.minimumVolume_normalized != mSettings.minimumVolume_normalized || rateChanged) {
         mEngine.setMinimumVolume_normalized(settings.minimumVolume_normalized);
         mSecondLook.setMinimumVolume_normalized(settings.minimumVolume_normalized);
@@ -93,9 +95,10 @@ void TranscriptionSession::setReference(const PipeTuning& reference)
 }
 
 PipeTuning TranscriptionSession::wholeRecordingReference(const short* samples, std::size_t count,
-                                                         float samplingFrequency_Hz)
+                                                         float samplingFrequency_Hz, unsigned int jobs)
 {
-    const LowAEstimate estimate = estimateLowA(std::vector<short>(samples, samples + count), samplingFrequency_Hz);
+    const LowAEstimate estimate =
+        estimateLowA(std::vector<short>(samples, samples + count), samplingFrequency_Hz, jobs);
     return standardTuningAt(estimate.lowA_Hz > 0.0f ? estimate.lowA_Hz : kDefaultLowA_Hz);
 }
 
@@ -105,7 +108,7 @@ void TranscriptionSession::estimateReference(const short* samples, std::size_t c
     const std::vector<short> heard = mSettings.findDrones
                                          ? ChanterFilter::cleaned(samples, count, mSettings.samplingFrequency_Hz)
                                          : std::vector<short>(samples, samples + count);
-    setReference(wholeRecordingReference(heard.data(), heard.size(), mSettings.samplingFrequency_Hz));
+    setReference(wholeRecordingReference(heard.data(), heard.size(), mSettings.samplingFrequency_Hz, mSettings.jobs));
     mEstimatedLowA_Hz = mReference.lowA_Hz();
     mLowAKnown = true;
 }

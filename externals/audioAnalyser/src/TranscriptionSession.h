@@ -59,6 +59,10 @@ public:
         // of what the engine hears; off: the engine hears the recording as
         // it is. Taken at the next reset.
         bool findDrones = true;
+        // Threads for the work on a whole recording at once (the Low A from
+        // all of it, the second look, a long piece's pitch track); 0: all
+        // cores. The results are the same whatever the count; live, one.
+        unsigned int jobs = 1;
     };
 
     struct Result {
@@ -107,7 +111,8 @@ public:
     void estimateReference(const short* samples, std::size_t count);
     // The standard tuning at the Low A estimated from all of samples, or at
     // kDefaultLowA_Hz when no chanter is heard.
-    static PipeTuning wholeRecordingReference(const short* samples, std::size_t count, float samplingFrequency_Hz);
+    static PipeTuning wholeRecordingReference(const short* samples, std::size_t count, float samplingFrequency_Hz,
+                                              unsigned int jobs = 1);
 
     // Appends count samples to the recording and feeds the engine the whole
     // pieces it may take; true when the result changed. An exception from the

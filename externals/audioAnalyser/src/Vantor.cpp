@@ -113,7 +113,42 @@ void Vantor::calculateTuning(const short* data, unsigned int count)
     if (mTuningSet)
         return;
     mTuning = calculateTuningFromData(data, count, mSamplingFrequency_Hz, static_cast<int>(kWindowSize), mLowA_Hz,
-                                      mMinimumVolume_normalized);
+                                      mMinimumVolume_normalized, mJobs);
+}
+
+void Vantor::configurePitchFinder(PitchFinder& finder, PipeSnacPeakPicker& picker) const
+{
+    picker.setParams(mTuning, mSamplingFrequency_Hz);
+    finder.setDataParams(PitchFinder::DataParams(kWindowSize, static_cast<std::uint32_t>(mSamplingFrequency_Hz)));
+    PitchFinder::ProcessingParams params = chanterProcessingParams(mTuning);
+    params.peakPickerEnabled = true;
+    finder.setProcessingParams(params);
+    finder.setCalibration(kReferenceLowA_Hz, mTuning.lowA_Hz());
+    finder.snacPeakThreshold = mSnacPeakThreshold;
+    finder.minimumSnacPeak = mMinimumSnacPeak;
+}
+
+void Vantor::analyseWindows(PitchFinder& finder, const short* data, const float* filtered, std::size_t base,
+                            std::size_t first, std::size_t last)
+{
+    const unsigned int step = static_cast<unsigned int>(mStepSize);
+    for (std::size_t k = first; k < last; ++k) {
+        const std::size_t offset = k * step;
+        const std::size_t i = base + k;
+        const bool refresh = i % PitchFinder::kRefreshInterval == 0;
+        if (filtered != nullptr)
+            finder.setNextData(filtered + offset, step, refresh);
+        else
+            finder.setNextData(data + offset, step, refresh);
+        finder.calculatePitch();
+        const PitchFinder::AnalysisResults results = finder.analysisResults();
+
+        mVolumes[i] = results.volume_normalized;
+        const bool gated = i >= kUngatedWindows && !(results.volume_normalized > mMinimumVolume_normalized);
+        mFrequencies[i] = gated ? 0.0f : results.frequency_Hz;
+        mPickedFrequencies[i] = gated ? 0.0f : results.pickedFrequency_Hz;
+        mQualities[i] = gated ? 0.0f : results.quality;
+    }
 }
 
 unsigned int Vantor::calculateFrequencies(const short* data, unsigned int count)
@@ -121,16 +156,7 @@ unsigned int Vantor::calculateFrequencies(const short* data, unsigned int count)
     if (data == nullptr || count < kWindowSize)
         return 0;
 
-    mSnacPeakPicker.setParams(mTuning, mSamplingFrequency_Hz);
-    mPitchFinder.setDataParams(
-        PitchFinder::DataParams(kWindowSize, static_cast<std::uint32_t>(mSamplingFrequency_Hz)));
-    PitchFinder::ProcessingParams params = chanterProcessingParams(mTuning);
-    params.peakPickerEnabled = true;
-    mPitchFinder.setProcessingParams(params);
-    mPitchFinder.setCalibration(kReferenceLowA_Hz, mTuning.lowA_Hz());
-    mPitchFinder.snacPeakThreshold = mSnacPeakThreshold;
-    mPitchFinder.minimumSnacPeak = mMinimumSnacPeak;
-
+    configurePitchFinder(mPitchFinder, mSnacPeakPicker);
     const unsigned int step = static_cast<unsigned int>(mStepSize);
     const unsigned int windows = (count - kWindowSize) / step + 1;
     const std::size_t base = mFrequencies.size();
@@ -140,24 +166,24 @@ unsigned int Vantor::calculateFrequencies(const short* data, unsigned int count)
     mQualities.resize(total);
     mVolumes.resize(total);
 
+    // Each window's results depend only on its samples and the tuning, and
+    // a track refreshes at fixed windows: stretches cut there are analysed
+    // side by side with the same results, each window written by one
+    // thread. The last stretch runs here, so that the next block goes on
+    // from this finder as it would have without the threads.
     const float* filtered = mFilterCornerFrequency_Hz != 0.0f ? mInputFilter.filter(data, count) : nullptr;
-    for (unsigned int k = 0; k < windows; ++k) {
-        const std::size_t offset = static_cast<std::size_t>(k) * step;
-        const std::size_t i = base + k;
-        const bool refresh = i % PitchFinder::kRefreshInterval == 0;
-        if (filtered != nullptr)
-            mPitchFinder.setNextData(filtered + offset, step, refresh);
-        else
-            mPitchFinder.setNextData(data + offset, step, refresh);
-        mPitchFinder.calculatePitch();
-        const PitchFinder::AnalysisResults results = mPitchFinder.analysisResults();
-
-        mVolumes[i] = results.volume_normalized;
-        const bool gated = i >= kUngatedWindows && !(results.volume_normalized > mMinimumVolume_normalized);
-        mFrequencies[i] = gated ? 0.0f : results.frequency_Hz;
-        mPickedFrequencies[i] = gated ? 0.0f : results.pickedFrequency_Hz;
-        mQualities[i] = gated ? 0.0f : results.quality;
-    }
+    utils::runInStretches(windows, base, PitchFinder::kRefreshInterval, mJobs,
+                          [&](std::size_t first, std::size_t last) {
+                              if (last == windows) {
+                                  analyseWindows(mPitchFinder, data, filtered, base, first, last);
+                                  return;
+                              }
+                              PitchFinder finder;
+                              PipeSnacPeakPicker picker;
+                              bindPeakPicker(finder, picker);
+                              configurePitchFinder(finder, picker);
+                              analyseWindows(finder, data, filtered, base, first, last);
+                          });
     // At rates above about 2.26 MHz a step is longer than a window, and the
     // next window would start beyond the block: what is held is all there is
     // to consume.

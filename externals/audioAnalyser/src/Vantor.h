@@ -20,6 +20,7 @@
 #include "PipeTuning.h"
 #include "PitchFinder.h"
 #include "VantorUtils.h"
+#include "utils.h"
 
 #include <functional>
 #include <limits>
@@ -63,6 +64,9 @@ public:
     void setMinimumVolume_normalized(float volume_normalized) { mMinimumVolume_normalized = volume_normalized; }
     void setSnacPeakThreshold(float threshold) { mSnacPeakThreshold = threshold; }
     void setMinimumSnacPeak(float minimumPeak) { mMinimumSnacPeak = minimumPeak; }
+    // Threads a block's pitch track may use (1: this one only; 0: all
+    // cores). The tracks are the same whatever the count.
+    void setJobs(unsigned int jobs) { mJobs = jobs == 0 ? utils::availableCores() : jobs; }
     // The Low A from which the next one-shot transcription estimates the
     // tuning.
     virtual void setLowA_Hz(float lowA_Hz);
@@ -198,6 +202,12 @@ protected:
     NoteMap mConsolidatedNotes;
     std::vector<TimeRange> mGdeRanges;
     bool mTuningSet = false;
+    void configurePitchFinder(PitchFinder& finder, PipeSnacPeakPicker& picker) const;
+    // Windows first..last of the block into the tracks from index base on.
+    void analyseWindows(PitchFinder& finder, const short* data, const float* filtered, std::size_t base,
+                        std::size_t first, std::size_t last);
+
+    unsigned int mJobs = 1;
     PitchFinder mPitchFinder;
     // Bound into mPitchFinder's peak-picker callable; both live as long as
     // the engine.

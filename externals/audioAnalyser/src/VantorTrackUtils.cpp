@@ -169,35 +169,34 @@ PipeTuning calculateTuningFromFrequencies(float lowA_Hz, float minimumVolume, co
 }
 
 PipeTuning calculateTuningFromData(const short* samples, unsigned int sampleCount, float samplingFrequency_Hz,
-                                   int windowSize, float lowA_Hz, float minimumVolume)
+                                   int windowSize, float lowA_Hz, float minimumVolume, unsigned int jobs)
 {
     PipeTuning result;
     result.setLowA_Hz(lowA_Hz);
     if (samples == nullptr || windowSize <= 0 || !(samplingFrequency_Hz > 0.0f))
         return result;
 
-    PitchFinder finder;
-    finder.setDataParams(PitchFinder::DataParams(static_cast<std::uint32_t>(windowSize),
-                                                 static_cast<std::uint32_t>(samplingFrequency_Hz)));
-    finder.setProcessingParams(chanterProcessingParams(result));
-    finder.setCalibration(kReferenceLowA_Hz, lowA_Hz);
-
     const unsigned int window = static_cast<unsigned int>(windowSize);
     const unsigned int windowCount = sampleCount >= window ? (sampleCount - window) / window : 0;
-    std::vector<float> frequencies;
-    std::vector<float> qualities;
-    std::vector<float> volumes;
-    frequencies.reserve(windowCount);
-    qualities.reserve(windowCount);
-    volumes.reserve(windowCount);
-    for (unsigned int w = 0; w < windowCount; ++w) {
-        finder.setData(samples + static_cast<std::size_t>(w) * window);
-        finder.calculatePitch();
-        const PitchFinder::AnalysisResults results = finder.analysisResults();
-        frequencies.push_back(results.frequency_Hz);
-        qualities.push_back(results.quality);
-        volumes.push_back(results.volume_normalized);
-    }
+    std::vector<float> frequencies(windowCount);
+    std::vector<float> qualities(windowCount);
+    std::vector<float> volumes(windowCount);
+    // Each window on its own, so stretches of them are read side by side.
+    utils::runInStretches(windowCount, 0, 1, jobs, [&](std::size_t first, std::size_t last) {
+        PitchFinder finder;
+        finder.setDataParams(PitchFinder::DataParams(static_cast<std::uint32_t>(windowSize),
+                                                     static_cast<std::uint32_t>(samplingFrequency_Hz)));
+        finder.setProcessingParams(chanterProcessingParams(result));
+        finder.setCalibration(kReferenceLowA_Hz, lowA_Hz);
+        for (std::size_t w = first; w < last; ++w) {
+            finder.setData(samples + w * window);
+            finder.calculatePitch();
+            const PitchFinder::AnalysisResults results = finder.analysisResults();
+            frequencies[w] = results.frequency_Hz;
+            qualities[w] = results.quality;
+            volumes[w] = results.volume_normalized;
+        }
+    });
     return calculateTuningFromFrequencies(lowA_Hz, minimumVolume, frequencies, qualities, volumes);
 }
 

@@ -99,9 +99,10 @@ void bindPeakPicker(PitchFinder& finder, PipeSnacPeakPicker& picker);
 // Analyses consecutive, non-overlapping windows of the recording (the last
 // whole window is left out) and estimates the tuning from them, starting
 // from the standard tuning at lowA_Hz. A recording shorter than two windows
-// gives that standard tuning.
+// gives that standard tuning. jobs: threads to read the windows with (the
+// tuning is the same).
 PipeTuning calculateTuningFromData(const short* samples, unsigned int sampleCount, float samplingFrequency_Hz,
-                                   int windowSize, float lowA_Hz, float minimumVolume);
+                                   int windowSize, float lowA_Hz, float minimumVolume, unsigned int jobs = 1);
 
 // Estimates the tuning from per-window frequencies, SNAC qualities and
 // volumes: each note's frequency is the mean of its accepted windows.

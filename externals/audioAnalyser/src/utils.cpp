@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
+#include <system_error>
+#include <thread>
 
 namespace utils {
 
@@ -191,6 +194,59 @@ float middleValue(std::vector<float>& values)
     const auto middle = values.begin() + static_cast<long>(values.size() / 2);
     std::nth_element(values.begin(), middle, values.end());
     return *middle;
+}
+
+unsigned int availableCores()
+{
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+void runInStretches(std::size_t count, std::size_t offset, std::size_t grain, unsigned int jobs,
+                    const std::function<void(std::size_t, std::size_t)>& work)
+{
+    if (count == 0)
+        return;
+    grain = std::max<std::size_t>(1, grain);
+    // The cuts: about count / jobs apart, moved up to the next multiple of
+    // the grain in the caller's count, and never closer than a grain.
+    std::vector<std::size_t> cuts{0};
+    const std::size_t stretches = std::max(1u, jobs);
+    for (std::size_t s = 1; s < stretches; ++s) {
+        const std::size_t wanted = offset + count * s / stretches;
+        const std::size_t cut = (wanted + grain - 1) / grain * grain - offset;
+        if (cut >= cuts.back() + grain && cut + grain <= count)
+            cuts.push_back(cut);
+    }
+    cuts.push_back(count);
+
+    std::vector<std::exception_ptr> failures(cuts.size() - 1);
+    auto run = [&](std::size_t s) {
+        try {
+            work(cuts[s], cuts[s + 1]);
+        } catch (...) {
+            failures[s] = std::current_exception();
+        }
+    };
+    // Where the system gives no more threads, the calling thread runs the
+    // stretches left.
+    std::vector<std::thread> threads;
+    threads.reserve(cuts.size() - 2);
+    std::size_t next = 0;
+    for (; next + 2 < cuts.size(); ++next) {
+        try {
+            threads.emplace_back(run, next);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    for (; next + 1 < cuts.size(); ++next)
+        run(next);
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const std::exception_ptr& failure : failures) {
+        if (failure)
+            std::rethrow_exception(failure);
+    }
 }
 
 } // namespace utils

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <functional>
 #include <vector>
 
 namespace utils {
@@ -69,5 +70,16 @@ void getVersionComponents(int version, int& major, int& minor);
 // The middle value of values (the upper of the two middle ones for an even
 // count), found by reordering them; values must not be empty.
 float middleValue(std::vector<float>& values);
+
+// The threads "all cores" means: the processor's, at least one.
+unsigned int availableCores();
+// Runs work(first, last) over [0, count) cut into up to jobs stretches of
+// about equal length, each on a thread of its own (the last on the calling
+// thread), and returns when all are done. Inner cuts fall where
+// (offset + cut) is a multiple of grain, and no stretch is shorter than
+// grain, so a count under two grains runs whole on the calling thread. An
+// exception thrown in a stretch is thrown again here once all have ended.
+void runInStretches(std::size_t count, std::size_t offset, std::size_t grain, unsigned int jobs,
+                    const std::function<void(std::size_t, std::size_t)>& work);
 
 } // namespace utils
