@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <exception>
 #include <limits>
 #include <system_error>
@@ -78,16 +80,38 @@ int findSnacMaxima(const float* snac, int count, int first, int last, std::vecto
     if (i == 0)
         i = 1;
 
-    while (i < end) {
-        if (snac[i] > snac[i - 1] && snac[i] >= snac[i + 1]) {
-            if (lobeMaximum == 0 || snac[i] > snac[lobeMaximum])
-                lobeMaximum = i;
+    // Only two places change anything: a maximum within a positive lobe,
+    // and the first value of a lobe's end. Each block of values is flagged
+    // first (a loop without branches, so the compiler vectorises it), and
+    // the flags are read eight at a time, so most blocks are passed over.
+    constexpr int kBlock = 64;
+    constexpr std::uint8_t kPeak = 1;
+    constexpr std::uint8_t kLobeEnd = 2;
+    std::uint8_t flags[kBlock];
+    for (int blockStart = i; blockStart < end; blockStart += kBlock) {
+        const int length = std::min(kBlock, end - blockStart);
+        const float* value = snac + blockStart;
+        for (int k = 0; k < length; ++k) {
+            const bool positive = value[k] > 0.0f;
+            const bool peak = positive & (value[k] > value[k - 1]) & (value[k] >= value[k + 1]);
+            const bool lobeEnd = !positive & (value[k - 1] > 0.0f);
+            flags[k] = static_cast<std::uint8_t>(peak * kPeak + lobeEnd * kLobeEnd);
         }
-        ++i;
-        if (i < end && !isPositive(snac[i])) {
-            closeLobe();
-            while (i < end && !isPositive(snac[i]))
-                ++i;
+        std::fill(flags + length, flags + kBlock, std::uint8_t{0});
+        for (int word = 0; word < kBlock; word += 8) {
+            std::uint64_t eight = 0;
+            std::memcpy(&eight, flags + word, sizeof eight);
+            if (eight == 0)
+                continue;
+            for (int k = word; k < word + 8; ++k) {
+                const int index = blockStart + k;
+                if (flags[k] == kPeak) {
+                    if (lobeMaximum == 0 || snac[index] > snac[lobeMaximum])
+                        lobeMaximum = index;
+                } else if (flags[k] == kLobeEnd) {
+                    closeLobe();
+                }
+            }
         }
     }
     closeLobe();
