@@ -253,6 +253,26 @@ void ChanterFilter::cleanFrame()
     mOutputStart = static_cast<std::size_t>(std::max(0L, start + static_cast<long>(mHop)));
 }
 
+float ChanterFilter::steadyMedian(float* values, std::size_t count)
+{
+    if (count == 0)
+        return 0.0f;
+    // The lower quartile parts the values: those before it are no larger
+    // than it, those after it no smaller, so the median of the values under
+    // the ceiling lies in one part, and only that part is searched.
+    float* const end = values + count;
+    float* const quartile = values + static_cast<long>(static_cast<float>(count) * kLowerPart);
+    std::nth_element(values, quartile, end);
+    const float ceiling = kSteady * *quartile;
+    float* const kept = std::partition(quartile + 1, end, [&](float power) { return !(power > ceiling); });
+    float* const middle = values + (kept - values) / 2;
+    if (middle <= quartile)
+        std::nth_element(values, middle, quartile + 1);
+    else
+        std::nth_element(quartile + 1, middle, kept);
+    return *middle;
+}
+
 void ChanterFilter::updateProfile()
 {
     // Per bin, the median of the frames where nothing sounds over the
@@ -269,22 +289,8 @@ void ChanterFilter::updateProfile()
             mByBin[k * frames + f] = power[k];
     }
     utils::runInStretches(bins, 0, kBinsPerJob, mJobs, [&](std::size_t first, std::size_t last) {
-        std::vector<float> values;
-        values.reserve(frames);
-        for (std::size_t k = first; k < last; ++k) {
-            if (frames == 0) {
-                mMedian[k] = 0.0f;
-                continue;
-            }
-            values.assign(mByBin.begin() + static_cast<long>(k * frames),
-                          mByBin.begin() + static_cast<long>((k + 1) * frames));
-            const auto quartile = values.begin() + static_cast<long>(static_cast<float>(values.size()) * kLowerPart);
-            std::nth_element(values.begin(), quartile, values.end());
-            const float ceiling = kSteady * *quartile;
-            values.erase(std::remove_if(values.begin(), values.end(), [&](float power) { return power > ceiling; }),
-                         values.end());
-            mMedian[k] = utils::middleValue(values);
-        }
+        for (std::size_t k = first; k < last; ++k)
+            mMedian[k] = steadyMedian(mByBin.data() + k * frames, frames);
     });
     mDrones = findDrones();
     // Each bin on the drones' lines, and which drones claim it.

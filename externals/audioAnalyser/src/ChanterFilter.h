@@ -99,6 +99,9 @@ private:
     // The median of the history, the drones found in it and the power
     // taken out on their lines.
     void updateProfile();
+    // The median of the values no more than kSteady times their lower
+    // quartile (0 for none); reorders the values.
+    static float steadyMedian(float* values, std::size_t count);
     DroneSet findDrones() const;
     // A fundamental from its lines' peaks in level (dB per bin).
     float refinedFundamental(const std::vector<float>& level, float fundamental_Hz) const;
