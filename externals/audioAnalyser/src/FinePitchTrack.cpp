@@ -89,11 +89,8 @@ PipeNoteName FinePitchTrack::computeFrame(const short* samples, std::size_t fram
     const PitchFinder::AnalysisResults results = mFinder.analysisResults();
     if (!(results.volume_normalized > mMinimumVolume_normalized))
         return Unknown;
-    float centre_Hz = 0.0f;
-    float cents = 0.0f;
     const bool picked = results.pickedFrequency_Hz > 0.0f || mSamplingFrequency_Hz >= kFinestPickingRate_Hz;
-    return melodyNoteOf(
-        mTuning.calculate(picked ? results.pickedFrequency_Hz : results.frequency_Hz, centre_Hz, cents));
+    return melodyNoteOf(mTuning.note(picked ? results.pickedFrequency_Hz : results.frequency_Hz));
 }
 
 std::vector<FinePitchTrack::Run> FinePitchTrack::runs(const short* samples, std::size_t count, float from_s,

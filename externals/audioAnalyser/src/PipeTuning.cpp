@@ -71,24 +71,18 @@ void PipeTuning::setTuningScheme(TuningScheme scheme, std::map<ReferenceNote, fl
     mNoteRatios = working;
 }
 
-PipeTuning::ReferenceNote PipeTuning::calculate(float frequency_Hz, float& centre_Hz, float& cents)
+PipeTuning::ReferenceNote PipeTuning::note(float frequency_Hz) const
 {
-    centre_Hz = 0.0f;
-    cents = 0.0f;
+    // No pitch (0), or none a note can have: its logarithm is no number.
+    if (!(frequency_Hz > 0.0f))
+        return Unknown;
     const float lowA_Hz = effectiveLowA_Hz();
     const float toA440 = kDefaultLowA_Hz / lowA_Hz;
     const double m = std::log10(static_cast<double>(frequency_Hz) * toA440) * kNotesPerDecade - kNoteOffset;
-
-    if (m > kBassLow && m < kBassHigh) {
-        centre_Hz = lowA_Hz * 0.25f;
-        cents = utils::freqRatioToCents(centre_Hz, frequency_Hz);
+    if (m > kBassLow && m < kBassHigh)
         return Bass;
-    }
-    if (m > kTenorLow && m < kTenorHigh) {
-        centre_Hz = lowA_Hz * 0.5f;
-        cents = utils::freqRatioToCents(centre_Hz, frequency_Hz);
+    if (m > kTenorLow && m < kTenorHigh)
         return Tenor;
-    }
     if (m > kChanterLow && m < kChanterHigh) {
         const double ratio = static_cast<double>(frequency_Hz / lowA_Hz);
         // The nearer neighbour by the arithmetic midpoint of the ratios; a
@@ -96,11 +90,27 @@ PipeTuning::ReferenceNote PipeTuning::calculate(float frequency_Hz, float& centr
         std::size_t index = 0;
         while (index < 8 && !(mNoteRatios[index] + (mNoteRatios[index + 1] - mNoteRatios[index]) * 0.5 > ratio))
             ++index;
-        centre_Hz = static_cast<float>(lowA_Hz * mNoteRatios[index]);
-        cents = utils::freqRatioToCents(centre_Hz, frequency_Hz);
         return static_cast<ReferenceNote>(LowG + static_cast<int>(index));
     }
     return Unknown;
+}
+
+PipeTuning::ReferenceNote PipeTuning::calculate(float frequency_Hz, float& centre_Hz, float& cents)
+{
+    centre_Hz = 0.0f;
+    cents = 0.0f;
+    const ReferenceNote found = note(frequency_Hz);
+    const float lowA_Hz = effectiveLowA_Hz();
+    if (found == Bass)
+        centre_Hz = lowA_Hz * 0.25f;
+    else if (found == Tenor)
+        centre_Hz = lowA_Hz * 0.5f;
+    else if (isMelodyReferenceNote(found))
+        centre_Hz = static_cast<float>(lowA_Hz * mNoteRatios[static_cast<std::size_t>(found - LowG)]);
+    else
+        return Unknown;
+    cents = utils::freqRatioToCents(centre_Hz, frequency_Hz);
+    return found;
 }
 
 float PipeTuning::getReferenceNoteCentreFrequency_Hz(ReferenceNote note) const

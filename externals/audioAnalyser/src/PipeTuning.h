@@ -59,6 +59,8 @@ public:
     // Classifies frequency_Hz; centre_Hz and cents receive the note's centre
     // and the deviation from it (positive = sharp), both 0 for Unknown.
     ReferenceNote calculate(float frequency_Hz, float& centre_Hz, float& cents);
+    // The note calculate finds, without its centre and cents.
+    ReferenceNote note(float frequency_Hz) const;
 
     // Centre of one of the nine melody reference notes; 0 for other notes.
     float getReferenceNoteCentreFrequency_Hz(ReferenceNote note) const;

@@ -200,8 +200,6 @@ void Vantor::calculateNotes()
     PipeTuning flat = mTuning;
     flat.setLowA_Hz(mTuning.lowA_Hz() - mTuning.lowA_Hz() * kFlatLowAFraction);
     float volumeRing[kVolumeRingSize] = {};
-    float centre_Hz = 0.0f;
-    float cents = 0.0f;
     for (std::size_t i = 0; i < count; ++i) {
         volumeRing[i % kVolumeRingSize] = mVolumes.at(i);
         const double average = std::accumulate(volumeRing, volumeRing + kVolumeRingSize, 0.0) / kVolumeRingSize;
@@ -211,9 +209,9 @@ void Vantor::calculateNotes()
             mPickedNoteTrack[i] = PipeTuning::Unknown;
             continue;
         }
-        mNoteTrack[i] = mTuning.calculate(mFrequencies.at(i), centre_Hz, cents);
-        mFlatNoteTrack[i] = flat.calculate(mFrequencies.at(i), centre_Hz, cents);
-        mPickedNoteTrack[i] = mTuning.calculate(mPickedFrequencies.at(i), centre_Hz, cents);
+        mNoteTrack[i] = mTuning.note(mFrequencies.at(i));
+        mFlatNoteTrack[i] = flat.note(mFrequencies.at(i));
+        mPickedNoteTrack[i] = mTuning.note(mPickedFrequencies.at(i));
     }
 }
 
