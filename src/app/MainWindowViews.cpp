@@ -29,7 +29,6 @@
 #include <QStatusBar>
 #include <QStandardPaths>
 
-#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -72,15 +71,8 @@ void MainWindow::onTranscriptionResult(float time_s, NoteMap melody, NoteMap gra
         qCritical() << "UNKNOWN EXCEPTION! in transcribe result";
         onInternalError("Transcription rendering");
     }
-    // A result comes once the audio analysed passes its time, so up to a
-    // chunk of input after it: the next one may come a little less than an
-    // interval later, and is drawn all the same (without that allowance,
-    // about every other live result waited an interval more).
-    if (mNextRenderTime_s > -1.0f) {
-        const float chunk_s = static_cast<float>(kNotifySamples) / static_cast<float>(mSettings.recordingFrequency_Hz);
-        const float interval_s = 1.0f / mSettings.scoreRefreshRate_Hz;
-        mNextRenderTime_s = time_s + interval_s - std::min(chunk_s, 0.5f * interval_s);
-    }
+    if (mNextRenderTime_s > -1.0f)
+        mNextRenderTime_s = time_s + 1.0f / mSettings.scoreRefreshRate_Hz;
     mFullRerender = false;
     mForceRender = false;
     emit resultShown(time_s);
