@@ -26,6 +26,7 @@ packages=(
     libsox-fmt-mp3
     python3
     musescore3
+    aubio-tools
 )
 
 missing=()
