@@ -16,71 +16,45 @@
 
 namespace {
 
-// sums[t] += sum over i of x[i] x[i + t] for i from 0 to n - 1 - t, t < lags.
+// sums[t] += sign a[k] b[k + t] for k < count and t < lags, k ascending;
+// four k at a time, so that each sum is loaded and stored once for four
+// products. A sign of -1 subtracts the products (s - p and s + (-p) are the
+// same number).
 VANTOR_VECTOR_CLONES
-void accumulateProducts(const double* __restrict x, std::size_t n, std::size_t lags, double* __restrict sums)
+void addProducts(const double* __restrict a, const double* __restrict b, std::size_t count, std::size_t lags,
+                 double sign, double* __restrict sums)
 {
-    // Where every lag has a partner, four samples at a time, so that each
-    // sum is loaded and stored once for four products.
-    const std::size_t full = n - lags + 1;
-    std::size_t i = 0;
-    for (; i + 4 <= full; i += 4) {
-        const double x0 = x[i], x1 = x[i + 1], x2 = x[i + 2], x3 = x[i + 3];
-        const double* __restrict p0 = x + i;
-        const double* __restrict p1 = p0 + 1;
-        const double* __restrict p2 = p0 + 2;
-        const double* __restrict p3 = p0 + 3;
-        for (std::size_t t = 0; t < lags; ++t)
-            sums[t] = (((sums[t] + x0 * p0[t]) + x1 * p1[t]) + x2 * p2[t]) + x3 * p3[t];
-    }
-    for (; i < n; ++i) {
-        const double xi = x[i];
-        const double* __restrict p = x + i;
-        const std::size_t top = std::min(lags, n - i);
-        for (std::size_t t = 0; t < top; ++t)
-            sums[t] += xi * p[t];
-    }
-}
-
-// delta[t] = (sum of a[k] b[k + t]) - (sum of c[k] d[k + t]) over k < hop,
-// added in that order: the products of the samples entering the window with
-// their partners, less those of the samples leaving it.
-VANTOR_VECTOR_CLONES
-void slideProducts(const double* __restrict a, const double* __restrict b, const double* __restrict c,
-                   const double* __restrict d, std::size_t hop, std::size_t lags, double* __restrict delta)
-{
-    std::fill(delta, delta + lags, 0.0);
     std::size_t k = 0;
-    for (; k + 4 <= hop; k += 4) {
-        const double c0 = c[k], c1 = c[k + 1], c2 = c[k + 2], c3 = c[k + 3];
-        const double* __restrict d0 = d + k;
-        const double* __restrict d1 = d0 + 1;
-        const double* __restrict d2 = d0 + 2;
-        const double* __restrict d3 = d0 + 3;
-        for (std::size_t t = 0; t < lags; ++t)
-            delta[t] = (((delta[t] - c0 * d0[t]) - c1 * d1[t]) - c2 * d2[t]) - c3 * d3[t];
-    }
-    for (; k < hop; ++k) {
-        const double ck = c[k];
-        const double* __restrict dk = d + k;
-        for (std::size_t t = 0; t < lags; ++t)
-            delta[t] -= ck * dk[t];
-    }
-    k = 0;
-    for (; k + 4 <= hop; k += 4) {
-        const double a0 = a[k], a1 = a[k + 1], a2 = a[k + 2], a3 = a[k + 3];
+    for (; k + 4 <= count; k += 4) {
+        const double a0 = sign * a[k], a1 = sign * a[k + 1], a2 = sign * a[k + 2], a3 = sign * a[k + 3];
         const double* __restrict b0 = b + k;
         const double* __restrict b1 = b0 + 1;
         const double* __restrict b2 = b0 + 2;
         const double* __restrict b3 = b0 + 3;
         for (std::size_t t = 0; t < lags; ++t)
-            delta[t] = (((delta[t] + a0 * b0[t]) + a1 * b1[t]) + a2 * b2[t]) + a3 * b3[t];
+            sums[t] = (((sums[t] + a0 * b0[t]) + a1 * b1[t]) + a2 * b2[t]) + a3 * b3[t];
     }
-    for (; k < hop; ++k) {
-        const double ak = a[k];
+    for (; k < count; ++k) {
+        const double ak = sign * a[k];
         const double* __restrict bk = b + k;
         for (std::size_t t = 0; t < lags; ++t)
-            delta[t] += ak * bk[t];
+            sums[t] += ak * bk[t];
+    }
+}
+
+// sums[t] += sum over i of x[i] x[i + t] for i from 0 to n - 1 - t, t < lags:
+// where every lag has a partner all at once, then lag by lag fewer.
+VANTOR_VECTOR_CLONES
+void accumulateProducts(const double* __restrict x, std::size_t n, std::size_t lags, double* __restrict sums)
+{
+    const std::size_t full = n - lags + 1;
+    addProducts(x, x, full, lags, 1.0, sums);
+    for (std::size_t i = full; i < n; ++i) {
+        const double xi = x[i];
+        const double* __restrict p = x + i;
+        const std::size_t top = n - i;
+        for (std::size_t t = 0; t < top; ++t)
+            sums[t] += xi * p[t];
     }
 }
 
@@ -239,9 +213,13 @@ void SlidingAutocorrelation::slide(const float* entering, unsigned int hop)
     }
     mSampleSum += entered - leaving;
 
-    // An entering sample x[n + m] meets its partner t back at reversed
-    // index hop - 1 - m + t.
-    slideProducts(reversed, reversed, x, x, hop, lagCount(), mDelta.data());
+    // delta[t]: the products of the entering samples with their partners
+    // (an entering sample x[n + m] meets its partner t back at reversed
+    // index hop - 1 - m + t), less those of the leaving ones.
+    const std::size_t lags = mSums.size();
+    std::fill(mDelta.begin(), mDelta.end(), 0.0);
+    addProducts(x, x, hop, lags, -1.0, mDelta.data());
+    addProducts(reversed, reversed, hop, lags, 1.0, mDelta.data());
     for (std::size_t t = 0; t < mSums.size(); ++t)
         mSums[t] += mDelta[t];
     mStart += hop;
