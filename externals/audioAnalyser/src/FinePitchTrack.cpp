@@ -8,7 +8,6 @@
 namespace {
 
 constexpr std::int8_t kNotComputed = -1;
-constexpr float kReferenceLowA_Hz = 440.0f;
 // Below this rate a chanter note's period is so few samples (under 45) that
 // the peak picker, which confirms a period at its multiples to within a
 // sample or two, passes over notes whose period falls between whole
@@ -72,12 +71,7 @@ float FinePitchTrack::hop_s() const
 
 void FinePitchTrack::configure()
 {
-    mPicker.setParams(mTuning, mSamplingFrequency_Hz);
-    mFinder.setDataParams(PitchFinder::DataParams(mWindowSize, static_cast<std::uint32_t>(mSamplingFrequency_Hz)));
-    PitchFinder::ProcessingParams params = chanterProcessingParams(mTuning);
-    params.peakPickerEnabled = true;
-    mFinder.setProcessingParams(params);
-    mFinder.setCalibration(kReferenceLowA_Hz, mTuning.lowA_Hz());
+    configureChanterPitchFinder(mFinder, mPicker, mTuning, mSamplingFrequency_Hz, mWindowSize);
     mFinder.snacPeakThreshold = kPeakThreshold;
     mConfigured = true;
 }

@@ -118,12 +118,7 @@ void Vantor::calculateTuning(const short* data, unsigned int count)
 
 void Vantor::configurePitchFinder(PitchFinder& finder, PipeSnacPeakPicker& picker) const
 {
-    picker.setParams(mTuning, mSamplingFrequency_Hz);
-    finder.setDataParams(PitchFinder::DataParams(kWindowSize, static_cast<std::uint32_t>(mSamplingFrequency_Hz)));
-    PitchFinder::ProcessingParams params = chanterProcessingParams(mTuning);
-    params.peakPickerEnabled = true;
-    finder.setProcessingParams(params);
-    finder.setCalibration(kReferenceLowA_Hz, mTuning.lowA_Hz());
+    configureChanterPitchFinder(finder, picker, mTuning, mSamplingFrequency_Hz, kWindowSize);
     finder.snacPeakThreshold = mSnacPeakThreshold;
     finder.minimumSnacPeak = mMinimumSnacPeak;
 }

@@ -128,6 +128,17 @@ void bindPeakPicker(PitchFinder& finder, PipeSnacPeakPicker& picker)
     };
 }
 
+void configureChanterPitchFinder(PitchFinder& finder, PipeSnacPeakPicker& picker, const PipeTuning& tuning,
+                                 float samplingFrequency_Hz, unsigned int windowSize)
+{
+    picker.setParams(tuning, samplingFrequency_Hz);
+    finder.setDataParams(PitchFinder::DataParams(windowSize, static_cast<std::uint32_t>(samplingFrequency_Hz)));
+    PitchFinder::ProcessingParams params = chanterProcessingParams(tuning);
+    params.peakPickerEnabled = true;
+    finder.setProcessingParams(params);
+    finder.setCalibration(kReferenceLowA_Hz, tuning.lowA_Hz());
+}
+
 PipeTuning calculateTuningFromFrequencies(float lowA_Hz, float minimumVolume, const std::vector<float>& frequencies,
                                           const std::vector<float>& qualities, const std::vector<float>& volumes)
 {

@@ -96,6 +96,13 @@ PitchFinder::ProcessingParams chanterProcessingParams(const PipeTuning& tuning);
 // every analysis finder runs.
 void bindPeakPicker(PitchFinder& finder, PipeSnacPeakPicker& picker);
 
+// Sets a finder bound to picker up for the chanter of tuning: windows of
+// windowSize samples at the rate, the search band of the chanter's compass,
+// the peak picker on, the note grid on the tuning's Low A. The thresholds
+// are the caller's.
+void configureChanterPitchFinder(PitchFinder& finder, PipeSnacPeakPicker& picker, const PipeTuning& tuning,
+                                 float samplingFrequency_Hz, unsigned int windowSize);
+
 // Analyses consecutive, non-overlapping windows of the recording (the last
 // whole window is left out) and estimates the tuning from them, starting
 // from the standard tuning at lowA_Hz. A recording shorter than two windows
