@@ -60,7 +60,6 @@ void PitchFinder::allocateBuffers()
     mInversePlan = kiss_fftr_alloc(static_cast<int>(mTransformSize), 1, nullptr, nullptr);
     mConverted.assign(n, 0.0f);
     mCorrelation.setSize(n, n / 2 + 1);
-
 }
 
 void PitchFinder::clampBand()
@@ -99,6 +98,10 @@ void PitchFinder::setProcessingParams(const ProcessingParams& params)
 {
     mProcessingParams = params;
     clampBand();
+    // The band-pass filters each window through the transforms: a window
+    // given for sliding is analysed that way too.
+    if (mProcessingParams.bandpassEnabled)
+        mSumsHoldInput = false;
 }
 
 void PitchFinder::setData(const short* samples)
