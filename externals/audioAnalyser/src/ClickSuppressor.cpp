@@ -234,60 +234,133 @@ void ClickSuppressor::remove(const Click& click)
     const auto soundAt = [&](long n) {
         return n >= 0 && n < static_cast<long>(length) ? static_cast<double>(sound[static_cast<std::size_t>(n)]) : 0.0;
     };
-    const std::size_t span = predictor.period > 0 ? length + predictor.period + 1 : length;
-    std::vector<double>& soundWhite = mSoundWhite;
-    soundWhite.resize(span);
-    double soundEnergy = 0.0;
-    for (std::size_t m = 0; m < span; ++m) {
-        soundWhite[m] = whitened(soundAt, static_cast<long>(m));
-        soundEnergy += soundWhite[m] * soundWhite[m];
-    }
+    const std::size_t period = predictor.period;
+    const std::size_t span = period > 0 ? length + period + 1 : length;
+    // The whitened recording from the first start on, and the running sums
+    // of its energy.
     std::vector<double>& heldWhite = mHeldWhite;
     heldWhite.resize(to - from + span);
-    for (std::size_t n = 0; n < heldWhite.size(); ++n)
+    std::vector<double>& heldEnergy = mHeldEnergy;
+    heldEnergy.assign(heldWhite.size() + 1, 0.0);
+    for (std::size_t n = 0; n < heldWhite.size(); ++n) {
         heldWhite[n] = whitened(heldAt, static_cast<long>(from + n));
-    if (!(soundEnergy > 0.0)) {
+        heldEnergy[n + 1] = heldEnergy[n] + heldWhite[n] * heldWhite[n];
+    }
+    const auto energyOver = [&](std::size_t begin, std::size_t stop) {
+        return std::max(0.0, heldEnergy[stop] - heldEnergy[begin]);
+    };
+    // The correlation of the whitened sound with the whitened recording
+    // from a start on is that of the sound itself with the whitened
+    // recording passed back through the predictor, sum over m of
+    // sound[m] * adjoint[start + m]; that of the sound with its first d
+    // samples cut off is the same sum from m = d on.
+    std::vector<double>& adjoint = mAdjoint;
+    adjoint.resize(to - from + length);
+    for (std::size_t n = 0; n < adjoint.size(); ++n) {
+        adjoint[n] = heldWhite[n];
+        if (period > 0)
+            adjoint[n] -= predictor.taps[0] * heldWhite[n + period - 1] + predictor.taps[1] * heldWhite[n + period]
+                          + predictor.taps[2] * heldWhite[n + period + 1];
+    }
+    // The inverse whitened energy of the sound with its first cut samples
+    // cut off.
+    const auto inverseEnergy = [&](std::size_t cut) {
+        const auto cutAt = [&](long n) { return n >= static_cast<long>(cut) ? soundAt(n) : 0.0; };
+        double energy = 0.0;
+        for (std::size_t m = cut; m < span; ++m) {
+            const double value = whitened(cutAt, static_cast<long>(m));
+            energy += value * value;
+        }
+        return energy > 0.0 ? 1.0 / energy : 0.0;
+    };
+    std::vector<double>& inverseEnergies = mInverseEnergies;
+    inverseEnergies.assign(1, inverseEnergy(0));
+    if (!(inverseEnergies[0] > 0.0)) {
         mFound.push_back(found);
         return;
     }
+    // The sound from m on against the recording from start on, summed four
+    // ways at once so that the sums need not wait on one another.
+    const auto correlationFrom = [&](std::size_t start, std::size_t m) {
+        const double* recording = adjoint.data() + start;
+        double sums[4] = {0.0, 0.0, 0.0, 0.0};
+        for (; m + 4 <= length; m += 4)
+            for (std::size_t k = 0; k < 4; ++k)
+                sums[k] += sound[m + k] * recording[m + k];
+        for (; m < length; ++m)
+            sums[0] += sound[m] * recording[m];
+        return (sums[0] + sums[1]) + (sums[2] + sums[3]);
+    };
 
-    // The sound is where subtracting it takes most out: where it
-    // correlates most with the recording. (The normalised correlation would
-    // not do: a decaying tone matches its own quieter tail as well as its
-    // onset.)
-    double energy = 0.0;
-    for (std::size_t m = 0; m < span; ++m)
-        energy += heldWhite[m] * heldWhite[m];
-    double bestCorrelation = 0.0;
-    double bestEnergy = 0.0;
-    std::size_t best = 0;
-    for (std::size_t start = 0; start + from <= to; ++start) {
-        if (start > 0) {
-            const double leaving = heldWhite[start - 1];
-            const double entering = heldWhite[start + span - 1];
-            energy = std::max(0.0, energy - leaving * leaving + entering * entering);
-        }
+    // The sound is where subtracting it takes most out: where its
+    // correlation with the recording, squared over its energy, is largest.
+    // (The normalised correlation would not do: a decaying tone matches its
+    // own quieter tail as well as its onset.)
+    struct Fit {
+        std::size_t start = 0;
+        std::size_t cut = 0;
         double correlation = 0.0;
-        for (std::size_t m = 0; m < span; ++m)
-            correlation += soundWhite[m] * heldWhite[start + m];
+        double removed = 0.0;
+    };
+    Fit whole;
+    for (std::size_t start = 0; start + from <= to; ++start) {
+        const double correlation = correlationFrom(start, 0);
         // A speaker or microphone may turn the sound upside down.
-        if (std::abs(correlation) > std::abs(bestCorrelation)) {
-            bestCorrelation = correlation;
-            bestEnergy = energy;
-            best = start;
+        const double removed = correlation * correlation * inverseEnergies[0];
+        if (removed > whole.removed)
+            whole = {start, 0, correlation, removed};
+    }
+
+    // A sound server that starts a sound after its time may skip what is
+    // already overdue, and the click is then heard without its onset. The
+    // whole sound then lines its own onset up with the first that is heard,
+    // give or take a period of the click's tone; the sound cut is looked for
+    // only where it would start so. It is taken only when it accounts for at
+    // least half of what the whole sound leaves (the chanter under a whole
+    // click never does), and for more than rounding.
+    const double leftByWhole = energyOver(whole.start, whole.start + span) - whole.removed;
+    Fit cutFit;
+    if (leftByWhole > 1e-3 * whole.removed) {
+        const std::size_t cuts =
+            std::min(static_cast<std::size_t>(std::lround(kMaximumCut_s * mRate_Hz)), length / 2) + 1;
+        const std::size_t reach = static_cast<std::size_t>(std::lround(kCutOnsetReach_s * mRate_Hz));
+        inverseEnergies.resize(cuts);
+        for (std::size_t cut = 1; cut < cuts; ++cut)
+            inverseEnergies[cut] = inverseEnergy(cut);
+        std::vector<double>& before = mCutCorrelations;
+        before.resize(cuts);
+        const std::size_t lastStart = std::min(to - from, whole.start + reach);
+        for (std::size_t start = whole.start - std::min(whole.start, cuts + reach); start <= lastStart; ++start) {
+            const double* recording = adjoint.data() + start;
+            double correlation = 0.0;
+            for (std::size_t m = 0; m < cuts; ++m) {
+                before[m] = correlation;
+                correlation += sound[m] * recording[m];
+            }
+            correlation += correlationFrom(start, cuts);
+            for (std::size_t cut = 1; cut < cuts; ++cut) {
+                const double rest = correlation - before[cut];
+                const double removed = rest * rest * inverseEnergies[cut];
+                if (removed > cutFit.removed)
+                    cutFit = {start, cut, rest, removed};
+            }
         }
     }
-    const double match = bestEnergy > 0.0 ? bestCorrelation / std::sqrt(soundEnergy * bestEnergy) : 0.0;
-    found.heard = first + best;
+    const double gainedByCut = cutFit.removed - whole.removed;
+    const Fit& fit = gainedByCut > 0.5 * leftByWhole && gainedByCut > 1e-3 * whole.removed ? cutFit : whole;
+    const double heardEnergy = energyOver(fit.start + fit.cut, fit.start + span);
+    const double match = heardEnergy > 0.0 ? fit.correlation * std::sqrt(inverseEnergies[fit.cut] / heardEnergy) : 0.0;
+    found.heard = first + fit.start;
+    found.cut = fit.cut;
     found.match = static_cast<float>(match);
     // Until one click has been heard beyond doubt, as one under headphones
     // never is, a weaker match is the chanter's and is left alone.
     const bool heardBefore = !mDelays.empty();
     if (std::abs(match) >= kConfidentMatch || (heardBefore && std::abs(match) >= kMinimumMatch)) {
         // The least-squares gain, where the chanter is least in the way.
-        const double gain = bestCorrelation / soundEnergy;
-        short* target = mHeld.data() + from + best;
-        for (std::size_t n = 0; n < length; ++n) {
+        const double gain = fit.correlation * inverseEnergies[fit.cut];
+        short* target = mHeld.data() + from + fit.start;
+        for (std::size_t n = fit.cut; n < length; ++n) {
             const double value = std::round(target[n] - gain * sound[n]);
             target[n] = static_cast<short>(std::clamp(value, static_cast<double>(std::numeric_limits<short>::min()),
                                                       static_cast<double>(std::numeric_limits<short>::max())));

@@ -55,6 +55,7 @@ public:
     struct Found {
         std::size_t played = 0; // where the recording stood when it was played
         std::size_t heard = 0;  // where its sound starts in the recording
+        std::size_t cut = 0;    // samples of its sound's start that never sounded
         float match = 0.0f;     // normalised correlation there, -1..1
         bool removed = false;
     };
@@ -86,6 +87,13 @@ public:
     // Matches this good are clicks beyond doubt and teach the delay to look
     // for next.
     static constexpr float kConfidentMatch = 0.6f;
+    // A sound server that starts a sound after its time skips what is
+    // already overdue, at most the few milliseconds of output it buffers
+    // (desktop servers keep that short for prompt sound); a click may be
+    // heard that much short of its start, and never by more than half of it.
+    static constexpr float kMaximumCut_s = 0.02f;
+    // Well over a period of any click's tone.
+    static constexpr float kCutOnsetReach_s = 0.005f;
     // The delay looked for is the median of the last few confident ones.
     static constexpr std::size_t kDelayHistory = 9;
 
@@ -148,9 +156,14 @@ private:
     std::vector<short> mHeld;
     std::size_t mHeldStart = 0; // position of mHeld[0] in the recording
     std::vector<short> mOut;
-    // The sound and the recording through the pitch predictor, for remove.
-    std::vector<double> mSoundWhite;
+    // Scratch for remove: the recording through the pitch predictor, its
+    // running energy, and back through the predictor; the sound's inverse
+    // whitened energy for each cut, and its correlation before each.
     std::vector<double> mHeldWhite;
+    std::vector<double> mHeldEnergy;
+    std::vector<double> mAdjoint;
+    std::vector<double> mInverseEnergies;
+    std::vector<double> mCutCorrelations;
     bool mListening = false;
     // Clicks not heard while none has been, and whether that made it give up.
     int mUnheard = 0;
