@@ -5,6 +5,7 @@
 
 #include "ClickSuppressor.h"
 #include "Phrases.h"
+#include "TestSignals.h"
 #include "TranscriptionSession.h"
 
 #include <gtest/gtest.h>
@@ -22,24 +23,7 @@ constexpr std::size_t kBlock = 2048;
 const char* const kPhrase = "LA:500 HG E F E:500 LA:500 LG D:35 C D:500 LA:500 D:500 LG D LG LA:500 E:500 "
                             "LA:500 HG B:400 D C:400 E LA:400 E:500 LA:22 E:500 C:500";
 
-// Like the bundled clicks: a short decaying tone, high for the beat, lower
-// and longer for the bar.
-std::vector<ClickSuppressor::Sound> clickSounds()
-{
-    std::vector<ClickSuppressor::Sound> sounds;
-    for (auto [pitch_Hz, decay_s, length_s, peak] : {std::tuple(1575.0, 0.008, 0.04, 18000.0),
-                                                      std::tuple(975.0, 0.015, 0.07, 26000.0)}) {
-        ClickSuppressor::Sound sound;
-        for (std::size_t n = 0; n < static_cast<std::size_t>(length_s * kRate_Hz); ++n) {
-            const double t_s = n / static_cast<double>(kRate_Hz);
-            sound.samples.push_back(
-                static_cast<short>(std::lround(peak * std::exp(-t_s / decay_s) * std::sin(2.0 * M_PI * pitch_Hz * t_s))));
-        }
-        sound.rate_Hz = kRate_Hz;
-        sounds.push_back(sound);
-    }
-    return sounds;
-}
+using testsignals::clickSounds;
 
 struct Click {
     std::size_t told = 0;

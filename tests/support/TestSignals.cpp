@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <random>
+#include <tuple>
 
 namespace testsignals {
 
@@ -114,6 +115,23 @@ PipeTuning tuningAt(float lowA_Hz)
 std::vector<short> chanterPcm(const std::vector<synth::Segment>& segments, float rate_Hz)
 {
     return pcm(synth::renderSegments(segments, rate_Hz, synth::chanterHarmonics(), 0.5f));
+}
+
+std::vector<ClickSuppressor::Sound> clickSounds()
+{
+    std::vector<ClickSuppressor::Sound> sounds;
+    for (auto [pitch_Hz, decay_s, length_s, peak] : {std::tuple(1575.0, 0.008, 0.04, 18000.0),
+                                                      std::tuple(975.0, 0.015, 0.07, 26000.0)}) {
+        ClickSuppressor::Sound sound;
+        for (std::size_t n = 0; n < static_cast<std::size_t>(length_s * kRate_Hz); ++n) {
+            const double t_s = n / static_cast<double>(kRate_Hz);
+            sound.samples.push_back(
+                static_cast<short>(std::lround(peak * std::exp(-t_s / decay_s) * std::sin(2.0 * M_PI * pitch_Hz * t_s))));
+        }
+        sound.rate_Hz = kRate_Hz;
+        sounds.push_back(sound);
+    }
+    return sounds;
 }
 
 } // namespace testsignals

@@ -5,6 +5,7 @@
 // (-1 .. 1) or as 16-bit PCM.
 
 #include "ChanterSynth.h"
+#include "ClickSuppressor.h"
 
 #include <cstdint>
 #include <vector>
@@ -38,5 +39,8 @@ PipeTuning tuningAt(float lowA_Hz);
 // Segments played on the synthetic chanter (peak at half of full scale), as
 // 16-bit PCM.
 std::vector<short> chanterPcm(const std::vector<synth::Segment>& segments, float rate_Hz = kRate_Hz);
+// Like the bundled metronome clicks: a short decaying tone, high for the
+// beat, lower and longer for the bar.
+std::vector<ClickSuppressor::Sound> clickSounds();
 
 } // namespace testsignals
