@@ -8,6 +8,7 @@
 
 #include "ChanterFilter.h"
 #include "ChanterSynth.h"
+#include "GracedWalk.h"
 #include "LowAEstimator.h"
 #include "RecordingTranscriber.h"
 #include "SecondLook.h"
@@ -39,19 +40,12 @@ PipeTuning chanter()
     return tuning;
 }
 
-// A seeded random walk over the chanter's notes, a High G gracenote on
-// every third, with drones and a room.
+// The graced walk with drones and a room.
 const std::vector<short>& pipesInARoom()
 {
     static const std::vector<short> audio = [] {
-        const float highG_Hz = chanter().getReferenceNoteCentreFrequency_Hz(PipeTuning::HighG);
-        std::vector<synth::Segment> played;
-        for (const synth::Segment& note : synth::randomWalk(chanter(), kSeconds, 0.15f, 0.6f, 42)) {
-            if (played.size() % 3 == 0 && note.frequency_Hz < highG_Hz * 0.97f)
-                played.push_back({highG_Hz, 0.025f});
-            played.push_back(note);
-        }
-        std::vector<float> sound = synth::renderSegments(played, kRate_Hz, synth::chanterHarmonics(), 0.4f);
+        std::vector<float> sound =
+            synth::renderSegments(gracedWalk(chanter(), kSeconds), kRate_Hz, synth::chanterHarmonics(), 0.4f);
         sound = testsignals::mix(sound, synth::drones(kLowA_Hz, synth::Drones(), sound.size(), kRate_Hz, 0.15f));
         return utils::toPcm16(testsignals::inRoom(sound, 0.5f, 6.0f, kRate_Hz));
     }();

@@ -6,6 +6,7 @@
 
 #include "BenchReport.h"
 #include "ChanterSynth.h"
+#include "GracedWalk.h"
 #include "MetreEstimator.h"
 #include "utils.h"
 #include "ProgressiveVantor.h"
@@ -31,18 +32,10 @@ PipeTuning chanter()
     return tuning;
 }
 
-// A seeded random walk over the chanter scale, notes of 0.15 to 0.6 s, every
-// other note below High G graced with a 25 ms High G gracenote.
 std::vector<short> chanterRecording(float seconds)
 {
-    const float highG_Hz = chanter().getReferenceNoteCentreFrequency_Hz(PipeTuning::HighG);
-    std::vector<synth::Segment> played;
-    for (const synth::Segment& note : synth::randomWalk(chanter(), seconds, 0.15f, 0.6f, 42)) {
-        if (played.size() % 3 == 0 && note.frequency_Hz < highG_Hz * 0.97f)
-            played.push_back({highG_Hz, 0.025f});
-        played.push_back(note);
-    }
-    return utils::toPcm16(synth::renderSegments(played, kRate_Hz, synth::chanterHarmonics(), 0.5f));
+    return utils::toPcm16(
+        synth::renderSegments(gracedWalk(chanter(), seconds), kRate_Hz, synth::chanterHarmonics(), 0.5f));
 }
 
 // The recording with a set of pipes' drones as loud as the chanter.
